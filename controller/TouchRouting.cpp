@@ -1,0 +1,68 @@
+// Touches become strokes here. A touch-down in one of the three button zones
+// of the band along the bottom edge runs a command; any other starts a
+// stroke, and every sample of it places one sprite.
+#include "controller/ViewController.h"
+#include "platform/Precondition.h"
+#include "platform/ui/Random.h"
+
+namespace scrawlet {
+
+void ViewController::touchesBegan(const ui::TouchSet& touches, const ui::Event*) {
+    // A new emoji at every touch-down, whether or not it draws.
+    pic = pics[ui::SystemRandom::shared().uniform(pics.size())];
+    if (touches.empty()) {
+        draw = false;
+        return;
+    }
+    platform::require(sceneView != nullptr, "touchesBegan", "the scene view is not connected");
+    graphics::Point location = touches.front()->locationInView(sceneView.get());
+
+    double inset = mainWindow().safeAreaInsets().bottom;
+    double height = graphics::rectGetHeight(sceneView->frame());
+    double width = graphics::rectGetWidth(sceneView->frame());
+    if ((height + (-0.5 * inset)) + (-50) < location.y) {
+        if (location.x < buttonSize) {
+            showMenu();
+            return;
+        }
+        if (width - buttonSize < location.x) {
+            confirmClear();
+            return;
+        }
+        if (width - 2 * buttonSize < location.x) {
+            undoLastLine();
+            return;
+        }
+    }
+
+    draw = true;
+    platform::require(textLabel != nullptr, "touchesBegan", "the HUD is not built");
+    textLabel->setText("");
+    currentLine = Stroke{};
+    for (const auto& touch : touches) {
+        if (auto node = placeSprite(touch->locationInView(sceneView.get())))
+            currentLine.push_back(std::move(node));
+    }
+}
+
+void ViewController::touchesMoved(const ui::TouchSet& touches, const ui::Event*) {
+    if (!draw) return;
+    for (const auto& touch : touches) {
+        if (auto node = placeSprite(touch->locationInView(sceneView.get())))
+            currentLine.push_back(std::move(node));
+    }
+}
+
+void ViewController::touchesEnded(const ui::TouchSet&, const ui::Event*) {
+    if (draw) lines.push_back(currentLine);
+    draw = false;
+}
+
+// A cancelled touch sequence (a system gesture, a window losing the
+// pointer) ends the stroke like a touch-up, so that its sprites are filed
+// and undo and clear can reach them.
+void ViewController::touchesCancelled(const ui::TouchSet& touches, const ui::Event* event) {
+    touchesEnded(touches, event);
+}
+
+}  // namespace scrawlet

@@ -1,0 +1,36 @@
+// Taking drawing away: undo removes the newest stroke, clear removes them
+// all after the user confirms, and a shake asks to clear.
+#include "controller/ViewController.h"
+
+namespace scrawlet {
+
+void ViewController::undoLastLine() {
+    if (lines.empty()) return;
+    Stroke stroke = std::move(lines.back());
+    lines.pop_back();
+    for (const auto& node : stroke) node->removeFromParentNode();
+}
+
+void ViewController::confirmClear() {
+    auto alert = ui::AlertController::alertControllerWithTitle(std::nullopt, clearText,
+                                                               ui::AlertControllerStyle::alert);
+    // The handler holds the controller until the alert is gone.
+    alert->addAction(ui::AlertAction::actionWithTitle(
+        okText, ui::AlertActionStyle::destructive,
+        [controller = self()](ui::AlertAction&) { controller->clearDrawing(); }));
+    alert->addAction(ui::AlertAction::actionWithTitle(cancelText, ui::AlertActionStyle::cancel, nullptr));
+    presentViewController(alert, true, nullptr);
+}
+
+void ViewController::clearDrawing() {
+    for (const auto& stroke : lines)
+        for (const auto& node : stroke) node->removeFromParentNode();
+    lines.clear();
+    fileName.reset();
+}
+
+void ViewController::motionEnded(ui::EventSubtype motion, const ui::Event*) {
+    if (motion == ui::EventSubtype::motionShake) confirmClear();
+}
+
+}  // namespace scrawlet

@@ -1,0 +1,76 @@
+// Every text the user sees, in English, simplified or traditional Chinese,
+// chosen once by the user's first preferred language.
+#include "controller/ViewController.h"
+#include "platform/Precondition.h"
+#include "platform/ui/Locale.h"
+
+namespace scrawlet {
+
+namespace {
+struct TextSet {
+    const char* welcome;
+    const char* camera;
+    const char* photo;
+    const char* load;
+    const char* save;
+    const char* share;
+    const char* select;
+    const char* clear;
+    const char* ok;
+    const char* cancel;
+    const char* saved;
+    const char* saveFailed;
+    const char* noSaved;
+    const char* loadFailed;
+};
+
+const TextSet simplifiedChinese{
+    "开始涂鸦吧！", "拍摄照片", "使用照片\u2026", "打开绘画", "储存绘画",
+    "分享绘画\u2026", "请选择：", "清除绘画？", "确定", "取消",
+    "已经储存。", "无法储存绘画。", "没有已储存的绘画。", "无法打开绘画。",
+};
+
+const TextSet traditionalChinese{
+    "開始塗鴉吧！", "拍攝照片", "使用照片\u2026", "打開繪畫", "儲存繪畫",
+    "分享繪畫\u2026", "請選擇：", "清除繪畫？", "確定", "取消",
+    "已經儲存。", "無法儲存繪畫。", "沒有已儲存的繪畫。", "無法打開繪畫。",
+};
+}  // namespace
+
+const std::string& ViewController::preferredLanguage() {
+    static const std::string language = [] {
+        auto languages = ui::Locale::preferredLanguages();
+        platform::require(!languages.empty(), "preferredLanguage", "no preferred language");
+        return languages.front();
+    }();
+    return language;
+}
+
+void ViewController::localizeTexts() {
+    const std::string& language = preferredLanguage();
+    const TextSet* set = nullptr;
+    // Case-sensitive searches over the whole tag, the first match decides.
+    if (language.find("zh-Hans") != std::string::npos)
+        set = &simplifiedChinese;
+    else if (language.find("zh-Hant") != std::string::npos)
+        set = &traditionalChinese;
+    else if (language.find("zh-HK") != std::string::npos)
+        set = &traditionalChinese;
+    if (set == nullptr) return;
+    welcomeText = set->welcome;
+    cameraText = set->camera;
+    photoText = set->photo;
+    loadText = set->load;
+    saveText = set->save;
+    shareText = set->share;
+    selectText = set->select;
+    clearText = set->clear;
+    okText = set->ok;
+    cancelText = set->cancel;
+    savedText = set->saved;
+    saveFailedText = set->saveFailed;
+    noSavedText = set->noSaved;
+    loadFailedText = set->loadFailed;
+}
+
+}  // namespace scrawlet

@@ -1,0 +1,68 @@
+// The drawing kept between runs: one file, "scrawlet.scn", in the documents
+// directory. Loading brings the saved scene back under one container node,
+// filed as one stroke, so a single undo removes it.
+#include <cstdio>
+#include <filesystem>
+
+#include "controller/ViewController.h"
+#include "platform/Precondition.h"
+#include "platform/ui/FileManager.h"
+
+namespace scrawlet {
+
+namespace {
+constexpr const char* savedFileName = "scrawlet.scn";
+
+std::optional<std::filesystem::path> savedFileUrl() {
+    auto urls = ui::FileManager::defaultManager().urlsForDirectory(
+        ui::SearchPathDirectory::documentDirectory, ui::SearchPathDomainMask::userDomain);
+    if (urls.empty()) return std::nullopt;
+    return urls.front() / savedFileName;
+}
+}  // namespace
+
+void ViewController::saveDrawing() {
+    auto url = savedFileUrl();
+    if (!url) return;
+    platform::require(sceneView != nullptr && sceneView->scene() != nullptr, "saveDrawing",
+                      "the scene view has no scene");
+    auto written = sceneView->scene()->writeToUrl(*url);
+    platform::require(textLabel != nullptr, "saveDrawing", "the HUD is not built");
+    // A failed save says so; the earlier file is still in place.
+    if (!written) std::fprintf(stderr, "scrawlet: %s\n", written.error().c_str());
+    textLabel->setText(written ? savedText : saveFailedText);
+}
+
+// The file is read before anything is removed, so a missing or damaged file
+// leaves the drawing as it is and says why on the HUD line.
+void ViewController::loadDrawing() {
+    auto url = savedFileUrl();
+    if (!url) return;
+    platform::require(sceneView != nullptr && sceneView->scene() != nullptr, "loadDrawing",
+                      "the scene view has no scene");
+    platform::require(textLabel != nullptr, "loadDrawing", "the HUD is not built");
+    std::error_code error;
+    if (!std::filesystem::exists(*url, error)) {
+        textLabel->setText(noSavedText);
+        return;
+    }
+    auto loaded = scene::Scene::sceneWithUrl(*url);
+    if (!loaded) {
+        std::fprintf(stderr, "scrawlet: %s\n", loaded.error().c_str());
+        textLabel->setText(loadFailedText);
+        return;
+    }
+
+    for (const auto& stroke : lines)
+        for (const auto& node : stroke) node->removeFromParentNode();
+    lines.clear();
+
+    auto container = scene::Node::make();
+    // A copy: moving the nodes changes the list being walked.
+    auto children = loaded.value()->rootNode()->childNodes();
+    for (const auto& child : children) container->addChildNode(child);
+    lines.push_back(Stroke{container});
+    sceneView->scene()->rootNode()->addChildNode(container);
+}
+
+}  // namespace scrawlet

@@ -1,0 +1,127 @@
+// World tracking: a session that runs with a configuration and delivers
+// camera frames, and the simulated tracker that stands in for the device's
+// motion sensors. The session has no frame until the tracker delivers one.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "platform/scene/Math.h"
+
+namespace ar {
+
+// The option set of extra per-frame information a configuration asks for.
+enum class FrameSemantics : std::uint32_t {
+    none = 0,
+    personSegmentation = 1,
+    personSegmentationWithDepth = 3,
+    bodyDetection = 4,
+};
+
+inline FrameSemantics operator|(FrameSemantics a, FrameSemantics b) {
+    return static_cast<FrameSemantics>(static_cast<std::uint32_t>(a) | static_cast<std::uint32_t>(b));
+}
+inline std::uint32_t rawValue(FrameSemantics semantics) {
+    return static_cast<std::uint32_t>(semantics);
+}
+
+// Options for running a session that is already running or paused.
+enum class RunOptions : std::uint32_t {
+    none = 0,
+    resetTracking = 1,
+    removeExistingAnchors = 2,
+};
+
+struct Camera {
+    // Camera space to world space; the camera looks along its negative z.
+    scene::Matrix4 transform;
+};
+
+struct Frame {
+    Camera camera;
+    std::uint64_t sequence = 0;
+};
+
+class Configuration {
+public:
+    virtual ~Configuration() = default;
+};
+
+class WorldTrackingConfiguration : public Configuration {
+public:
+    // Whether the device can deliver `semantics` (all of its bits).
+    static bool supportsFrameSemantics(FrameSemantics semantics);
+
+    FrameSemantics frameSemantics() const { return frameSemantics_; }
+    void setFrameSemantics(FrameSemantics semantics) { frameSemantics_ = semantics; }
+
+private:
+    FrameSemantics frameSemantics_ = FrameSemantics::none;
+};
+
+class Session {
+public:
+    // Runs, or runs again, with `configuration`. Without reset options the
+    // tracking state and the last frame are kept.
+    void run(std::shared_ptr<const Configuration> configuration, RunOptions options);
+    void pause();
+
+    // The most recent frame, or none before the first.
+    std::shared_ptr<const Frame> currentFrame() const { return currentFrame_; }
+
+    bool isRunning() const { return running_; }
+    int runCount() const { return runCount_; }
+    int pauseCount() const { return pauseCount_; }
+    RunOptions lastRunOptions() const { return lastRunOptions_; }
+    const std::shared_ptr<const Configuration>& configuration() const { return configuration_; }
+
+    // Called by the tracker: a new frame with the camera at `cameraTransform`.
+    // Frames arrive only while the session runs; otherwise this does nothing.
+    void deliverFrame(const scene::Matrix4& cameraTransform);
+
+    // Told of every new frame; the scene view uses this to move its point of
+    // view.
+    void setFrameObserver(std::function<void(const Frame&)> observer) {
+        frameObserver_ = std::move(observer);
+    }
+
+private:
+    std::shared_ptr<const Configuration> configuration_;
+    std::shared_ptr<const Frame> currentFrame_;
+    std::function<void(const Frame&)> frameObserver_;
+    bool running_ = false;
+    int runCount_ = 0;
+    int pauseCount_ = 0;
+    RunOptions lastRunOptions_ = RunOptions::none;
+    std::uint64_t frameSequence_ = 0;
+};
+
+// What the simulated device can do; set by the front end before launch.
+struct DeviceCapabilities {
+    bool personSegmentationWithDepth = false;
+};
+DeviceCapabilities& deviceCapabilities();
+
+// A camera pose in the room: at `position`, turned by `yawDegrees` about the
+// world's y axis (positive to the left), then by `pitchDegrees` about its own
+// x axis (positive upwards). Yaw 0, pitch 0 looks along −z with y up.
+scene::Matrix4 poseAt(scene::Vector3 position, double yawDegrees, double pitchDegrees);
+
+// The simulated tracker: it holds the camera's pose and, when asked,
+// delivers it to the session as a frame.
+class SimulatedTracker {
+public:
+    explicit SimulatedTracker(Session& session) : session_(session) {}
+
+    const scene::Matrix4& pose() const { return pose_; }
+    void setPose(const scene::Matrix4& pose) { pose_ = pose; }
+    void deliverFrame() { session_.deliverFrame(pose_); }
+
+private:
+    Session& session_;
+    scene::Matrix4 pose_ = scene::Matrix4::identity();
+};
+
+}  // namespace ar

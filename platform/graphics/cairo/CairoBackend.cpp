@@ -1,0 +1,253 @@
+#include "platform/graphics/cairo/CairoBackend.h"
+
+#include <cairo.h>
+#include <pango/pangocairo.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "platform/Precondition.h"
+#include "platform/graphics/cairo/Codecs.h"
+
+namespace graphics {
+
+namespace {
+
+cairo_matrix_t toCairo(const AffineTransform& t) {
+    cairo_matrix_t m;
+    cairo_matrix_init(&m, t.a, t.b, t.c, t.d, t.tx, t.ty);
+    return m;
+}
+
+void setColor(cairo_t* cr, const Color& color) {
+    cairo_set_source_rgba(cr, color.red, color.green, color.blue, color.alpha);
+}
+
+// A mapping that only moves whole pixels and turns by quarter turns or
+// mirrors: every pixel centre lands on a pixel centre, so nearest-pixel
+// sampling copies the pixels exactly.
+bool isPixelExact(const AffineTransform& t) {
+    auto unit = [](double v) { return v == 0 || v == 1 || v == -1; };
+    auto whole = [](double v) { return std::fabs(v - std::round(v)) < 1e-9; };
+    bool axisAligned = (t.b == 0 && t.c == 0 && t.a != 0 && t.d != 0) ||
+                       (t.a == 0 && t.d == 0 && t.b != 0 && t.c != 0);
+    return axisAligned && unit(t.a) && unit(t.b) && unit(t.c) && unit(t.d) && whole(t.tx) && whole(t.ty);
+}
+
+// Our RGBA bytes into cairo's native-endian ARGB words, and back. Both keep
+// alpha premultiplied.
+void rgbaToCairo(const std::uint8_t* in, std::uint8_t* out, int width) {
+    for (int x = 0; x < width; ++x, in += 4, out += 4) {
+        std::uint32_t word = (std::uint32_t(in[3]) << 24) | (std::uint32_t(in[0]) << 16) |
+                             (std::uint32_t(in[1]) << 8) | std::uint32_t(in[2]);
+        std::memcpy(out, &word, 4);
+    }
+}
+
+void cairoToRgba(const std::uint8_t* in, std::uint8_t* out, int width, bool opaque) {
+    for (int x = 0; x < width; ++x, in += 4, out += 4) {
+        std::uint32_t word;
+        std::memcpy(&word, in, 4);
+        out[0] = static_cast<std::uint8_t>(word >> 16);
+        out[1] = static_cast<std::uint8_t>(word >> 8);
+        out[2] = static_cast<std::uint8_t>(word);
+        out[3] = opaque ? 255 : static_cast<std::uint8_t>(word >> 24);
+    }
+}
+
+// A cairo surface holding a copy of `bitmap`'s pixels.
+cairo_surface_t* surfaceFrom(const Bitmap& bitmap) {
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, bitmap.width(), bitmap.height());
+    cairo_surface_flush(surface);
+    std::uint8_t* data = cairo_image_surface_get_data(surface);
+    int stride = cairo_image_surface_get_stride(surface);
+    for (int y = 0; y < bitmap.height(); ++y)
+        rgbaToCairo(bitmap.data() + static_cast<std::size_t>(y) * bitmap.bytesPerRow(),
+                    data + static_cast<std::size_t>(y) * stride, bitmap.width());
+    cairo_surface_mark_dirty(surface);
+    return surface;
+}
+
+class CairoCanvas : public Canvas {
+public:
+    CairoCanvas(int width, int height, const BitmapFormat& format)
+        : format_(format),
+          surface_(cairo_image_surface_create(
+              format.alphaInfo == AlphaInfo::noneSkipLast ? CAIRO_FORMAT_RGB24 : CAIRO_FORMAT_ARGB32, width,
+              height)),
+          cr_(cairo_create(surface_)) {}
+
+    ~CairoCanvas() override {
+        cairo_destroy(cr_);
+        cairo_surface_destroy(surface_);
+    }
+
+    bool ok() const { return cairo_surface_status(surface_) == CAIRO_STATUS_SUCCESS; }
+
+    void drawBitmap(const Bitmap& bitmap, const AffineTransform& imageToPixels) override {
+        if (bitmap.width() == 0 || bitmap.height() == 0) return;
+        cairo_surface_t* source = surfaceFrom(bitmap);
+        cairo_save(cr_);
+        cairo_matrix_t m = toCairo(imageToPixels);
+        cairo_transform(cr_, &m);
+        cairo_set_source_surface(cr_, source, 0, 0);
+        cairo_pattern_t* pattern = cairo_get_source(cr_);
+        // Edges are not blended with transparency outside the picture.
+        cairo_pattern_set_extend(pattern, CAIRO_EXTEND_PAD);
+        cairo_pattern_set_filter(pattern, isPixelExact(imageToPixels) ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_GOOD);
+        cairo_rectangle(cr_, 0, 0, bitmap.width(), bitmap.height());
+        cairo_fill(cr_);
+        cairo_restore(cr_);
+        cairo_surface_destroy(source);
+    }
+
+    void drawText(std::string_view text, const Rect& rect, const Font& font, const Color& color,
+                  const AffineTransform& userToPixels) override {
+        if (text.empty() || rect.width() <= 0 || rect.height() <= 0) return;
+        cairo_save(cr_);
+        cairo_matrix_t m = toCairo(userToPixels);
+        cairo_transform(cr_, &m);
+        cairo_rectangle(cr_, rect.origin.x, rect.origin.y, rect.width(), rect.height());
+        cairo_clip(cr_);
+        PangoLayout* layout = makeLayout(cr_, text, font, rect.width());
+        setColor(cr_, color);
+        cairo_move_to(cr_, rect.origin.x, rect.origin.y);
+        pango_cairo_show_layout(cr_, layout);
+        g_object_unref(layout);
+        cairo_restore(cr_);
+    }
+
+    void fillRect(const Rect& rect, const Color& color, const AffineTransform& userToPixels) override {
+        fill(userToPixels, color, [&] { cairo_rectangle(cr_, rect.origin.x, rect.origin.y, rect.width(), rect.height()); });
+    }
+
+    void fillRoundedRect(const Rect& rect, double radius, const Color& color,
+                         const AffineTransform& userToPixels) override {
+        double r = std::clamp(radius, 0.0, std::min(rect.width(), rect.height()) / 2);
+        fill(userToPixels, color, [&] {
+            double x = rect.origin.x, y = rect.origin.y, w = rect.width(), h = rect.height();
+            cairo_new_sub_path(cr_);
+            cairo_arc(cr_, x + w - r, y + r, r, -M_PI / 2, 0);
+            cairo_arc(cr_, x + w - r, y + h - r, r, 0, M_PI / 2);
+            cairo_arc(cr_, x + r, y + h - r, r, M_PI / 2, M_PI);
+            cairo_arc(cr_, x + r, y + r, r, M_PI, 3 * M_PI / 2);
+            cairo_close_path(cr_);
+        });
+    }
+
+    void fillEllipse(const Rect& rect, const Color& color, const AffineTransform& userToPixels) override {
+        if (rect.width() <= 0 || rect.height() <= 0) return;
+        fill(userToPixels, color, [&] {
+            cairo_save(cr_);
+            cairo_translate(cr_, rect.origin.x + rect.width() / 2, rect.origin.y + rect.height() / 2);
+            cairo_scale(cr_, rect.width() / 2, rect.height() / 2);
+            cairo_arc(cr_, 0, 0, 1, 0, 2 * M_PI);
+            cairo_restore(cr_);
+        });
+    }
+
+    void strokeLine(Point from, Point to, double lineWidth, const Color& color,
+                    const AffineTransform& userToPixels) override {
+        cairo_save(cr_);
+        cairo_matrix_t m = toCairo(userToPixels);
+        cairo_transform(cr_, &m);
+        setColor(cr_, color);
+        cairo_set_line_width(cr_, lineWidth);
+        cairo_set_line_cap(cr_, CAIRO_LINE_CAP_ROUND);
+        cairo_move_to(cr_, from.x, from.y);
+        cairo_line_to(cr_, to.x, to.y);
+        cairo_stroke(cr_);
+        cairo_restore(cr_);
+    }
+
+    std::shared_ptr<Bitmap> makeBitmap() const override {
+        cairo_surface_flush(surface_);
+        int width = cairo_image_surface_get_width(surface_);
+        int height = cairo_image_surface_get_height(surface_);
+        auto bitmap = std::make_shared<Bitmap>(width, height, format_);
+        const std::uint8_t* data = cairo_image_surface_get_data(surface_);
+        int stride = cairo_image_surface_get_stride(surface_);
+        bool opaque = format_.alphaInfo == AlphaInfo::noneSkipLast;
+        for (int y = 0; y < height; ++y)
+            cairoToRgba(data + static_cast<std::size_t>(y) * stride,
+                        bitmap->data() + static_cast<std::size_t>(y) * bitmap->bytesPerRow(), width, opaque);
+        return bitmap;
+    }
+
+    static PangoLayout* makeLayout(cairo_t* cr, std::string_view text, const Font& font, double width) {
+        PangoLayout* layout = pango_cairo_create_layout(cr);
+        PangoFontDescription* description = pango_font_description_from_string(fontDescriptionFor(font).c_str());
+        // Sizes are in the context's units (points), not typographic points
+        // at the screen's resolution.
+        pango_font_description_set_absolute_size(description, font.pointSize * PANGO_SCALE);
+        pango_layout_set_font_description(layout, description);
+        pango_font_description_free(description);
+        if (width > 0) {
+            pango_layout_set_width(layout, static_cast<int>(width * PANGO_SCALE));
+            pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
+        }
+        pango_layout_set_text(layout, text.data(), static_cast<int>(text.size()));
+        return layout;
+    }
+
+private:
+    template <class Path>
+    void fill(const AffineTransform& userToPixels, const Color& color, Path path) {
+        cairo_save(cr_);
+        cairo_matrix_t m = toCairo(userToPixels);
+        cairo_transform(cr_, &m);
+        path();
+        setColor(cr_, color);
+        cairo_fill(cr_);
+        cairo_restore(cr_);
+    }
+
+    BitmapFormat format_;
+    cairo_surface_t* surface_;
+    cairo_t* cr_;
+};
+
+class CairoBackend : public Backend {
+public:
+    std::unique_ptr<Canvas> makeCanvas(int width, int height, const BitmapFormat& format) override {
+        if (width <= 0 || height <= 0 || format.bitsPerComponent != 8) return nullptr;
+        auto canvas = std::make_unique<CairoCanvas>(width, height, format);
+        if (!canvas->ok()) return nullptr;
+        return canvas;
+    }
+
+    Size measureText(std::string_view text, const Font& font, double maxWidth) override {
+        cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
+        cairo_t* cr = cairo_create(surface);
+        PangoLayout* layout = CairoCanvas::makeLayout(cr, text, font, maxWidth);
+        PangoRectangle logical;
+        pango_layout_get_extents(layout, nullptr, &logical);
+        g_object_unref(layout);
+        cairo_destroy(cr);
+        cairo_surface_destroy(surface);
+        return {static_cast<double>(logical.width) / PANGO_SCALE, static_cast<double>(logical.height) / PANGO_SCALE};
+    }
+
+    platform::Result<std::shared_ptr<Image>> decodeImage(std::span<const std::uint8_t> bytes,
+                                                         const DecodeLimits& limits) override {
+        return decodePicture(bytes, limits);
+    }
+
+    platform::Result<std::vector<std::uint8_t>> encodePng(const Bitmap& bitmap) override {
+        return graphics::encodePng(bitmap);
+    }
+};
+
+}  // namespace
+
+std::string fontDescriptionFor(const Font& font) {
+    if (font.isSystemFont()) return "DejaVu Sans";
+    if (font.name == "Noteworthy-Bold") return "Comic Neue Bold";
+    return font.name;
+}
+
+std::unique_ptr<Backend> makeCairoBackend() { return std::make_unique<CairoBackend>(); }
+
+}  // namespace graphics

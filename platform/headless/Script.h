@@ -1,0 +1,30 @@
+// Scripts for the headless front end: one command a line, `#` starts a
+// comment, TEXT may be quoted with `"`. A script is checked whole before it
+// runs, so a malformed line stops it before anything has happened.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/Result.h"
+
+namespace headless {
+
+struct Command {
+    int line = 0;
+    std::string name;
+    // The words after the name, quotes removed.
+    std::vector<std::string> args;
+    // The numeric arguments, where the command takes numbers.
+    std::vector<double> numbers;
+};
+
+// Splits one line into words; a quoted word may hold spaces and `\"`.
+platform::Result<std::vector<std::string>> splitWords(std::string_view line);
+
+// Parses and checks a whole script: command names, argument counts and
+// forms, and that set-up commands come before `launch` and the rest after.
+platform::Result<std::vector<Command>> parseScript(std::string_view text);
+
+}  // namespace headless

@@ -1,0 +1,178 @@
+#include "platform/ui/Application.h"
+
+#include "platform/Precondition.h"
+#include "platform/ui/Device.h"
+
+namespace ui {
+
+namespace {
+std::map<std::string, DelegateFactory>& classes() {
+    static std::map<std::string, DelegateFactory> registry;
+    return registry;
+}
+
+Application*& current() {
+    static Application* application = nullptr;
+    return application;
+}
+}  // namespace
+
+void registerClass(std::string name, DelegateFactory factory) {
+    classes()[std::move(name)] = std::move(factory);
+}
+
+DelegateFactory classNamed(const std::string& name);
+DelegateFactory classNamed(const std::string& name) {
+    auto it = classes().find(name);
+    return it == classes().end() ? nullptr : it->second;
+}
+
+Application& Application::sharedApplication() {
+    platform::require(current() != nullptr, "sharedApplication", "there is no application yet");
+    return *current();
+}
+
+bool Application::exists() { return current() != nullptr; }
+
+Application::Application(DelegateFactory delegateFactory)
+    : delegateFactory_(std::move(delegateFactory)) {
+    platform::require(current() == nullptr, "Application", "there can be only one application");
+    platform::require(delegateFactory_ != nullptr, "Application", "no delegate class given");
+    current() = this;
+}
+
+Application::~Application() {
+    // The windows and their controllers go before the delegate that holds
+    // the first window.
+    windows_.clear();
+    delegate_.reset();
+    current() = nullptr;
+}
+
+void Application::launch(graphics::Size screenSize, graphics::EdgeInsets safeAreaInsets) {
+    platform::require(!launched_, "Application::launch", "the application is already launched");
+    launched_ = true;
+    delegate_ = delegateFactory_();
+    Screen::main().setBounds({{0, 0}, screenSize});
+
+    // The main interface: one window, its root controller made through the
+    // coder path, and the scene view as both the controller's view and its
+    // outlet.
+    const InterfaceDescription& interface = mainInterface();
+    auto window = std::make_shared<Window>();
+    window->setFrame({{0, 0}, screenSize});
+    window->setSafeAreaInsets(safeAreaInsets);
+    Coder coder;
+    auto controller = interface.instantiateRootViewController(coder);
+    platform::require(controller != nullptr, "Application::launch",
+                      "the main interface made no root controller");
+    auto sceneView = std::make_shared<SceneView>();
+    sceneView->setFrame({{0, 0}, screenSize});
+    controller->setView(sceneView);
+    interface.connectSceneView(*controller, sceneView);
+    window->setRootViewController(controller);
+    windows_.push_back(window);
+    delegate_->setWindow(window);
+
+    delegate_->applicationDidFinishLaunchingWithOptions(*this, {});
+    window->makeKeyAndVisible();
+    becomeActive();
+}
+
+void Application::resignActive() {
+    if (state_ != ApplicationState::active) return;
+    state_ = ApplicationState::inactive;
+    delegate_->applicationWillResignActive(*this);
+}
+
+void Application::enterBackground() {
+    resignActive();
+    if (state_ == ApplicationState::background) return;
+    state_ = ApplicationState::background;
+    delegate_->applicationDidEnterBackground(*this);
+}
+
+void Application::enterForeground() {
+    if (state_ != ApplicationState::background) return;
+    state_ = ApplicationState::inactive;
+    delegate_->applicationWillEnterForeground(*this);
+}
+
+void Application::becomeActive() {
+    if (state_ == ApplicationState::active) return;
+    if (state_ == ApplicationState::background) enterForeground();
+    state_ = ApplicationState::active;
+    delegate_->applicationDidBecomeActive(*this);
+}
+
+void Application::terminate() {
+    if (terminated_ || !launched_) return;
+    terminated_ = true;
+    delegate_->applicationWillTerminate(*this);
+}
+
+std::shared_ptr<ViewController> Application::rootViewController() const {
+    return windows_.empty() ? nullptr : windows_.front()->rootViewController();
+}
+
+std::shared_ptr<ViewController> Application::topViewController() const {
+    auto top = rootViewController();
+    while (top && top->presentedViewController()) top = top->presentedViewController();
+    return top;
+}
+
+std::shared_ptr<SceneView> Application::sceneView() const {
+    auto root = rootViewController();
+    if (!root || !root->isViewLoaded()) return nullptr;
+    return std::dynamic_pointer_cast<SceneView>(root->view());
+}
+
+void Application::transitionToSize(graphics::Size size) {
+    auto root = rootViewController();
+    if (!root) return;
+    TransitionCoordinator coordinator;
+    root->viewWillTransitionToSize(size, coordinator);
+    Screen::main().setBounds({{0, 0}, size});
+    for (auto& window : windows_) window->setFrame({{0, 0}, size});
+    if (root->isViewLoaded()) root->view()->setFrame({{0, 0}, size});
+    coordinator.finish();
+}
+
+ViewController* Application::touchTarget() const {
+    auto root = rootViewController();
+    if (!root || root->presentedViewController()) return nullptr;
+    return root.get();
+}
+
+void Application::sendTouchesBegan(const TouchSet& touches) {
+    Event event{EventType::touches, EventSubtype::none};
+    if (auto* target = touchTarget()) target->touchesBegan(touches, &event);
+}
+
+void Application::sendTouchesMoved(const TouchSet& touches) {
+    Event event{EventType::touches, EventSubtype::none};
+    if (auto* target = touchTarget()) target->touchesMoved(touches, &event);
+}
+
+void Application::sendTouchesEnded(const TouchSet& touches) {
+    Event event{EventType::touches, EventSubtype::none};
+    if (auto* target = touchTarget()) target->touchesEnded(touches, &event);
+}
+
+void Application::sendTouchesCancelled(const TouchSet& touches) {
+    Event event{EventType::touches, EventSubtype::none};
+    if (auto* target = touchTarget()) target->touchesCancelled(touches, &event);
+}
+
+void Application::sendMotionEnded(EventSubtype motion) {
+    Event event{EventType::motion, motion};
+    if (auto* target = touchTarget()) target->motionEnded(motion, &event);
+}
+
+void Application::sendMemoryWarning() {
+    for (auto controller = rootViewController(); controller;
+         controller = controller->presentedViewController())
+        controller->didReceiveMemoryWarning();
+}
+
+}  // namespace ui

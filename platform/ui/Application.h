@@ -1,0 +1,144 @@
+// The application: its delegate, its windows, the loop entry that a front
+// end runs, and the main interface description that builds the first window
+// and its root controller. Delegate classes are named, as the loop entry
+// takes a class name.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/ui/SceneView.h"
+#include "platform/ui/ViewController.h"
+
+namespace ui {
+
+class Application;
+
+using LaunchOptions = std::map<std::string, std::string>;
+
+// The protocol an application delegate adopts; every callback is optional.
+class ApplicationDelegate {
+public:
+    virtual ~ApplicationDelegate() = default;
+
+    virtual std::shared_ptr<Window> window() const { return nullptr; }
+    virtual void setWindow(std::shared_ptr<Window>) {}
+
+    virtual bool applicationDidFinishLaunchingWithOptions(Application&, const LaunchOptions&) {
+        return true;
+    }
+    virtual void applicationWillResignActive(Application&) {}
+    virtual void applicationDidEnterBackground(Application&) {}
+    virtual void applicationWillEnterForeground(Application&) {}
+    virtual void applicationDidBecomeActive(Application&) {}
+    virtual void applicationWillTerminate(Application&) {}
+};
+
+// A class by name: how the loop entry finds the delegate class it is given.
+using DelegateFactory = std::function<std::unique_ptr<ApplicationDelegate>()>;
+void registerClass(std::string name, DelegateFactory factory);
+
+// The class's name, registering it so that the loop entry can make one.
+// The class names itself with `static constexpr std::string_view className`.
+template <class T>
+std::string stringFromClass() {
+    std::string name(T::className);
+    registerClass(name, [] { return std::make_unique<T>(); });
+    return name;
+}
+
+// The application's main interface: builds the root controller through its
+// coder initialiser and connects the scene view to its outlet. The
+// application supplies it; the platform loads it at launch.
+struct InterfaceDescription {
+    std::function<std::shared_ptr<ViewController>(const Coder&)> instantiateRootViewController;
+    std::function<void(ViewController&, std::shared_ptr<SceneView>)> connectSceneView;
+};
+const InterfaceDescription& mainInterface();
+
+enum class ApplicationState { active = 0, inactive = 1, background = 2 };
+
+class Application {
+public:
+    // The one application of the process; a broken precondition before
+    // the loop entry made it.
+    static Application& sharedApplication();
+    static bool exists();
+
+    explicit Application(DelegateFactory delegateFactory);
+    ~Application();
+    Application(const Application&) = delete;
+    Application& operator=(const Application&) = delete;
+
+    ApplicationDelegate* delegate() const { return delegate_.get(); }
+    const std::vector<std::shared_ptr<Window>>& windows() const { return windows_; }
+    ApplicationState applicationState() const { return state_; }
+
+    // For the front ends: the life cycle, in the order the platform drives
+    // it. `launch` makes the delegate, loads the main interface into a
+    // window of `screenSize` with `safeAreaInsets`, tells the delegate, and
+    // shows the window, which loads the root controller's view and makes it
+    // appear.
+    void launch(graphics::Size screenSize, graphics::EdgeInsets safeAreaInsets);
+    void resignActive();
+    void enterBackground();
+    void enterForeground();
+    void becomeActive();
+    void terminate();
+    bool isLaunched() const { return launched_; }
+    bool isTerminated() const { return terminated_; }
+
+    // The key window's root controller, or none before launch.
+    std::shared_ptr<ViewController> rootViewController() const;
+    // The controller on top: the innermost presented one, or the root.
+    std::shared_ptr<ViewController> topViewController() const;
+    // The root controller's scene view, or none.
+    std::shared_ptr<SceneView> sceneView() const;
+
+    // The window and its views take `size`: the root controller is told
+    // first, then the frames change, then the transition completes.
+    void transitionToSize(graphics::Size size);
+
+    // Touches enter here and go to the top controller when it is the root:
+    // a presented controller has the screen and takes no drawing touches.
+    void sendTouchesBegan(const TouchSet& touches);
+    void sendTouchesMoved(const TouchSet& touches);
+    void sendTouchesEnded(const TouchSet& touches);
+    void sendTouchesCancelled(const TouchSet& touches);
+    void sendMotionEnded(EventSubtype motion);
+    void sendMemoryWarning();
+
+private:
+    // Touches reach the root controller only while it presents nothing.
+    ViewController* touchTarget() const;
+
+    DelegateFactory delegateFactory_;
+    std::unique_ptr<ApplicationDelegate> delegate_;
+    std::vector<std::shared_ptr<Window>> windows_;
+    ApplicationState state_ = ApplicationState::inactive;
+    bool launched_ = false;
+    bool terminated_ = false;
+};
+
+// A front end: it runs the application's event loop and returns the
+// process's exit status.
+class Host {
+public:
+    virtual ~Host() = default;
+    virtual int run(Application& application) = 0;
+};
+
+// Picks the front end for the command line. The launch target provides it.
+std::unique_ptr<Host> makeHost(int argc, char** argv);
+
+// The loop entry: makes the application with the named delegate class and
+// runs the front end chosen by the command line. Returns the exit status.
+int applicationMain(int argc, char** argv, std::optional<std::string> principalClassName,
+                    std::string delegateClassName);
+
+}  // namespace ui

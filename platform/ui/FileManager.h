@@ -1,0 +1,36 @@
+// Where the user's files live. The documents directory is the XDG documents
+// folder unless the front end sets another, or none.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <vector>
+
+namespace ui {
+
+enum class SearchPathDirectory { documentDirectory = 9, picturesDirectory = 19 };
+enum class SearchPathDomainMask { userDomain = 1 };
+
+class FileManager {
+public:
+    static FileManager& defaultManager();
+
+    // The directory's locations, possibly none. The documents directory is
+    // created when it does not exist yet.
+    std::vector<std::filesystem::path> urlsForDirectory(SearchPathDirectory directory,
+                                                        SearchPathDomainMask domain) const;
+
+    // Overrides the documents directory; none means there is no documents
+    // directory at all.
+    void setDocumentsDirectory(std::optional<std::filesystem::path> directory);
+
+private:
+    bool documentsOverridden_ = false;
+    std::optional<std::filesystem::path> documents_;
+};
+
+// The XDG user directory of that kind ("DOCUMENTS", "PICTURES"), from
+// user-dirs.dirs, else the usual folder in the home directory.
+std::filesystem::path xdgUserDirectory(const char* kind);
+
+}  // namespace ui

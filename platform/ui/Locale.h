@@ -1,0 +1,30 @@
+// The user's preferred languages as language tags (zh-Hans-CN, en-US), most
+// preferred first, from the POSIX locale environment unless set otherwise.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ui {
+
+class Locale {
+public:
+    // Never empty.
+    static std::vector<std::string> preferredLanguages();
+    // Replaces what the environment says (an empty list restores it).
+    static void setPreferredLanguages(std::vector<std::string> languages);
+};
+
+// One POSIX locale name (zh_CN.UTF-8, en_US, C) as a language tag: zh_CN
+// gives zh-Hans-CN, zh_TW zh-Hant-TW, zh_HK zh-HK, en_US.UTF-8 en-US; C and
+// POSIX give none.
+std::optional<std::string> languageTagFromPosixLocale(std::string_view locale);
+
+// The languages the environment asks for, by the usual precedence:
+// LANGUAGE (a colon-separated list, unless the locale is C), then the first
+// set of LC_ALL, LC_MESSAGES and LANG. `getenv` is passed in for tests.
+std::vector<std::string> languagesFromEnvironment(const char* (*getenv)(const char*));
+
+}  // namespace ui

@@ -1,0 +1,140 @@
+#include "platform/ui/Presentation.h"
+
+#include <algorithm>
+
+#include "platform/Files.h"
+#include "platform/graphics/Backend.h"
+#include "platform/ui/Device.h"
+
+namespace ui {
+
+AlertAction::AlertAction(Key, std::optional<std::string> title, AlertActionStyle style, Handler handler)
+    : title_(std::move(title)), style_(style), handler_(std::move(handler)) {}
+
+std::shared_ptr<AlertAction> AlertAction::actionWithTitle(std::optional<std::string> title,
+                                                          AlertActionStyle style, Handler handler) {
+    return std::make_shared<AlertAction>(Key{}, std::move(title), style, std::move(handler));
+}
+
+void AlertAction::perform() {
+    // Moved out first: the handler runs once, and whatever it holds is
+    // released when it returns.
+    Handler handler = std::move(handler_);
+    handler_ = nullptr;
+    if (handler) handler(*this);
+}
+
+AlertController::AlertController(std::optional<std::string> title, std::optional<std::string> message,
+                                 AlertControllerStyle style)
+    : ViewController(std::nullopt, std::nullopt),
+      title_(std::move(title)),
+      message_(std::move(message)),
+      style_(style) {}
+
+std::shared_ptr<AlertController> AlertController::alertControllerWithTitle(
+    std::optional<std::string> title, std::optional<std::string> message, AlertControllerStyle style) {
+    return std::make_shared<AlertController>(std::move(title), std::move(message), style);
+}
+
+void AlertController::addAction(std::shared_ptr<AlertAction> action) {
+    platform::require(action != nullptr, "addAction", "no action given");
+    platform::require(action->style() != AlertActionStyle::cancel || cancelAction() == nullptr,
+                      "addAction", "an alert can have only one cancel action");
+    actions_.push_back(std::move(action));
+}
+
+std::shared_ptr<AlertAction> AlertController::defaultAction() const {
+    if (preferred_) return preferred_;
+    if (style_ != AlertControllerStyle::alert) return nullptr;
+    std::shared_ptr<AlertAction> only;
+    for (const auto& action : actions_) {
+        if (action->style() == AlertActionStyle::cancel) continue;
+        if (only) return nullptr;
+        only = action;
+    }
+    return only;
+}
+
+std::shared_ptr<AlertAction> AlertController::cancelAction() const {
+    for (const auto& action : actions_)
+        if (action->style() == AlertActionStyle::cancel) return action;
+    return nullptr;
+}
+
+void AlertController::choose(const std::shared_ptr<AlertAction>& action) {
+    platform::require(std::find(actions_.begin(), actions_.end(), action) != actions_.end(),
+                      "AlertController::choose", "the action is not one of the alert's");
+    auto self = shared_from_this();
+    dismissViewControllerAnimated(true, nullptr);
+    action->perform();
+}
+
+ModalPresentationStyle AlertController::defaultPresentationStyle() const {
+    return style_ == AlertControllerStyle::actionSheet ? ModalPresentationStyle::popover
+                                                       : ModalPresentationStyle::custom;
+}
+
+ImagePickerController::ImagePickerController() : ViewController(std::nullopt, std::nullopt) {}
+
+bool ImagePickerController::isSourceTypeAvailable(ImagePickerSourceType source) {
+    switch (source) {
+        case ImagePickerSourceType::camera: return Device::current().hasCamera;
+        case ImagePickerSourceType::photoLibrary:
+        case ImagePickerSourceType::savedPhotosAlbum: return true;
+    }
+    return false;
+}
+
+platform::Result<void> ImagePickerController::pickFile(const std::filesystem::path& file) {
+    // Phone photos are a few megabytes; anything far larger is not one.
+    constexpr std::size_t maxPhotoBytes = 256u << 20;
+    auto bytes = platform::readFile(file, maxPhotoBytes);
+    if (!bytes) return platform::fail(bytes.error());
+    auto image = graphics::backend().decodeImage(bytes.value(), graphics::DecodeLimits{});
+    if (!image) return platform::fail(file.filename().string() + ": " + image.error());
+    pick(std::move(image).value());
+    return {};
+}
+
+void ImagePickerController::pick(std::shared_ptr<graphics::Image> image) {
+    platform::require(image != nullptr, "ImagePickerController::pick", "no image given");
+    auto self = shared_from_this();
+    ImagePickerInfo info;
+    info[imagePickerOriginalImage] = std::move(image);
+    info[imagePickerMediaType] = std::string("public.image");
+    if (auto delegate = delegate_.lock())
+        delegate->imagePickerControllerDidFinishPickingMediaWithInfo(*this, info);
+    else
+        dismissViewControllerAnimated(true, nullptr);
+}
+
+void ImagePickerController::cancel() {
+    auto self = shared_from_this();
+    if (auto delegate = delegate_.lock())
+        delegate->imagePickerControllerDidCancel(*this);
+    else
+        dismissViewControllerAnimated(true, nullptr);
+}
+
+ActivityViewController::ActivityViewController(std::vector<ActivityItem> activityItems,
+                                               std::vector<std::string> applicationActivities)
+    : ViewController(std::nullopt, std::nullopt),
+      items_(std::move(activityItems)),
+      applicationActivities_(std::move(applicationActivities)) {}
+
+std::shared_ptr<graphics::Image> ActivityViewController::firstImage() const {
+    for (const auto& item : items_)
+        if (auto image = std::get_if<std::shared_ptr<graphics::Image>>(&item)) return *image;
+    return nullptr;
+}
+
+void ActivityViewController::complete() {
+    auto self = shared_from_this();
+    dismissViewControllerAnimated(true, nullptr);
+}
+
+ModalPresentationStyle ActivityViewController::defaultPresentationStyle() const {
+    return ModalPresentationStyle::popover;
+}
+
+}  // namespace ui

@@ -1,0 +1,112 @@
+#include "support/Scripts.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <sstream>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace testsupport {
+
+namespace {
+}  // namespace
+
+ScriptRun runScript(const std::string& script, const std::vector<std::string>& environment) {
+    int input[2], output[2], errors[2];
+    if (::pipe2(input, O_CLOEXEC) || ::pipe2(output, O_CLOEXEC) || ::pipe2(errors, O_CLOEXEC))
+        throw std::runtime_error("pipe failed");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, input[0], 0);
+    posix_spawn_file_actions_adddup2(&actions, output[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, errors[1], 2);
+
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+        std::string entry = *e;
+        // The tests set the locale themselves.
+        if (entry.rfind("LANG", 0) == 0 || entry.rfind("LC_", 0) == 0 || entry.rfind("LANGUAGE", 0) == 0)
+            continue;
+        env.push_back(entry);
+    }
+    env.insert(env.end(), environment.begin(), environment.end());
+    std::vector<char*> envp;
+    for (auto& entry : env) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    std::string binary = SCRAWLET_BINARY;
+    std::string headless = "--headless", dash = "-";
+    char* argv[] = {binary.data(), headless.data(), dash.data(), nullptr};
+
+    pid_t pid;
+    int spawned = posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv, envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(input[0]);
+    ::close(output[1]);
+    ::close(errors[1]);
+    if (spawned != 0) {
+        ::close(input[1]);
+        ::close(output[0]);
+        ::close(errors[0]);
+        throw std::runtime_error("cannot start " + binary);
+    }
+
+    // Feed the script and read both outputs together, so that neither pipe
+    // fills up while the other is waited on.
+    ScriptRun run;
+    std::size_t written = 0;
+    int inFd = input[1];
+    pollfd fds[3] = {{output[0], POLLIN, 0}, {errors[0], POLLIN, 0}, {inFd, POLLOUT, 0}};
+    int open = 3;
+    while (open > 0) {
+        ::poll(fds, 3, -1);
+        for (int i = 0; i < 3; ++i) {
+            if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+            if (i == 2) {
+                ssize_t n = ::write(fds[i].fd, script.data() + written, script.size() - written);
+                if (n > 0) written += static_cast<std::size_t>(n);
+                if (n < 0 || written == script.size()) {
+                    ::close(fds[i].fd);
+                    fds[i].fd = -1;
+                    --open;
+                }
+                continue;
+            }
+            char buffer[65536];
+            ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+            if (n <= 0) {
+                ::close(fds[i].fd);
+                fds[i].fd = -1;
+                --open;
+                continue;
+            }
+            (i == 0 ? run.output : run.errors).append(buffer, static_cast<std::size_t>(n));
+        }
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+
+    std::istringstream lines(run.output);
+    std::string line;
+    while (std::getline(lines, line))
+        if (!line.empty() && line.front() == '{') run.dumps.push_back(nlohmann::json::parse(line));
+    return run;
+}
+
+std::filesystem::path freshDirectory(const std::string& name) {
+    auto directory = std::filesystem::temp_directory_path() /
+                     ("scrawlet-test-" + std::to_string(::getpid()) + "-" + name);
+    std::filesystem::remove_all(directory);
+    std::filesystem::create_directories(directory);
+    return directory;
+}
+
+std::filesystem::path testData(const std::string& name) { return std::filesystem::path(SCRAWLET_TEST_DATA) / name; }
+
+}  // namespace testsupport

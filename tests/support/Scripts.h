@@ -1,0 +1,29 @@
+// Runs the real program on a headless script and reads what it printed:
+// the exit status, the dumps (one JSON object a line) and the messages.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace testsupport {
+
+struct ScriptRun {
+    int exitStatus = -1;
+    std::vector<nlohmann::json> dumps;
+    std::string output;
+    std::string errors;
+};
+
+// Runs `scrawlet --headless -` with `script` on standard input, in the
+// environment given as NAME=VALUE pairs on top of a clean locale.
+ScriptRun runScript(const std::string& script, const std::vector<std::string>& environment = {});
+
+// A fresh, empty folder under the build's temporary folder.
+std::filesystem::path freshDirectory(const std::string& name);
+
+std::filesystem::path testData(const std::string& name);
+
+}  // namespace testsupport
