@@ -1,6 +1,7 @@
 #include "platform/headless/Dump.h"
 
 #include <charconv>
+#include <cstdio>
 #include <cstdlib>
 
 #include "platform/graphics/Color.h"
@@ -18,7 +19,13 @@ Json vector3(scene::Vector3 v) { return Json::array({floatValue(v.x), floatValue
 
 Json imageValue(const graphics::Image& image) {
     auto size = image.size();
-    return Json{{"width", size.width}, {"height", size.height}, {"scale", image.scale()}};
+    // The hash tells pictures apart: images that show the same pixels have
+    // the same one.
+    char hash[17];
+    std::snprintf(hash, sizeof hash, "%016llx", static_cast<unsigned long long>(image.cgImage()->contentHash()));
+    return Json{{"width", size.width}, {"height", size.height}, {"scale", image.scale()},
+                {"orientation", std::string(graphics::orientationName(image.imageOrientation()))},
+                {"pixels", hash}};
 }
 
 Json point(graphics::Point p) { return Json::array({p.x, p.y}); }

@@ -202,7 +202,9 @@ platform::Result<std::vector<std::string>> splitWords(std::string_view line) {
             ++i;
             continue;
         }
-        if (c == '#') break;
+        // A comment starts with # at the start of a word; #1, #2… are words
+        // (choose #N).
+        if (c == '#' && !(i + 1 < line.size() && line[i + 1] >= '0' && line[i + 1] <= '9')) break;
         std::string word;
         if (c == '"') {
             ++i;

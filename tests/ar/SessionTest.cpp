@@ -1,0 +1,79 @@
+#include <gtest/gtest.h>
+
+#include "platform/ar/Session.h"
+
+namespace {
+
+std::shared_ptr<ar::WorldTrackingConfiguration> configuration() {
+    return std::make_shared<ar::WorldTrackingConfiguration>();
+}
+
+TEST(Session, HasNoFrameBeforeTheTrackerDeliversOne) {
+    ar::Session session;
+    session.run(configuration(), ar::RunOptions::none);
+    EXPECT_EQ(session.currentFrame(), nullptr);
+    session.deliverFrame(ar::poseAt({1, 2, 3}, 0, 0));
+    ASSERT_NE(session.currentFrame(), nullptr);
+    EXPECT_EQ(session.currentFrame()->camera.transform.columns[3][0], 1);
+}
+
+TEST(Session, DeliversFramesOnlyWhileRunning) {
+    ar::Session session;
+    session.deliverFrame(scene::Matrix4::identity());
+    EXPECT_EQ(session.currentFrame(), nullptr);
+    session.run(configuration(), ar::RunOptions::none);
+    session.deliverFrame(scene::Matrix4::identity());
+    auto first = session.currentFrame();
+    session.pause();
+    session.deliverFrame(ar::poseAt({5, 0, 0}, 0, 0));
+    EXPECT_EQ(session.currentFrame(), first);
+}
+
+TEST(Session, RunPauseAndRunAgainKeepTheTrackingState) {
+    ar::Session session;
+    session.run(configuration(), ar::RunOptions::none);
+    session.deliverFrame(ar::poseAt({0, 0, 1}, 10, 0));
+    auto frame = session.currentFrame();
+    session.pause();
+    EXPECT_FALSE(session.isRunning());
+    auto second = configuration();
+    session.run(second, ar::RunOptions::none);
+    EXPECT_TRUE(session.isRunning());
+    EXPECT_EQ(session.runCount(), 2);
+    EXPECT_EQ(session.pauseCount(), 1);
+    EXPECT_EQ(session.configuration(), second);
+    EXPECT_EQ(session.currentFrame(), frame);  // no reset: the last frame stays
+    session.run(configuration(), ar::RunOptions::resetTracking);
+    EXPECT_EQ(session.currentFrame(), nullptr);
+    EXPECT_EQ(session.lastRunOptions(), ar::RunOptions::resetTracking);
+}
+
+TEST(Configuration, SupportsSegmentationWithDepthOnlyWhereTheDeviceCan) {
+    ar::deviceCapabilities().personSegmentationWithDepth = false;
+    EXPECT_FALSE(ar::WorldTrackingConfiguration::supportsFrameSemantics(
+        ar::FrameSemantics::personSegmentationWithDepth));
+    EXPECT_TRUE(ar::WorldTrackingConfiguration::supportsFrameSemantics(ar::FrameSemantics::none));
+    ar::deviceCapabilities().personSegmentationWithDepth = true;
+    EXPECT_TRUE(ar::WorldTrackingConfiguration::supportsFrameSemantics(
+        ar::FrameSemantics::personSegmentationWithDepth));
+    EXPECT_FALSE(ar::WorldTrackingConfiguration::supportsFrameSemantics(ar::FrameSemantics::bodyDetection));
+    ar::deviceCapabilities().personSegmentationWithDepth = false;
+}
+
+TEST(Poses, YawTurnsLeftAndPitchLooksUp) {
+    // The camera looks along its own −z.
+    auto look = [](const scene::Matrix4& pose) {
+        return scene::Vector3{-pose.columns[2][0], -pose.columns[2][1], -pose.columns[2][2]};
+    };
+    auto ahead = look(ar::poseAt({0, 0, 0}, 0, 0));
+    EXPECT_NEAR(ahead.z, -1, 1e-6);
+    auto left = look(ar::poseAt({0, 0, 0}, 90, 0));
+    EXPECT_NEAR(left.x, -1, 1e-6);
+    auto up = look(ar::poseAt({0, 0, 0}, 0, 90));
+    EXPECT_NEAR(up.y, 1, 1e-6);
+    auto pose = ar::poseAt({1, 2, 3}, 30, 20);
+    EXPECT_EQ(pose.columns[3][0], 1);
+    EXPECT_EQ(pose.columns[3][2], 3);
+}
+
+}  // namespace

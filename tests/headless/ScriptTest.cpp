@@ -1,0 +1,103 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "support/Scripts.h"
+
+namespace {
+
+using testsupport::runScript;
+
+TEST(Launch, ShowsTheStartingStateOfAPhoneSizedView) {
+    auto run = runScript("view 390 844\nlaunch\ndump\n");
+    ASSERT_EQ(run.exitStatus, 0) << run.errors;
+    ASSERT_EQ(run.dumps.size(), 1u);
+    const auto& d = run.dumps[0];
+    EXPECT_EQ(d["language"], "en-US");
+    EXPECT_EQ(d["distance"], 1.234);
+    EXPECT_EQ(d["pic"], "");
+    EXPECT_EQ(d["draw"], false);
+    EXPECT_TRUE(d["fileName"].is_null());
+    EXPECT_EQ(d["buttonSize"], 60);
+    EXPECT_EQ(d["texts"]["welcomeText"], "Let's Scrawlet!");
+    EXPECT_EQ(d["texts"]["cameraText"], "Take Photo\u2026");
+    EXPECT_EQ(d["texts"]["savedText"], "Scrawlet saved.");
+    EXPECT_EQ(d["session"]["running"], true);
+    EXPECT_EQ(d["session"]["runCount"], 1);
+    EXPECT_EQ(d["session"]["pauseCount"], 0);
+    EXPECT_EQ(d["session"]["frameSemantics"], 0);
+    EXPECT_EQ(d["session"]["lastRunOptions"], 0);
+    EXPECT_TRUE(d["scene"]["rootNode"]["children"].empty());
+    EXPECT_TRUE(d["currentLine"].empty());
+    EXPECT_TRUE(d["lines"].empty());
+    EXPECT_TRUE(d["presented"].is_null());
+}
+
+TEST(Launch, DistanceFollowsTheViewSize) {
+    auto run = runScript("view 1024 768\nlaunch\ndump\n");
+    ASSERT_EQ(run.exitStatus, 0) << run.errors;
+    EXPECT_EQ(run.dumps[0]["distance"], 1.792);
+}
+
+TEST(Launch, RunsWithSegmentationWhereTheDeviceSupportsIt) {
+    auto run = runScript("segmentation yes\nlaunch\ndump\n");
+    ASSERT_EQ(run.exitStatus, 0) << run.errors;
+    EXPECT_EQ(run.dumps[0]["session"]["frameSemantics"], 3);
+}
+
+// A malformed line stops the script with status 2 and a message naming it.
+void expectMalformed(const std::string& script, int line, const std::string& words) {
+    auto run = runScript(script);
+    EXPECT_EQ(run.exitStatus, 2) << script;
+    EXPECT_NE(run.errors.find("line " + std::to_string(line)), std::string::npos) << run.errors;
+    EXPECT_NE(run.errors.find(words), std::string::npos) << run.errors;
+}
+
+TEST(MalformedScripts, StopWithAMessageNamingTheLine) {
+    expectMalformed("launch\nfly away\n", 2, "unknown command 'fly'");
+    expectMalformed("view 390\nlaunch\n", 1, "width and a height");
+    expectMalformed("view 390 tall\nlaunch\n", 1, "'tall' is not a number");
+    expectMalformed("# a comment\n\nlaunch\ndown 10\n", 4, "X Y");
+    expectMalformed("launch\nchoose \"OK\n", 2, "not closed");
+    expectMalformed("down 10 10\nlaunch\n", 1, "needs launch first");
+    expectMalformed("launch\nview 100 100\n", 2, "must come before launch");
+    expectMalformed("device tablet\nlaunch\n", 1, "phone|pad");
+    expectMalformed("launch\npose at 1 2 3 yaw 4\n", 2, "yaw DEG pitch DEG");
+    expectMalformed("view nan 844\nlaunch\n", 1, "not a number");
+}
+
+TEST(MalformedScripts, NothingRunsBeforeASyntaxErrorIsFound) {
+    auto run = runScript("launch\ndump\nbogus\n");
+    EXPECT_EQ(run.exitStatus, 2);
+    EXPECT_TRUE(run.dumps.empty());
+}
+
+TEST(MalformedScripts, ACommandThatFindsNothingToActOnStopsTheScript) {
+    auto run = runScript("launch\ndump\nchoose OK\ndump\n");
+    EXPECT_EQ(run.exitStatus, 2);
+    EXPECT_EQ(run.dumps.size(), 1u);
+    EXPECT_NE(run.errors.find("line 3"), std::string::npos) << run.errors;
+    EXPECT_NE(run.errors.find("no alert"), std::string::npos) << run.errors;
+    auto move = runScript("launch\nmove 1 2\n");
+    EXPECT_EQ(move.exitStatus, 2);
+    EXPECT_NE(move.errors.find("no touch is down"), std::string::npos) << move.errors;
+}
+
+TEST(Scripts, QuotedTextsAndCommentsAreRead) {
+    auto run = runScript("languages \"en-US\" # the usual\nlaunch\ndump # now\n");
+    ASSERT_EQ(run.exitStatus, 0) << run.errors;
+    EXPECT_EQ(run.dumps[0]["language"], "en-US");
+}
+
+TEST(Scripts, DumpsToAFile) {
+    auto folder = testsupport::freshDirectory("dump");
+    auto file = folder / "state.json";
+    auto run = runScript("launch\ndump " + file.string() + "\n");
+    ASSERT_EQ(run.exitStatus, 0) << run.errors;
+    EXPECT_TRUE(run.dumps.empty());
+    std::ifstream in(file);
+    auto state = nlohmann::json::parse(in);
+    EXPECT_EQ(state["distance"], 1.234);
+}
+
+}  // namespace

@@ -1,0 +1,66 @@
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "platform/ui/Locale.h"
+
+namespace {
+
+TEST(LanguageTags, ChineseLocalesNameTheirScriptExceptHongKong) {
+    EXPECT_EQ(ui::languageTagFromPosixLocale("zh_CN"), "zh-Hans-CN");
+    EXPECT_EQ(ui::languageTagFromPosixLocale("zh_CN.UTF-8"), "zh-Hans-CN");
+    EXPECT_EQ(ui::languageTagFromPosixLocale("zh_SG"), "zh-Hans-SG");
+    EXPECT_EQ(ui::languageTagFromPosixLocale("zh_TW"), "zh-Hant-TW");
+    EXPECT_EQ(ui::languageTagFromPosixLocale("zh_MO.UTF-8"), "zh-Hant-MO");
+    EXPECT_EQ(ui::languageTagFromPosixLocale("zh_HK"), "zh-HK");
+}
+
+TEST(LanguageTags, OtherLocalesBecomeLanguageAndRegion) {
+    EXPECT_EQ(ui::languageTagFromPosixLocale("en_US.UTF-8"), "en-US");
+    EXPECT_EQ(ui::languageTagFromPosixLocale("de_AT@euro"), "de-AT");
+    EXPECT_EQ(ui::languageTagFromPosixLocale("fr"), "fr");
+    EXPECT_EQ(ui::languageTagFromPosixLocale("C"), std::nullopt);
+    EXPECT_EQ(ui::languageTagFromPosixLocale("C.UTF-8"), std::nullopt);
+    EXPECT_EQ(ui::languageTagFromPosixLocale("POSIX"), std::nullopt);
+    EXPECT_EQ(ui::languageTagFromPosixLocale(""), std::nullopt);
+}
+
+// The environment the next call of `fakeEnvironment` reads.
+std::map<std::string, std::string> environment;
+const char* fakeEnvironment(const char* name) {
+    auto it = environment.find(name);
+    return it == environment.end() ? nullptr : it->second.c_str();
+}
+
+std::vector<std::string> languagesFor(std::map<std::string, std::string> values) {
+    environment = std::move(values);
+    return ui::languagesFromEnvironment(fakeEnvironment);
+}
+
+TEST(PreferredLanguages, FollowTheUsualPrecedence) {
+    EXPECT_EQ(languagesFor({{"LANG", "zh_TW.UTF-8"}}), (std::vector<std::string>{"zh-Hant-TW"}));
+    EXPECT_EQ(languagesFor({{"LANG", "en_US.UTF-8"}, {"LC_MESSAGES", "zh_CN.UTF-8"}}),
+              (std::vector<std::string>{"zh-Hans-CN"}));
+    EXPECT_EQ(languagesFor({{"LANG", "en_US.UTF-8"}, {"LC_MESSAGES", "zh_CN.UTF-8"}, {"LC_ALL", "zh_HK.UTF-8"}}),
+              (std::vector<std::string>{"zh-HK"}));
+    EXPECT_EQ(languagesFor({{"LANG", "en_US.UTF-8"}, {"LANGUAGE", "zh_CN:en_GB"}}),
+              (std::vector<std::string>{"zh-Hans-CN", "en-GB"}));
+}
+
+TEST(PreferredLanguages, EmptyOrCLocalesGiveEnglish) {
+    EXPECT_EQ(languagesFor({}), (std::vector<std::string>{"en-US"}));
+    EXPECT_EQ(languagesFor({{"LANG", ""}}), (std::vector<std::string>{"en-US"}));
+    EXPECT_EQ(languagesFor({{"LANG", "C"}}), (std::vector<std::string>{"en-US"}));
+    EXPECT_EQ(languagesFor({{"LC_ALL", "POSIX"}}), (std::vector<std::string>{"en-US"}));
+    // As with gettext, LANGUAGE does not count under the C locale.
+    EXPECT_EQ(languagesFor({{"LANG", "C.UTF-8"}, {"LANGUAGE", "zh_CN"}}), (std::vector<std::string>{"en-US"}));
+}
+
+TEST(PreferredLanguages, AnOverrideReplacesTheEnvironment) {
+    ui::Locale::setPreferredLanguages({"zh-Hant-TW", "en-US"});
+    EXPECT_EQ(ui::Locale::preferredLanguages(), (std::vector<std::string>{"zh-Hant-TW", "en-US"}));
+    ui::Locale::setPreferredLanguages({});
+    EXPECT_FALSE(ui::Locale::preferredLanguages().empty());
+}
+
+}  // namespace

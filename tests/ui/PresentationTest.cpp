@@ -1,0 +1,167 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "platform/ui/Device.h"
+#include "platform/ui/Presentation.h"
+#include "support/Scripts.h"
+
+namespace {
+
+using ui::AlertAction;
+using ui::AlertActionStyle;
+using ui::AlertController;
+using ui::AlertControllerStyle;
+
+std::shared_ptr<ui::ViewController> presenter() {
+    return std::make_shared<ui::ViewController>(std::nullopt, std::nullopt);
+}
+
+TEST(Alerts, AChosenActionDismissesTheAlertThenRunsItsHandlerOnce) {
+    auto root = presenter();
+    auto alert = AlertController::alertControllerWithTitle(std::nullopt, "Sure?", AlertControllerStyle::alert);
+    int runs = 0;
+    bool presentedDuringHandler = true;
+    auto ok = AlertAction::actionWithTitle("OK", AlertActionStyle::destructive, [&](AlertAction&) {
+        ++runs;
+        presentedDuringHandler = root->presentedViewController() != nullptr;
+    });
+    alert->addAction(ok);
+    alert->addAction(AlertAction::actionWithTitle("Cancel", AlertActionStyle::cancel, nullptr));
+    root->presentViewController(alert, true, nullptr);
+    EXPECT_EQ(root->presentedViewController(), alert);
+    alert->choose(ok);
+    EXPECT_EQ(runs, 1);
+    EXPECT_FALSE(presentedDuringHandler);
+    EXPECT_EQ(root->presentedViewController(), nullptr);
+    ok->perform();
+    EXPECT_EQ(runs, 1);
+}
+
+TEST(Alerts, ThePresenterHoldsTheAlertAndItsHandlersUntilDismissed) {
+    auto root = presenter();
+    std::weak_ptr<AlertController> watched;
+    auto token = std::make_shared<int>(0);
+    std::weak_ptr<int> held = token;
+    {
+        auto alert = AlertController::alertControllerWithTitle(std::nullopt, "m", AlertControllerStyle::alert);
+        alert->addAction(AlertAction::actionWithTitle("OK", AlertActionStyle::defaultStyle,
+                                                      [token](AlertAction&) {}));
+        watched = alert;
+        root->presentViewController(alert, true, nullptr);
+    }
+    token.reset();
+    EXPECT_FALSE(watched.expired());
+    EXPECT_FALSE(held.expired());
+    watched.lock()->choose(watched.lock()->actions().front());
+    EXPECT_TRUE(watched.expired());
+    EXPECT_TRUE(held.expired());
+}
+
+TEST(Alerts, ASecondPresentationFromTheSameControllerIsRefused) {
+    auto root = presenter();
+    auto first = AlertController::alertControllerWithTitle(std::nullopt, "1", AlertControllerStyle::alert);
+    auto second = AlertController::alertControllerWithTitle(std::nullopt, "2", AlertControllerStyle::alert);
+    root->presentViewController(first, true, nullptr);
+    root->presentViewController(second, true, nullptr);
+    EXPECT_EQ(root->presentedViewController(), first);
+    first->dismissViewControllerAnimated(true, nullptr);
+    EXPECT_EQ(root->presentedViewController(), nullptr);
+}
+
+TEST(Alerts, EnterAndEscapeFindTheDefaultAndCancelActions) {
+    auto alert = AlertController::alertControllerWithTitle(std::nullopt, "m", AlertControllerStyle::alert);
+    auto ok = AlertAction::actionWithTitle("OK", AlertActionStyle::destructive, nullptr);
+    auto cancel = AlertAction::actionWithTitle("Cancel", AlertActionStyle::cancel, nullptr);
+    alert->addAction(ok);
+    alert->addAction(cancel);
+    EXPECT_EQ(alert->defaultAction(), ok);
+    EXPECT_EQ(alert->cancelAction(), cancel);
+    auto sheet = AlertController::alertControllerWithTitle(std::nullopt, "m", AlertControllerStyle::actionSheet);
+    sheet->addAction(AlertAction::actionWithTitle("A", AlertActionStyle::defaultStyle, nullptr));
+    EXPECT_EQ(sheet->defaultAction(), nullptr);
+    EXPECT_EQ(sheet->cancelAction(), nullptr);
+}
+
+TEST(AlertsDeathTest, OnlyOneCancelAction) {
+    auto alert = AlertController::alertControllerWithTitle(std::nullopt, "m", AlertControllerStyle::alert);
+    alert->addAction(AlertAction::actionWithTitle("Cancel", AlertActionStyle::cancel, nullptr));
+    EXPECT_DEATH(alert->addAction(AlertAction::actionWithTitle("No", AlertActionStyle::cancel, nullptr)),
+                 "cancel");
+}
+
+TEST(Popovers, ExistOnlyWhereAPadShowsThePopoverStyle) {
+    auto sheet = AlertController::alertControllerWithTitle(std::nullopt, "m", AlertControllerStyle::actionSheet);
+    auto alert = AlertController::alertControllerWithTitle(std::nullopt, "m", AlertControllerStyle::alert);
+    auto picker = std::make_shared<ui::ImagePickerController>();
+    ui::Device::current().userInterfaceIdiom = ui::UserInterfaceIdiom::phone;
+    EXPECT_EQ(sheet->popoverPresentationController(), nullptr);
+    ui::Device::current().userInterfaceIdiom = ui::UserInterfaceIdiom::pad;
+    EXPECT_NE(sheet->popoverPresentationController(), nullptr);
+    EXPECT_EQ(alert->popoverPresentationController(), nullptr);
+    EXPECT_EQ(picker->popoverPresentationController(), nullptr);
+    picker->setModalPresentationStyle(ui::ModalPresentationStyle::popover);
+    EXPECT_NE(picker->popoverPresentationController(), nullptr);
+    ui::Device::current().userInterfaceIdiom = ui::UserInterfaceIdiom::phone;
+}
+
+class RecordingDelegate : public ui::ImagePickerControllerDelegate {
+public:
+    void imagePickerControllerDidFinishPickingMediaWithInfo(ui::ImagePickerController& picker,
+                                                            const ui::ImagePickerInfo& info) override {
+        ++finished;
+        lastInfo = info;
+        picker.dismissViewControllerAnimated(true, nullptr);
+    }
+    void imagePickerControllerDidCancel(ui::ImagePickerController& picker) override {
+        ++cancelled;
+        picker.dismissViewControllerAnimated(true, nullptr);
+    }
+    int finished = 0;
+    int cancelled = 0;
+    ui::ImagePickerInfo lastInfo;
+};
+
+TEST(ImagePicker, RefusesAFileThatIsNotAPictureAndStaysOpen) {
+    auto root = presenter();
+    auto delegate = std::make_shared<RecordingDelegate>();
+    auto picker = std::make_shared<ui::ImagePickerController>();
+    picker->setDelegate(delegate);
+    root->presentViewController(picker, true, nullptr);
+    auto folder = testsupport::freshDirectory("picker");
+    std::ofstream(folder / "notes.jpg") << "these are words, not a picture\n";
+    auto picked = picker->pickFile(folder / "notes.jpg");
+    ASSERT_FALSE(picked.ok());
+    EXPECT_NE(picked.error().find("notes.jpg"), std::string::npos) << picked.error();
+    EXPECT_EQ(delegate->finished, 0);
+    EXPECT_EQ(root->presentedViewController(), picker);
+    EXPECT_FALSE(picker->pickFile(folder / "missing.png").ok());
+    picker->cancel();
+    EXPECT_EQ(delegate->cancelled, 1);
+    EXPECT_EQ(root->presentedViewController(), nullptr);
+}
+
+TEST(ImagePicker, HandsThePickedImageToItsDelegate) {
+    auto root = presenter();
+    auto delegate = std::make_shared<RecordingDelegate>();
+    auto picker = std::make_shared<ui::ImagePickerController>();
+    picker->setDelegate(delegate);
+    root->presentViewController(picker, true, nullptr);
+    auto image = std::make_shared<graphics::Image>(std::make_shared<graphics::Bitmap>(4, 3));
+    picker->pick(image);
+    ASSERT_EQ(delegate->finished, 1);
+    auto value = delegate->lastInfo.at(ui::imagePickerOriginalImage);
+    EXPECT_EQ(std::any_cast<std::shared_ptr<graphics::Image>>(value), image);
+    EXPECT_EQ(root->presentedViewController(), nullptr);
+}
+
+TEST(ImagePicker, TheCameraIsThereOnlyOnDevicesWithOne) {
+    ui::Device::current().hasCamera = false;
+    EXPECT_FALSE(ui::ImagePickerController::isSourceTypeAvailable(ui::ImagePickerSourceType::camera));
+    EXPECT_TRUE(ui::ImagePickerController::isSourceTypeAvailable(ui::ImagePickerSourceType::photoLibrary));
+    ui::Device::current().hasCamera = true;
+    EXPECT_TRUE(ui::ImagePickerController::isSourceTypeAvailable(ui::ImagePickerSourceType::camera));
+    ui::Device::current().hasCamera = false;
+}
+
+}  // namespace
