@@ -42,6 +42,9 @@ Application::Application(DelegateFactory delegateFactory)
 }
 
 Application::~Application() {
+    // What is still presented goes first: its action handlers may hold the
+    // controller that presented it.
+    if (auto root = rootViewController()) root->dismissViewControllerAnimated(false, nullptr);
     // The windows and their controllers go before the delegate that holds
     // the first window.
     windows_.clear();
@@ -144,24 +147,17 @@ ViewController* Application::touchTarget() const {
     return root.get();
 }
 
-void Application::sendTouchesBegan(const TouchSet& touches) {
+void Application::sendTouches(void (Responder::*callback)(const TouchSet&, const Event*),
+                              const TouchSet& touches) {
     Event event{EventType::touches, EventSubtype::none};
-    if (auto* target = touchTarget()) target->touchesBegan(touches, &event);
+    if (auto* target = touchTarget()) (target->*callback)(touches, &event);
 }
 
-void Application::sendTouchesMoved(const TouchSet& touches) {
-    Event event{EventType::touches, EventSubtype::none};
-    if (auto* target = touchTarget()) target->touchesMoved(touches, &event);
-}
-
-void Application::sendTouchesEnded(const TouchSet& touches) {
-    Event event{EventType::touches, EventSubtype::none};
-    if (auto* target = touchTarget()) target->touchesEnded(touches, &event);
-}
-
+void Application::sendTouchesBegan(const TouchSet& touches) { sendTouches(&Responder::touchesBegan, touches); }
+void Application::sendTouchesMoved(const TouchSet& touches) { sendTouches(&Responder::touchesMoved, touches); }
+void Application::sendTouchesEnded(const TouchSet& touches) { sendTouches(&Responder::touchesEnded, touches); }
 void Application::sendTouchesCancelled(const TouchSet& touches) {
-    Event event{EventType::touches, EventSubtype::none};
-    if (auto* target = touchTarget()) target->touchesCancelled(touches, &event);
+    sendTouches(&Responder::touchesCancelled, touches);
 }
 
 void Application::sendMotionEnded(EventSubtype motion) {

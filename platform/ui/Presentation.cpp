@@ -1,6 +1,7 @@
 #include "platform/ui/Presentation.h"
 
 #include <algorithm>
+#include <ctime>
 
 #include "platform/Files.h"
 #include "platform/graphics/Backend.h"
@@ -131,6 +132,30 @@ std::shared_ptr<graphics::Image> ActivityViewController::firstImage() const {
 void ActivityViewController::complete() {
     auto self = shared_from_this();
     dismissViewControllerAnimated(true, nullptr);
+}
+
+platform::Result<std::filesystem::path> ActivityViewController::saveToPictures(
+    const std::filesystem::path& folder) {
+    auto image = firstImage();
+    if (!image) return platform::fail("there is no picture to save");
+    auto png = graphics::backend().encodePng(*image->cgImage());
+    if (!png) return platform::fail(png.error());
+    std::error_code ignored;
+    std::filesystem::create_directories(folder, ignored);
+    // Named by the time, like a screenshot; a second picture within the same
+    // second gets a number instead of replacing the first.
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char stamp[64];
+    std::strftime(stamp, sizeof stamp, "Scrawlet %Y-%m-%d %H.%M.%S", &local);
+    std::filesystem::path file = folder / (std::string(stamp) + ".png");
+    for (int n = 2; std::filesystem::exists(file, ignored); ++n)
+        file = folder / (std::string(stamp) + " (" + std::to_string(n) + ").png");
+    if (auto written = platform::writeFileAtomically(file, png.value()); !written)
+        return platform::fail(written.error());
+    complete();
+    return file;
 }
 
 ModalPresentationStyle ActivityViewController::defaultPresentationStyle() const {

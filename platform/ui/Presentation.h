@@ -165,6 +165,10 @@ public:
     std::shared_ptr<graphics::Image> firstImage() const;
     // The user finished with the sheet (shared or cancelled); it goes away.
     void complete();
+    // The "Save to Pictures" activity: writes the first image as a PNG named
+    // with the date and time into `folder`, then the sheet goes away. On
+    // failure the sheet stays and the reason comes back.
+    platform::Result<std::filesystem::path> saveToPictures(const std::filesystem::path& folder);
 
 protected:
     ModalPresentationStyle defaultPresentationStyle() const override;

@@ -15,6 +15,8 @@ protected:
         view->setScene(std::make_shared<scene::Scene>());
         controller->setSceneView(view);
     }
+    // An alert left on screen holds the controller through its handler.
+    void TearDown() override { controller->dismissViewControllerAnimated(false, nullptr); }
     // A stroke of `count` nodes, in the scene and filed.
     Stroke file(int count) {
         Stroke stroke;

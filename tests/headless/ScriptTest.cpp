@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
 #include <fstream>
 
 #include "support/Scripts.h"
@@ -98,6 +102,39 @@ TEST(Scripts, DumpsToAFile) {
     std::ifstream in(file);
     auto state = nlohmann::json::parse(in);
     EXPECT_EQ(state["distance"], 1.234);
+}
+
+}  // namespace
+
+namespace {
+
+// Runs the program with `arguments` and no display; returns the exit status
+// and what it wrote to standard error.
+std::pair<int, std::string> runWithoutDisplay(const std::string& arguments) {
+    std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY " + std::string(SCRAWLET_BINARY) + " " + arguments +
+                          " 2>&1 >/dev/null";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    std::string text;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe)) text += buffer;
+    int status = ::pclose(pipe);
+    return {WEXITSTATUS(status), text};
+}
+
+TEST(CommandLine, WithoutADisplaySaysSoAndNamesTheHeadlessWay) {
+    auto [status, message] = runWithoutDisplay("");
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(message.find("no display"), std::string::npos) << message;
+    EXPECT_NE(message.find("--headless"), std::string::npos) << message;
+    EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << "one line";
+}
+
+TEST(CommandLine, RefusesUnknownOptionsAndAMissingScript) {
+    EXPECT_EQ(runWithoutDisplay("--fly").first, 2);
+    EXPECT_EQ(runWithoutDisplay("--headless").first, 2);
+    auto [status, message] = runWithoutDisplay("--headless /nonexistent/script.scr");
+    EXPECT_EQ(status, 2);
+    EXPECT_NE(message.find("/nonexistent/script.scr"), std::string::npos) << message;
 }
 
 }  // namespace

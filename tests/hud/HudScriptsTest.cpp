@@ -109,24 +109,23 @@ TEST(Texts, AreChosenByTheFirstPreferredLanguage) {
     }
 }
 
-TEST(Texts, SimplifiedChineseSetIsCompleteWithFullWidthPunctuation) {
-    auto run = runScript("languages zh-Hans-CN\nlaunch\ndump\n");
-    ASSERT_EQ(run.exitStatus, 0) << run.errors;
-    EXPECT_EQ(run.dumps[0]["texts"], json::parse(R"({
+TEST(Texts, BothChineseSetsAreCompleteWithFullWidthPunctuation) {
+    const std::pair<const char*, const char*> sets[] = {
+        {"zh-Hans-CN", R"({
         "welcomeText": "开始涂鸦吧！", "cameraText": "拍摄照片", "photoText": "使用照片…",
         "loadText": "打开绘画", "saveText": "储存绘画", "shareText": "分享绘画…", "selectText": "请选择：",
         "clearText": "清除绘画？", "okText": "确定", "cancelText": "取消", "savedText": "已经储存。",
-        "saveFailedText": "无法储存绘画。", "noSavedText": "没有已储存的绘画。", "loadFailedText": "无法打开绘画。"})"));
-}
-
-TEST(Texts, TraditionalChineseSetIsComplete) {
-    auto run = runScript("languages zh-Hant-TW\nlaunch\ndump\n");
-    ASSERT_EQ(run.exitStatus, 0) << run.errors;
-    EXPECT_EQ(run.dumps[0]["texts"], json::parse(R"({
+        "saveFailedText": "无法储存绘画。", "noSavedText": "没有已储存的绘画。", "loadFailedText": "无法打开绘画。"})"},
+        {"zh-Hant-TW", R"({
         "welcomeText": "開始塗鴉吧！", "cameraText": "拍攝照片", "photoText": "使用照片…",
         "loadText": "打開繪畫", "saveText": "儲存繪畫", "shareText": "分享繪畫…", "selectText": "請選擇：",
         "clearText": "清除繪畫？", "okText": "確定", "cancelText": "取消", "savedText": "已經儲存。",
-        "saveFailedText": "無法儲存繪畫。", "noSavedText": "沒有已儲存的繪畫。", "loadFailedText": "無法打開繪畫。"})"));
+        "saveFailedText": "無法儲存繪畫。", "noSavedText": "沒有已儲存的繪畫。", "loadFailedText": "無法打開繪畫。"})"}};
+    for (auto [language, texts] : sets) {
+        auto run = runScript(std::string("languages ") + language + "\nlaunch\ndump\n");
+        ASSERT_EQ(run.exitStatus, 0) << run.errors;
+        EXPECT_EQ(run.dumps[0]["texts"], json::parse(texts)) << language;
+    }
 }
 
 TEST(Texts, ComeFromTheLocaleEnvironmentWhenNotSet) {

@@ -165,3 +165,40 @@ TEST(ImagePicker, TheCameraIsThereOnlyOnDevicesWithOne) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ShareSheet, SavesThePictureToTheFolderNamedByTheTime) {
+    auto root = presenter();
+    auto bitmap = std::make_shared<graphics::Bitmap>(3, 2);
+    bitmap->setPixel(1, 1, {200, 10, 10, 255});
+    auto image = std::make_shared<graphics::Image>(bitmap);
+    auto sheet = std::make_shared<ui::ActivityViewController>(
+        std::vector<ui::ActivityItem>{std::string("Picture"), image}, std::vector<std::string>{});
+    root->presentViewController(sheet, true, nullptr);
+    auto folder = testsupport::freshDirectory("pictures") / "Pictures";
+    auto first = sheet->saveToPictures(folder);
+    ASSERT_TRUE(first.ok()) << first.error();
+    EXPECT_EQ(first.value().parent_path(), folder);
+    EXPECT_EQ(first.value().extension(), ".png");
+    EXPECT_EQ(first.value().filename().string().rfind("Scrawlet ", 0), 0u);
+    EXPECT_EQ(root->presentedViewController(), nullptr);
+    auto second = sheet->saveToPictures(folder);
+    ASSERT_TRUE(second.ok());
+    EXPECT_NE(first.value(), second.value()) << "a second picture never replaces the first";
+}
+
+TEST(ShareSheet, SayingWhyWhenThePictureCannotBeWritten) {
+    auto root = presenter();
+    auto image = std::make_shared<graphics::Image>(std::make_shared<graphics::Bitmap>(2, 2));
+    auto sheet = std::make_shared<ui::ActivityViewController>(std::vector<ui::ActivityItem>{image},
+                                                              std::vector<std::string>{});
+    root->presentViewController(sheet, true, nullptr);
+    auto folder = testsupport::freshDirectory("not-a-folder");
+    std::ofstream(folder / "file") << "x";
+    auto saved = sheet->saveToPictures(folder / "file" / "Pictures");
+    EXPECT_FALSE(saved.ok());
+    EXPECT_EQ(root->presentedViewController(), sheet) << "the sheet stays open";
+}
+
+}  // namespace

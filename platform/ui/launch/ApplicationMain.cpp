@@ -61,6 +61,13 @@ std::unique_ptr<Host> makeHost(int argc, char** argv) {
     }
     if (argc >= 2)
         return std::make_unique<MessageHost>(std::string("scrawlet: unknown option ") + argv[1] + "\n" + usage, 2, true);
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if ((x11 == nullptr || *x11 == '\0') && (wayland == nullptr || *wayland == '\0'))
+        return std::make_unique<MessageHost>(
+            "scrawlet: there is no display to open a window on; run a script without one with "
+            "scrawlet --headless FILE\n",
+            1, true);
 #ifdef SCRAWLET_HAS_DESKTOP
     return desktop::makeDesktopHost();
 #else
