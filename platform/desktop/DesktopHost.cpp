@@ -1,0 +1,463 @@
+#include "platform/desktop/DesktopHost.h"
+
+#include <GLES3/gl3.h>
+#include <SDL.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+
+#include "platform/Files.h"
+#include "platform/desktop/CameraRig.h"
+#include "platform/desktop/Keys.h"
+#include "platform/desktop/Offscreen.h"
+#include "platform/headless/Dump.h"
+#include "platform/render/Renderer.h"
+#include "platform/ui/Device.h"
+#include "platform/ui/FileManager.h"
+#include "platform/ui/PresentedLayout.h"
+#include "platform/ui/Presentation.h"
+
+namespace desktop {
+
+namespace {
+
+constexpr graphics::Size phoneSize{390, 844};
+
+void say(const std::string& message) { std::fprintf(stderr, "scrawlet: %s\n", message.c_str()); }
+
+class DesktopHost : public ui::Host {
+public:
+    int run(ui::Application& application) override;
+
+private:
+    bool openWindow();
+    void closeWindow();
+    void handle(ui::Application& application, const SDL_Event& event);
+    void handleKey(ui::Application& application, const SDL_KeyboardEvent& key, bool down);
+    void pointerDown(ui::Application& application, graphics::Point point);
+    void pointerMoved(ui::Application& application, graphics::Point point);
+    void pointerUp(ui::Application& application, graphics::Point point);
+    void pointerCancelled(ui::Application& application);
+    // What is presented over the drawing, innermost; none when nothing is.
+    std::shared_ptr<ui::ViewController> presented(const ui::Application& application) const;
+    render::Screen screen(const ui::Application& application) const;
+    void perform(ui::Application& application, ui::ViewController& controller, const ui::PresentedTarget& target);
+    void escape(ui::Application& application);
+    void enter(ui::Application& application);
+    void showMessage(ui::ViewController& over, const std::string& title, const std::string& message);
+    void toggleHelp(ui::Application& application);
+    void draw(ui::Application& application);
+    void writeState(const ui::Application& application);
+    graphics::Size windowSize() const;
+    double pixelScale() const;
+
+    SDL_Window* window_ = nullptr;
+    SDL_GLContext context_ = nullptr;
+    std::unique_ptr<render::Renderer> renderer_;
+    std::shared_ptr<OffscreenViewRenderer> viewRenderer_;
+    CameraRig rig_;
+    Motion motion_;
+    // The mouse's touch while the left button is down.
+    std::shared_ptr<ui::Touch> mouseTouch_;
+    // Touch-screen fingers by their id.
+    std::map<SDL_FingerID, std::shared_ptr<ui::Touch>> fingers_;
+    bool turning_ = false;
+    // A press on a panel's target: drawn highlighted, chosen on release.
+    std::optional<std::size_t> pressedTarget_;
+    std::size_t pickerFirstRow_ = 0;
+    std::shared_ptr<ui::AlertController> help_;
+    bool dirty_ = true;
+    bool quit_ = false;
+    const char* stateFile_ = nullptr;
+};
+
+graphics::Size DesktopHost::windowSize() const {
+    int w = 0, h = 0;
+    SDL_GetWindowSize(window_, &w, &h);
+    return {static_cast<double>(w), static_cast<double>(h)};
+}
+
+double DesktopHost::pixelScale() const {
+    int w = 0, h = 0, pw = 0, ph = 0;
+    SDL_GetWindowSize(window_, &w, &h);
+    SDL_GL_GetDrawableSize(window_, &pw, &ph);
+    return w > 0 ? static_cast<double>(pw) / w : 1.0;
+}
+
+bool DesktopHost::openWindow() {
+    // Touch-screen fingers arrive as touches only, not also as a mouse.
+    SDL_SetHint(SDL_HINT_TOUCH_MOUSE_EVENTS, "0");
+    SDL_SetHint(SDL_HINT_MOUSE_TOUCH_EVENTS, "0");
+    SDL_SetHint(SDL_HINT_VIDEO_X11_FORCE_EGL, "1");
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+        say(std::string("cannot open a window: ") + SDL_GetError());
+        return false;
+    }
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_ES);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
+
+    // Phone-shaped, made smaller where the screen is not tall enough.
+    double fit = 1.0;
+    SDL_Rect usable;
+    if (SDL_GetDisplayUsableBounds(0, &usable) == 0 && usable.h > 0) {
+        fit = std::min({1.0, (usable.h - 40) / phoneSize.height, (usable.w - 40) / phoneSize.width});
+        fit = std::max(fit, 0.3);
+    }
+    window_ = SDL_CreateWindow("Scrawlet", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                               static_cast<int>(std::lround(phoneSize.width * fit)),
+                               static_cast<int>(std::lround(phoneSize.height * fit)),
+                               SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
+    if (window_ == nullptr) {
+        say(std::string("cannot open a window: ") + SDL_GetError());
+        return false;
+    }
+    // Small enough for any screen, large enough for the buttons and a picture
+    // to share.
+    SDL_SetWindowMinimumSize(window_, 200, 240);
+    context_ = SDL_GL_CreateContext(window_);
+    if (context_ == nullptr) {
+        say(std::string("cannot draw in the window (OpenGL ES 3.0 is needed): ") + SDL_GetError());
+        return false;
+    }
+    SDL_GL_SetSwapInterval(1);
+    auto renderer = render::Renderer::make();
+    if (!renderer) {
+        say("cannot draw in the window: " + renderer.error());
+        return false;
+    }
+    renderer_ = std::move(renderer).value();
+    return true;
+}
+
+void DesktopHost::closeWindow() {
+    // The renderer's textures belong to the context: they go first.
+    if (viewRenderer_) viewRenderer_->detach();
+    renderer_.reset();
+    if (context_) SDL_GL_DeleteContext(context_);
+    if (window_) SDL_DestroyWindow(window_);
+    SDL_Quit();
+}
+
+int DesktopHost::run(ui::Application& application) {
+    stateFile_ = std::getenv("SCRAWLET_STATE_FILE");
+    if (!openWindow()) {
+        closeWindow();
+        return 1;
+    }
+    // A desktop shows sheets as popovers, has no camera, and its photo
+    // library is the pictures folder.
+    auto& device = ui::Device::current();
+    device.userInterfaceIdiom = ui::UserInterfaceIdiom::pad;
+    device.hasCamera = false;
+    device.photoLibrary = ui::xdgUserDirectory("PICTURES");
+    ui::Screen::main().setScale(pixelScale());
+    viewRenderer_ = std::make_shared<OffscreenViewRenderer>(*renderer_);
+    ui::installViewRenderer(viewRenderer_);
+
+    application.launch(windowSize(), {});
+    auto previous = SDL_GetPerformanceCounter();
+    while (!quit_) {
+        SDL_Event event;
+        // Wait for input while nothing moves; keep drawing while it does.
+        bool moving = motion_.any();
+        if (moving ? SDL_PollEvent(&event) : SDL_WaitEventTimeout(&event, 250)) {
+            do {
+                handle(application, event);
+            } while (!quit_ && SDL_PollEvent(&event));
+        }
+        auto now = SDL_GetPerformanceCounter();
+        double seconds = static_cast<double>(now - previous) / SDL_GetPerformanceFrequency();
+        previous = now;
+        if (rig_.update(motion_, seconds)) dirty_ = true;
+        if (dirty_ && !quit_) {
+            draw(application);
+            writeState(application);
+            dirty_ = false;
+        }
+    }
+    application.terminate();
+    closeWindow();
+    return 0;
+}
+
+void DesktopHost::draw(ui::Application& application) {
+    // The tracker delivers a frame for every frame drawn while the session
+    // runs.
+    if (auto view = application.sceneView()) view->session().deliverFrame(rig_.pose());
+    int width = 0, height = 0;
+    SDL_GL_GetDrawableSize(window_, &width, &height);
+    renderer_->drawScreen(screen(application), width, height);
+    SDL_GL_SwapWindow(window_);
+}
+
+render::Screen DesktopHost::screen(const ui::Application& application) const {
+    render::Screen screen = render::screenOf(application);
+    screen.environment.pickerFirstRow = pickerFirstRow_;
+    screen.environment.pressedTarget = pressedTarget_;
+    return screen;
+}
+
+std::shared_ptr<ui::ViewController> DesktopHost::presented(const ui::Application& application) const {
+    auto top = application.topViewController();
+    return top == application.rootViewController() ? nullptr : top;
+}
+
+void DesktopHost::handle(ui::Application& application, const SDL_Event& event) {
+    dirty_ = true;
+    switch (event.type) {
+        case SDL_QUIT: quit_ = true; break;
+        case SDL_WINDOWEVENT:
+            if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+                ui::Screen::main().setScale(pixelScale());
+                auto size = windowSize();
+                if (size != ui::Screen::main().bounds().size) application.transitionToSize(size);
+            } else if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
+                // Keys released elsewhere never arrive; a drag that loses the
+                // window is cancelled, like a touch the system takes over.
+                motion_ = Motion{};
+                turning_ = false;
+                pointerCancelled(application);
+            }
+            break;
+        case SDL_KEYDOWN:
+        case SDL_KEYUP: handleKey(application, event.key, event.type == SDL_KEYDOWN); break;
+        case SDL_MOUSEBUTTONDOWN:
+            if (event.button.button == SDL_BUTTON_LEFT)
+                pointerDown(application, {static_cast<double>(event.button.x), static_cast<double>(event.button.y)});
+            else if (event.button.button == SDL_BUTTON_RIGHT)
+                turning_ = true;
+            break;
+        case SDL_MOUSEBUTTONUP:
+            if (event.button.button == SDL_BUTTON_LEFT)
+                pointerUp(application, {static_cast<double>(event.button.x), static_cast<double>(event.button.y)});
+            else if (event.button.button == SDL_BUTTON_RIGHT)
+                turning_ = false;
+            break;
+        case SDL_MOUSEMOTION:
+            if (turning_) rig_.drag(event.motion.xrel, event.motion.yrel);
+            if (event.motion.state & SDL_BUTTON_LMASK)
+                pointerMoved(application, {static_cast<double>(event.motion.x), static_cast<double>(event.motion.y)});
+            break;
+        case SDL_MOUSEWHEEL:
+            if (event.wheel.y > 0 && pickerFirstRow_ > 0) --pickerFirstRow_;
+            if (event.wheel.y < 0) ++pickerFirstRow_;
+            break;
+        case SDL_FINGERDOWN:
+        case SDL_FINGERMOTION:
+        case SDL_FINGERUP: {
+            if (presented(application)) break;
+            auto size = windowSize();
+            graphics::Point point{event.tfinger.x * size.width, event.tfinger.y * size.height};
+            if (event.type == SDL_FINGERDOWN) {
+                auto touch = std::make_shared<ui::Touch>(point);
+                fingers_[event.tfinger.fingerId] = touch;
+                application.sendTouchesBegan({touch});
+            } else if (auto it = fingers_.find(event.tfinger.fingerId); it != fingers_.end()) {
+                it->second->setLocation(point);
+                if (event.type == SDL_FINGERMOTION) {
+                    it->second->setPhase(ui::TouchPhase::moved);
+                    application.sendTouchesMoved({it->second});
+                } else {
+                    it->second->setPhase(ui::TouchPhase::ended);
+                    application.sendTouchesEnded({it->second});
+                    fingers_.erase(it);
+                }
+            }
+            break;
+        }
+        default: dirty_ = false; break;
+    }
+}
+
+void DesktopHost::handleKey(ui::Application& application, const SDL_KeyboardEvent& key, bool down) {
+    switch (key.keysym.scancode) {
+        case SDL_SCANCODE_W: motion_.forward = down; return;
+        case SDL_SCANCODE_S: motion_.back = down; return;
+        case SDL_SCANCODE_A: motion_.left = down; return;
+        case SDL_SCANCODE_D: motion_.right = down; return;
+        case SDL_SCANCODE_Q:
+            if (down && (key.keysym.mod & KMOD_CTRL)) {
+                quit_ = true;
+                return;
+            }
+            motion_.down = down;
+            return;
+        case SDL_SCANCODE_E: motion_.up = down; return;
+        case SDL_SCANCODE_LEFT: motion_.turnLeft = down; return;
+        case SDL_SCANCODE_RIGHT: motion_.turnRight = down; return;
+        case SDL_SCANCODE_UP: motion_.turnUp = down; return;
+        case SDL_SCANCODE_DOWN: motion_.turnDown = down; return;
+        default: break;
+    }
+    if (!down || key.repeat) return;
+    switch (key.keysym.sym) {
+        case SDLK_r: rig_.reset(); break;
+        case SDLK_SPACE: application.sendMotionEnded(ui::EventSubtype::motionShake); break;
+        case SDLK_ESCAPE: escape(application); break;
+        case SDLK_RETURN:
+        case SDLK_KP_ENTER: enter(application); break;
+        case SDLK_F1: toggleHelp(application); break;
+        case SDLK_F11: {
+            bool full = SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN_DESKTOP;
+            SDL_SetWindowFullscreen(window_, full ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
+            break;
+        }
+        default: break;
+    }
+}
+
+void DesktopHost::pointerDown(ui::Application& application, graphics::Point point) {
+    if (auto top = presented(application)) {
+        auto layout = ui::layoutPresented(*top, screen(application).environment);
+        pressedTarget_ = layout.targetIndexAt(point);
+        return;
+    }
+    mouseTouch_ = std::make_shared<ui::Touch>(point);
+    application.sendTouchesBegan({mouseTouch_});
+}
+
+void DesktopHost::pointerMoved(ui::Application& application, graphics::Point point) {
+    if (!mouseTouch_) return;
+    mouseTouch_->setLocation(point);
+    mouseTouch_->setPhase(ui::TouchPhase::moved);
+    application.sendTouchesMoved({mouseTouch_});
+}
+
+void DesktopHost::pointerUp(ui::Application& application, graphics::Point point) {
+    if (mouseTouch_) {
+        mouseTouch_->setLocation(point);
+        mouseTouch_->setPhase(ui::TouchPhase::ended);
+        auto touch = std::move(mouseTouch_);
+        mouseTouch_ = nullptr;
+        application.sendTouchesEnded({touch});
+        return;
+    }
+    // A panel's target is chosen when the button is released over the one it
+    // was pressed on, as on a phone.
+    auto pressed = pressedTarget_;
+    pressedTarget_.reset();
+    auto top = presented(application);
+    if (!top || !pressed) return;
+    auto layout = ui::layoutPresented(*top, screen(application).environment);
+    auto released = layout.targetIndexAt(point);
+    if (released != pressed) return;
+    perform(application, *top, layout.targets[*released]);
+}
+
+void DesktopHost::pointerCancelled(ui::Application& application) {
+    pressedTarget_.reset();
+    if (!mouseTouch_) return;
+    auto touch = std::move(mouseTouch_);
+    mouseTouch_ = nullptr;
+    touch->setPhase(ui::TouchPhase::cancelled);
+    application.sendTouchesCancelled({touch});
+}
+
+void DesktopHost::perform(ui::Application& application, ui::ViewController& controller,
+                          const ui::PresentedTarget& target) {
+    auto* alert = dynamic_cast<ui::AlertController*>(&controller);
+    auto* picker = dynamic_cast<ui::ImagePickerController*>(&controller);
+    auto* share = dynamic_cast<ui::ActivityViewController*>(&controller);
+    switch (target.role) {
+        case ui::PresentedTargetRole::action:
+            if (alert && target.actionIndex && *target.actionIndex < alert->actions().size())
+                alert->choose(alert->actions()[*target.actionIndex]);
+            break;
+        case ui::PresentedTargetRole::outside:
+            if (alert && target.actionIndex && *target.actionIndex < alert->actions().size())
+                alert->choose(alert->actions()[*target.actionIndex]);
+            else
+                controller.dismissViewControllerAnimated(true, nullptr);
+            break;
+        case ui::PresentedTargetRole::pickFile:
+            if (picker) {
+                if (auto picked = picker->pickFile(target.file); !picked)
+                    showMessage(*picker, "This picture cannot be used", picked.error());
+                pickerFirstRow_ = 0;
+            }
+            break;
+        case ui::PresentedTargetRole::cancelPicker:
+            if (picker) picker->cancel();
+            pickerFirstRow_ = 0;
+            break;
+        case ui::PresentedTargetRole::takePicture: break;  // a desktop has no camera
+        case ui::PresentedTargetRole::saveToPictures:
+            if (share) {
+                auto saved = share->saveToPictures(ui::xdgUserDirectory("PICTURES"));
+                if (!saved) showMessage(*share, "The picture was not saved", saved.error());
+                renderer_->invalidatePresented();
+            }
+            break;
+        case ui::PresentedTargetRole::cancelShare:
+            if (share) share->complete();
+            break;
+    }
+    (void)application;
+}
+
+void DesktopHost::escape(ui::Application& application) {
+    auto top = presented(application);
+    if (!top) return;
+    if (auto* alert = dynamic_cast<ui::AlertController*>(top.get())) {
+        if (auto cancel = alert->cancelAction())
+            alert->choose(cancel);
+        else if (alert->popoverPresentationController())
+            alert->dismissViewControllerAnimated(true, nullptr);
+    } else if (auto* picker = dynamic_cast<ui::ImagePickerController*>(top.get())) {
+        picker->cancel();
+        pickerFirstRow_ = 0;
+    } else if (auto* share = dynamic_cast<ui::ActivityViewController*>(top.get())) {
+        share->complete();
+    }
+}
+
+void DesktopHost::enter(ui::Application& application) {
+    auto alert = std::dynamic_pointer_cast<ui::AlertController>(presented(application));
+    if (!alert) return;
+    if (auto action = alert->defaultAction()) alert->choose(action);
+}
+
+void DesktopHost::showMessage(ui::ViewController& over, const std::string& title, const std::string& message) {
+    auto alert = ui::AlertController::alertControllerWithTitle(title, message, ui::AlertControllerStyle::alert);
+    alert->addAction(ui::AlertAction::actionWithTitle("OK", ui::AlertActionStyle::cancel, nullptr));
+    over.presentViewController(alert, true, nullptr);
+}
+
+void DesktopHost::toggleHelp(ui::Application& application) {
+    if (help_ && help_->presentingViewController()) {
+        help_->dismissViewControllerAnimated(true, nullptr);
+        help_.reset();
+        return;
+    }
+    auto top = application.topViewController();
+    if (!top) return;
+    help_ = ui::AlertController::alertControllerWithTitle("Keys", helpText(), ui::AlertControllerStyle::alert);
+    help_->addAction(ui::AlertAction::actionWithTitle("Close", ui::AlertActionStyle::cancel, nullptr));
+    top->presentViewController(help_, true, nullptr);
+}
+
+void DesktopHost::writeState(const ui::Application& application) {
+    // For tests that drive the window from outside: the same state a
+    // headless script's dump shows, after every change.
+    if (stateFile_ == nullptr || *stateFile_ == '\0') return;
+    auto* controller = dynamic_cast<scrawlet::ViewController*>(application.rootViewController().get());
+    if (controller == nullptr) return;
+    std::string text = headless::dumpState(application, *controller).dump() + "\n";
+    auto written = platform::writeFileAtomically(
+        stateFile_, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    if (!written) say(written.error());
+}
+
+}  // namespace
+
+std::unique_ptr<ui::Host> makeDesktopHost() { return std::make_unique<DesktopHost>(); }
+
+}  // namespace desktop

@@ -1,0 +1,25 @@
+// The scene view drawn into a picture with the window's own OpenGL ES
+// context: an offscreen framebuffer read back into a bitmap. Sharing a
+// picture draws the view this way.
+#pragma once
+
+#include <memory>
+
+#include "platform/render/Renderer.h"
+#include "platform/ui/SceneView.h"
+
+namespace desktop {
+
+class OffscreenViewRenderer : public ui::ViewRenderer {
+public:
+    explicit OffscreenViewRenderer(render::Renderer& renderer) : renderer_(&renderer) {}
+
+    std::shared_ptr<graphics::Bitmap> renderView(const ui::SceneView& view, double scale) override;
+    // The renderer is going away; draw nothing from now on.
+    void detach() { renderer_ = nullptr; }
+
+private:
+    render::Renderer* renderer_;
+};
+
+}  // namespace desktop

@@ -1,0 +1,78 @@
+#include <gtest/gtest.h>
+
+#include "platform/desktop/CameraRig.h"
+#include "platform/desktop/Keys.h"
+
+namespace {
+
+using desktop::CameraRig;
+using desktop::Motion;
+
+scene::Vector3 lookDirection(const CameraRig& rig) {
+    auto pose = rig.pose();
+    return {-pose.columns[2][0], -pose.columns[2][1], -pose.columns[2][2]};
+}
+
+TEST(CameraRig, WalksWhereItLooksAtWalkingSpeed) {
+    CameraRig rig;
+    Motion forward;
+    forward.forward = true;
+    EXPECT_TRUE(rig.update(forward, 0.5));
+    EXPECT_NEAR(rig.position().z, -0.6, 1e-6);
+    EXPECT_NEAR(rig.position().x, 0, 1e-6);
+    Motion turnLeft;
+    turnLeft.turnLeft = true;
+    for (int i = 0; i < 12; ++i) rig.update(turnLeft, 0.1);  // 90° at 75°/s
+    EXPECT_NEAR(rig.yawDegrees(), 90, 1e-6);
+    EXPECT_NEAR(lookDirection(rig).x, -1, 1e-5);
+    rig.update(forward, 0.5);
+    EXPECT_NEAR(rig.position().x, -0.6, 1e-5);
+    EXPECT_NEAR(rig.position().z, -0.6, 1e-5);
+}
+
+TEST(CameraRig, StrafesAndRisesWithoutTurning) {
+    CameraRig rig;
+    Motion motion;
+    motion.right = true;
+    motion.up = true;
+    rig.update(motion, 0.1);
+    EXPECT_NEAR(rig.position().x, 0.12, 1e-6);
+    EXPECT_NEAR(rig.position().y, 0.12, 1e-6);
+    EXPECT_EQ(rig.yawDegrees(), 0);
+}
+
+TEST(CameraRig, LooksUpAndDownButNotOverTheTop) {
+    CameraRig rig;
+    rig.drag(0, -1000);  // dragging up looks up
+    EXPECT_EQ(rig.pitchDegrees(), CameraRig::maxPitch);
+    EXPECT_GT(lookDirection(rig).y, 0.99);
+    rig.drag(0, 2000);
+    EXPECT_EQ(rig.pitchDegrees(), -CameraRig::maxPitch);
+}
+
+TEST(CameraRig, DraggingRightTurnsRight) {
+    CameraRig rig;
+    rig.drag(40, 0);
+    EXPECT_LT(rig.yawDegrees(), 0);
+    EXPECT_GT(lookDirection(rig).x, 0);
+}
+
+TEST(CameraRig, AStalledFrameMovesNoFurtherThanATenthOfASecond) {
+    CameraRig rig;
+    Motion forward;
+    forward.forward = true;
+    rig.update(forward, 5.0);
+    EXPECT_NEAR(rig.position().z, -0.12, 1e-6);
+    EXPECT_FALSE(rig.update(Motion{}, 1.0));
+    rig.reset();
+    EXPECT_EQ(rig.position(), (scene::Vector3{0, 0, 0}));
+}
+
+TEST(Keys, TheHelpListsEveryKeyTheWindowAnswers) {
+    auto text = desktop::helpText();
+    for (const char* key : {"W A S D", "Q E", "Space", "Esc", "Enter", "F1", "F11", "Ctrl+Q", "R"})
+        EXPECT_NE(text.find(key), std::string::npos) << key;
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n') + 1, static_cast<long>(desktop::keyHelp().size()));
+}
+
+}  // namespace
