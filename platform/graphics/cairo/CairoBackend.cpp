@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "platform/Precondition.h"
@@ -26,14 +27,24 @@ void setColor(cairo_t* cr, const Color& color) {
 }
 
 // A mapping that only moves whole pixels and turns by quarter turns or
-// mirrors: every pixel centre lands on a pixel centre, so nearest-pixel
-// sampling copies the pixels exactly.
-bool isPixelExact(const AffineTransform& t) {
-    auto unit = [](double v) { return v == 0 || v == 1 || v == -1; };
-    auto whole = [](double v) { return std::fabs(v - std::round(v)) < 1e-9; };
-    bool axisAligned = (t.b == 0 && t.c == 0 && t.a != 0 && t.d != 0) ||
-                       (t.a == 0 && t.d == 0 && t.b != 0 && t.c != 0);
-    return axisAligned && unit(t.a) && unit(t.b) && unit(t.c) && unit(t.d) && whole(t.tx) && whole(t.ty);
+// mirrors, with its entries rounded to those whole numbers: every pixel
+// centre lands on a pixel centre, so nearest-pixel sampling copies the
+// pixels exactly. Rotations by multiples of π/2 leave entries such as
+// 6e-17 where 0 is meant; they count as whole.
+std::optional<AffineTransform> pixelExact(const AffineTransform& t) {
+    auto whole = [](double v, double& rounded) {
+        rounded = std::round(v);
+        return std::isfinite(v) && std::fabs(v - rounded) < 1e-9;
+    };
+    AffineTransform r;
+    if (!whole(t.a, r.a) || !whole(t.b, r.b) || !whole(t.c, r.c) || !whole(t.d, r.d) ||
+        !whole(t.tx, r.tx) || !whole(t.ty, r.ty))
+        return std::nullopt;
+    auto unit = [](double v) { return v == 1 || v == -1; };
+    bool straight = unit(r.a) && unit(r.d) && r.b == 0 && r.c == 0;
+    bool quarterTurn = unit(r.b) && unit(r.c) && r.a == 0 && r.d == 0;
+    if (!straight && !quarterTurn) return std::nullopt;
+    return r;
 }
 
 // Our RGBA bytes into cairo's native-endian ARGB words, and back. Both keep
@@ -57,9 +68,21 @@ void cairoToRgba(const std::uint8_t* in, std::uint8_t* out, int width, bool opaq
     }
 }
 
+cairo_format_t cairoFormat(AlphaInfo alphaInfo) {
+    switch (alphaInfo) {
+        case AlphaInfo::premultipliedLast:
+            return CAIRO_FORMAT_ARGB32;
+        // Cairo ignores the top byte of RGB24 pixels, as we ignore alpha here.
+        case AlphaInfo::noneSkipLast:
+            return CAIRO_FORMAT_RGB24;
+    }
+    return CAIRO_FORMAT_ARGB32;
+}
+
 // A cairo surface holding a copy of `bitmap`'s pixels.
 cairo_surface_t* surfaceFrom(const Bitmap& bitmap) {
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, bitmap.width(), bitmap.height());
+    cairo_surface_t* surface = cairo_image_surface_create(cairoFormat(bitmap.format().alphaInfo),
+                                                          bitmap.width(), bitmap.height());
     cairo_surface_flush(surface);
     std::uint8_t* data = cairo_image_surface_get_data(surface);
     int stride = cairo_image_surface_get_stride(surface);
@@ -71,12 +94,10 @@ cairo_surface_t* surfaceFrom(const Bitmap& bitmap) {
 }
 
 class CairoCanvas : public Canvas {
-public:
+  public:
     CairoCanvas(int width, int height, const BitmapFormat& format)
         : format_(format),
-          surface_(cairo_image_surface_create(
-              format.alphaInfo == AlphaInfo::noneSkipLast ? CAIRO_FORMAT_RGB24 : CAIRO_FORMAT_ARGB32, width,
-              height)),
+          surface_(cairo_image_surface_create(cairoFormat(format.alphaInfo), width, height)),
           cr_(cairo_create(surface_)) {}
 
     ~CairoCanvas() override {
@@ -90,13 +111,14 @@ public:
         if (bitmap.width() == 0 || bitmap.height() == 0) return;
         cairo_surface_t* source = surfaceFrom(bitmap);
         cairo_save(cr_);
-        cairo_matrix_t m = toCairo(imageToPixels);
+        std::optional<AffineTransform> exact = pixelExact(imageToPixels);
+        cairo_matrix_t m = toCairo(exact.value_or(imageToPixels));
         cairo_transform(cr_, &m);
         cairo_set_source_surface(cr_, source, 0, 0);
         cairo_pattern_t* pattern = cairo_get_source(cr_);
         // Edges are not blended with transparency outside the picture.
         cairo_pattern_set_extend(pattern, CAIRO_EXTEND_PAD);
-        cairo_pattern_set_filter(pattern, isPixelExact(imageToPixels) ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_GOOD);
+        cairo_pattern_set_filter(pattern, exact ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_GOOD);
         cairo_rectangle(cr_, 0, 0, bitmap.width(), bitmap.height());
         cairo_fill(cr_);
         cairo_restore(cr_);
@@ -119,8 +141,11 @@ public:
         cairo_restore(cr_);
     }
 
-    void fillRect(const Rect& rect, const Color& color, const AffineTransform& userToPixels) override {
-        fill(userToPixels, color, [&] { cairo_rectangle(cr_, rect.origin.x, rect.origin.y, rect.width(), rect.height()); });
+    void fillRect(const Rect& rect, const Color& color,
+                  const AffineTransform& userToPixels) override {
+        fill(userToPixels, color, [&] {
+            cairo_rectangle(cr_, rect.origin.x, rect.origin.y, rect.width(), rect.height());
+        });
     }
 
     void fillRoundedRect(const Rect& rect, double radius, const Color& color,
@@ -137,11 +162,13 @@ public:
         });
     }
 
-    void fillEllipse(const Rect& rect, const Color& color, const AffineTransform& userToPixels) override {
+    void fillEllipse(const Rect& rect, const Color& color,
+                     const AffineTransform& userToPixels) override {
         if (rect.width() <= 0 || rect.height() <= 0) return;
         fill(userToPixels, color, [&] {
             cairo_save(cr_);
-            cairo_translate(cr_, rect.origin.x + rect.width() / 2, rect.origin.y + rect.height() / 2);
+            cairo_translate(cr_, rect.origin.x + rect.width() / 2,
+                            rect.origin.y + rect.height() / 2);
             cairo_scale(cr_, rect.width() / 2, rect.height() / 2);
             cairo_arc(cr_, 0, 0, 1, 0, 2 * M_PI);
             cairo_restore(cr_);
@@ -172,13 +199,16 @@ public:
         bool opaque = format_.alphaInfo == AlphaInfo::noneSkipLast;
         for (int y = 0; y < height; ++y)
             cairoToRgba(data + static_cast<std::size_t>(y) * stride,
-                        bitmap->data() + static_cast<std::size_t>(y) * bitmap->bytesPerRow(), width, opaque);
+                        bitmap->data() + static_cast<std::size_t>(y) * bitmap->bytesPerRow(), width,
+                        opaque);
         return bitmap;
     }
 
-    static PangoLayout* makeLayout(cairo_t* cr, std::string_view text, const Font& font, double width) {
+    static PangoLayout* makeLayout(cairo_t* cr, std::string_view text, const Font& font,
+                                   double width) {
         PangoLayout* layout = pango_cairo_create_layout(cr);
-        PangoFontDescription* description = pango_font_description_from_string(fontDescriptionFor(font).c_str());
+        PangoFontDescription* description =
+            pango_font_description_from_string(fontDescriptionFor(font).c_str());
         // Sizes are in the context's units (points), not typographic points
         // at the screen's resolution.
         pango_font_description_set_absolute_size(description, font.pointSize * PANGO_SCALE);
@@ -192,7 +222,7 @@ public:
         return layout;
     }
 
-private:
+  private:
     template <class Path>
     void fill(const AffineTransform& userToPixels, const Color& color, Path path) {
         cairo_save(cr_);
@@ -210,7 +240,7 @@ private:
 };
 
 class CairoBackend : public Backend {
-public:
+  public:
     std::unique_ptr<Canvas> makeCanvas(int width, int height, const BitmapFormat& format) override {
         if (width <= 0 || height <= 0 || format.bitsPerComponent != 8) return nullptr;
         auto canvas = std::make_unique<CairoCanvas>(width, height, format);
@@ -227,7 +257,8 @@ public:
         g_object_unref(layout);
         cairo_destroy(cr);
         cairo_surface_destroy(surface);
-        return {static_cast<double>(logical.width) / PANGO_SCALE, static_cast<double>(logical.height) / PANGO_SCALE};
+        return {static_cast<double>(logical.width) / PANGO_SCALE,
+                static_cast<double>(logical.height) / PANGO_SCALE};
     }
 
     platform::Result<std::shared_ptr<Image>> decodeImage(std::span<const std::uint8_t> bytes,
@@ -248,6 +279,8 @@ std::string fontDescriptionFor(const Font& font) {
     return font.name;
 }
 
-std::unique_ptr<Backend> makeCairoBackend() { return std::make_unique<CairoBackend>(); }
+std::unique_ptr<Backend> makeCairoBackend() {
+    return std::make_unique<CairoBackend>();
+}
 
 }  // namespace graphics
