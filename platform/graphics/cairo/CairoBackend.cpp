@@ -11,6 +11,7 @@
 
 #include "platform/Precondition.h"
 #include "platform/graphics/cairo/Codecs.h"
+#include "platform/graphics/cairo/TextLayouts.h"
 
 namespace graphics {
 
@@ -95,8 +96,10 @@ cairo_surface_t* surfaceFrom(const Bitmap& bitmap) {
 
 class CairoCanvas : public Canvas {
   public:
-    CairoCanvas(int width, int height, const BitmapFormat& format)
-        : format_(format),
+    CairoCanvas(int width, int height, const BitmapFormat& format,
+                std::shared_ptr<TextLayouts> layouts)
+        : layouts_(std::move(layouts)),
+          format_(format),
           surface_(cairo_image_surface_create(cairoFormat(format.alphaInfo), width, height)),
           cr_(cairo_create(surface_)) {}
 
@@ -133,11 +136,10 @@ class CairoCanvas : public Canvas {
         cairo_transform(cr_, &m);
         cairo_rectangle(cr_, rect.origin.x, rect.origin.y, rect.width(), rect.height());
         cairo_clip(cr_);
-        PangoLayout* layout = makeLayout(cr_, text, font, rect.width());
+        PangoLayout* layout = layouts_->layout(cr_, text, font, rect.width());
         setColor(cr_, color);
         cairo_move_to(cr_, rect.origin.x, rect.origin.y);
         pango_cairo_show_layout(cr_, layout);
-        g_object_unref(layout);
         cairo_restore(cr_);
     }
 
@@ -204,24 +206,6 @@ class CairoCanvas : public Canvas {
         return bitmap;
     }
 
-    static PangoLayout* makeLayout(cairo_t* cr, std::string_view text, const Font& font,
-                                   double width) {
-        PangoLayout* layout = pango_cairo_create_layout(cr);
-        PangoFontDescription* description =
-            pango_font_description_from_string(fontDescriptionFor(font).c_str());
-        // Sizes are in the context's units (points), not typographic points
-        // at the screen's resolution.
-        pango_font_description_set_absolute_size(description, font.pointSize * PANGO_SCALE);
-        pango_layout_set_font_description(layout, description);
-        pango_font_description_free(description);
-        if (width > 0) {
-            pango_layout_set_width(layout, static_cast<int>(width * PANGO_SCALE));
-            pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
-        }
-        pango_layout_set_text(layout, text.data(), static_cast<int>(text.size()));
-        return layout;
-    }
-
   private:
     template <class Path>
     void fill(const AffineTransform& userToPixels, const Color& color, Path path) {
@@ -234,6 +218,7 @@ class CairoCanvas : public Canvas {
         cairo_restore(cr_);
     }
 
+    std::shared_ptr<TextLayouts> layouts_;
     BitmapFormat format_;
     cairo_surface_t* surface_;
     cairo_t* cr_;
@@ -243,20 +228,15 @@ class CairoBackend : public Backend {
   public:
     std::unique_ptr<Canvas> makeCanvas(int width, int height, const BitmapFormat& format) override {
         if (width <= 0 || height <= 0 || format.bitsPerComponent != 8) return nullptr;
-        auto canvas = std::make_unique<CairoCanvas>(width, height, format);
+        auto canvas = std::make_unique<CairoCanvas>(width, height, format, drawing_);
         if (!canvas->ok()) return nullptr;
         return canvas;
     }
 
     Size measureText(std::string_view text, const Font& font, double maxWidth) override {
-        cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
-        cairo_t* cr = cairo_create(surface);
-        PangoLayout* layout = CairoCanvas::makeLayout(cr, text, font, maxWidth);
+        PangoLayout* layout = measuring_.layout(nullptr, text, font, maxWidth);
         PangoRectangle logical;
         pango_layout_get_extents(layout, nullptr, &logical);
-        g_object_unref(layout);
-        cairo_destroy(cr);
-        cairo_surface_destroy(surface);
         return {static_cast<double>(logical.width) / PANGO_SCALE,
                 static_cast<double>(logical.height) / PANGO_SCALE};
     }
@@ -269,6 +249,11 @@ class CairoBackend : public Backend {
     platform::Result<std::vector<std::uint8_t>> encodePng(const Bitmap& bitmap) override {
         return graphics::encodePng(bitmap);
     }
+
+  private:
+    // Canvases share the drawing layouts and may outlive a replaced back end.
+    std::shared_ptr<TextLayouts> drawing_ = std::make_shared<TextLayouts>();
+    TextLayouts measuring_;
 };
 
 }  // namespace
