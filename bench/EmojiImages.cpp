@@ -70,6 +70,20 @@ void canvasToBitmap(benchmark::State& state) {
 }
 BENCHMARK(canvasToBitmap);
 
+// The content hash by which sprite images share their bitmaps.
+void hashSpriteBitmap(benchmark::State& state) {
+    graphics::Bitmap sprite(90, 90);
+    for (int y = 0; y < 90; ++y)
+        for (int x = 0; x < 90; ++x)
+            sprite.setPixel(x, y,
+                            {static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y), 9, 255});
+    for (auto _ : state) {
+        graphics::Bitmap copy = sprite;
+        benchmark::DoNotOptimize(copy.contentHash());
+    }
+}
+BENCHMARK(hashSpriteBitmap);
+
 // A 2048 × 1536 photo stored sideways, made upright through a bitmap context.
 void uprightPhoto(benchmark::State& state) {
     auto stored = std::make_shared<graphics::Bitmap>(2048, 1536);
