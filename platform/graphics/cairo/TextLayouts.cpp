@@ -11,9 +11,10 @@ namespace graphics {
 
 namespace {
 
-// Layouts kept for reuse. A drawing session cycles through a few emoji and
-// a few labels; this is plenty, and each layout is small.
-constexpr std::size_t keptLayouts = 64;
+// Layouts kept for reuse: room for every emoji of the table (a drawing
+// session cycles through all of them, stroke by stroke) and the labels,
+// with some to spare. Each layout takes a few kilobytes.
+constexpr std::size_t keptLayouts = 256;
 
 bool isColourFont(PangoFont* font) {
     hb_font_t* hb = font ? pango_font_get_hb_font(font) : nullptr;
