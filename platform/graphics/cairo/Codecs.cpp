@@ -226,9 +226,8 @@ struct JpegLayout {
     Bytes exif;
     bool progressive = false;
     int scans = 0;
-    // The frame's size and, for each component, its sampling factors.
-    int width = 0;
-    int height = 0;
+    // The first frame's sampling factors, one pair for each component.
+    bool sawFrame = false;
     std::vector<std::pair<int, int>> sampling;
 };
 
@@ -256,13 +255,11 @@ JpegLayout readJpegLayout(Bytes bytes) {
         if (marker == 0xe1 && layout.exif.empty() &&
             startsWith(segment, 0, std::string_view("Exif\0\0", 6))) {
             layout.exif = segment;
-        } else if (startOfFrame && segment.size() >= 6) {
+        } else if (startOfFrame && !layout.sawFrame && segment.size() >= 6) {
+            layout.sawFrame = true;
             // Progressive frames are SOF2, SOF6, SOF10 and SOF14.
             layout.progressive = (marker & 0x03) == 0x02;
-            layout.height = static_cast<int>(bigEndian16(&segment[1]));
-            layout.width = static_cast<int>(bigEndian16(&segment[3]));
             std::size_t components = segment[5];
-            layout.sampling.clear();
             for (std::size_t c = 0; c < components && 6 + c * 3 + 3 <= segment.size(); ++c) {
                 std::uint8_t factors = segment[6 + c * 3 + 1];
                 layout.sampling.emplace_back(factors >> 4, factors & 0x0f);
@@ -300,18 +297,20 @@ JpegLayout readJpegLayout(Bytes bytes) {
 // The memory a decoder keeps for the whole picture's coefficients when it
 // must read every scan before it can give out pixels (progressive and
 // multi-scan files): 64 coefficients of 2 bytes for each 8 × 8 block of
-// each component, at full size whatever scaling is asked for.
-std::uint64_t coefficientBytes(const JpegLayout& layout) {
+// each component, at full size whatever scaling is asked for. Without
+// readable sampling factors, four full-size components are assumed.
+std::uint64_t coefficientBytes(const JpegLayout& layout, int width, int height) {
+    std::vector<std::pair<int, int>> sampling = layout.sampling;
+    if (sampling.empty()) sampling.assign(4, {1, 1});
     int maxH = 1, maxV = 1;
-    for (auto [h, v] : layout.sampling) {
+    for (auto [h, v] : sampling) {
         maxH = std::max(maxH, h);
         maxV = std::max(maxV, v);
     }
-    std::uint64_t mcuColumns =
-        (static_cast<std::uint64_t>(layout.width) + 8 * maxH - 1) / (8 * maxH);
-    std::uint64_t mcuRows = (static_cast<std::uint64_t>(layout.height) + 8 * maxV - 1) / (8 * maxV);
+    std::uint64_t mcuColumns = (static_cast<std::uint64_t>(width) + 8 * maxH - 1) / (8 * maxH);
+    std::uint64_t mcuRows = (static_cast<std::uint64_t>(height) + 8 * maxV - 1) / (8 * maxV);
     std::uint64_t blocks = 0;
-    for (auto [h, v] : layout.sampling)
+    for (auto [h, v] : sampling)
         blocks += mcuColumns * static_cast<std::uint64_t>(std::max(h, 1)) * mcuRows *
                   static_cast<std::uint64_t>(std::max(v, 1));
     return blocks * 64 * 2;
@@ -341,7 +340,7 @@ platform::Result<std::shared_ptr<Image>> decodeJpeg(Bytes bytes, const DecodeLim
     if (colorspace == TJCS_CMYK || colorspace == TJCS_YCCK)
         return platform::fail("the JPEG picture is in CMYK colours, which cannot be shown");
     bool buffered = layout.progressive || layout.scans > 1;
-    if (buffered && coefficientBytes(layout) > limits.maxDecodeBytes)
+    if (buffered && coefficientBytes(layout, width, height) > limits.maxDecodeBytes)
         return platform::fail(tooLarge("JPEG", width, height));
 
     // Let the decoder shrink by the largest factor that still leaves at
@@ -375,13 +374,17 @@ platform::Result<std::shared_ptr<Image>> decodeJpeg(Bytes bytes, const DecodeLim
     auto damaged = [&] {
         return failure("the JPEG picture is damaged or cut short", decoder.error());
     };
-    auto bitmap = std::make_shared<Bitmap>(wanted.width, wanted.height, opaque);
+    // When shrinking, the result is only made once decoding has worked, so
+    // that a file that claims much and holds little costs little.
+    std::shared_ptr<Bitmap> bitmap;
     if (decoded.width == wanted.width && decoded.height == wanted.height) {
+        bitmap = std::make_shared<Bitmap>(wanted.width, wanted.height, opaque);
         if (!decode(bitmap->data())) return damaged();
     } else {
         auto pixels = pixelBuffer(decodedBytes);
         if (!pixels) return platform::fail(tooLarge("JPEG", width, height));
         if (!decode(pixels.get())) return damaged();
+        bitmap = std::make_shared<Bitmap>(wanted.width, wanted.height, opaque);
         shrinkByArea(pixels.get(), decoded.width, decoded.height,
                      static_cast<std::size_t>(decoded.width) * 4, *bitmap);
     }
@@ -446,11 +449,12 @@ platform::Result<std::shared_ptr<Image>> decodePng(Bytes bytes, const DecodeLimi
     auto stride = static_cast<png_int_32>(width * 4);
     PixelSize wanted =
         fittedSize(static_cast<int>(width), static_cast<int>(height), limits.maxSide);
-    auto bitmap = std::make_shared<Bitmap>(wanted.width, wanted.height);
     auto damaged = [&] {
         return failure("the PNG picture is damaged or cut short", image.message);
     };
+    std::shared_ptr<Bitmap> bitmap;
     if (wanted.width == width && wanted.height == height) {
+        bitmap = std::make_shared<Bitmap>(wanted.width, wanted.height);
         if (!png_image_finish_read(&image, nullptr, bitmap->data(), stride, nullptr))
             return damaged();
         premultiply(bitmap->data(), bitmap->byteCount());
@@ -460,6 +464,7 @@ platform::Result<std::shared_ptr<Image>> decodePng(Bytes bytes, const DecodeLimi
         if (!png_image_finish_read(&image, nullptr, pixels.get(), stride, nullptr))
             return damaged();
         premultiply(pixels.get(), decodedBytes);
+        bitmap = std::make_shared<Bitmap>(wanted.width, wanted.height);
         shrinkByArea(pixels.get(), static_cast<int>(width), static_cast<int>(height),
                      static_cast<std::size_t>(stride), *bitmap);
     }
