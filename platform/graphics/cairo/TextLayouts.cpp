@@ -63,7 +63,16 @@ std::string layoutKey(std::string_view text, const Font& font, double width) {
 
 }  // namespace
 
-TextLayouts::TextLayouts() {
+TextLayouts::TextLayouts() = default;
+
+TextLayouts::~TextLayouts() {
+    for (Entry& entry : recent_) g_object_unref(entry.layout);
+    if (context_) g_object_unref(context_);
+}
+
+void TextLayouts::makeContext() {
+    // Made on first use: loading the fonts takes a while, and a program
+    // that draws no text need not wait for it.
     PangoFontMap* fontMap = pango_cairo_font_map_get_default();
     context_ = pango_font_map_create_context(fontMap);
     // Start out set up for measuring: an image surface's font options and
@@ -75,11 +84,6 @@ TextLayouts::TextLayouts() {
     cairo_surface_destroy(surface);
     cairo_matrix_init_identity(&matrix_);
     matched_ = true;
-}
-
-TextLayouts::~TextLayouts() {
-    for (Entry& entry : recent_) g_object_unref(entry.layout);
-    g_object_unref(context_);
 }
 
 void TextLayouts::matchTransform(cairo_t* cr) {
@@ -109,6 +113,7 @@ void TextLayouts::matchTransform(cairo_t* cr) {
 
 PangoLayout* TextLayouts::layout(cairo_t* cr, std::string_view text, const Font& font,
                                  double width) {
+    if (!context_) makeContext();
     matchTransform(cr);
     std::string key = layoutKey(text, font, width);
     if (auto found = index_.find(key); found != index_.end()) {

@@ -30,10 +30,11 @@ class TextLayouts {
     PangoLayout* layout(cairo_t* cr, std::string_view text, const Font& font, double width);
 
   private:
+    void makeContext();
     PangoLayout* makeLayout(std::string_view text, const Font& font, double width);
     void matchTransform(cairo_t* cr);
 
-    PangoContext* context_;
+    PangoContext* context_ = nullptr;
     // The transform the context was last set up for; layouts made for it
     // stay valid while drawing keeps to it.
     cairo_matrix_t matrix_{};
