@@ -1,7 +1,6 @@
-// Text laid out by pango for drawing with cairo. Keeps what is costly to
-// make and safe to reuse: one pango context and the layouts of recently
-// drawn strings, since every touch sample of a stroke draws the same emoji.
-// Colour emoji are sized so that one is as wide as the font's point size.
+// Text laid out by pango for cairo, keeping what is costly to make and safe
+// to reuse (one pango context, the layouts of recent strings: every sample
+// of a stroke draws the same emoji); colour emoji are one point size wide.
 #pragma once
 
 #include <cairo.h>
