@@ -4,6 +4,7 @@
 // through it, so nothing above this line knows which library draws.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -61,6 +62,10 @@ struct DecodeLimits {
     // Images whose stored size claims more pixels than this on either side
     // are refused before anything is allocated.
     int maxStoredSide = 65535;
+    // Images that would need more memory than this for their pixels while
+    // being decoded (before any scaling down that the decoder cannot do
+    // itself) are refused before anything is allocated.
+    std::size_t maxDecodeBytes = std::size_t{256} << 20;
 };
 
 class Backend {

@@ -1,6 +1,7 @@
 #include "platform/graphics/ImageContext.h"
 
 #include <cmath>
+#include <unordered_map>
 #include <vector>
 
 namespace graphics {
@@ -16,6 +17,46 @@ double& screenScale() {
 std::vector<std::unique_ptr<ImageContext>>& contextStack() {
     static std::vector<std::unique_ptr<ImageContext>> stack;
     return stack;
+}
+
+// Bitmaps that images made here show, by content, without keeping them
+// alive. Every touch sample of a stroke draws the same emoji; its images
+// share one bitmap, so a drawing of ten thousand sprites does not hold ten
+// thousand copies of the same pixels.
+class SharedBitmaps {
+public:
+    std::shared_ptr<const Bitmap> share(std::shared_ptr<const Bitmap> bitmap) {
+        std::uint64_t hash = bitmap->contentHash();
+        auto [first, last] = table_.equal_range(hash);
+        for (auto it = first; it != last;) {
+            std::shared_ptr<const Bitmap> known = it->second.lock();
+            if (!known) {
+                it = table_.erase(it);
+                continue;
+            }
+            if (known->samePixels(*bitmap) && known->format() == bitmap->format()) return known;
+            ++it;
+        }
+        table_.emplace(hash, bitmap);
+        // Forget bitmaps no image shows any more, once they could make up
+        // half the table, so that it stays the size of what is alive.
+        if (table_.size() >= 2 * liveAfterSweep_ + 64) sweep();
+        return bitmap;
+    }
+
+private:
+    void sweep() {
+        std::erase_if(table_, [](const auto& entry) { return entry.second.expired(); });
+        liveAfterSweep_ = table_.size();
+    }
+
+    std::unordered_multimap<std::uint64_t, std::weak_ptr<const Bitmap>> table_;
+    std::size_t liveAfterSweep_ = 0;
+};
+
+SharedBitmaps& sharedBitmaps() {
+    static SharedBitmaps shared;
+    return shared;
 }
 }  // namespace
 
@@ -50,7 +91,7 @@ void ImageContext::fillRect(const Rect& rect) {
 }
 
 std::shared_ptr<Image> ImageContext::makeImage() const {
-    return std::make_shared<Image>(canvas_->makeBitmap(), scale_);
+    return std::make_shared<Image>(sharedBitmaps().share(canvas_->makeBitmap()), scale_);
 }
 
 void beginImageContextWithOptions(Size size, bool opaque, double scale) {

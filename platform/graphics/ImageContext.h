@@ -35,6 +35,8 @@ public:
     void drawBitmap(const Bitmap& bitmap, const Rect& rect);
     void fillRect(const Rect& rect);
 
+    // A new image of the contents. Images that show the same pixels share
+    // one bitmap, which is never changed.
     std::shared_ptr<Image> makeImage() const;
 
     // The transform from this context's points to its pixels.
