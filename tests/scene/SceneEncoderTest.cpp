@@ -218,4 +218,24 @@ TEST(SceneEncoderRefusals, MoreNodesThanTheReaderTakesAreRefused) {
     EXPECT_NE(bytes.error().find("more than 10 nodes"), std::string::npos) << bytes.error();
 }
 
+TEST(SceneEncoderRefusals, PicturesLargerThanTheReaderTakesAreRefused) {
+    scene::gltf::Limits limits;
+    limits.maxImagePixels = 99;
+    scene::Scene scene;
+    scene.rootNode()->addChildNode(sprite(patternImage(10, 10, 7)));
+    auto bytes = scene::gltf::encodeScene(scene, limits);
+    ASSERT_FALSE(bytes.ok());
+    EXPECT_NE(bytes.error().find("10 × 10 pixels is larger"), std::string::npos) << bytes.error();
+}
+
+TEST(SceneEncoderRefusals, JsonTheReaderWouldRefuseIsNotWritten) {
+    scene::gltf::Limits limits;
+    limits.maxJsonValues = 50;
+    scene::Scene scene;
+    for (int i = 0; i < 20; ++i) scene.rootNode()->addChildNode(sprite(patternImage(4, 4, 8)));
+    auto bytes = scene::gltf::encodeScene(scene, limits);
+    ASSERT_FALSE(bytes.ok());
+    EXPECT_NE(bytes.error().find("more than 50 values"), std::string::npos) << bytes.error();
+}
+
 }  // namespace

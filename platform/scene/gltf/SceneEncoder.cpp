@@ -137,8 +137,10 @@ class Encoder {
             return fail("the drawing would take " + std::to_string(bytes.size()) +
                         " bytes, more than the " + std::to_string(limits_.maxFileBytes) +
                         " a scene file may have");
-        if (auto chunks = splitGlb(bytes, limits_); !chunks)
-            return fail("the drawing is too large: " + chunks.error());
+        auto chunks = splitGlb(bytes, limits_);
+        if (!chunks) return fail("the drawing is too large: " + chunks.error());
+        if (auto shape = scanJson(chunks.value().json, limits_); !shape)
+            return fail("the drawing is too large: " + shape.error());
         return bytes;
     }
 
@@ -152,6 +154,8 @@ class Encoder {
     // a stroke has its own bitmap of the same emoji.
     std::unordered_map<std::uint64_t, std::vector<int>> imagesByHash_;
     std::vector<const graphics::Bitmap*> imageBitmaps_;
+    // Sprites of one stroke may share a bitmap object: no need to compare.
+    std::unordered_map<const graphics::Bitmap*, int> imagesByBitmap_;
     std::uint64_t imagePixels_ = 0;
     int sampler_ = -1;
     int normals_ = -1;
@@ -267,16 +271,22 @@ class Encoder {
     // The image holding `bitmap`'s pixels as PNG, stored once per distinct
     // set of pixels.
     Result<int> imageFor(const graphics::Bitmap& bitmap) {
+        if (auto it = imagesByBitmap_.find(&bitmap); it != imagesByBitmap_.end()) return it->second;
         auto& candidates = imagesByHash_[bitmap.contentHash()];
         for (int image : candidates)
-            if (imageBitmaps_[static_cast<std::size_t>(image)]->samePixels(bitmap)) return image;
+            if (imageBitmaps_[static_cast<std::size_t>(image)]->samePixels(bitmap)) {
+                imagesByBitmap_.emplace(&bitmap, image);
+                return image;
+            }
 
-        if (bitmap.width() > limits_.maxImageSide || bitmap.height() > limits_.maxImageSide)
+        auto pixels = static_cast<std::uint64_t>(bitmap.width()) *
+                      static_cast<std::uint64_t>(bitmap.height());
+        if (bitmap.width() > limits_.maxImageSide || bitmap.height() > limits_.maxImageSide ||
+            pixels > limits_.maxImagePixels)
             return fail("a picture of " + std::to_string(bitmap.width()) + " × " +
                         std::to_string(bitmap.height()) +
                         " pixels is larger than a scene file may hold");
-        imagePixels_ += static_cast<std::uint64_t>(bitmap.width()) *
-                        static_cast<std::uint64_t>(bitmap.height());
+        imagePixels_ += pixels;
         if (imagePixels_ > limits_.maxTotalImagePixels || model_.images.size() >= limits_.maxImages)
             return fail("the drawing has more picture data than a scene file may hold");
 
@@ -289,6 +299,7 @@ class Encoder {
         int index = static_cast<int>(model_.images.size() - 1);
         candidates.push_back(index);
         imageBitmaps_.push_back(&bitmap);
+        imagesByBitmap_.emplace(&bitmap, index);
         return index;
     }
 
@@ -458,6 +469,16 @@ class Encoder {
             int depth;
             double parentAlpha;
         };
+        // Counted first, so that tinygltf's large node records are not
+        // moved again and again while the list grows.
+        std::size_t count = 0;
+        for (std::vector<const Node*> walk{&root}; !walk.empty();) {
+            const Node* node = walk.back();
+            walk.pop_back();
+            ++count;
+            for (const auto& child : node->childNodes()) walk.push_back(child.get());
+        }
+        model_.nodes.reserve(std::min(count, limits_.maxNodes));
         std::vector<Pending> stack{{&root, -1, 0, 1.0}};
         while (!stack.empty()) {
             Pending pending = stack.back();
