@@ -96,7 +96,7 @@ std::optional<double> numberOf(const Value* value) {
 
 // The axis-angle rotation of a quaternion that did not come with our exact
 // one: the angle in [0, π], no rotation as (0, 0, 0, 0).
-std::optional<Vector4> axisAngleOf(const std::vector<double>& q) {
+std::optional<Vector4> rotationOfQuaternion(const std::vector<double>& q) {
     double x = q[0], y = q[1], z = q[2], w = q[3];
     double norm = std::sqrt(x * x + y * y + z * z + w * w);
     if (!std::isfinite(norm) || norm == 0) return std::nullopt;
@@ -294,7 +294,7 @@ class Builder {
                 return fail(owner + " has an exact rotation out of range");
             node.setRotation({*r[0], *r[1], *r[2], *r[3]});
         } else if (source.rotation.size() == 4) {
-            auto rotation = axisAngleOf(source.rotation);
+            auto rotation = rotationOfQuaternion(source.rotation);
             if (!rotation) return fail(owner + " has a rotation that is not a rotation");
             node.setRotation(*rotation);
         } else if (!source.rotation.empty()) {
