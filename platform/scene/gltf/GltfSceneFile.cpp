@@ -1,0 +1,43 @@
+#include "platform/scene/gltf/GltfSceneFile.h"
+
+#include "platform/Files.h"
+#include "platform/scene/gltf/SceneDecoder.h"
+#include "platform/scene/gltf/SceneEncoder.h"
+
+namespace scene {
+
+namespace {
+class GltfSceneFileFormat : public SceneFileFormat {
+  public:
+    // The whole file is made in memory first and then replaced in one
+    // step, so a failed save leaves the earlier file as it was.
+    platform::Result<void> write(const Scene& scene, const std::filesystem::path& url) override {
+        auto bytes = gltf::encodeScene(scene, limits_);
+        if (!bytes)
+            return platform::fail("cannot save the drawing to " + url.string() + ": " +
+                                  bytes.error());
+        auto written = platform::writeFileAtomically(url, bytes.value());
+        if (!written) return platform::fail("cannot save the drawing: " + written.error());
+        return {};
+    }
+
+    platform::Result<std::shared_ptr<Scene>> read(const std::filesystem::path& url) override {
+        auto bytes = platform::readFile(url, limits_.maxFileBytes);
+        if (!bytes) return platform::fail("cannot load the drawing: " + bytes.error());
+        auto scene = gltf::decodeScene(bytes.value(), limits_);
+        if (!scene)
+            return platform::fail("cannot load the drawing from " + url.string() + ": " +
+                                  scene.error());
+        return scene;
+    }
+
+  private:
+    gltf::Limits limits_;
+};
+}  // namespace
+
+std::unique_ptr<SceneFileFormat> makeGltfSceneFileFormat() {
+    return std::make_unique<GltfSceneFileFormat>();
+}
+
+}  // namespace scene
