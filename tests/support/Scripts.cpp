@@ -15,9 +15,24 @@ extern char** environ;
 namespace testsupport {
 
 namespace {
+ScriptRun spawn(const std::string& script, const std::vector<std::string>& environment,
+                std::vector<std::string> arguments);
 }  // namespace
 
 ScriptRun runScript(const std::string& script, const std::vector<std::string>& environment) {
+    return spawn(script, environment, {SCRAWLET_BINARY, "--headless", "-"});
+}
+
+ScriptRun runScriptWithFileSizeLimit(const std::string& script, std::size_t bytes) {
+    // ulimit counts in blocks of 512 bytes; the ignored signal is inherited.
+    std::string blocks = std::to_string((bytes + 511) / 512);
+    return spawn(script, {},
+                 {"/bin/sh", "-c", "trap '' XFSZ; ulimit -f " + blocks + "; exec \"$0\" --headless -", SCRAWLET_BINARY});
+}
+
+namespace {
+ScriptRun spawn(const std::string& script, const std::vector<std::string>& environment,
+                std::vector<std::string> arguments) {
     int input[2], output[2], errors[2];
     if (::pipe2(input, O_CLOEXEC) || ::pipe2(output, O_CLOEXEC) || ::pipe2(errors, O_CLOEXEC))
         throw std::runtime_error("pipe failed");
@@ -39,12 +54,13 @@ ScriptRun runScript(const std::string& script, const std::vector<std::string>& e
     std::vector<char*> envp;
     for (auto& entry : env) envp.push_back(entry.data());
     envp.push_back(nullptr);
-    std::string binary = SCRAWLET_BINARY;
-    std::string headless = "--headless", dash = "-";
-    char* argv[] = {binary.data(), headless.data(), dash.data(), nullptr};
+    std::vector<char*> argv;
+    for (auto& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    const std::string& binary = arguments.front();
 
     pid_t pid;
-    int spawned = posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv, envp.data());
+    int spawned = posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     ::close(input[0]);
     ::close(output[1]);
@@ -98,6 +114,7 @@ ScriptRun runScript(const std::string& script, const std::vector<std::string>& e
         if (!line.empty() && line.front() == '{') run.dumps.push_back(nlohmann::json::parse(line));
     return run;
 }
+}  // namespace
 
 std::filesystem::path freshDirectory(const std::string& name) {
     auto directory = std::filesystem::temp_directory_path() /

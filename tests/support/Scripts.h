@@ -21,6 +21,10 @@ struct ScriptRun {
 // environment given as NAME=VALUE pairs on top of a clean locale.
 ScriptRun runScript(const std::string& script, const std::vector<std::string>& environment = {});
 
+// The same, with files the program writes limited to `bytes` (as on a full
+// disk); writing past the limit fails instead of ending the program.
+ScriptRun runScriptWithFileSizeLimit(const std::string& script, std::size_t bytes);
+
 // A fresh, empty folder under the build's temporary folder.
 std::filesystem::path freshDirectory(const std::string& name);
 

@@ -7,9 +7,7 @@
 #include "platform/graphics/cairo/CairoBackend.h"
 #include "platform/graphics/ImageContext.h"
 #include "platform/scene/Scene.h"
-#ifdef SCRAWLET_HAS_SCENEFILE
 #include "platform/scene/gltf/GltfSceneFile.h"
-#endif
 
 int main(int argc, char** argv) {
     // A script run that ends early closes its pipe; that is a result to
@@ -17,8 +15,6 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     testing::InitGoogleTest(&argc, argv);
     graphics::installBackend(graphics::makeCairoBackend());
-#ifdef SCRAWLET_HAS_SCENEFILE
     scene::installSceneFileFormat(scene::makeGltfSceneFileFormat());
-#endif
     return RUN_ALL_TESTS();
 }

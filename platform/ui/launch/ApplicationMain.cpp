@@ -10,9 +10,7 @@
 #include "platform/graphics/cairo/CairoBackend.h"
 #include "platform/headless/HeadlessHost.h"
 #include "platform/scene/Scene.h"
-#ifdef SCRAWLET_HAS_SCENEFILE
 #include "platform/scene/gltf/GltfSceneFile.h"
-#endif
 #include "platform/ui/Application.h"
 #ifdef SCRAWLET_HAS_DESKTOP
 #include "platform/desktop/DesktopHost.h"
@@ -80,9 +78,7 @@ int applicationMain(int argc, char** argv, std::optional<std::string>, std::stri
     DelegateFactory factory = classNamed(delegateClassName);
     platform::require(factory != nullptr, "applicationMain", "the delegate class is not known");
     graphics::installBackend(graphics::makeCairoBackend());
-#ifdef SCRAWLET_HAS_SCENEFILE
     scene::installSceneFileFormat(scene::makeGltfSceneFileFormat());
-#endif
     auto host = makeHost(argc, argv);
     Application application(factory);
     return host->run(application);
