@@ -406,16 +406,9 @@ void layoutActionSheet(Builder& builder, AlertController& alert) {
     double bottomEdge = screen.height - std::max(insets.bottom, sheetMargin);
     SheetHeader header = measureSheetHeader(alert, width);
     builder.dim(dimColor);
-    if (cancel) {
-        Rect cancelRect{{x, bottomEdge - sheetRowHeight}, {width, sheetRowHeight}};
-        bottomEdge = cancelRect.origin.y - sheetGap;
-        builder.fill(cancelRect, sheetCornerRadius, Color{1, 1, 1, 1});
-        const auto& action = alert.actions()[*cancel];
-        builder.target({PresentedTargetRole::action, cancelRect, *cancel, {}}, sheetCornerRadius);
-        builder.centredText(action->title().value_or(""),
-                            actionFont(action->style(), sheetActionFontSize),
-                            actionColor(action->style()), cancelRect);
-    }
+    // Targets go in reading order: the group's rows, then Cancel below.
+    Rect cancelRect{{x, bottomEdge - sheetRowHeight}, {width, sheetRowHeight}};
+    if (cancel) bottomEdge = cancelRect.origin.y - sheetGap;
     double groupHeight = header.height + static_cast<double>(rows.size()) * sheetRowHeight;
     if (groupHeight > 0) {
         Rect group{{x, bottomEdge - groupHeight}, {width, groupHeight}};
@@ -425,6 +418,18 @@ void layoutActionSheet(Builder& builder, AlertController& alert) {
         drawSheetRows(builder, alert, rows, group, group.origin.y + header.height,
                       header.height > 0);
     }
+    if (cancel) {
+        builder.fill(cancelRect, sheetCornerRadius, Color{1, 1, 1, 1});
+        const auto& action = alert.actions()[*cancel];
+        builder.target({PresentedTargetRole::action, cancelRect, *cancel, {}}, sheetCornerRadius);
+        builder.centredText(action->title().value_or(""),
+                            actionFont(action->style(), sheetActionFontSize),
+                            actionColor(action->style()), cancelRect);
+    }
+    // A click on the dimmed screen above the sheet cancels it.
+    if (cancel)
+        builder.layout().targets.push_back(
+            {PresentedTargetRole::outside, {{0, 0}, screen}, cancel, {}});
 }
 
 void layoutAlert(Builder& builder, AlertController& alert) {
@@ -621,21 +626,21 @@ void layoutShare(Builder& builder, ActivityViewController& share) {
 
     // The group: the preview, its caption and "Save to Pictures"; on a
     // phone Cancel sits apart below it, in a popover it is the last row.
+    // Targets go in reading order, Cancel after Save.
     Rect group;
+    Rect cancelRect;
     if (popover) {
         Placement placement =
             placePopover({width, headerHeight + 2 * sheetRowHeight}, share, builder.environment());
         drawPopoverPanel(builder, placement, panelColor);
         group = placement.frame;
+        cancelRect = {{group.origin.x, group.origin.y + headerHeight + sheetRowHeight},
+                      {width, sheetRowHeight}};
     } else {
         builder.dim(dimColor);
         double bottomEdge = screen.height - std::max(insets.bottom, sheetMargin);
         double x = (screen.width - width) / 2;
-        Rect cancelRect{{x, bottomEdge - sheetRowHeight}, {width, sheetRowHeight}};
-        builder.fill(cancelRect, sheetCornerRadius, Color{1, 1, 1, 1});
-        builder.target({PresentedTargetRole::cancelShare, cancelRect, std::nullopt, {}},
-                       sheetCornerRadius);
-        builder.centredText(cancelTitle, boldFont(sheetActionFontSize), tintColor, cancelRect);
+        cancelRect = {{x, bottomEdge - sheetRowHeight}, {width, sheetRowHeight}};
         double groupHeight = headerHeight + sheetRowHeight;
         group = {{x, cancelRect.origin.y - sheetGap - groupHeight}, {width, groupHeight}};
         builder.fill(group, sheetCornerRadius, panelColor);
@@ -661,16 +666,21 @@ void layoutShare(Builder& builder, ActivityViewController& share) {
                    popover ? 0 : sheetCornerRadius);
     builder.line({saveRect.origin.x, saveRect.origin.y}, {right(saveRect), saveRect.origin.y});
     builder.centredText(saveTitle, regularFont(sheetActionFontSize), tintColor, saveRect);
+
     if (popover) {
-        Rect cancelRect{{group.origin.x, bottom(saveRect)}, {width, sheetRowHeight}};
         builder.target({PresentedTargetRole::cancelShare, cancelRect, std::nullopt, {}},
                        sheetCornerRadius);
         builder.line({cancelRect.origin.x, cancelRect.origin.y},
                      {right(cancelRect), cancelRect.origin.y});
-        builder.centredText(cancelTitle, boldFont(sheetActionFontSize), tintColor, cancelRect);
-        builder.layout().targets.push_back(
-            {PresentedTargetRole::cancelShare, {{0, 0}, screen}, std::nullopt, {}});
+    } else {
+        builder.fill(cancelRect, sheetCornerRadius, Color{1, 1, 1, 1});
+        builder.target({PresentedTargetRole::cancelShare, cancelRect, std::nullopt, {}},
+                       sheetCornerRadius);
     }
+    builder.centredText(cancelTitle, boldFont(sheetActionFontSize), tintColor, cancelRect);
+    // A click outside the sheet puts it away.
+    builder.layout().targets.push_back(
+        {PresentedTargetRole::cancelShare, {{0, 0}, screen}, std::nullopt, {}});
 }
 
 bool contains(const Rect& rect, Point point) {
