@@ -31,6 +31,7 @@ struct PaintedPanel {
     int width = 0;
     int height = 0;
     Texture texture;
+    std::optional<graphics::Rect> viewfinder;
 };
 
 }  // namespace
@@ -64,7 +65,10 @@ struct Renderer::Parts {
 
     // The scene view over `area` (pixels, origin top-left) of a target of
     // `width` by `height` pixels.
-    void drawView(const ui::SceneView& view, const graphics::Rect& area, int width, int height) {
+    // With `cameraOnly` the camera image alone, as a camera's viewfinder
+    // shows it.
+    void drawView(const ui::SceneView& view, const graphics::Rect& area, int width, int height,
+                  bool cameraOnly = false) {
         const int x = static_cast<int>(std::lround(area.origin.x));
         const int w = static_cast<int>(std::lround(area.width()));
         const int h = static_cast<int>(std::lround(area.height()));
@@ -86,7 +90,7 @@ struct Renderer::Parts {
             room->draw(viewProjection, eye);
             // The scene is drawn over the camera image, never hidden by it.
             glClear(GL_DEPTH_BUFFER_BIT);
-            if (const auto& world = view.scene()) {
+            if (const auto& world = view.scene(); world && !cameraOnly) {
                 ScenePassStats drawn =
                     scene->draw(*world->rootNode(), cameraToWorld, viewProjection, textures);
                 stats.planes += drawn.planes;
@@ -96,11 +100,13 @@ struct Renderer::Parts {
         }
         glDisable(GL_SCISSOR_TEST);
         glViewport(0, 0, width, height);
-        if (const auto& hud = view.overlayScene()) overlay->drawScene(*hud, area, textures);
+        if (const auto& hud = view.overlayScene(); hud && !cameraOnly)
+            overlay->drawScene(*hud, area, textures);
     }
 
     void drawPresented(std::size_t level, const std::shared_ptr<ui::ViewController>& controller,
-                       const ui::PresentedEnvironment& environment, int width, int height) {
+                       const ui::PresentedEnvironment& environment, const ui::SceneView* view,
+                       const graphics::Rect& viewArea, int width, int height) {
         if (panels.size() <= level) panels.resize(level + 1);
         PaintedPanel& panel = panels[level];
         const auto& library = ui::Device::current().photoLibrary;
@@ -116,12 +122,14 @@ struct Renderer::Parts {
                                                height / environment.screenSize.height, 0, 0};
             paintPresented(layout, *canvas, toPixels, thumbnails);
             auto bitmap = canvas->makeBitmap();
-            panel = PaintedPanel{controller, environment, library,
-                                 width,      height,      makeSamplingTexture()};
+            panel = PaintedPanel{controller, environment,           library,          width,
+                                 height,     makeSamplingTexture(), layout.viewfinder};
             glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
             glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
                          bitmap->data());
         }
+        // The camera's picture shows through the viewfinder.
+        if (panel.viewfinder && view != nullptr) drawView(*view, viewArea, width, height, true);
         overlay->drawPicture({panel.texture.get(), 0, 0, 1, 1},
                              {{0, 0}, {static_cast<double>(width), static_cast<double>(height)}},
                              1.0);
@@ -180,16 +188,18 @@ void Renderer::drawScreen(const Screen& screen, int width, int height) {
         points = screen.sceneView->frame().size;
     if (points.width > 0 && points.height > 0) {
         const double sx = width / points.width, sy = height / points.height;
+        graphics::Rect area;
         if (screen.sceneView != nullptr) {
             graphics::Rect frame = screen.sceneView->frame();
-            graphics::Rect area{{frame.origin.x * sx, frame.origin.y * sy},
-                                {frame.width() * sx, frame.height() * sy}};
+            area = {{frame.origin.x * sx, frame.origin.y * sy},
+                    {frame.width() * sx, frame.height() * sy}};
             parts_->drawView(*screen.sceneView, area, width, height);
         }
         ui::PresentedEnvironment environment = screen.environment;
         environment.screenSize = points;
         for (std::size_t level = 0; level < screen.presented.size(); ++level)
-            parts_->drawPresented(level, screen.presented[level], environment, width, height);
+            parts_->drawPresented(level, screen.presented[level], environment, screen.sceneView,
+                                  area, width, height);
     }
     parts_->panels.resize(screen.presented.size());
     parts_->endFrame();

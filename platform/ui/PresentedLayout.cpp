@@ -49,6 +49,7 @@ constexpr double separatorWidth = 0.5;
 constexpr double sheetMargin = 8;
 constexpr double sheetMaxWidth = 414;
 constexpr double sheetRowHeight = 57;
+constexpr double sheetMinRowHeight = 40;
 constexpr double sheetCornerRadius = 13;
 constexpr double sheetGap = 8;
 constexpr double sheetActionFontSize = 20;
@@ -83,6 +84,7 @@ constexpr double sharePopoverPreviewHeight = 240;
 constexpr double captionGap = 8;
 // The camera.
 constexpr double shutterSize = 72;
+constexpr double cameraControlsHeight = 140;
 
 double right(const Rect& r) {
     return r.origin.x + r.width();
@@ -351,12 +353,12 @@ void drawSheetHeader(Builder& builder, const SheetHeader& header, Rect panel) {
 // The sheet's rows of buttons from `top` down; rows after the first (or
 // after a header) get a separator above them.
 void drawSheetRows(Builder& builder, const AlertController& alert,
-                   const std::vector<std::size_t>& rows, Rect panel, double top,
+                   const std::vector<std::size_t>& rows, Rect panel, double top, double rowHeight,
                    bool separatorOnFirst) {
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const auto& action = alert.actions()[rows[i]];
-        Rect rect{{panel.origin.x, top + static_cast<double>(i) * sheetRowHeight},
-                  {panel.width(), sheetRowHeight}};
+        Rect rect{{panel.origin.x, top + static_cast<double>(i) * rowHeight},
+                  {panel.width(), rowHeight}};
         bool touchesCorner = (i == 0 && !separatorOnFirst) || i + 1 == rows.size();
         builder.target({PresentedTargetRole::action, rect, rows[i], {}},
                        touchesCorner ? sheetCornerRadius : 0);
@@ -394,8 +396,13 @@ void layoutActionSheet(Builder& builder, AlertController& alert) {
         Placement placement = placePopover(content, alert, builder.environment());
         drawPopoverPanel(builder, placement, panelColor);
         drawSheetHeader(builder, header, placement.frame);
+        // A popover shortened to fit the screen has shorter rows.
+        double rowHeight =
+            rows.empty() ? sheetRowHeight
+                         : std::min(sheetRowHeight, (placement.frame.height() - header.height) /
+                                                        static_cast<double>(rows.size()));
         drawSheetRows(builder, alert, rows, placement.frame,
-                      placement.frame.origin.y + header.height, header.height > 0);
+                      placement.frame.origin.y + header.height, rowHeight, header.height > 0);
         builder.layout().targets.push_back(
             {PresentedTargetRole::outside, {{0, 0}, screen}, cancel, {}});
         return;
@@ -406,16 +413,22 @@ void layoutActionSheet(Builder& builder, AlertController& alert) {
     double bottomEdge = screen.height - std::max(insets.bottom, sheetMargin);
     SheetHeader header = measureSheetHeader(alert, width);
     builder.dim(dimColor);
+    // Rows get shorter where the sheet would not fit, as on a phone held
+    // sideways, down to a height that still takes a finger.
+    double rowCount = static_cast<double>(rows.size() + (cancel ? 1 : 0));
+    double room = bottomEdge - (insets.top + sheetMargin) - header.height - (cancel ? sheetGap : 0);
+    double rowHeight = rowCount > 0 ? std::clamp(room / rowCount, sheetMinRowHeight, sheetRowHeight)
+                                    : sheetRowHeight;
     // Targets go in reading order: the group's rows, then Cancel below.
-    Rect cancelRect{{x, bottomEdge - sheetRowHeight}, {width, sheetRowHeight}};
+    Rect cancelRect{{x, bottomEdge - rowHeight}, {width, rowHeight}};
     if (cancel) bottomEdge = cancelRect.origin.y - sheetGap;
-    double groupHeight = header.height + static_cast<double>(rows.size()) * sheetRowHeight;
+    double groupHeight = header.height + static_cast<double>(rows.size()) * rowHeight;
     if (groupHeight > 0) {
         Rect group{{x, bottomEdge - groupHeight}, {width, groupHeight}};
         builder.fill(group, sheetCornerRadius, panelColor);
         builder.layout().panel = group;
         drawSheetHeader(builder, header, group);
-        drawSheetRows(builder, alert, rows, group, group.origin.y + header.height,
+        drawSheetRows(builder, alert, rows, group, group.origin.y + header.height, rowHeight,
                       header.height > 0);
     }
     if (cancel) {
@@ -511,10 +524,17 @@ void drawBar(Builder& builder, Rect bar, const std::string& title) {
 void layoutCamera(Builder& builder) {
     const Size screen = builder.screen();
     const auto& insets = builder.environment().safeAreaInsets;
-    Rect panel{{0, 0}, screen};
-    builder.fill(panel, 0, cameraColor);
-    builder.layout().panel = panel;
-    double rowY = screen.height - insets.bottom - 24 - shutterSize;
+    // Black bars above and below the viewfinder, which shows the camera's
+    // picture of the room; the shutter and Cancel in the lower bar.
+    Rect topBar{{0, 0}, {screen.width, insets.top + barHeight}};
+    double controlsTop = screen.height - insets.bottom - cameraControlsHeight;
+    Rect controls{{0, controlsTop}, {screen.width, screen.height - controlsTop}};
+    builder.fill(topBar, 0, cameraColor);
+    builder.fill(controls, 0, cameraColor);
+    builder.layout().panel = {{0, 0}, screen};
+    builder.layout().viewfinder =
+        Rect{{0, bottom(topBar)}, {screen.width, std::max(0.0, controlsTop - bottom(topBar))}};
+    double rowY = controlsTop + (cameraControlsHeight - shutterSize) / 2;
     Rect shutter{{screen.width / 2 - shutterSize / 2, rowY}, {shutterSize, shutterSize}};
     builder.target({PresentedTargetRole::takePicture, shutter, std::nullopt, {}}, shutterSize / 2);
     builder.fill(shutter, shutterSize / 2, Color{1, 1, 1, 1});

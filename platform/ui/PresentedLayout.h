@@ -124,6 +124,9 @@ struct PresentedLayout {
     graphics::Rect panel;
     // Set when the controller shows as a popover with an arrow.
     std::optional<PopoverArrowDirection> arrowDirection;
+    // Where the camera's live picture shows through the camera picker; the
+    // renderer draws the camera image under the panel there.
+    std::optional<graphics::Rect> viewfinder;
     // The photo picker's rows of thumbnails in all, and how many fit.
     std::size_t pickerRowCount = 0;
     std::size_t pickerVisibleRows = 0;

@@ -123,6 +123,22 @@ TEST(PhoneActionSheets, PutCancelApartAtTheBottomAboveTheInset) {
     }
 }
 
+TEST(PhoneActionSheets, FitAPhoneHeldSidewaysWithShorterRows) {
+    auto sheet = menu();
+    addCancel(*sheet);
+    ui::PresentedEnvironment environment;
+    environment.screenSize = {844, 390};
+    auto layout = ui::layoutPresented(*sheet, environment);
+    auto actions = withRole(layout, PresentedTargetRole::action);
+    ASSERT_EQ(actions.size(), 6u);
+    EXPECT_GE(layout.panel.origin.y, 8);
+    for (const auto* action : actions) {
+        EXPECT_GE(action->rect.height(), 40);
+        EXPECT_LT(action->rect.height(), 57);
+        EXPECT_LE(bottom(action->rect), 390 - 8);
+    }
+}
+
 TEST(PhoneActionSheets, CancelWhenTheDimmedScreenIsClicked) {
     auto sheet = menu();
     addCancel(*sheet);

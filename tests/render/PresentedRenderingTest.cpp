@@ -195,6 +195,20 @@ TEST(PresentedPickers, ShowAThumbnailOfEachPicture) {
     EXPECT_EQ(picked, colours.size());
 }
 
+TEST(PresentedPickers, ShowTheRoomThroughTheCamerasViewfinder) {
+    auto picker = std::make_shared<ui::ImagePickerController>();
+    picker->setSourceType(ui::ImagePickerSourceType::camera);
+    Shot shot = shoot(picker);
+    ASSERT_TRUE(shot.picture && shot.room);
+    ASSERT_TRUE(shot.layout.viewfinder);
+    const auto& viewfinder = *shot.layout.viewfinder;
+    for (double y : {viewfinder.origin.y + 10, viewfinder.origin.y + viewfinder.height() / 2})
+        EXPECT_EQ(describe(rendertest::pixelAt(*shot.picture, 100, y)),
+                  describe(rendertest::pixelAt(*shot.room, 100, y)));
+    Rgba bar = rendertest::pixelAt(*shot.picture, 100, viewfinder.origin.y - 5);
+    EXPECT_TRUE(near(bar, {13, 13, 13, 255}, 2)) << describe(bar);
+}
+
 TEST(PresentedShareSheets, PreviewTheirPicture) {
     auto bitmap = std::make_shared<graphics::Bitmap>(390 * 3, 814 * 3);
     for (int y = 0; y < bitmap->height(); ++y)
