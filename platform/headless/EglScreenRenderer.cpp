@@ -192,7 +192,10 @@ void EglScreenRenderer::Egl::close() {
     eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
     if (surface != EGL_NO_SURFACE) eglDestroySurface(display, surface);
     if (context != EGL_NO_CONTEXT) eglDestroyContext(display, context);
-    eglTerminate(display);
+    // The display stays initialised: it is one for the whole process, and
+    // the next renderer initialises it again at no cost. Terminating it
+    // would unload Mesa's driver, whose few lasting allocations would then
+    // look leaked to the leak checker.
     eglReleaseThread();
     display = EGL_NO_DISPLAY;
     context = EGL_NO_CONTEXT;

@@ -10,8 +10,15 @@ namespace {
 
 using graphics::Rgba;
 
+// What the last frame drew; the renderer is made first if no test has yet.
 const render::FrameStats& drawnFrame() {
-    return rendertest::eglRenderer().renderer()->lastFrame();
+    static const render::FrameStats none;
+    auto& egl = rendertest::eglRenderer();
+    if (auto ready = egl.prepare(); !ready) {
+        ADD_FAILURE() << ready.error();
+        return none;
+    }
+    return egl.renderer()->lastFrame();
 }
 
 // A different colour for each `i`, so that each picture has its own pixels.
