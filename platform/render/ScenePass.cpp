@@ -123,6 +123,7 @@ void ScenePass::collect(const scene::Node& node, const scene::Matrix4& parentToW
         bool doubleSided = material && material->doubleSided;
         Vector3 right, up;
         bool visible = true;
+        bool squareToScreen = false;
         if (const auto* billboard = billboardOf(node)) {
             // Turned to the viewer: with all axes free the plane takes the
             // point of view's orientation, square to the screen, so it faces
@@ -130,6 +131,7 @@ void ScenePass::collect(const scene::Node& node, const scene::Matrix4& parentToW
             // and turns about the world's vertical towards the eye.
             right = camera.right;
             up = camera.up;
+            squareToScreen = true;
             switch (billboard->freeAxes()) {
                 case scene::BillboardConstraint::Axes::y: {
                     Vector3 toEye = camera.eye - centre;
@@ -137,6 +139,7 @@ void ScenePass::collect(const scene::Node& node, const scene::Matrix4& parentToW
                     if (scene::length(toEye) > 1e-6f) {
                         up = {0, 1, 0};
                         right = normalized(scene::cross(up, normalized(toEye)));
+                        squareToScreen = false;
                     }
                     break;
                 }
@@ -183,6 +186,7 @@ void ScenePass::collect(const scene::Node& node, const scene::Matrix4& parentToW
                 instance.opacity = opacity;
                 item.texture = slot.texture;
                 items_.push_back(item);
+                crossing_ = crossing_ || !squareToScreen;
             }
         }
     }
@@ -196,6 +200,7 @@ ScenePassStats ScenePass::draw(const scene::Node& root, const scene::Matrix4& ca
     Camera camera{column(cameraToWorld, 3), normalized(column(cameraToWorld, 0)),
                   normalized(column(cameraToWorld, 1)), normalized(column(cameraToWorld, 2))};
     items_.clear();
+    crossing_ = false;
     // The root's own parent is the world.
     collect(root, scene::Matrix4::identity(), 1.0f, camera, textures, stats);
     stats.planes = items_.size();
@@ -212,9 +217,19 @@ ScenePassStats ScenePass::draw(const scene::Node& root, const scene::Matrix4& ca
 
     glUseProgram(program_.get());
     setMatrixUniform(viewProjection_, viewProjection);
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LEQUAL);
-    glDepthMask(GL_TRUE);
+    // Planes square to the screen (screen-aligned billboards) are parallel
+    // and never cross, so drawing back to front is all they need; depth
+    // testing them would cost a depth read and write for every pixel of
+    // every sprite. A plane at another angle can cross others, and then
+    // each hides what lies behind it.
+    if (crossing_) {
+        glEnable(GL_DEPTH_TEST);
+        glDepthFunc(GL_LEQUAL);
+        glDepthMask(GL_TRUE);
+    } else {
+        glDisable(GL_DEPTH_TEST);
+        glDepthMask(GL_FALSE);
+    }
     glDisable(GL_CULL_FACE);
     glEnable(GL_BLEND);
     glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);

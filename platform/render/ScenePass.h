@@ -2,7 +2,8 @@
 // billboards turned to face the viewer, opacity multiplied down the tree,
 // single-sided planes hidden from behind. Planes are sorted back to front
 // and drawn as instanced batches, one draw call for each run of planes
-// whose pictures share a texture.
+// whose pictures share a texture. Depth is tested only where planes can
+// cross each other.
 #pragma once
 
 #include <cstddef>
@@ -63,6 +64,8 @@ class ScenePass {
     Buffer corners_;
     Buffer instances_;
     std::vector<Item> items_;
+    // Whether a drawn plane is not square to the screen and may cross others.
+    bool crossing_ = false;
     std::vector<Instance> ordered_;
 };
 

@@ -222,6 +222,22 @@ TEST(Blending, DrawsTransparentPicturesBackToFront) {
     EXPECT_TRUE(near(seen, expected, 3)) << describe(seen) << ", expected " << describe(expected);
 }
 
+TEST(Blending, HidesThePartOfASpriteBehindAPhotoThatCrossesIt) {
+    // A photo turned 60° about the vertical passes through a sprite: its
+    // left half is in front of the sprite, its right half behind it.
+    auto view = rendertest::makeView();
+    const scene::Vector3 centre{0, 0, -1};
+    rendertest::addSprite(*view, rendertest::solidImage(30, 30, green), centre);
+    rendertest::addPlane(*view, rendertest::solidImage(30, 30, blue), 0.3, 0.3, centre,
+                         {0, 1, 0, 1.0472f}, true);
+    auto picture = rendertest::render(*view);
+    ASSERT_TRUE(picture);
+    Rgba left = rendertest::pixelAtWorld(*picture, *view, {-0.03f, 0, -1});
+    Rgba right = rendertest::pixelAtWorld(*picture, *view, {0.03f, 0, -1});
+    EXPECT_TRUE(near(left, blue, 2)) << "the photo is in front here: " << describe(left);
+    EXPECT_TRUE(near(right, green, 2)) << "the sprite is in front here: " << describe(right);
+}
+
 TEST(Pictures, AreShownUprightWhateverTheirOrientationTag) {
     // Stored upside down, tagged so: shown with red on the left.
     auto stored = rendertest::splitImage(30, 30, blue, red)->cgImage();
