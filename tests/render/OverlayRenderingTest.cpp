@@ -3,7 +3,9 @@
 // left end of their baseline, children in order, stretched to fill the view.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
+#include <numbers>
 
 #include "RenderHarness.h"
 #include "platform/graphics/ImageContext.h"
@@ -243,23 +245,59 @@ HudShot snapshotOfTheApp() {
     return {rendertest::readPng(file), rendertest::render(*rendertest::makeView())};
 }
 
+// The app's icon `name` as the program would find it for scale 3, with its
+// scale; none when the resource is missing.
+std::pair<std::shared_ptr<const graphics::Bitmap>, double> iconResource(const std::string& name) {
+    auto resources = std::filesystem::path(SCRAWLET_SOURCE_DIR) / "resources";
+    for (auto [suffix, scale] :
+         {std::pair{"@3x.png", 3.0}, std::pair{"@2x.png", 2.0}, std::pair{".png", 1.0}})
+        if (std::filesystem::exists(resources / (name + suffix)))
+            return {rendertest::readPng(resources / (name + suffix)), scale};
+    return {nullptr, 0};
+}
+
+// Whether the icon, centred on its disc, has any ink `dx`, `dy` points from
+// its middle (y upwards).
+bool iconCovers(const std::pair<std::shared_ptr<const graphics::Bitmap>, double>& icon, double dx,
+                double dy) {
+    if (!icon.first) return false;
+    const auto& bitmap = *icon.first;
+    int x = static_cast<int>(std::floor(bitmap.width() / 2.0 + dx * icon.second));
+    int y = static_cast<int>(std::floor(bitmap.height() / 2.0 - dy * icon.second));
+    for (int ny = y - 2; ny <= y + 2; ++ny)
+        for (int nx = x - 2; nx <= x + 2; ++nx)
+            if (nx >= 0 && ny >= 0 && nx < bitmap.width() && ny < bitmap.height() &&
+                bitmap.pixel(nx, ny).a > 0)
+                return true;
+    return false;
+}
+
 TEST(TheAppsHud, HasThreeDarkDiscsThatLetTheRoomShowThrough) {
     HudShot shot = snapshotOfTheApp();
     ASSERT_TRUE(shot.picture && shot.room);
     // Discs of radius 28 centred 30 points above the bottom edge, at 30, 300
-    // and 360 across. Looked at beside their middle, where icons are thin.
-    for (double x : {30.0, 300.0, 360.0}) {
-        for (auto [dx, dy] :
-             {std::pair{-25.0, 0.0}, std::pair{0.0, -25.0}, std::pair{18.0, 18.0}}) {
+    // and 360 across, looked at on a ring inside their edge wherever their
+    // icon leaves the disc clear.
+    const std::pair<double, const char*> discs[] = {{30, "menu"}, {300, "undo"}, {360, "delete"}};
+    for (auto [x, name] : discs) {
+        auto icon = iconResource(name);
+        int looked = 0;
+        for (int step = 0; step < 24; ++step) {
+            double angle = step * std::numbers::pi / 12;
+            double dx = 25 * std::cos(angle), dy = 25 * std::sin(angle);
+            if (iconCovers(icon, dx, dy)) continue;
+            ++looked;
             Rgba seen = at(*shot.picture, x + dx, 30 + dy);
-            Rgba behind = at(*shot.room, x + dx, 30 + dy);
-            Rgba expected = rendertest::over({0, 0, 0, 255}, behind, 0.8);
+            Rgba expected = rendertest::over({0, 0, 0, 255}, at(*shot.room, x + dx, 30 + dy), 0.8);
             EXPECT_TRUE(near(seen, expected, 2))
                 << describe(seen) << " at " << x + dx << ", " << 30 + dy;
             EXPECT_GT(seen.r + seen.g + seen.b, 0) << "the room should show through";
         }
+        EXPECT_GE(looked, 6) << "the " << name << " icon covers its disc's rim";
         EXPECT_EQ(describe(at(*shot.picture, x, 30 + 29.5)),
                   describe(at(*shot.room, x, 30 + 29.5)));
+        EXPECT_EQ(describe(at(*shot.picture, x, 30 - 29.5)),
+                  describe(at(*shot.room, x, 30 - 29.5)));
     }
     // The welcome text beside the menu button.
     Ink text = inkIn(*shot.picture, 88, viewHeight - 50, 290, viewHeight - 10, isWhite);
@@ -267,38 +305,32 @@ TEST(TheAppsHud, HasThreeDarkDiscsThatLetTheRoomShowThrough) {
 }
 
 TEST(TheAppsHud, ShowsWhiteIconsOnItsDiscs) {
-    auto resources = std::filesystem::path(SCRAWLET_SOURCE_DIR) / "resources";
-    std::filesystem::path icon;
-    for (const char* name : {"menu@3x.png", "menu@2x.png", "menu.png"})
-        if (std::filesystem::exists(resources / name)) {
-            icon = resources / name;
-            break;
-        }
-    if (icon.empty())
-        GTEST_SKIP() << "resources/menu*.png are missing (the icons are being drawn elsewhere): "
-                        "the discs are "
-                        "tested, the icons are not";
+    const std::pair<double, const char*> discs[] = {{30, "menu"}, {300, "undo"}, {360, "delete"}};
+    for (auto [x, name] : discs)
+        if (!iconResource(name).first)
+            GTEST_SKIP() << "resources/" << name
+                         << "*.png is missing (the icons are being drawn elsewhere): the discs are "
+                            "tested, the icons are not";
     HudShot shot = snapshotOfTheApp();
     ASSERT_TRUE(shot.picture);
-    // Where the menu icon is opaque white, the screen is light; the disc
-    // stays dark where the icon is clear.
-    auto image = rendertest::readPng(icon);
-    ASSERT_TRUE(image);
-    double scale = icon.filename() == "menu@3x.png" ? 3 : icon.filename() == "menu@2x.png" ? 2 : 1;
-    double width = image->width() / scale, height = image->height() / scale;
-    int light = 0, opaque = 0;
-    for (int y = 0; y < image->height(); y += 2)
-        for (int x = 0; x < image->width(); x += 2) {
-            Rgba p = image->pixel(x, y);
-            if (p.a < 250 || !isWhite(p)) continue;
-            ++opaque;
-            double px = 30 - width / 2 + (x + 0.5) / scale,
-                   py = viewHeight - 30 - height / 2 + (y + 0.5) / scale;
-            if (isWhite(rendertest::pixelAt(*shot.picture, px, py))) ++light;
-        }
-    ASSERT_GT(opaque, 0) << icon << " has no opaque white pixels";
-    EXPECT_GT(light, opaque * 9 / 10)
-        << light << " of " << opaque << " white icon pixels are light on screen";
+    // Where an icon is opaque white the screen is light, centred on its disc.
+    for (auto [x, name] : discs) {
+        auto [image, scale] = iconResource(name);
+        double width = image->width() / scale, height = image->height() / scale;
+        int light = 0, opaque = 0;
+        for (int y = 0; y < image->height(); y += 2)
+            for (int ix = 0; ix < image->width(); ix += 2) {
+                Rgba p = image->pixel(ix, y);
+                if (p.a < 250 || !isWhite(p)) continue;
+                ++opaque;
+                double px = x - width / 2 + (ix + 0.5) / scale;
+                double py = viewHeight - 30 - height / 2 + (y + 0.5) / scale;
+                if (isWhite(rendertest::pixelAt(*shot.picture, px, py))) ++light;
+            }
+        ASSERT_GT(opaque, 0) << name << " has no opaque white pixels";
+        EXPECT_GT(light, opaque * 9 / 10)
+            << light << " of " << opaque << " white pixels of " << name << " are light on screen";
+    }
 }
 
 }  // namespace
