@@ -1,8 +1,6 @@
-// Pictures without a display: Mesa's software renderer through EGL, with no
-// window and no display server, draws the screen into an offscreen
-// framebuffer that is read back into a bitmap. It serves both the script's
-// `snapshot` (the whole screen) and the scene view's own drawing of itself
-// (the view and its overlay), which sharing a picture uses.
+// Pictures without a display: Mesa's software renderer, reached through EGL,
+// draws the screen offscreen and reads it back, for `snapshot` and for the
+// scene view drawing itself when a picture is shared.
 #pragma once
 
 #include <memory>
@@ -15,6 +13,8 @@
 
 namespace headless {
 
+// The EGL display and its OpenGL ES 3.0 context are made on first use; a
+// machine without them gets the reason, never a crash.
 class EglScreenRenderer : public ScreenRenderer {
   public:
     EglScreenRenderer();

@@ -1,7 +1,6 @@
-// The 2-D layers over the 3-D view: the overlay scene (discs, icons and
-// labels, in child order, each node's alpha applied to its subtree) and
-// whole pictures such as the presented panels. Everything is placed in the
-// target's pixels, origin top-left.
+// The 2-D layers over the 3-D view, in the target's pixels: the overlay
+// scene (discs, icons and labels in child order, alpha applied to subtrees)
+// and whole pictures such as the presented panels.
 #pragma once
 
 #include <cstdint>

@@ -1,7 +1,6 @@
-// Paints the framework's presented panels (alerts, sheets, popovers, the
-// photo picker, the share sheet) with the graphics back end's canvas, from
-// the shapes their layout lists, so that the picture and the click targets
-// come from one place.
+// Paints the framework's presented panels with the graphics back end's
+// canvas, from the shapes their layout lists, so that the picture and the
+// click targets come from one place.
 #pragma once
 
 #include <cstdint>

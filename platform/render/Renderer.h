@@ -1,8 +1,6 @@
-// The OpenGL ES 3 renderer: the camera image of the simulated room, the 3-D
-// scene from the scene view's point of view, the overlay on top and, over
-// everything, the framework's presented panels with the screen behind them
-// dimmed. It draws into the framebuffer its caller has bound; the caller's
-// OpenGL ES 3.0 context must be current whenever it is used or destroyed.
+// The OpenGL ES 3 renderer: the room as the camera image, the 3-D scene, the
+// overlay, and the presented panels over a dimmed screen, drawn into the
+// caller's framebuffer while the caller's context is current.
 #pragma once
 
 #include <cstddef>

@@ -1,7 +1,6 @@
-// The camera image of the simulated world: a room drawn from the point of
-// view, with a floor grid, walls, a window, a door, a table and boxes, lit
-// softly, so that moving the camera shows parallax and the drawing stays put.
-// The world's y axis is up; the floor lies 1.4 m below the camera's start.
+// The camera image of the simulated world: a lit room (floor grid, walls, a
+// window, a door, a table, boxes) drawn from the point of view, so that the
+// camera's moves show parallax. The world's y is up; the floor is at −1.4 m.
 #pragma once
 
 #include <memory>

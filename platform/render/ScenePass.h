@@ -1,9 +1,6 @@
-// The 3-D scene seen from the point of view: every plane with its picture,
-// billboards turned to face the viewer, opacity multiplied down the tree,
-// single-sided planes hidden from behind. Planes are sorted back to front
-// and drawn as instanced batches, one draw call for each run of planes
-// whose pictures share a texture. Depth is tested only where planes can
-// cross each other.
+// The 3-D scene from the point of view: planes with their pictures,
+// billboards turned to the viewer, opacity multiplied down the tree, sorted
+// back to front and drawn in instanced batches, one call per shared texture.
 #pragma once
 
 #include <cstddef>

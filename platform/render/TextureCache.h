@@ -1,9 +1,6 @@
-// Textures of the images the renderer draws. Small images share atlas pages,
-// so that thousands of sprites need a handful of textures and draw calls;
-// large ones (photos) get a texture of their own with mipmaps. Images that
-// show the same pixels share one texture, whether they are one bitmap or
-// equal copies. Whatever a frame did not draw is released at its end, so
-// texture memory follows what the scene shows instead of growing.
+// Textures of the pictures the renderer draws: small ones share atlas pages,
+// equal pictures share one texture, and what a frame does not draw is
+// released, so that texture memory follows what the scene shows.
 #pragma once
 
 #include <cstddef>

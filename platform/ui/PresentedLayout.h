@@ -1,8 +1,6 @@
-// Where the framework's own panels sit on the screen: alerts, action sheets,
-// popovers, the photo picker and the share sheet, as shapes and click targets
-// in screen points (origin top-left, y downwards). The renderer paints exactly
-// these shapes and a front end hit-tests clicks against these targets, so
-// what the user sees is what the user clicks.
+// Where the framework's own panels (alerts, sheets, popovers, the picker, the
+// share sheet) sit on the screen, as shapes to paint and click targets in
+// points, so that what the renderer draws is what a front end hit-tests.
 #pragma once
 
 #include <cstddef>
