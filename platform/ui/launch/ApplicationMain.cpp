@@ -53,7 +53,11 @@ std::unique_ptr<Host> makeHost(int argc, char** argv) {
         if (argc != 3) return std::make_unique<MessageHost>(std::string("scrawlet: --headless needs one script file\n") + usage, 2, true);
         auto host = std::make_unique<headless::HeadlessHost>(argv[2]);
 #ifdef SCRAWLET_HAS_EGL
-        host->setScreenRenderer(std::make_shared<headless::EglScreenRenderer>());
+        // One renderer for the script's snapshots and for the scene view's
+        // drawing of itself, which sharing a picture uses.
+        auto renderer = std::make_shared<headless::EglScreenRenderer>();
+        ui::installViewRenderer(renderer->viewRenderer());
+        host->setScreenRenderer(renderer);
 #endif
         return host;
     }

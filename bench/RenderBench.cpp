@@ -1,0 +1,176 @@
+// Frame times of the headless renderer for drawings of many sprites: the
+// steady frame (pictures already in textures), the drawing alone without
+// reading the picture back, and the first frame, which uploads the pictures.
+//
+//   cmake --build build --target bench_RenderBench && build/bench/bench_RenderBench
+#include <benchmark/benchmark.h>
+
+#include <GLES3/gl3.h>
+
+#include <cmath>
+#include <iostream>
+#include <random>
+
+#include "platform/graphics/ImageContext.h"
+#include "platform/graphics/cairo/CairoBackend.h"
+#include "platform/headless/EglScreenRenderer.h"
+#include "platform/render/Gl.h"
+#include "platform/scene/Constraint.h"
+
+namespace {
+
+// A few of the program's emoji; the drawing uses them in turn by stroke.
+const char* const emoji[] = {"🐶", "🐱", "🐭", "🐹", "🐰", "🦊", "🐻", "🐼", "🐨", "🐯", "🦁", "🐮", "🐷",
+                             "🐸", "🐵", "🍎", "🍐", "🍊", "🍋", "🍌", "🍉", "🍇", "🍓", "🍒", "🍑"};
+
+std::shared_ptr<graphics::Image> emojiPicture(const char* text) {
+    graphics::beginImageContextWithOptions({30, 30}, false, 3);
+    graphics::drawStringInRect(text, {{0, 0}, {30, 30}}, {graphics::Font::systemFont(30), std::nullopt});
+    auto image = graphics::getImageFromCurrentImageContext();
+    graphics::endImageContext();
+    return image;
+}
+
+struct Drawing {
+    std::unique_ptr<ui::SceneView> view;
+};
+
+// `count` sprites in strokes of 100 across a 390 × 844 point view, placed as
+// the program places them: 1.234 m from the camera through the touched
+// point. With `ownPictures` every sprite has its own copy of its emoji's
+// picture, as each touch sample draws one; otherwise a stroke shares one.
+Drawing makeDrawing(int count, bool ownPictures) {
+    Drawing drawing;
+    drawing.view = std::make_unique<ui::SceneView>();
+    auto& view = *drawing.view;
+    view.setFrame({{0, 0}, {390, 844}});
+    view.setScene(std::make_shared<scene::Scene>());
+    view.session().run(std::make_shared<ar::WorldTrackingConfiguration>(), ar::RunOptions::none);
+    view.session().deliverFrame(scene::Matrix4::identity());
+
+    std::vector<std::shared_ptr<graphics::Image>> shared;
+    for (const char* e : emoji) shared.push_back(emojiPicture(e));
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> across(20, 370), down(60, 760), turn(-0.4, 0.4);
+    for (int i = 0; i < count;) {
+        std::size_t pick = static_cast<std::size_t>(i / 100) % shared.size();
+        double x = across(random), y = down(random), heading = turn(random) * 8;
+        for (int sample = 0; sample < 100 && i < count; ++sample, ++i) {
+            heading += turn(random);
+            x = std::clamp(x + 4 * std::cos(heading), 0.0, 390.0);
+            y = std::clamp(y + 4 * std::sin(heading), 0.0, 844.0);
+            scene::Vector3 far = view.unprojectPoint({static_cast<float>(x), static_cast<float>(y), 1});
+            scene::Vector3 near = view.unprojectPoint({static_cast<float>(x), static_cast<float>(y), 0});
+            scene::Vector3 d = far - near;
+            d = d * (1.234f / scene::length(d));
+            auto plane = scene::Plane::planeWithWidth(0.1, 0.1);
+            plane->firstMaterial()->diffuse.contents =
+                ownPictures ? std::make_shared<graphics::Image>(
+                                  std::make_shared<graphics::Bitmap>(*shared[pick]->cgImage()), 3)
+                            : shared[pick];
+            auto node = scene::Node::nodeWithGeometry(plane);
+            node->setConstraints({std::make_shared<scene::BillboardConstraint>()});
+            node->setPosition(d);
+            view.scene()->rootNode()->addChildNode(node);
+        }
+    }
+    return drawing;
+}
+
+// Made in main and released there, while the EGL library is still whole.
+std::unique_ptr<headless::EglScreenRenderer> egl;
+
+headless::EglScreenRenderer& renderer() { return *egl; }
+
+// The steady frame as `snapshot` takes it: drawn and read back.
+void steadyFrame(benchmark::State& state) {
+    Drawing drawing = makeDrawing(static_cast<int>(state.range(0)), false);
+    if (auto first = renderer().renderView(*drawing.view, 3); !first) {
+        state.SkipWithError(first.error().c_str());
+        return;
+    }
+    for (auto _ : state) {
+        auto picture = renderer().renderView(*drawing.view, 3);
+        benchmark::DoNotOptimize(picture);
+    }
+    const auto& stats = renderer().renderer()->lastFrame();
+    state.counters["drawCalls"] = static_cast<double>(stats.sceneDrawCalls);
+    state.counters["pictures"] = static_cast<double>(stats.pictures);
+}
+
+// The drawing alone, as a window would show it: no read-back. At a tenth
+// of the screen's width the pixels cost little, which leaves the work of
+// walking, sorting and batching the scene.
+void drawOnly(benchmark::State& state) {
+    Drawing drawing = makeDrawing(static_cast<int>(state.range(0)), false);
+    if (auto ready = renderer().prepare(); !ready) {
+        state.SkipWithError(ready.error().c_str());
+        return;
+    }
+    const int width = static_cast<int>(state.range(1)), height = width * 2532 / 1170;
+    render::Framebuffer framebuffer = render::makeFramebuffer();
+    render::Renderbuffer color = render::makeRenderbuffer(), depth = render::makeRenderbuffer();
+    glBindRenderbuffer(GL_RENDERBUFFER, color.get());
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
+    glBindRenderbuffer(GL_RENDERBUFFER, depth.get());
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width, height);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer.get());
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, color.get());
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, depth.get());
+    auto& r = *renderer().renderer();
+    r.drawSceneView(*drawing.view, width, height);
+    glFinish();
+    for (auto _ : state) {
+        r.drawSceneView(*drawing.view, width, height);
+        glFinish();
+    }
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
+// The first frame of a drawing: every picture uploaded, and with
+// `ownPictures` every sprite's bitmap hashed and compared once.
+void firstFrame(benchmark::State& state) {
+    Drawing drawing = makeDrawing(static_cast<int>(state.range(0)), state.range(1) != 0);
+    if (auto ready = renderer().prepare(); !ready) {
+        state.SkipWithError(ready.error().c_str());
+        return;
+    }
+    for (auto _ : state) {
+        renderer().renderer()->releaseTextures();
+        auto picture = renderer().renderView(*drawing.view, 3);
+        benchmark::DoNotOptimize(picture);
+    }
+    state.counters["uploads"] = static_cast<double>(renderer().renderer()->lastFrame().pictures);
+}
+
+BENCHMARK(steadyFrame)->Arg(0)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(drawOnly)
+    ->Args({1000, 1170})
+    ->Args({10000, 1170})
+    ->Args({1000, 117})
+    ->Args({10000, 117})
+    ->ArgNames({"sprites", "width"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(firstFrame)
+    ->Args({1000, 0})
+    ->Args({10000, 0})
+    ->Args({1000, 1})
+    ->Args({10000, 1})
+    ->ArgNames({"sprites", "ownPictures"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    graphics::installBackend(graphics::makeCairoBackend());
+    graphics::setMainScreenScale(3);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    egl = std::make_unique<headless::EglScreenRenderer>();
+    benchmark::RunSpecifiedBenchmarks();
+    egl.reset();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,269 @@
+#include "platform/render/TextureCache.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace render {
+
+struct TextureCache::Page {
+    Texture texture;
+    int cellWidth = 0;
+    int cellHeight = 0;
+    int columns = 0;
+    int rows = 0;
+    std::vector<int> freeCells;
+    int used = 0;
+};
+
+struct TextureCache::Entry {
+    // One bitmap with these pixels, kept to compare a newcomer's pixels with.
+    std::shared_ptr<const graphics::Bitmap> pixels;
+    std::uint64_t hash = 0;
+    TextureSlot slot;
+    Page* page = nullptr;
+    int cell = -1;
+    Texture own;
+    std::size_t ownBytes = 0;
+    std::uint64_t lastUsed = 0;
+    bool live = true;
+};
+
+namespace {
+// Atlas cells come in steps of this many pixels, so that pictures of about
+// the same size share pages and a freed cell fits the next one.
+constexpr int cellStep = 32;
+
+int roundUp(int value, int step) {
+    return (value + step - 1) / step * step;
+}
+
+// The bitmap with a one-pixel border that repeats its edge pixels: linear
+// filtering at the picture's edge then never blends in a neighbour's pixels.
+std::vector<std::uint8_t> withGutter(const graphics::Bitmap& bitmap) {
+    const int w = bitmap.width(), h = bitmap.height();
+    const int pw = w + 2, ph = h + 2;
+    std::vector<std::uint8_t> out(static_cast<std::size_t>(pw) * static_cast<std::size_t>(ph) * 4);
+    for (int y = 0; y < ph; ++y) {
+        int sy = std::clamp(y - 1, 0, h - 1);
+        const std::uint8_t* row =
+            bitmap.data() + static_cast<std::size_t>(sy) * bitmap.bytesPerRow();
+        std::uint8_t* dst =
+            out.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(pw) * 4;
+        std::memcpy(dst + 4, row, static_cast<std::size_t>(w) * 4);
+        std::memcpy(dst, row, 4);
+        std::memcpy(dst + static_cast<std::size_t>(pw - 1) * 4,
+                    row + static_cast<std::size_t>(w - 1) * 4, 4);
+    }
+    return out;
+}
+
+// Halves a premultiplied picture by averaging 2 × 2 blocks, for pictures
+// larger than the context's largest texture.
+std::vector<std::uint8_t> halve(const std::vector<std::uint8_t>& pixels, int& width, int& height) {
+    int w = std::max(1, width / 2), h = std::max(1, height / 2);
+    std::vector<std::uint8_t> out(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            for (int c = 0; c < 4; ++c) {
+                int sum = 0;
+                for (int dy = 0; dy < 2; ++dy)
+                    for (int dx = 0; dx < 2; ++dx) {
+                        int sx = std::min(2 * x + dx, width - 1),
+                            sy = std::min(2 * y + dy, height - 1);
+                        sum +=
+                            pixels[(static_cast<std::size_t>(sy) * static_cast<std::size_t>(width) +
+                                    static_cast<std::size_t>(sx)) *
+                                       4 +
+                                   static_cast<std::size_t>(c)];
+                    }
+                out[(static_cast<std::size_t>(y) * static_cast<std::size_t>(w) +
+                     static_cast<std::size_t>(x)) *
+                        4 +
+                    static_cast<std::size_t>(c)] = static_cast<std::uint8_t>((sum + 2) / 4);
+            }
+    width = w;
+    height = h;
+    return out;
+}
+
+bool sameBitmap(const std::weak_ptr<const graphics::Bitmap>& known,
+                const std::shared_ptr<const graphics::Bitmap>& bitmap) {
+    return !known.owner_before(bitmap) && !bitmap.owner_before(known) && !known.expired();
+}
+}  // namespace
+
+TextureCache::TextureCache() = default;
+
+TextureCache::~TextureCache() {
+    clear();
+}
+
+void TextureCache::beginFrame() {
+    ++frame_;
+}
+
+TextureSlot TextureCache::slotFor(const std::shared_ptr<const graphics::Bitmap>& bitmap) {
+    if (!bitmap || bitmap->width() == 0 || bitmap->height() == 0) return {};
+    if (auto known = byObject_.find(bitmap.get()); known != byObject_.end()) {
+        if (known->second.entry->live && sameBitmap(known->second.bitmap, bitmap)) {
+            known->second.entry->lastUsed = frame_;
+            return known->second.entry->slot;
+        }
+        byObject_.erase(known);
+    }
+    // A bitmap not seen before: another one may already show its pixels.
+    std::uint64_t hash = bitmap->contentHash();
+    std::shared_ptr<Entry> entry;
+    auto [first, last] = byContent_.equal_range(hash);
+    for (auto it = first; it != last; ++it)
+        if (it->second->pixels->samePixels(*bitmap)) {
+            entry = it->second;
+            break;
+        }
+    if (!entry) entry = upload(bitmap, hash);
+    entry->lastUsed = frame_;
+    byObject_[bitmap.get()] = {bitmap, entry};
+    return entry->slot;
+}
+
+TextureCache::Page* TextureCache::pageWithRoom(int cellWidth, int cellHeight) {
+    for (auto& page : pages_)
+        if (page->cellWidth == cellWidth && page->cellHeight == cellHeight &&
+            !page->freeCells.empty())
+            return page.get();
+    auto page = std::make_unique<Page>();
+    page->cellWidth = cellWidth;
+    page->cellHeight = cellHeight;
+    page->columns = pageSide / cellWidth;
+    page->rows = pageSide / cellHeight;
+    // Cells are handed out from the top-left corner on.
+    for (int cell = page->columns * page->rows - 1; cell >= 0; --cell)
+        page->freeCells.push_back(cell);
+    page->texture = makeSamplingTexture();
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, pageSide, pageSide, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                 nullptr);
+    pages_.push_back(std::move(page));
+    return pages_.back().get();
+}
+
+std::shared_ptr<TextureCache::Entry> TextureCache::upload(
+    const std::shared_ptr<const graphics::Bitmap>& bitmap, std::uint64_t hash) {
+    auto entry = std::make_shared<Entry>();
+    entry->pixels = bitmap;
+    entry->hash = hash;
+    const int w = bitmap->width(), h = bitmap->height();
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    if (w <= atlasMaxSide && h <= atlasMaxSide) {
+        Page* page = pageWithRoom(roundUp(w + 2, cellStep), roundUp(h + 2, cellStep));
+        int cell = page->freeCells.back();
+        page->freeCells.pop_back();
+        ++page->used;
+        int x0 = (cell % page->columns) * page->cellWidth;
+        int y0 = (cell / page->columns) * page->cellHeight;
+        auto padded = withGutter(*bitmap);
+        glBindTexture(GL_TEXTURE_2D, page->texture.get());
+        glTexSubImage2D(GL_TEXTURE_2D, 0, x0, y0, w + 2, h + 2, GL_RGBA, GL_UNSIGNED_BYTE,
+                        padded.data());
+        const float side = static_cast<float>(pageSide);
+        entry->page = page;
+        entry->cell = cell;
+        entry->slot = {page->texture.get(), static_cast<float>(x0 + 1) / side,
+                       static_cast<float>(y0 + 1) / side, static_cast<float>(x0 + 1 + w) / side,
+                       static_cast<float>(y0 + 1 + h) / side};
+    } else {
+        GLint maxSide = 2048;
+        glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
+        int width = w, height = h;
+        std::vector<std::uint8_t> pixels;
+        const std::uint8_t* data = bitmap->data();
+        while (width > maxSide || height > maxSide) {
+            if (pixels.empty()) pixels.assign(bitmap->data(), bitmap->data() + bitmap->byteCount());
+            pixels = halve(pixels, width, height);
+            data = pixels.data();
+        }
+        entry->own = makeTexture();
+        glBindTexture(GL_TEXTURE_2D, entry->own.get());
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, data);
+        glGenerateMipmap(GL_TEXTURE_2D);
+        entry->ownBytes =
+            static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4 * 4 / 3;
+        entry->slot = {entry->own.get(), 0, 0, 1, 1};
+    }
+    ++stats_.uploads;
+    byContent_.emplace(hash, entry);
+    return entry;
+}
+
+void TextureCache::release(Entry& entry) {
+    if (entry.page != nullptr) {
+        Page* page = entry.page;
+        page->freeCells.push_back(entry.cell);
+        if (--page->used == 0)
+            pages_.erase(std::find_if(pages_.begin(), pages_.end(),
+                                      [page](const auto& p) { return p.get() == page; }));
+    }
+    entry.page = nullptr;
+    entry.own.reset();
+    entry.pixels.reset();
+    entry.live = false;
+    ++stats_.releases;
+}
+
+void TextureCache::endFrame() {
+    std::size_t released = 0;
+    for (auto it = byContent_.begin(); it != byContent_.end();) {
+        if (it->second->lastUsed != frame_) {
+            release(*it->second);
+            it = byContent_.erase(it);
+            ++released;
+        } else {
+            ++it;
+        }
+    }
+    // The address table forgets released pictures and dead bitmaps: after
+    // a release, or once it has grown well past its size at the last sweep.
+    if (released > 0 || byObject_.size() > 2 * objectsAtLastSweep_ + 256) {
+        std::erase_if(byObject_, [](const auto& item) {
+            return !item.second.entry->live || item.second.bitmap.expired();
+        });
+        objectsAtLastSweep_ = byObject_.size();
+    }
+}
+
+void TextureCache::clear() {
+    for (auto& [hash, entry] : byContent_) release(*entry);
+    byContent_.clear();
+    byObject_.clear();
+    pages_.clear();
+    white_.reset();
+    objectsAtLastSweep_ = 0;
+}
+
+GLuint TextureCache::white() {
+    if (!white_) {
+        white_ = makeSamplingTexture();
+        const std::uint8_t pixel[4] = {255, 255, 255, 255};
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+    }
+    return white_.get();
+}
+
+TextureStats TextureCache::stats() const {
+    TextureStats stats = stats_;
+    stats.pictures = byContent_.size();
+    stats.atlasPages = pages_.size();
+    stats.ownTextures = 0;
+    stats.bytes = pages_.size() * static_cast<std::size_t>(pageSide) * pageSide * 4;
+    for (const auto& [hash, entry] : byContent_)
+        if (entry->own) {
+            ++stats.ownTextures;
+            stats.bytes += entry->ownBytes;
+        }
+    return stats;
+}
+
+}  // namespace render
