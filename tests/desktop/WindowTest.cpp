@@ -186,7 +186,7 @@ TEST_F(DesktopWindow, ShakeAsksToClearAndEnterConfirms) {
     xdo("mouseup 1");
     ASSERT_TRUE(waitFor([](const json& s) { return s["lines"].size() == 1; }));
     xdo("key --window " + window + " space");
-    ASSERT_TRUE(waitFor([](const json& s) { return s["presented"]["message"] == "Clear Drawing?"; }));
+    ASSERT_TRUE(waitFor([](const json& s) { return !s["presented"].is_null() && s["presented"]["message"] == "Clear Drawing?"; }));
     screenshot("clear.png");
     xdo("key --window " + window + " Return");
     ASSERT_TRUE(waitFor([](const json& s) { return s["presented"].is_null() && s["lines"].empty(); }));
@@ -195,7 +195,7 @@ TEST_F(DesktopWindow, ShakeAsksToClearAndEnterConfirms) {
 
 TEST_F(DesktopWindow, TheKeysMoveTheCameraAndTheDrawingStaysInTheRoom) {
     xdo("key --window " + window + " F1");
-    ASSERT_TRUE(waitFor([](const json& s) { return s["presented"]["title"] == "Keys"; }));
+    ASSERT_TRUE(waitFor([](const json& s) { return !s["presented"].is_null() && s["presented"]["title"] == "Keys"; }));
     screenshot("help.png");
     xdo("key --window " + window + " Escape");
     ASSERT_TRUE(waitFor([](const json& s) { return s["presented"].is_null(); }));
