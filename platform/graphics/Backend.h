@@ -36,8 +36,9 @@ public:
 
     // Draws `text` laid out from the top-left corner of `rect`, wrapped at
     // its width and clipped to it, in `font` and `color` (colour glyphs keep
-    // their own colours).
-    virtual void drawText(std::string_view text, const Rect& rect, const Font& font,
+    // their own colours). Returns the first line's baseline, in the caller's
+    // units below the rectangle's top.
+    virtual double drawText(std::string_view text, const Rect& rect, const Font& font,
                           const Color& color, const AffineTransform& userToPixels) = 0;
 
     // Filled shapes, for drawing the framework's own panels and buttons.

@@ -205,12 +205,15 @@ TEST(OverlayLabels, DrawEmojiAndChineseInTheirOwnColours) {
     EXPECT_GT(white.count, 100) << "the Chinese characters are not drawn in white";
     EXPECT_GT(yellow.count, 100) << "the emoji is not drawn in its colours";
     EXPECT_GT(yellow.left, white.left) << "the emoji comes after the characters";
-    // The emoji's font has a taller line than the label's; the line's
+    // The Chinese font has a taller line than the label's; the line's
     // baseline still sits 22 points up, where the H after the emoji ends.
+    // Pango raises a Latin run that follows Chinese by up to a point, so
+    // the H may end that much higher.
     Ink h =
         inkIn(*drawn.picture, (yellow.right + 1) / 3.0, viewHeight - 50, 220, viewHeight, isWhite);
     ASSERT_GT(h.count, 20) << "the H is not drawn";
-    EXPECT_NEAR(h.bottom, (viewHeight - 22) * 3 - 1, 1);
+    EXPECT_LE(h.bottom, (viewHeight - 22) * 3);
+    EXPECT_GE(h.bottom, (viewHeight - 23) * 3 - 1);
 }
 
 TEST(OverlayLabels, TakeTheirColourAndAlignment) {

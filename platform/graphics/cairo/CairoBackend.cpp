@@ -179,9 +179,9 @@ class CairoCanvas : public Canvas {
         cairo_surface_destroy(source);
     }
 
-    void drawText(std::string_view text, const Rect& rect, const Font& font, const Color& color,
-                  const AffineTransform& userToPixels) override {
-        if (text.empty() || rect.width() <= 0 || rect.height() <= 0) return;
+    double drawText(std::string_view text, const Rect& rect, const Font& font, const Color& color,
+                    const AffineTransform& userToPixels) override {
+        if (text.empty() || rect.width() <= 0 || rect.height() <= 0) return 0;
         cairo_save(cr_);
         cairo_matrix_t m = toCairo(userToPixels);
         cairo_transform(cr_, &m);
@@ -192,6 +192,9 @@ class CairoCanvas : public Canvas {
         cairo_move_to(cr_, rect.origin.x, rect.origin.y);
         pango_cairo_show_layout(cr_, layout);
         cairo_restore(cr_);
+        // Where the line sits as laid out for these pixels: hinting at this
+        // scale can move it from where the same text measures at another.
+        return static_cast<double>(pango_layout_get_baseline(layout)) / PANGO_SCALE;
     }
 
     void fillRect(const Rect& rect, const Color& color,
