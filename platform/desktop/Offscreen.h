@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "platform/render/Offscreen.h"
 #include "platform/render/Renderer.h"
 #include "platform/ui/SceneView.h"
 
@@ -15,11 +16,15 @@ public:
     explicit OffscreenViewRenderer(render::Renderer& renderer) : renderer_(&renderer) {}
 
     std::shared_ptr<graphics::Bitmap> renderView(const ui::SceneView& view, double scale) override;
-    // The renderer is going away; draw nothing from now on.
-    void detach() { renderer_ = nullptr; }
+    // The renderer and its context are going away; draw nothing from now on.
+    void detach() {
+        renderer_ = nullptr;
+        target_ = render::OffscreenTarget{};
+    }
 
 private:
     render::Renderer* renderer_;
+    render::OffscreenTarget target_;
 };
 
 }  // namespace desktop

@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "platform/render/Gl.h"
+#include "platform/render/Offscreen.h"
 
 namespace headless {
 
@@ -97,16 +98,11 @@ struct EglScreenRenderer::Egl {
     // Why the context could not be made, once that has been tried.
     std::optional<std::string> failure;
     std::unique_ptr<render::Renderer> renderer;
-    render::Framebuffer framebuffer;
-    render::Renderbuffer color;
-    render::Renderbuffer depth;
-    int width = 0;
-    int height = 0;
+    render::OffscreenTarget target;
 
     platform::Result<void> open();
     void close();
     bool makeCurrent() { return eglMakeCurrent(display, surface, surface, context) == EGL_TRUE; }
-    platform::Result<void> ensureFramebuffer(int w, int h);
 };
 
 platform::Result<void> EglScreenRenderer::Egl::open() {
@@ -185,9 +181,7 @@ void EglScreenRenderer::Egl::close() {
     // GL objects go while their context is current.
     if (context != EGL_NO_CONTEXT && makeCurrent()) {
         renderer.reset();
-        framebuffer.reset();
-        color.reset();
-        depth.reset();
+        target = render::OffscreenTarget{};
     }
     eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
     if (surface != EGL_NO_SURFACE) eglDestroySurface(display, surface);
@@ -200,35 +194,6 @@ void EglScreenRenderer::Egl::close() {
     display = EGL_NO_DISPLAY;
     context = EGL_NO_CONTEXT;
     surface = EGL_NO_SURFACE;
-}
-
-platform::Result<void> EglScreenRenderer::Egl::ensureFramebuffer(int w, int h) {
-    if (framebuffer && w == width && h == height) return {};
-    GLint maxSide = 0;
-    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &maxSide);
-    if (w > maxSide || h > maxSide)
-        return platform::fail("a picture of " + std::to_string(w) + " × " + std::to_string(h) +
-                              " pixels is larger than this renderer can draw (" +
-                              std::to_string(maxSide) + " pixels a side)");
-    framebuffer = render::makeFramebuffer();
-    color = render::makeRenderbuffer();
-    depth = render::makeRenderbuffer();
-    glBindRenderbuffer(GL_RENDERBUFFER, color.get());
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, w, h);
-    glBindRenderbuffer(GL_RENDERBUFFER, depth.get());
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, w, h);
-    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer.get());
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, color.get());
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
-                              depth.get());
-    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
-        framebuffer.reset();
-        return platform::fail("the offscreen framebuffer of " + std::to_string(w) + " × " +
-                              std::to_string(h) + " pixels could not be made");
-    }
-    width = w;
-    height = h;
-    return {};
 }
 
 EglScreenRenderer::EglScreenRenderer()
@@ -265,40 +230,10 @@ std::shared_ptr<ui::ViewRenderer> EglScreenRenderer::viewRenderer() {
 template <class Draw>
 platform::Result<std::shared_ptr<graphics::Bitmap>> EglScreenRenderer::renderInto(
     graphics::Size points, double scale, Draw draw) {
-    if (!(scale > 0) || !(points.width > 0) || !(points.height > 0))
-        return platform::fail("there is nothing to picture: the screen has no size");
-    // Whole pixels, rounded up as the image contexts round them.
-    const double w = std::ceil(points.width * scale), h = std::ceil(points.height * scale);
-    if (w > 65536 || h > 65536)
-        return platform::fail("a picture of " + std::to_string(static_cast<long long>(w)) + " × " +
-                              std::to_string(static_cast<long long>(h)) + " pixels is too large");
+    auto size = render::pictureSize(points, scale);
+    if (!size) return platform::fail(size.error());
     if (auto ready = prepare(); !ready) return platform::fail(ready.error());
-    const int width = static_cast<int>(w), height = static_cast<int>(h);
-    if (auto framed = egl_->ensureFramebuffer(width, height); !framed)
-        return platform::fail(framed.error());
-
-    glBindFramebuffer(GL_FRAMEBUFFER, egl_->framebuffer.get());
-    draw(*egl_->renderer, width, height);
-    auto bitmap = std::make_shared<graphics::Bitmap>(width, height);
-    glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, bitmap->data());
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    if (GLenum error = glGetError(); error != GL_NO_ERROR) {
-        std::ostringstream out;
-        out << "OpenGL ES reported error 0x" << std::hex << error << " while drawing the picture";
-        return platform::fail(out.str());
-    }
-    // OpenGL's rows run from the bottom up; a bitmap's from the top down.
-    const std::size_t rowBytes = bitmap->bytesPerRow();
-    std::vector<std::uint8_t> swap(rowBytes);
-    for (int y = 0; y < height / 2; ++y) {
-        std::uint8_t* top = bitmap->data() + static_cast<std::size_t>(y) * rowBytes;
-        std::uint8_t* bottom = bitmap->data() + static_cast<std::size_t>(height - 1 - y) * rowBytes;
-        std::memcpy(swap.data(), top, rowBytes);
-        std::memcpy(top, bottom, rowBytes);
-        std::memcpy(bottom, swap.data(), rowBytes);
-    }
-    return bitmap;
+    return egl_->target.capture(size.value(), [&](int width, int height) { draw(*egl_->renderer, width, height); });
 }
 
 platform::Result<std::shared_ptr<graphics::Bitmap>> EglScreenRenderer::renderScreen(
