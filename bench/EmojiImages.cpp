@@ -2,6 +2,8 @@
 // long drawing's images hold. Every touch sample renders one emoji image, and
 // drawings grow to tens of thousands of sprites.
 #include <benchmark/benchmark.h>
+
+#include "bench/BenchMain.h"
 #include <malloc.h>
 
 #include <memory>
@@ -102,12 +104,4 @@ BENCHMARK(uprightPhoto)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    graphics::installBackend(graphics::makeCairoBackend());
-    graphics::setMainScreenScale(3);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return runBenchmarks(argc, argv); }

@@ -5,6 +5,8 @@
 //   cmake --build build --target bench_RenderBench && build/bench/bench_RenderBench
 #include <benchmark/benchmark.h>
 
+#include "bench/BenchMain.h"
+
 #include <GLES3/gl3.h>
 
 #include <cmath>
@@ -164,13 +166,6 @@ BENCHMARK(firstFrame)
 }  // namespace
 
 int main(int argc, char** argv) {
-    graphics::installBackend(graphics::makeCairoBackend());
-    graphics::setMainScreenScale(3);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    egl = std::make_unique<headless::EglScreenRenderer>();
-    benchmark::RunSpecifiedBenchmarks();
-    egl.reset();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(
+        argc, argv, [] { egl = std::make_unique<headless::EglScreenRenderer>(); }, [] { egl.reset(); });
 }

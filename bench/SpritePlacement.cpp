@@ -4,6 +4,8 @@
 //   cmake --build build -j2 --target bench_SpritePlacement && build/bench/bench_SpritePlacement
 #include <benchmark/benchmark.h>
 
+#include "bench/BenchMain.h"
+
 #include "controller/ViewController.h"
 #include "platform/ar/Session.h"
 #include "platform/graphics/ImageContext.h"
@@ -60,12 +62,4 @@ BENCHMARK(strokeOfAHundredSamples)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    graphics::installBackend(graphics::makeCairoBackend());
-    graphics::setMainScreenScale(3);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return runBenchmarks(argc, argv); }

@@ -130,4 +130,11 @@ Texture makeSamplingTexture() {
     return texture;
 }
 
+void usePremultipliedBlending() {
+    glDisable(GL_CULL_FACE);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+    glActiveTexture(GL_TEXTURE0);
+}
+
 }  // namespace render

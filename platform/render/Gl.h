@@ -71,6 +71,10 @@ platform::Result<Program> buildProgram(std::string_view name, const char* vertex
 // Sets a mat4 uniform from a column-major scene matrix.
 void setMatrixUniform(GLint location, const scene::Matrix4& matrix);
 
+// Pictures are premultiplied: blends them over what is drawn, with texture
+// unit 0 active and no face culling, as both the scene and the overlay draw.
+void usePremultipliedBlending();
+
 // A texture set up for sampling with linear filtering and clamped edges.
 Texture makeSamplingTexture();
 

@@ -112,10 +112,7 @@ void OverlayPass::useState() {
     // Set at every use: the 3-D passes drawn in between change it.
     glDisable(GL_DEPTH_TEST);
     glDepthMask(GL_FALSE);
-    glDisable(GL_CULL_FACE);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
-    glActiveTexture(GL_TEXTURE0);
+    usePremultipliedBlending();
 }
 
 void OverlayPass::endFrame() {

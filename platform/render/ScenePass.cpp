@@ -230,10 +230,7 @@ ScenePassStats ScenePass::draw(const scene::Node& root, const scene::Matrix4& ca
         glDisable(GL_DEPTH_TEST);
         glDepthMask(GL_FALSE);
     }
-    glDisable(GL_CULL_FACE);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
-    glActiveTexture(GL_TEXTURE0);
+    usePremultipliedBlending();
 
     glBindVertexArray(vertexArray_.get());
     glBindBuffer(GL_ARRAY_BUFFER, instances_.get());

@@ -7,6 +7,8 @@
 // dozen rendered emoji there, to look at.
 #include <gtest/gtest.h>
 
+#include "support/Fixtures.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <set>
@@ -26,17 +28,7 @@ using scrawlet::ViewController;
 
 const std::string polarBear = "\U0001F43B\u200D\u2744\uFE0F";
 
-class SpriteImages : public testing::Test {
-  protected:
-    void SetUp() override {
-        previousScale_ = graphics::mainScreenScale();
-        graphics::setMainScreenScale(3);
-    }
-    void TearDown() override { graphics::setMainScreenScale(previousScale_); }
-
-  private:
-    double previousScale_ = 1;
-};
+class SpriteImages : public testsupport::AtScreenScaleThree {};
 
 // A pixel with its colour taken out of premultiplication.
 struct Straight {

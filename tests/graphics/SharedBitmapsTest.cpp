@@ -3,6 +3,8 @@
 // long as some image shows it.
 #include <gtest/gtest.h>
 
+#include "support/Fixtures.h"
+
 #include "controller/ViewController.h"
 #include "platform/graphics/ImageContext.h"
 
@@ -10,17 +12,7 @@ namespace {
 
 using scrawlet::ViewController;
 
-class SharedBitmaps : public testing::Test {
-  protected:
-    void SetUp() override {
-        previousScale_ = graphics::mainScreenScale();
-        graphics::setMainScreenScale(3);
-    }
-    void TearDown() override { graphics::setMainScreenScale(previousScale_); }
-
-  private:
-    double previousScale_ = 1;
-};
+class SharedBitmaps : public testsupport::AtScreenScaleThree {};
 
 std::shared_ptr<graphics::Image> filledSquare(graphics::Color color) {
     graphics::beginImageContextWithOptions({10, 10}, false, 1.0);

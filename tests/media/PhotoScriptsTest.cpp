@@ -12,16 +12,8 @@ using testsupport::runScriptFile;
 
 const json& children(const json& dump) { return dump["scene"]["rootNode"]["children"]; }
 
-// The scripts name pictures relative to the source tree.
-std::string fixPaths(std::string text) {
-    const std::string from = "tests/data/", to = std::string(SCRAWLET_SOURCE_DIR) + "/tests/data/";
-    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-        if (at == 0 || text[at - 1] == ' ') text.replace(at, from.size(), to);
-    return text;
-}
-
 TEST(Photos, EveryOrientationIsPlacedUprightAMetreWideAheadOfTheCamera) {
-    auto run = runScript(fixPaths(testsupport::scriptText("photos.scr")));
+    auto run = runScript(testsupport::withSourcePaths(testsupport::scriptText("photos.scr")));
     ASSERT_EQ(run.exitStatus, 0) << run.errors;
     const auto& d = run.dumps[0];
     ASSERT_EQ(children(d).size(), 4u);
@@ -47,7 +39,7 @@ TEST(Photos, EveryOrientationIsPlacedUprightAMetreWideAheadOfTheCamera) {
 }
 
 TEST(Photos, TakeTheCamerasDirectionAtPlacement) {
-    auto run = runScript(fixPaths(testsupport::scriptText("photos.scr")));
+    auto run = runScript(testsupport::withSourcePaths(testsupport::scriptText("photos.scr")));
     ASSERT_EQ(run.exitStatus, 0) << run.errors;
     const auto& turned = children(run.dumps[1])[4];
     // 1.1 m along the turned camera's −z from (0.5, 0.2, 1): yaw 90° looks
@@ -65,7 +57,7 @@ TEST(Photos, TakeTheCamerasDirectionAtPlacement) {
 
 TEST(Photos, TwoPhotosFromAnUnmovedCameraHangInOnePlace) {
     std::string pick = "down 30 820\nup\nchoose #1\npick tests/data/photo-exif-1.jpg\n";
-    auto run = runScript(fixPaths("launch\npose at 1 0 0 yaw 30 pitch -20\nframe\n" + pick + pick + "dump\n"));
+    auto run = runScript(testsupport::withSourcePaths("launch\npose at 1 0 0 yaw 30 pitch -20\nframe\n" + pick + pick + "dump\n"));
     ASSERT_EQ(run.exitStatus, 0) << run.errors;
     const auto& photos = children(run.dumps[0]);
     ASSERT_EQ(photos.size(), 2u);
@@ -74,7 +66,7 @@ TEST(Photos, TwoPhotosFromAnUnmovedCameraHangInOnePlace) {
 }
 
 TEST(Photos, BeforeTheFirstFrameAPhotoSitsAtTheOriginAndIsStillFiled) {
-    auto run = runScript(fixPaths("launch\ndown 30 820\nup\nchoose #1\npick tests/data/photo-no-exif.jpg\ndump\n"));
+    auto run = runScript(testsupport::withSourcePaths("launch\ndown 30 820\nup\nchoose #1\npick tests/data/photo-no-exif.jpg\ndump\n"));
     ASSERT_EQ(run.exitStatus, 0) << run.errors;
     const auto& photo = children(run.dumps[0])[0];
     EXPECT_EQ(photo["position"], json::parse("[0, 0, 0]"));
@@ -83,7 +75,7 @@ TEST(Photos, BeforeTheFirstFrameAPhotoSitsAtTheOriginAndIsStillFiled) {
 
 TEST(Photos, AFileThatIsNotAPictureIsRefusedAndThePickerStaysOpen) {
     for (const char* bad : {"not-a-picture.jpg", "truncated.jpg", "huge-claim.png", "garbage.bin"}) {
-        auto run = runScript(fixPaths(std::string("launch\nframe\ndown 30 820\nup\nchoose #1\npick tests/data/") +
+        auto run = runScript(testsupport::withSourcePaths(std::string("launch\nframe\ndown 30 820\nup\nchoose #1\npick tests/data/") +
                                       bad + "\ndump\npick-cancel\ndump\n"));
         ASSERT_EQ(run.exitStatus, 0) << bad << ": " << run.errors;
         EXPECT_NE(run.errors.find(bad), std::string::npos) << run.errors;

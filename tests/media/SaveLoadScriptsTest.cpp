@@ -12,13 +12,6 @@ using testsupport::runScript;
 
 const json& children(const json& dump) { return dump["scene"]["rootNode"]["children"]; }
 
-std::string withPictures(std::string text) {
-    const std::string from = " tests/data/", to = " " + std::string(SCRAWLET_SOURCE_DIR) + "/tests/data/";
-    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-        text.replace(at, from.size(), to);
-    return text;
-}
-
 // A node as saved, without its id, which a load gives anew.
 json withoutIds(json node) {
     node.erase("id");
@@ -35,7 +28,7 @@ class SaveAndLoad : public testing::Test {
 protected:
     void SetUp() override { documents = testsupport::freshDirectory("documents"); }
     testsupport::ScriptRun run(const std::string& script) {
-        return runScript("documents " + documents.string() + "\n" + withPictures(script));
+        return runScript("documents " + documents.string() + "\n" + testsupport::withSourcePaths(script));
     }
     std::filesystem::path saved() const { return documents / "scrawlet.scn"; }
     std::filesystem::path documents;

@@ -166,15 +166,21 @@ TEST(OverlayIcons, AreDrawnAtTheirSizeCentredOnTheirPosition) {
     EXPECT_EQ(describe(at(*drawn.picture, 88, 100)), describe(at(*drawn.room, 88, 100)));
 }
 
-TEST(OverlayLabels, SitOnTheirBaselineFromTheirLeftEnd) {
+// A HUD with one label where the app puts its own: 20-point Noteworthy,
+// left-aligned, its baseline starting at (90, 22).
+std::shared_ptr<overlay::Scene> hudWithTheAppsLabel(const std::string& text) {
     auto label = std::make_shared<overlay::LabelNode>("Noteworthy-Bold");
     label->setFontSize(20);
-    label->setText("HELLO");
+    label->setText(text);
     label->setHorizontalAlignmentMode(overlay::HorizontalAlignmentMode::left);
     label->setPosition({90, 22});
     auto hud = std::make_shared<overlay::Scene>(graphics::Size{390, 844});
     hud->addChild(label);
-    auto drawn = draw(hud);
+    return hud;
+}
+
+TEST(OverlayLabels, SitOnTheirBaselineFromTheirLeftEnd) {
+    auto drawn = draw(hudWithTheAppsLabel("HELLO"));
     ASSERT_TRUE(drawn.picture);
     // Capitals without round bottoms end on the baseline, 22 points above
     // the bottom edge, and start just right of x = 90.
@@ -190,14 +196,7 @@ TEST(OverlayLabels, SitOnTheirBaselineFromTheirLeftEnd) {
 }
 
 TEST(OverlayLabels, DrawEmojiAndChineseInTheirOwnColours) {
-    auto label = std::make_shared<overlay::LabelNode>("Noteworthy-Bold");
-    label->setFontSize(20);
-    label->setText("你好🙂H");
-    label->setHorizontalAlignmentMode(overlay::HorizontalAlignmentMode::left);
-    label->setPosition({90, 22});
-    auto hud = std::make_shared<overlay::Scene>(graphics::Size{390, 844});
-    hud->addChild(label);
-    auto drawn = draw(hud);
+    auto drawn = draw(hudWithTheAppsLabel("你好🙂H"));
     ASSERT_TRUE(drawn.picture);
     Ink white = inkIn(*drawn.picture, 85, viewHeight - 50, 200, viewHeight, isWhite);
     Ink yellow = inkIn(*drawn.picture, 85, viewHeight - 50, 200, viewHeight,

@@ -4,6 +4,8 @@
 // the picker's thumbnails in file-name order, the share sheet's buttons.
 #include <gtest/gtest.h>
 
+#include "support/Fixtures.h"
+
 #include <algorithm>
 
 #include "platform/Files.h"
@@ -36,18 +38,7 @@ ui::PresentedEnvironment phone(double bottomInset = 0) {
     return environment;
 }
 
-// The device is a pad while it lives; the framework asks the device whether
-// a controller shows as a popover.
-class PadDevice {
-  public:
-    PadDevice() : saved_(ui::Device::current().userInterfaceIdiom) {
-        ui::Device::current().userInterfaceIdiom = ui::UserInterfaceIdiom::pad;
-    }
-    ~PadDevice() { ui::Device::current().userInterfaceIdiom = saved_; }
-
-  private:
-    ui::UserInterfaceIdiom saved_;
-};
+using testsupport::PadDevice;
 
 ui::PresentedEnvironment pad() {
     ui::PresentedEnvironment environment;

@@ -3,6 +3,8 @@
 // showing their files and the share sheet's preview its picture.
 #include <gtest/gtest.h>
 
+#include "support/Fixtures.h"
+
 #include "RenderHarness.h"
 #include "platform/Files.h"
 #include "platform/render/Renderer.h"
@@ -116,17 +118,7 @@ TEST(PresentedSheets, CoverTheBottomOfAPhoneWithCancelOnWhite) {
     EXPECT_GT(count(*shot.picture, cancel, bluish), 50);
 }
 
-// The device is a pad while it lives.
-class PadDevice {
-  public:
-    PadDevice() : saved_(ui::Device::current().userInterfaceIdiom) {
-        ui::Device::current().userInterfaceIdiom = ui::UserInterfaceIdiom::pad;
-    }
-    ~PadDevice() { ui::Device::current().userInterfaceIdiom = saved_; }
-
-  private:
-    ui::UserInterfaceIdiom saved_;
-};
+using testsupport::PadDevice;
 
 TEST(PresentedSheets, PointAtTheirSourceAsAPopoverOnAPad) {
     PadDevice device;
