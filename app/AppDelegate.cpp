@@ -2,7 +2,8 @@
 
 namespace scrawlet {
 
-bool AppDelegate::applicationDidFinishLaunchingWithOptions(ui::Application&, const ui::LaunchOptions&) {
+bool AppDelegate::applicationDidFinishLaunchingWithOptions(ui::Application&,
+                                                           const ui::LaunchOptions&) {
     return true;
 }
 

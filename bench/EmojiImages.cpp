@@ -2,8 +2,6 @@
 // long drawing's images hold. Every touch sample renders one emoji image, and
 // drawings grow to tens of thousands of sprites.
 #include <benchmark/benchmark.h>
-
-#include "bench/BenchMain.h"
 #include <malloc.h>
 
 #include <memory>
@@ -11,6 +9,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "bench/BenchMain.h"
 #include "controller/ViewController.h"
 #include "platform/graphics/BitmapContext.h"
 #include "platform/graphics/ImageContext.h"

@@ -3,16 +3,14 @@
 // reading the picture back, and the first frame, which uploads the pictures.
 //
 //   cmake --build build --target bench_RenderBench && build/bench/bench_RenderBench
-#include <benchmark/benchmark.h>
-
-#include "bench/BenchMain.h"
-
 #include <GLES3/gl3.h>
+#include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <iostream>
 #include <random>
 
+#include "bench/BenchMain.h"
 #include "platform/graphics/ImageContext.h"
 #include "platform/graphics/cairo/CairoBackend.h"
 #include "platform/headless/EglScreenRenderer.h"
@@ -23,11 +21,12 @@ namespace {
 
 // A few of the program's emoji; the drawing uses them in turn by stroke.
 const char* const emoji[] = {"🐶", "🐱", "🐭", "🐹", "🐰", "🦊", "🐻", "🐼", "🐨", "🐯", "🦁", "🐮", "🐷",
-                             "🐸", "🐵", "🍎", "🍐", "🍊", "🍋", "🍌", "🍉", "🍇", "🍓", "🍒", "🍑"};
+                             "🐸", "🐵", "🍎", "🍐", "🍊", "🍋",    "🍌", "🍉", "🍇", "🍓", "🍒",    "🍑"};
 
 std::shared_ptr<graphics::Image> emojiPicture(const char* text) {
     graphics::beginImageContextWithOptions({30, 30}, false, 3);
-    graphics::drawStringInRect(text, {{0, 0}, {30, 30}}, {graphics::Font::systemFont(30), std::nullopt});
+    graphics::drawStringInRect(text, {{0, 0}, {30, 30}},
+                               {graphics::Font::systemFont(30), std::nullopt});
     auto image = graphics::getImageFromCurrentImageContext();
     graphics::endImageContext();
     return image;
@@ -61,8 +60,10 @@ Drawing makeDrawing(int count, bool ownPictures) {
             heading += turn(random);
             x = std::clamp(x + 4 * std::cos(heading), 0.0, 390.0);
             y = std::clamp(y + 4 * std::sin(heading), 0.0, 844.0);
-            scene::Vector3 far = view.unprojectPoint({static_cast<float>(x), static_cast<float>(y), 1});
-            scene::Vector3 near = view.unprojectPoint({static_cast<float>(x), static_cast<float>(y), 0});
+            scene::Vector3 far =
+                view.unprojectPoint({static_cast<float>(x), static_cast<float>(y), 1});
+            scene::Vector3 near =
+                view.unprojectPoint({static_cast<float>(x), static_cast<float>(y), 0});
             scene::Vector3 d = far - near;
             d = d * (1.234f / scene::length(d));
             auto plane = scene::Plane::planeWithWidth(0.1, 0.1);
@@ -118,7 +119,8 @@ void drawOnly(benchmark::State& state) {
     glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width, height);
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer.get());
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, color.get());
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, depth.get());
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
+                              depth.get());
     auto& r = *renderer().renderer();
     r.drawSceneView(*drawing.view, width, height);
     glFinish();
@@ -167,5 +169,6 @@ BENCHMARK(firstFrame)
 
 int main(int argc, char** argv) {
     return runBenchmarks(
-        argc, argv, [] { egl = std::make_unique<headless::EglScreenRenderer>(); }, [] { egl.reset(); });
+        argc, argv, [] { egl = std::make_unique<headless::EglScreenRenderer>(); },
+        [] { egl.reset(); });
 }

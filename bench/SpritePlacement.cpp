@@ -5,7 +5,6 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/BenchMain.h"
-
 #include "controller/ViewController.h"
 #include "platform/ar/Session.h"
 #include "platform/graphics/ImageContext.h"
@@ -32,7 +31,8 @@ void placeSprite(benchmark::State& state) {
     auto controller = makeController();
     const auto& table = scrawlet::emojiTable();
     controller->pic = table[0];
-    for (long i = 0; i < state.range(0); ++i) controller->placeSprite({100.0 + i % 200, 300.0 + i % 300});
+    for (long i = 0; i < state.range(0); ++i)
+        controller->placeSprite({100.0 + i % 200, 300.0 + i % 300});
     std::size_t n = 0;
     for (auto _ : state) {
         controller->pic = table[n % table.size()];
@@ -52,7 +52,8 @@ void strokeOfAHundredSamples(benchmark::State& state) {
     for (auto _ : state) {
         controller->currentLine.clear();
         for (int i = 0; i < 100; ++i)
-            if (auto node = controller->placeSprite({50.0 + 3 * i, 400.0})) controller->currentLine.push_back(node);
+            if (auto node = controller->placeSprite({50.0 + 3 * i, 400.0}))
+                controller->currentLine.push_back(node);
         controller->lines.push_back(controller->currentLine);
         controller->undoLastLine();
     }

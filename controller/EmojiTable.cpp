@@ -5,6 +5,8 @@ namespace scrawlet {
 const std::vector<std::string>& emojiTable() {
     // Stored exactly as they are drawn: variation selectors (U+FE0F) and the
     // zero-width joiner of the polar bear are part of the entries.
+    // Five entries a line, as the table is numbered.
+    // clang-format off
     static const std::vector<std::string> table{
         "\U0001F436", "\U0001F431", "\U0001F42D", "\U0001F439", "\U0001F430",
         "\U0001F98A", "\U0001F43B", "\U0001F43C", "\U0001F43B\u200D\u2744\uFE0F", "\U0001F428",
@@ -22,6 +24,7 @@ const std::vector<std::string>& emojiTable() {
         "\U0001F319", "\u2B50\uFE0F", "\u2728", "\U0001F3DD", "\U0001F384",
         "\U0001F388", "\u26BD\uFE0F", "\U0001F3C0", "\u26BE\uFE0F", "\U0001F3C9",
     };
+    // clang-format on
     return table;
 }
 

@@ -46,7 +46,8 @@ public:
     void viewWillAppear(bool animated) override;
     void viewWillDisappear(bool animated) override;
     void didReceiveMemoryWarning() override;
-    void viewWillTransitionToSize(graphics::Size size, ui::TransitionCoordinator& coordinator) override;
+    void viewWillTransitionToSize(graphics::Size size,
+                                  ui::TransitionCoordinator& coordinator) override;
     bool becomeFirstResponder() override;
     bool prefersStatusBarHidden() const override;
     bool prefersHomeIndicatorAutoHidden() const override;
@@ -61,8 +62,8 @@ public:
     std::shared_ptr<scene::Node> placeSprite(graphics::Point point);
     static std::optional<scene::Vector3> cameraPosition(const ui::SceneView& view);
     static std::shared_ptr<graphics::Image> renderEmojiImage(std::string_view text, double size);
-    static std::shared_ptr<scene::Node> makeBillboardNode(std::shared_ptr<const graphics::Image> image,
-                                                          double width, double height);
+    static std::shared_ptr<scene::Node> makeBillboardNode(
+        std::shared_ptr<const graphics::Image> image, double width, double height);
 
     // Undo, clear and shake.
     void undoLastLine();
@@ -82,8 +83,8 @@ public:
     void placePhoto(ui::ImagePickerController& picker, const ui::ImagePickerInfo& info);
     static std::shared_ptr<const graphics::Image> normalizedImage(
         const std::shared_ptr<const graphics::Image>& image);
-    void imagePickerControllerDidFinishPickingMediaWithInfo(ui::ImagePickerController& picker,
-                                                            const ui::ImagePickerInfo& info) override;
+    void imagePickerControllerDidFinishPickingMediaWithInfo(
+        ui::ImagePickerController& picker, const ui::ImagePickerInfo& info) override;
     void imagePickerControllerDidCancel(ui::ImagePickerController& picker) override;
     void saveDrawing();
     void loadDrawing();

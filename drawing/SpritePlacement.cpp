@@ -57,7 +57,8 @@ std::optional<scene::Vector3> ViewController::cameraPosition(const ui::SceneView
     return scene::Vector3{v[0], v[1], v[2]};
 }
 
-std::shared_ptr<graphics::Image> ViewController::renderEmojiImage(std::string_view text, double size) {
+std::shared_ptr<graphics::Image> ViewController::renderEmojiImage(std::string_view text,
+                                                                  double size) {
     graphics::beginImageContextWithOptions({size, size}, false, 0.0);
     graphics::setCurrentColor(graphics::Color::clear());
     graphics::TextAttributes attributes;

@@ -18,7 +18,8 @@ void ViewController::confirmClear() {
     alert->addAction(ui::AlertAction::actionWithTitle(
         okText, ui::AlertActionStyle::destructive,
         [controller = self()](ui::AlertAction&) { controller->clearDrawing(); }));
-    alert->addAction(ui::AlertAction::actionWithTitle(cancelText, ui::AlertActionStyle::cancel, nullptr));
+    alert->addAction(
+        ui::AlertAction::actionWithTitle(cancelText, ui::AlertActionStyle::cancel, nullptr));
     presentViewController(alert, true, nullptr);
 }
 

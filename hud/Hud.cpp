@@ -42,7 +42,8 @@ void ViewController::viewDidLoad() {
     ui::ViewController::viewDidLoad();
     localizeTexts();
 
-    platform::require(sceneView != nullptr, "viewDidLoad", "the scene view outlet is not connected");
+    platform::require(sceneView != nullptr, "viewDidLoad",
+                      "the scene view outlet is not connected");
     auto scene = std::make_shared<scene::Scene>();
     sceneView->setDelegate(this);
     sceneView->setScene(scene);
@@ -89,8 +90,8 @@ void ViewController::viewWillTransitionToSize(graphics::Size size, ui::Transitio
 // without turning it is not, and the buttons must still reach the corners.
 void ViewController::layoutHUD(graphics::Size size) {
     platform::require(sceneView != nullptr, "layoutHUD", "the scene view is not connected");
-    platform::require(textLabel && menuButton && undoButton && deleteButton && menuImage && undoImage &&
-                          deleteImage,
+    platform::require(textLabel && menuButton && undoButton && deleteButton && menuImage &&
+                          undoImage && deleteImage,
                       "layoutHUD", "the HUD is not built");
     double inset = mainWindow().safeAreaInsets().bottom;
     if (auto overlay = sceneView->overlayScene()) overlay->setSize(size);

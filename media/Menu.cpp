@@ -6,12 +6,13 @@
 namespace scrawlet {
 
 void ViewController::showMenu() {
-    auto sheet = ui::AlertController::alertControllerWithTitle(std::nullopt, selectText,
-                                                               ui::AlertControllerStyle::actionSheet);
+    auto sheet = ui::AlertController::alertControllerWithTitle(
+        std::nullopt, selectText, ui::AlertControllerStyle::actionSheet);
     auto entry = [&](const std::string& title, ui::AlertActionStyle style,
                      void (ViewController::*command)()) {
         sheet->addAction(ui::AlertAction::actionWithTitle(
-            title, style, [controller = self(), command](ui::AlertAction&) { ((*controller).*command)(); }));
+            title, style,
+            [controller = self(), command](ui::AlertAction&) { ((*controller).*command)(); }));
     };
     entry(photoText, ui::AlertActionStyle::defaultStyle, &ViewController::pickPhoto);
     entry(cameraText, ui::AlertActionStyle::defaultStyle, &ViewController::takePhoto);
@@ -26,7 +27,8 @@ void ViewController::showMenu() {
         popover->setSourceRect({{0, height - buttonSize}, {buttonSize, buttonSize}});
         popover->setPermittedArrowDirections(ui::PopoverArrowDirection::down);
     }
-    sheet->addAction(ui::AlertAction::actionWithTitle(cancelText, ui::AlertActionStyle::cancel, nullptr));
+    sheet->addAction(
+        ui::AlertAction::actionWithTitle(cancelText, ui::AlertActionStyle::cancel, nullptr));
     presentViewController(sheet, true, nullptr);
 }
 

@@ -83,10 +83,9 @@ std::shared_ptr<const graphics::Image> ViewController::normalizedImage(
     if (!std::isfinite(w) || !std::isfinite(h) || w < 1 || h < 1) return image;
     const graphics::Bitmap& stored = *image->cgImage();
     const graphics::BitmapFormat& format = stored.format();
-    auto context = graphics::BitmapContext::create(static_cast<std::size_t>(std::trunc(w)),
-                                                   static_cast<std::size_t>(std::trunc(h)),
-                                                   format.bitsPerComponent, 0, format.colorSpace,
-                                                   format.alphaInfo);
+    auto context = graphics::BitmapContext::create(
+        static_cast<std::size_t>(std::trunc(w)), static_cast<std::size_t>(std::trunc(h)),
+        format.bitsPerComponent, 0, format.colorSpace, format.alphaInfo);
     if (!context) return image;
     context->concatCTM(m);
     graphics::Rect rect = liesOnItsSide(orientation) ? graphics::Rect{{0, 0}, {h, w}}

@@ -15,7 +15,8 @@ constexpr float photoOpacity = 0.9f;
 }  // namespace
 
 void ViewController::takePhoto() {
-    if (!ui::ImagePickerController::isSourceTypeAvailable(ui::ImagePickerSourceType::camera)) return;
+    if (!ui::ImagePickerController::isSourceTypeAvailable(ui::ImagePickerSourceType::camera))
+        return;
     auto picker = std::make_shared<ui::ImagePickerController>();
     picker->setDelegate(self());
     picker->setSourceType(ui::ImagePickerSourceType::camera);
@@ -44,12 +45,14 @@ void ViewController::imagePickerControllerDidCancel(ui::ImagePickerController& p
     picker.dismissViewControllerAnimated(true, nullptr);
 }
 
-void ViewController::placePhoto(ui::ImagePickerController& picker, const ui::ImagePickerInfo& info) {
+void ViewController::placePhoto(ui::ImagePickerController& picker,
+                                const ui::ImagePickerInfo& info) {
     picker.dismissViewControllerAnimated(true, nullptr);
 
     std::shared_ptr<graphics::Image> picked;
     if (auto entry = info.find(ui::imagePickerOriginalImage); entry != info.end()) {
-        if (auto* image = std::any_cast<std::shared_ptr<graphics::Image>>(&entry->second)) picked = *image;
+        if (auto* image = std::any_cast<std::shared_ptr<graphics::Image>>(&entry->second))
+            picked = *image;
     }
     platform::require(picked != nullptr, "placePhoto", "the picker delivered no image");
     auto upright = normalizedImage(picked);

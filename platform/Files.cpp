@@ -24,7 +24,8 @@ struct Descriptor {
 };
 }  // namespace
 
-Result<std::vector<std::uint8_t>> readFile(const std::filesystem::path& path, std::size_t maxBytes) {
+Result<std::vector<std::uint8_t>> readFile(const std::filesystem::path& path,
+                                           std::size_t maxBytes) {
     Descriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
     if (file.fd < 0) return fail(describe(path, "cannot open", errno));
     std::vector<std::uint8_t> bytes;

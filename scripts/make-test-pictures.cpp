@@ -68,30 +68,14 @@ Stored storedScene(int exif) {
         for (int i = 0; i < stored.width; ++i) {
             int c = i, r = j;
             switch (exif) {
-                case 1:
-                    c = i, r = j;
-                    break;
-                case 2:
-                    c = w - 1 - i, r = j;
-                    break;
-                case 3:
-                    c = w - 1 - i, r = h - 1 - j;
-                    break;
-                case 4:
-                    c = i, r = h - 1 - j;
-                    break;
-                case 5:
-                    c = j, r = i;
-                    break;
-                case 6:
-                    c = w - 1 - j, r = i;
-                    break;
-                case 7:
-                    c = w - 1 - j, r = h - 1 - i;
-                    break;
-                case 8:
-                    c = j, r = h - 1 - i;
-                    break;
+                case 1: c = i, r = j; break;
+                case 2: c = w - 1 - i, r = j; break;
+                case 3: c = w - 1 - i, r = h - 1 - j; break;
+                case 4: c = i, r = h - 1 - j; break;
+                case 5: c = j, r = i; break;
+                case 6: c = w - 1 - j, r = i; break;
+                case 7: c = w - 1 - j, r = h - 1 - i; break;
+                case 8: c = j, r = h - 1 - i; break;
             }
             Rgb p = scenePixel(c, r);
             std::uint8_t* out = &stored.rgb[(static_cast<std::size_t>(j) * stored.width + i) * 3];
@@ -252,9 +236,7 @@ Bytes garbage(std::size_t count, std::uint32_t seed) {
     return bytes;
 }
 
-Bytes text(const std::string& s) {
-    return Bytes(s.begin(), s.end());
-}
+Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
 Bytes concat(Bytes a, const Bytes& b) {
     a.insert(a.end(), b.begin(), b.end());

@@ -21,7 +21,8 @@ enum class FrameSemantics : std::uint32_t {
 };
 
 inline FrameSemantics operator|(FrameSemantics a, FrameSemantics b) {
-    return static_cast<FrameSemantics>(static_cast<std::uint32_t>(a) | static_cast<std::uint32_t>(b));
+    return static_cast<FrameSemantics>(static_cast<std::uint32_t>(a) |
+                                       static_cast<std::uint32_t>(b));
 }
 inline std::uint32_t rawValue(FrameSemantics semantics) {
     return static_cast<std::uint32_t>(semantics);

@@ -13,7 +13,8 @@ struct Motion {
     bool turnLeft = false, turnRight = false, turnUp = false, turnDown = false;
 
     bool any() const {
-        return forward || back || left || right || down || up || turnLeft || turnRight || turnUp || turnDown;
+        return forward || back || left || right || down || up || turnLeft || turnRight || turnUp ||
+               turnDown;
     }
 };
 

@@ -18,8 +18,8 @@
 #include "platform/render/Renderer.h"
 #include "platform/ui/Device.h"
 #include "platform/ui/FileManager.h"
-#include "platform/ui/PresentedLayout.h"
 #include "platform/ui/Presentation.h"
+#include "platform/ui/PresentedLayout.h"
 
 namespace desktop {
 
@@ -45,10 +45,12 @@ private:
     // What is presented over the drawing, innermost; none when nothing is.
     std::shared_ptr<ui::ViewController> presented(const ui::Application& application) const;
     render::Screen screen(const ui::Application& application) const;
-    void perform(ui::Application& application, ui::ViewController& controller, const ui::PresentedTarget& target);
+    void perform(ui::Application& application, ui::ViewController& controller,
+                 const ui::PresentedTarget& target);
     void escape(ui::Application& application);
     void enter(ui::Application& application);
-    void showMessage(ui::ViewController& over, const std::string& title, const std::string& message);
+    void showMessage(ui::ViewController& over, const std::string& title,
+                     const std::string& message);
     void toggleHelp(ui::Application& application);
     void draw(ui::Application& application);
     void writeState(const ui::Application& application);
@@ -108,7 +110,8 @@ bool DesktopHost::openWindow() {
     double fit = 1.0;
     SDL_Rect usable;
     if (SDL_GetDisplayUsableBounds(0, &usable) == 0 && usable.h > 0) {
-        fit = std::min({1.0, (usable.h - 40) / phoneSize.height, (usable.w - 40) / phoneSize.width});
+        fit =
+            std::min({1.0, (usable.h - 40) / phoneSize.height, (usable.w - 40) / phoneSize.width});
         fit = std::max(fit, 0.3);
     }
     window_ = SDL_CreateWindow("Scrawlet", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
@@ -205,7 +208,8 @@ render::Screen DesktopHost::screen(const ui::Application& application) const {
     return screen;
 }
 
-std::shared_ptr<ui::ViewController> DesktopHost::presented(const ui::Application& application) const {
+std::shared_ptr<ui::ViewController> DesktopHost::presented(
+    const ui::Application& application) const {
     auto top = application.topViewController();
     return top == application.rootViewController() ? nullptr : top;
 }
@@ -231,20 +235,23 @@ void DesktopHost::handle(ui::Application& application, const SDL_Event& event) {
         case SDL_KEYUP: handleKey(application, event.key, event.type == SDL_KEYDOWN); break;
         case SDL_MOUSEBUTTONDOWN:
             if (event.button.button == SDL_BUTTON_LEFT)
-                pointerDown(application, {static_cast<double>(event.button.x), static_cast<double>(event.button.y)});
+                pointerDown(application, {static_cast<double>(event.button.x),
+                                          static_cast<double>(event.button.y)});
             else if (event.button.button == SDL_BUTTON_RIGHT)
                 turning_ = true;
             break;
         case SDL_MOUSEBUTTONUP:
             if (event.button.button == SDL_BUTTON_LEFT)
-                pointerUp(application, {static_cast<double>(event.button.x), static_cast<double>(event.button.y)});
+                pointerUp(application, {static_cast<double>(event.button.x),
+                                        static_cast<double>(event.button.y)});
             else if (event.button.button == SDL_BUTTON_RIGHT)
                 turning_ = false;
             break;
         case SDL_MOUSEMOTION:
             if (turning_) rig_.drag(event.motion.xrel, event.motion.yrel);
             if (event.motion.state & SDL_BUTTON_LMASK)
-                pointerMoved(application, {static_cast<double>(event.motion.x), static_cast<double>(event.motion.y)});
+                pointerMoved(application, {static_cast<double>(event.motion.x),
+                                           static_cast<double>(event.motion.y)});
             break;
         case SDL_MOUSEWHEEL:
             if (event.wheel.y > 0 && pickerFirstRow_ > 0) --pickerFirstRow_;
@@ -425,8 +432,10 @@ void DesktopHost::enter(ui::Application& application) {
     if (auto action = alert->defaultAction()) alert->choose(action);
 }
 
-void DesktopHost::showMessage(ui::ViewController& over, const std::string& title, const std::string& message) {
-    auto alert = ui::AlertController::alertControllerWithTitle(title, message, ui::AlertControllerStyle::alert);
+void DesktopHost::showMessage(ui::ViewController& over, const std::string& title,
+                              const std::string& message) {
+    auto alert = ui::AlertController::alertControllerWithTitle(title, message,
+                                                               ui::AlertControllerStyle::alert);
     alert->addAction(ui::AlertAction::actionWithTitle("OK", ui::AlertActionStyle::cancel, nullptr));
     over.presentViewController(alert, true, nullptr);
 }
@@ -439,8 +448,10 @@ void DesktopHost::toggleHelp(ui::Application& application) {
     }
     auto top = application.topViewController();
     if (!top) return;
-    help_ = ui::AlertController::alertControllerWithTitle("Keys", helpText(), ui::AlertControllerStyle::alert);
-    help_->addAction(ui::AlertAction::actionWithTitle("Close", ui::AlertActionStyle::cancel, nullptr));
+    help_ = ui::AlertController::alertControllerWithTitle("Keys", helpText(),
+                                                          ui::AlertControllerStyle::alert);
+    help_->addAction(
+        ui::AlertAction::actionWithTitle("Close", ui::AlertActionStyle::cancel, nullptr));
     top->presentViewController(help_, true, nullptr);
 }
 
@@ -448,7 +459,8 @@ void DesktopHost::writeState(const ui::Application& application) {
     // For tests that drive the window from outside: the same state a
     // headless script's dump shows, after every change.
     if (stateFile_ == nullptr || *stateFile_ == '\0') return;
-    auto* controller = dynamic_cast<scrawlet::ViewController*>(application.rootViewController().get());
+    auto* controller =
+        dynamic_cast<scrawlet::ViewController*>(application.rootViewController().get());
     if (controller == nullptr) return;
     std::string text = headless::dumpState(application, *controller).dump() + "\n";
     auto written = platform::writeFileAtomically(

@@ -4,7 +4,8 @@
 
 namespace desktop {
 
-std::shared_ptr<graphics::Bitmap> OffscreenViewRenderer::renderView(const ui::SceneView& view, double scale) {
+std::shared_ptr<graphics::Bitmap> OffscreenViewRenderer::renderView(const ui::SceneView& view,
+                                                                    double scale) {
     if (renderer_ == nullptr) return nullptr;
     auto size = render::pictureSize(view.bounds().size, scale);
     if (!size) return nullptr;

@@ -14,7 +14,8 @@ void installBackend(std::unique_ptr<Backend> backend) { installed() = std::move(
 bool hasBackend() { return installed() != nullptr; }
 
 Backend& backend() {
-    platform::require(installed() != nullptr, "graphics::backend", "no graphics back end installed");
+    platform::require(installed() != nullptr, "graphics::backend",
+                      "no graphics back end installed");
     return *installed();
 }
 

@@ -39,7 +39,7 @@ public:
     // their own colours). Returns the first line's baseline, in the caller's
     // units below the rectangle's top.
     virtual double drawText(std::string_view text, const Rect& rect, const Font& font,
-                          const Color& color, const AffineTransform& userToPixels) = 0;
+                            const Color& color, const AffineTransform& userToPixels) = 0;
 
     // Filled shapes, for drawing the framework's own panels and buttons.
     virtual void fillRect(const Rect& rect, const Color& color,

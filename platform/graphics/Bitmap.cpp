@@ -24,8 +24,8 @@ void Bitmap::setPixel(int x, int y, Rgba value) {
     platform::require(x >= 0 && y >= 0 && x < width_ && y < height_, "Bitmap::setPixel",
                       "a pixel outside the bitmap");
     platform::require(!hashed_, "Bitmap::setPixel", "the bitmap is shared and must not change");
-    std::uint8_t* p =
-        pixels_.data() + static_cast<std::size_t>(y) * bytesPerRow() + static_cast<std::size_t>(x) * 4;
+    std::uint8_t* p = pixels_.data() + static_cast<std::size_t>(y) * bytesPerRow() +
+                      static_cast<std::size_t>(x) * 4;
     p[0] = value.r;
     p[1] = value.g;
     p[2] = value.b;

@@ -23,17 +23,15 @@ std::unique_ptr<BitmapContext> BitmapContext::create(std::size_t width, std::siz
         new BitmapContext(static_cast<int>(width), static_cast<int>(height), std::move(canvas)));
 }
 
-void BitmapContext::concatCTM(const AffineTransform& transform) {
-    ctm_ = concat(transform, ctm_);
-}
+void BitmapContext::concatCTM(const AffineTransform& transform) { ctm_ = concat(transform, ctm_); }
 
 void BitmapContext::drawImage(const Rect& rect, const Bitmap& image) {
     if (image.width() == 0 || image.height() == 0) return;
     // The bitmap's pixel space (y down) into the rectangle (y up): its top
     // row lands on the rectangle's largest y.
-    AffineTransform imageToUser{rect.width() / image.width(),  0, 0,
-                                -rect.height() / image.height(), rect.origin.x,
-                                rect.origin.y + rect.height()};
+    AffineTransform imageToUser{
+        rect.width() / image.width(), 0, 0, -rect.height() / image.height(), rect.origin.x,
+        rect.origin.y + rect.height()};
     // The context's y-up pixels into the canvas' y-down pixels.
     AffineTransform flip{1, 0, 0, -1, 0, static_cast<double>(height_)};
     canvas_->drawBitmap(image, concat(concat(imageToUser, ctm_), flip));

@@ -108,7 +108,8 @@ void beginImageContextWithOptions(Size size, bool opaque, double scale) {
         contextStack().push_back(nullptr);
         return;
     }
-    contextStack().push_back(std::make_unique<ImageContext>(size, opaque, scale, std::move(canvas)));
+    contextStack().push_back(
+        std::make_unique<ImageContext>(size, opaque, scale, std::move(canvas)));
 }
 
 ImageContext* currentImageContext() {

@@ -43,7 +43,8 @@ std::shared_ptr<const Image> imageNamed(std::string_view name) {
     int order[] = {wanted, 3, 2, 1};
     for (int scale : order) {
         if (scale < 1 || scale > 3) continue;
-        std::string file = std::string(name) + (scale == 1 ? "" : "@" + std::to_string(scale) + "x") + ".png";
+        std::string file =
+            std::string(name) + (scale == 1 ? "" : "@" + std::to_string(scale) + "x") + ".png";
         auto bytes = platform::readFile(directory / file, 16 << 20);
         if (!bytes) continue;
         auto decoded = backend().decodeImage(bytes.value(), DecodeLimits{});

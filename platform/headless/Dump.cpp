@@ -15,15 +15,20 @@ Json idsOf(const scrawlet::Stroke& stroke) {
     return ids;
 }
 
-Json vector3(scene::Vector3 v) { return Json::array({floatValue(v.x), floatValue(v.y), floatValue(v.z)}); }
+Json vector3(scene::Vector3 v) {
+    return Json::array({floatValue(v.x), floatValue(v.y), floatValue(v.z)});
+}
 
 Json imageValue(const graphics::Image& image) {
     auto size = image.size();
     // The hash tells pictures apart: images that show the same pixels have
     // the same one.
     char hash[17];
-    std::snprintf(hash, sizeof hash, "%016llx", static_cast<unsigned long long>(image.cgImage()->contentHash()));
-    return Json{{"width", size.width}, {"height", size.height}, {"scale", image.scale()},
+    std::snprintf(hash, sizeof hash, "%016llx",
+                  static_cast<unsigned long long>(image.cgImage()->contentHash()));
+    return Json{{"width", size.width},
+                {"height", size.height},
+                {"scale", image.scale()},
                 {"orientation", std::string(graphics::orientationName(image.imageOrientation()))},
                 {"pixels", hash}};
 }
@@ -64,9 +69,9 @@ Json optionalText(const std::optional<std::string>& text) {
 Json hudNode(const scrawlet::ViewController& c, const overlay::Node& node) {
     Json out;
     const std::pair<const overlay::Node*, const char*> fields[] = {
-        {c.textLabel.get(), "textLabel"},   {c.menuButton.get(), "menuButton"},
-        {c.undoButton.get(), "undoButton"}, {c.deleteButton.get(), "deleteButton"},
-        {c.menuImage.get(), "menuImage"},   {c.undoImage.get(), "undoImage"},
+        {c.textLabel.get(), "textLabel"},    {c.menuButton.get(), "menuButton"},
+        {c.undoButton.get(), "undoButton"},  {c.deleteButton.get(), "deleteButton"},
+        {c.menuImage.get(), "menuImage"},    {c.undoImage.get(), "undoImage"},
         {c.deleteImage.get(), "deleteImage"}};
     out["field"] = nullptr;
     for (auto [field, name] : fields)
@@ -78,9 +83,13 @@ Json hudNode(const scrawlet::ViewController& c, const overlay::Node& node) {
         out["fontName"] = label->fontName();
         out["fontSize"] = label->fontSize();
         switch (label->horizontalAlignmentMode()) {
-            case overlay::HorizontalAlignmentMode::center: out["horizontalAlignment"] = "center"; break;
+            case overlay::HorizontalAlignmentMode::center:
+                out["horizontalAlignment"] = "center";
+                break;
             case overlay::HorizontalAlignmentMode::left: out["horizontalAlignment"] = "left"; break;
-            case overlay::HorizontalAlignmentMode::right: out["horizontalAlignment"] = "right"; break;
+            case overlay::HorizontalAlignmentMode::right:
+                out["horizontalAlignment"] = "right";
+                break;
         }
     } else if (auto* shape = dynamic_cast<const overlay::ShapeNode*>(&node)) {
         out["type"] = "circle";
@@ -113,7 +122,8 @@ Json dumpNode(const scene::Node& node) {
     out["id"] = node.id();
     out["position"] = vector3(node.position());
     auto r = node.rotation();
-    out["rotation"] = Json::array({floatValue(r.x), floatValue(r.y), floatValue(r.z), floatValue(r.w)});
+    out["rotation"] =
+        Json::array({floatValue(r.x), floatValue(r.y), floatValue(r.z), floatValue(r.w)});
     out["opacity"] = floatValue(node.opacity());
     Json geometry = nullptr;
     if (auto* plane = dynamic_cast<const scene::Plane*>(node.geometry().get())) {
@@ -131,7 +141,8 @@ Json dumpNode(const scene::Node& node) {
     out["geometry"] = geometry;
     Json constraints = Json::array();
     for (const auto& constraint : node.constraints())
-        if (dynamic_cast<const scene::BillboardConstraint*>(constraint.get())) constraints.push_back("billboard");
+        if (dynamic_cast<const scene::BillboardConstraint*>(constraint.get()))
+            constraints.push_back("billboard");
     out["constraints"] = constraints;
     Json children = Json::array();
     for (const auto& child : node.childNodes()) children.push_back(dumpNode(*child));
@@ -144,14 +155,16 @@ Json dumpPresented(ui::ViewController* presented) {
     if (auto* alert = dynamic_cast<ui::AlertController*>(presented)) {
         Json actions = Json::array();
         for (const auto& action : alert->actions())
-            actions.push_back({{"title", optionalText(action->title())}, {"style", styleName(action->style())}});
-        return Json{{"type", "alert"},
-                    {"preferredStyle",
-                     alert->preferredStyle() == ui::AlertControllerStyle::alert ? "alert" : "actionSheet"},
-                    {"title", optionalText(alert->title())},
-                    {"message", optionalText(alert->message())},
-                    {"actions", actions},
-                    {"popover", popoverValue(*alert)}};
+            actions.push_back(
+                {{"title", optionalText(action->title())}, {"style", styleName(action->style())}});
+        return Json{
+            {"type", "alert"},
+            {"preferredStyle",
+             alert->preferredStyle() == ui::AlertControllerStyle::alert ? "alert" : "actionSheet"},
+            {"title", optionalText(alert->title())},
+            {"message", optionalText(alert->message())},
+            {"actions", actions},
+            {"popover", popoverValue(*alert)}};
     }
     if (auto* picker = dynamic_cast<ui::ImagePickerController*>(presented)) {
         const char* source = "photoLibrary";
@@ -187,13 +200,13 @@ Json dumpState(const ui::Application& application, const scrawlet::ViewControlle
     out["draw"] = c.draw;
     out["fileName"] = optionalText(c.fileName);
     out["buttonSize"] = c.buttonSize;
-    out["texts"] = Json{{"welcomeText", c.welcomeText},       {"cameraText", c.cameraText},
-                        {"photoText", c.photoText},           {"loadText", c.loadText},
-                        {"saveText", c.saveText},             {"shareText", c.shareText},
-                        {"selectText", c.selectText},         {"clearText", c.clearText},
-                        {"okText", c.okText},                 {"cancelText", c.cancelText},
-                        {"savedText", c.savedText},           {"saveFailedText", c.saveFailedText},
-                        {"noSavedText", c.noSavedText},       {"loadFailedText", c.loadFailedText}};
+    out["texts"] = Json{{"welcomeText", c.welcomeText}, {"cameraText", c.cameraText},
+                        {"photoText", c.photoText},     {"loadText", c.loadText},
+                        {"saveText", c.saveText},       {"shareText", c.shareText},
+                        {"selectText", c.selectText},   {"clearText", c.clearText},
+                        {"okText", c.okText},           {"cancelText", c.cancelText},
+                        {"savedText", c.savedText},     {"saveFailedText", c.saveFailedText},
+                        {"noSavedText", c.noSavedText}, {"loadFailedText", c.loadFailedText}};
     out["currentLine"] = idsOf(c.currentLine);
     Json lines = Json::array();
     for (const auto& stroke : c.lines) lines.push_back(idsOf(stroke));
@@ -204,7 +217,8 @@ Json dumpState(const ui::Application& application, const scrawlet::ViewControlle
     if (c.sceneView) {
         const ar::Session& s = c.sceneView->session();
         Json semantics = 0;
-        if (auto* world = dynamic_cast<const ar::WorldTrackingConfiguration*>(s.configuration().get()))
+        if (auto* world =
+                dynamic_cast<const ar::WorldTrackingConfiguration*>(s.configuration().get()))
             semantics = ar::rawValue(world->frameSemantics());
         session = Json{{"running", s.isRunning()},
                        {"runCount", s.runCount()},
@@ -212,7 +226,8 @@ Json dumpState(const ui::Application& application, const scrawlet::ViewControlle
                        {"frameSemantics", semantics},
                        {"lastRunOptions", static_cast<unsigned>(s.lastRunOptions())},
                        {"hasFrame", s.currentFrame() != nullptr}};
-        if (c.sceneView->scene()) sceneValue = Json{{"rootNode", dumpNode(*c.sceneView->scene()->rootNode())}};
+        if (c.sceneView->scene())
+            sceneValue = Json{{"rootNode", dumpNode(*c.sceneView->scene()->rootNode())}};
     }
     out["session"] = session;
     out["scene"] = sceneValue;

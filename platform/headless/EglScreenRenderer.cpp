@@ -32,30 +32,18 @@ bool hasExtension(const char* extensions, const char* name) {
 
 std::string eglErrorName(EGLint error) {
     switch (error) {
-        case EGL_SUCCESS:
-            return "no error";
-        case EGL_NOT_INITIALIZED:
-            return "EGL_NOT_INITIALIZED";
-        case EGL_BAD_ACCESS:
-            return "EGL_BAD_ACCESS";
-        case EGL_BAD_ALLOC:
-            return "EGL_BAD_ALLOC";
-        case EGL_BAD_ATTRIBUTE:
-            return "EGL_BAD_ATTRIBUTE";
-        case EGL_BAD_CONFIG:
-            return "EGL_BAD_CONFIG";
-        case EGL_BAD_CONTEXT:
-            return "EGL_BAD_CONTEXT";
-        case EGL_BAD_DISPLAY:
-            return "EGL_BAD_DISPLAY";
-        case EGL_BAD_MATCH:
-            return "EGL_BAD_MATCH";
-        case EGL_BAD_PARAMETER:
-            return "EGL_BAD_PARAMETER";
-        case EGL_BAD_SURFACE:
-            return "EGL_BAD_SURFACE";
-        default:
-            break;
+        case EGL_SUCCESS: return "no error";
+        case EGL_NOT_INITIALIZED: return "EGL_NOT_INITIALIZED";
+        case EGL_BAD_ACCESS: return "EGL_BAD_ACCESS";
+        case EGL_BAD_ALLOC: return "EGL_BAD_ALLOC";
+        case EGL_BAD_ATTRIBUTE: return "EGL_BAD_ATTRIBUTE";
+        case EGL_BAD_CONFIG: return "EGL_BAD_CONFIG";
+        case EGL_BAD_CONTEXT: return "EGL_BAD_CONTEXT";
+        case EGL_BAD_DISPLAY: return "EGL_BAD_DISPLAY";
+        case EGL_BAD_MATCH: return "EGL_BAD_MATCH";
+        case EGL_BAD_PARAMETER: return "EGL_BAD_PARAMETER";
+        case EGL_BAD_SURFACE: return "EGL_BAD_SURFACE";
+        default: break;
     }
     std::ostringstream out;
     out << "EGL error 0x" << std::hex << error;
@@ -68,7 +56,7 @@ platform::Error eglFailure(const std::string& what) {
 
 // A view renderer that draws through its owner while the owner lives.
 class ViewRendererLink : public ui::ViewRenderer {
-  public:
+public:
     ViewRendererLink(EglScreenRenderer& owner, std::weak_ptr<bool> alive)
         : owner_(owner), alive_(std::move(alive)) {}
 
@@ -83,7 +71,7 @@ class ViewRendererLink : public ui::ViewRenderer {
         return std::move(picture).value();
     }
 
-  private:
+private:
     EglScreenRenderer& owner_;
     std::weak_ptr<bool> alive_;
 };
@@ -199,9 +187,7 @@ void EglScreenRenderer::Egl::close() {
 EglScreenRenderer::EglScreenRenderer()
     : egl_(std::make_unique<Egl>()), alive_(std::make_shared<bool>(true)) {}
 
-EglScreenRenderer::~EglScreenRenderer() {
-    egl_->close();
-}
+EglScreenRenderer::~EglScreenRenderer() { egl_->close(); }
 
 platform::Result<void> EglScreenRenderer::prepare() {
     if (egl_->renderer) {
@@ -219,9 +205,7 @@ platform::Result<void> EglScreenRenderer::prepare() {
     return {};
 }
 
-render::Renderer* EglScreenRenderer::renderer() {
-    return egl_->renderer.get();
-}
+render::Renderer* EglScreenRenderer::renderer() { return egl_->renderer.get(); }
 
 std::shared_ptr<ui::ViewRenderer> EglScreenRenderer::viewRenderer() {
     return std::make_shared<ViewRendererLink>(*this, alive_);
@@ -233,7 +217,8 @@ platform::Result<std::shared_ptr<graphics::Bitmap>> EglScreenRenderer::renderInt
     auto size = render::pictureSize(points, scale);
     if (!size) return platform::fail(size.error());
     if (auto ready = prepare(); !ready) return platform::fail(ready.error());
-    return egl_->target.capture(size.value(), [&](int width, int height) { draw(*egl_->renderer, width, height); });
+    return egl_->target.capture(
+        size.value(), [&](int width, int height) { draw(*egl_->renderer, width, height); });
 }
 
 platform::Result<std::shared_ptr<graphics::Bitmap>> EglScreenRenderer::renderScreen(

@@ -16,7 +16,7 @@ namespace headless {
 // The EGL display and its OpenGL ES 3.0 context are made on first use; a
 // machine without them gets the reason, never a crash.
 class EglScreenRenderer : public ScreenRenderer {
-  public:
+public:
     EglScreenRenderer();
     ~EglScreenRenderer() override;
     EglScreenRenderer(const EglScreenRenderer&) = delete;
@@ -43,7 +43,7 @@ class EglScreenRenderer : public ScreenRenderer {
     // installed renderer outlives the front end that owns this one.
     std::shared_ptr<ui::ViewRenderer> viewRenderer();
 
-  private:
+private:
     template <class Draw>
     platform::Result<std::shared_ptr<graphics::Bitmap>> renderInto(graphics::Size points,
                                                                    double scale, Draw draw);

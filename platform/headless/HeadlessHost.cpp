@@ -43,8 +43,8 @@ int HeadlessHost::run(ui::Application& application) {
     return runScript(application, text, std::cout, std::cerr);
 }
 
-int HeadlessHost::runScript(ui::Application& application, std::string_view text, std::ostream& output,
-                            std::ostream& errors) {
+int HeadlessHost::runScript(ui::Application& application, std::string_view text,
+                            std::ostream& output, std::ostream& errors) {
     std::string name = scriptPath_ == "-" ? "standard input" : scriptPath_.string();
     auto script = parseScript(text);
     if (!script) {
@@ -55,7 +55,8 @@ int HeadlessHost::runScript(ui::Application& application, std::string_view text,
         if (application.isTerminated()) break;
         auto done = execute(application, command, output);
         if (!done) {
-            errors << "scrawlet: " << name << ", line " << command.line << ": " << done.error() << "\n";
+            errors << "scrawlet: " << name << ", line " << command.line << ": " << done.error()
+                   << "\n";
             return 2;
         }
     }
@@ -96,7 +97,7 @@ platform::Result<void> HeadlessHost::execute(ui::Application& application, const
         ui::Screen::main().setScale(scale_);
         application.launch(viewSize_, {0, 0, inset_, 0});
 
-    // The application's life cycle.
+        // The application's life cycle.
     } else if (name == "disappear" || name == "appear") {
         auto root = application.rootViewController();
         if (name == "disappear") {
@@ -121,7 +122,7 @@ platform::Result<void> HeadlessHost::execute(ui::Application& application, const
         auto size = ui::Screen::main().bounds().size;
         application.transitionToSize({size.height, size.width});
 
-    // The simulated camera.
+        // The simulated camera.
     } else if (name == "pose") {
         if (args[0] == "identity") {
             pose_ = scene::Matrix4::identity();
@@ -130,13 +131,14 @@ platform::Result<void> HeadlessHost::execute(ui::Application& application, const
             for (std::size_t i = 0; i < 16; ++i) values[i] = static_cast<float>(n[i]);
             pose_ = scene::Matrix4::fromColumnMajor(values);
         } else {
-            pose_ = ar::poseAt({static_cast<float>(n[0]), static_cast<float>(n[1]), static_cast<float>(n[2])},
-                               n[3], n[4]);
+            pose_ = ar::poseAt(
+                {static_cast<float>(n[0]), static_cast<float>(n[1]), static_cast<float>(n[2])},
+                n[3], n[4]);
         }
     } else if (name == "frame") {
         if (auto view = application.sceneView()) view->session().deliverFrame(pose_);
 
-    // Touches and motion.
+        // Touches and motion.
     } else if (name == "down" || name == "move" || name == "up" || name == "cancel") {
         return touch(application, command);
     } else if (name == "shake") {
@@ -144,11 +146,12 @@ platform::Result<void> HeadlessHost::execute(ui::Application& application, const
     } else if (name == "motion") {
         application.sendMotionEnded(static_cast<ui::EventSubtype>(static_cast<int>(n[0])));
 
-    // Presented controllers.
+        // Presented controllers.
     } else if (name == "choose") {
         return choose(application, command);
     } else if (name == "pick" || name == "pick-cancel") {
-        auto picker = std::dynamic_pointer_cast<ui::ImagePickerController>(application.topViewController());
+        auto picker =
+            std::dynamic_pointer_cast<ui::ImagePickerController>(application.topViewController());
         if (!picker) return failure(command, "no image picker is shown");
         if (name == "pick-cancel") {
             picker->cancel();
@@ -159,17 +162,20 @@ platform::Result<void> HeadlessHost::execute(ui::Application& application, const
         if (auto picked = picker->pickFile(args[0]); !picked)
             std::cerr << "scrawlet: line " << command.line << ": " << picked.error() << "\n";
     } else if (name == "save-shared") {
-        auto share = std::dynamic_pointer_cast<ui::ActivityViewController>(application.topViewController());
+        auto share =
+            std::dynamic_pointer_cast<ui::ActivityViewController>(application.topViewController());
         if (!share) return failure(command, "no share sheet is shown");
         auto image = share->firstImage();
         if (!image) return failure(command, "the share sheet holds no picture");
-        if (auto written = writePng(*image->cgImage(), args[0]); !written) return failure(command, written.error());
+        if (auto written = writePng(*image->cgImage(), args[0]); !written)
+            return failure(command, written.error());
         share->complete();
     } else if (name == "snapshot") {
         if (!renderer_) return failure(command, "pictures cannot be rendered here");
         auto picture = renderer_->renderScreen(application, ui::Screen::main().scale());
         if (!picture) return failure(command, picture.error());
-        if (auto written = writePng(*picture.value(), args[0]); !written) return failure(command, written.error());
+        if (auto written = writePng(*picture.value(), args[0]); !written)
+            return failure(command, written.error());
 
     } else if (name == "dump") {
         auto* controller = controllerOf(application);
@@ -181,7 +187,8 @@ platform::Result<void> HeadlessHost::execute(ui::Application& application, const
         } else {
             std::string text = state.dump(2) + "\n";
             auto written = platform::writeFileAtomically(
-                args[0], std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+                args[0],
+                std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
             if (!written) return failure(command, written.error());
         }
     } else {
@@ -213,7 +220,8 @@ platform::Result<void> HeadlessHost::touch(ui::Application& application, const C
         ui::TouchSet ended = std::move(activeTouches_);
         activeTouches_.clear();
         for (auto& touch : ended)
-            touch->setPhase(command.name == "up" ? ui::TouchPhase::ended : ui::TouchPhase::cancelled);
+            touch->setPhase(command.name == "up" ? ui::TouchPhase::ended
+                                                 : ui::TouchPhase::cancelled);
         if (command.name == "up")
             application.sendTouchesEnded(ended);
         else
@@ -230,8 +238,8 @@ platform::Result<void> HeadlessHost::choose(ui::Application& application, const 
         // Counted from #1, the way the actions read from the top.
         auto number = static_cast<std::size_t>(command.numbers[0]);
         if (number < 1 || number > actions.size())
-            return failure(command, "the alert has " + std::to_string(actions.size()) + " actions, #1 to #" +
-                                        std::to_string(actions.size()));
+            return failure(command, "the alert has " + std::to_string(actions.size()) +
+                                        " actions, #1 to #" + std::to_string(actions.size()));
         alert->choose(actions[number - 1]);
         return {};
     }
@@ -242,11 +250,14 @@ platform::Result<void> HeadlessHost::choose(ui::Application& application, const 
         }
     }
     std::string titles;
-    for (const auto& action : actions) titles += (titles.empty() ? "" : ", ") + action->title().value_or("");
-    return failure(command, "no action titled '" + command.args[0] + "' (there are: " + titles + ")");
+    for (const auto& action : actions)
+        titles += (titles.empty() ? "" : ", ") + action->title().value_or("");
+    return failure(command,
+                   "no action titled '" + command.args[0] + "' (there are: " + titles + ")");
 }
 
-platform::Result<void> HeadlessHost::writePng(const graphics::Bitmap& bitmap, const std::filesystem::path& file) {
+platform::Result<void> HeadlessHost::writePng(const graphics::Bitmap& bitmap,
+                                              const std::filesystem::path& file) {
     auto png = graphics::backend().encodePng(bitmap);
     if (!png) return platform::fail(png.error());
     return platform::writeFileAtomically(file, png.value());

@@ -21,8 +21,8 @@ class ScreenRenderer {
 public:
     virtual ~ScreenRenderer() = default;
     // The whole screen, presented controllers included, at `scale`.
-    virtual platform::Result<std::shared_ptr<graphics::Bitmap>> renderScreen(const ui::Application& application,
-                                                                             double scale) = 0;
+    virtual platform::Result<std::shared_ptr<graphics::Bitmap>> renderScreen(
+        const ui::Application& application, double scale) = 0;
 };
 
 class HeadlessHost : public ui::Host {
@@ -36,14 +36,17 @@ public:
     int runScript(ui::Application& application, std::string_view text, std::ostream& output,
                   std::ostream& errors);
 
-    void setScreenRenderer(std::shared_ptr<ScreenRenderer> renderer) { renderer_ = std::move(renderer); }
+    void setScreenRenderer(std::shared_ptr<ScreenRenderer> renderer) {
+        renderer_ = std::move(renderer);
+    }
 
 private:
     platform::Result<void> execute(ui::Application& application, const Command& command,
                                    std::ostream& output);
     platform::Result<void> touch(ui::Application& application, const Command& command);
     platform::Result<void> choose(ui::Application& application, const Command& command);
-    platform::Result<void> writePng(const graphics::Bitmap& bitmap, const std::filesystem::path& file);
+    platform::Result<void> writePng(const graphics::Bitmap& bitmap,
+                                    const std::filesystem::path& file);
 
     std::filesystem::path scriptPath_;
     std::shared_ptr<ScreenRenderer> renderer_;

@@ -1,7 +1,7 @@
 #include "platform/headless/Script.h"
 
-#include <charconv>
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <map>
 #include <set>
@@ -58,7 +58,8 @@ platform::Result<void> size(Command& command) {
 platform::Result<void> scale(Command& command) {
     if (auto ok = count(command, 1, "a scale"); !ok) return ok;
     if (auto ok = numbersFrom(command, 0); !ok) return ok;
-    if (command.numbers[0] < 1 || command.numbers[0] > 4) return wrong(command, "the scale must be 1 to 4");
+    if (command.numbers[0] < 1 || command.numbers[0] > 4)
+        return wrong(command, "the scale must be 1 to 4");
     return {};
 }
 
@@ -111,11 +112,13 @@ platform::Result<void> points(Command& command) {
 }
 
 platform::Result<void> pose(Command& command) {
-    if (command.args.empty()) return wrong(command, "expected identity, matrix M0..M15 or at X Y Z yaw DEG pitch DEG");
+    if (command.args.empty())
+        return wrong(command, "expected identity, matrix M0..M15 or at X Y Z yaw DEG pitch DEG");
     const std::string& form = command.args[0];
     if (form == "identity") return count(command, 1, "nothing after identity");
     if (form == "matrix") {
-        if (command.args.size() != 17) return wrong(command, "expected sixteen numbers after matrix");
+        if (command.args.size() != 17)
+            return wrong(command, "expected sixteen numbers after matrix");
         return numbersFrom(command, 1);
     }
     if (form == "at") {
@@ -210,7 +213,8 @@ platform::Result<std::vector<std::string>> splitWords(std::string_view line) {
             ++i;
             bool closed = false;
             while (i < line.size()) {
-                if (line[i] == '\\' && i + 1 < line.size() && (line[i + 1] == '"' || line[i + 1] == '\\')) {
+                if (line[i] == '\\' && i + 1 < line.size() &&
+                    (line[i + 1] == '"' || line[i + 1] == '\\')) {
                     word += line[i + 1];
                     i += 2;
                 } else if (line[i] == '"') {
@@ -225,7 +229,8 @@ platform::Result<std::vector<std::string>> splitWords(std::string_view line) {
             if (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r')
                 return platform::fail("a quoted text runs into other text");
         } else {
-            while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r') word += line[i++];
+            while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r')
+                word += line[i++];
         }
         words.push_back(std::move(word));
     }

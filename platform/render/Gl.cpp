@@ -7,24 +7,12 @@
 
 namespace render {
 
-void deleteBuffer(GLuint name) {
-    glDeleteBuffers(1, &name);
-}
-void deleteTexture(GLuint name) {
-    glDeleteTextures(1, &name);
-}
-void deleteVertexArray(GLuint name) {
-    glDeleteVertexArrays(1, &name);
-}
-void deleteFramebuffer(GLuint name) {
-    glDeleteFramebuffers(1, &name);
-}
-void deleteRenderbuffer(GLuint name) {
-    glDeleteRenderbuffers(1, &name);
-}
-void deleteProgram(GLuint name) {
-    glDeleteProgram(name);
-}
+void deleteBuffer(GLuint name) { glDeleteBuffers(1, &name); }
+void deleteTexture(GLuint name) { glDeleteTextures(1, &name); }
+void deleteVertexArray(GLuint name) { glDeleteVertexArrays(1, &name); }
+void deleteFramebuffer(GLuint name) { glDeleteFramebuffers(1, &name); }
+void deleteRenderbuffer(GLuint name) { glDeleteRenderbuffers(1, &name); }
+void deleteProgram(GLuint name) { glDeleteProgram(name); }
 
 Buffer makeBuffer() {
     GLuint name = 0;

@@ -16,7 +16,7 @@ namespace render {
 // Owns one GL object name and deletes it with `destroy`; moves, never copies.
 template <void (*destroy)(GLuint)>
 class GlHandle {
-  public:
+public:
     GlHandle() = default;
     explicit GlHandle(GLuint name) : name_(name) {}
     ~GlHandle() { reset(); }
@@ -38,7 +38,7 @@ class GlHandle {
         name_ = 0;
     }
 
-  private:
+private:
     GLuint name_ = 0;
 };
 

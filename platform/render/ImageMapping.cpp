@@ -9,22 +9,14 @@ StoredMapping storedMapping(ImageOrientation orientation) {
     // quarter counter-clockwise to be upright, so the shown top-left corner
     // is the stored top-right one, and so on.
     switch (orientation) {
-        case ImageOrientation::up:
-            return {{0, 0}, {1, 0}, {0, 1}};
-        case ImageOrientation::down:
-            return {{1, 1}, {-1, 0}, {0, -1}};
-        case ImageOrientation::left:
-            return {{1, 0}, {0, 1}, {-1, 0}};
-        case ImageOrientation::right:
-            return {{0, 1}, {0, -1}, {1, 0}};
-        case ImageOrientation::upMirrored:
-            return {{1, 0}, {-1, 0}, {0, 1}};
-        case ImageOrientation::downMirrored:
-            return {{0, 1}, {1, 0}, {0, -1}};
-        case ImageOrientation::leftMirrored:
-            return {{0, 0}, {0, 1}, {1, 0}};
-        case ImageOrientation::rightMirrored:
-            return {{1, 1}, {0, -1}, {-1, 0}};
+        case ImageOrientation::up: return {{0, 0}, {1, 0}, {0, 1}};
+        case ImageOrientation::down: return {{1, 1}, {-1, 0}, {0, -1}};
+        case ImageOrientation::left: return {{1, 0}, {0, 1}, {-1, 0}};
+        case ImageOrientation::right: return {{0, 1}, {0, -1}, {1, 0}};
+        case ImageOrientation::upMirrored: return {{1, 0}, {-1, 0}, {0, 1}};
+        case ImageOrientation::downMirrored: return {{0, 1}, {1, 0}, {0, -1}};
+        case ImageOrientation::leftMirrored: return {{0, 0}, {0, 1}, {1, 0}};
+        case ImageOrientation::rightMirrored: return {{1, 1}, {0, -1}, {-1, 0}};
     }
     return {{0, 0}, {1, 0}, {0, 1}};
 }

@@ -23,9 +23,10 @@ platform::Result<void> OffscreenTarget::ensure(PixelSize size) {
     GLint maxSide = 0;
     glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &maxSide);
     if (size.width > maxSide || size.height > maxSide)
-        return platform::fail("a picture of " + std::to_string(size.width) + " × " + std::to_string(size.height) +
-                              " pixels is larger than this renderer can draw (" + std::to_string(maxSide) +
-                              " pixels a side)");
+        return platform::fail("a picture of " + std::to_string(size.width) + " × " +
+                              std::to_string(size.height) +
+                              " pixels is larger than this renderer can draw (" +
+                              std::to_string(maxSide) + " pixels a side)");
     framebuffer_ = makeFramebuffer();
     color_ = makeRenderbuffer();
     depth_ = makeRenderbuffer();
@@ -35,7 +36,8 @@ platform::Result<void> OffscreenTarget::ensure(PixelSize size) {
     glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, size.width, size.height);
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_.get());
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, color_.get());
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, depth_.get());
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
+                              depth_.get());
     if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
         framebuffer_.reset();
         return platform::fail("the offscreen framebuffer of " + std::to_string(size.width) + " × " +
@@ -70,7 +72,8 @@ platform::Result<std::shared_ptr<graphics::Bitmap>> OffscreenTarget::capture(
     std::vector<std::uint8_t> swap(rowBytes);
     for (int y = 0; y < size.height / 2; ++y) {
         std::uint8_t* top = bitmap->data() + static_cast<std::size_t>(y) * rowBytes;
-        std::uint8_t* bottom = bitmap->data() + static_cast<std::size_t>(size.height - 1 - y) * rowBytes;
+        std::uint8_t* bottom =
+            bitmap->data() + static_cast<std::size_t>(size.height - 1 - y) * rowBytes;
         std::memcpy(swap.data(), top, rowBytes);
         std::memcpy(top, bottom, rowBytes);
         std::memcpy(bottom, swap.data(), rowBytes);

@@ -29,8 +29,8 @@ public:
     // Runs `draw` with a framebuffer of `size` bound and reads the result
     // back; the framebuffer bound before is bound again afterwards. The
     // caller's OpenGL ES context must be current.
-    platform::Result<std::shared_ptr<graphics::Bitmap>> capture(PixelSize size,
-                                                                const std::function<void(int, int)>& draw);
+    platform::Result<std::shared_ptr<graphics::Bitmap>> capture(
+        PixelSize size, const std::function<void(int, int)>& draw);
 
 private:
     platform::Result<void> ensure(PixelSize size);

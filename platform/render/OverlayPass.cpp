@@ -228,28 +228,16 @@ void OverlayPass::drawLabel(const overlay::LabelNode& label, graphics::Point anc
     const double width = picture.width * stretch;
     double x = anchor.x;
     switch (label.horizontalAlignmentMode()) {
-        case overlay::HorizontalAlignmentMode::left:
-            break;
-        case overlay::HorizontalAlignmentMode::center:
-            x -= width / 2;
-            break;
-        case overlay::HorizontalAlignmentMode::right:
-            x -= width;
-            break;
+        case overlay::HorizontalAlignmentMode::left: break;
+        case overlay::HorizontalAlignmentMode::center: x -= width / 2; break;
+        case overlay::HorizontalAlignmentMode::right: x -= width; break;
     }
     double y = anchor.y - picture.baseline;
     switch (label.verticalAlignmentMode()) {
-        case overlay::VerticalAlignmentMode::baseline:
-            break;
-        case overlay::VerticalAlignmentMode::center:
-            y = anchor.y - picture.layoutHeight / 2;
-            break;
-        case overlay::VerticalAlignmentMode::top:
-            y = anchor.y;
-            break;
-        case overlay::VerticalAlignmentMode::bottom:
-            y = anchor.y - picture.layoutHeight;
-            break;
+        case overlay::VerticalAlignmentMode::baseline: break;
+        case overlay::VerticalAlignmentMode::center: y = anchor.y - picture.layoutHeight / 2; break;
+        case overlay::VerticalAlignmentMode::top: y = anchor.y; break;
+        case overlay::VerticalAlignmentMode::bottom: y = anchor.y - picture.layoutHeight; break;
     }
     drawPicture({picture.texture.get(), 0, 0, 1, 1},
                 {{std::round(x), std::round(y)}, {width, picture.height}}, alpha);

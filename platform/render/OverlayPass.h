@@ -18,7 +18,7 @@
 namespace render {
 
 class OverlayPass {
-  public:
+public:
     static platform::Result<std::unique_ptr<OverlayPass>> make();
 
     // Starts drawing into a target of `targetPixels`; labels drawn until
@@ -32,7 +32,7 @@ class OverlayPass {
     // Draws the picture in `slot` over `rect` (pixels), faded by `alpha`.
     void drawPicture(const TextureSlot& slot, const graphics::Rect& rect, double alpha);
 
-  private:
+private:
     struct Label {
         Texture texture;
         double width = 0;

@@ -37,20 +37,11 @@ void paintArrow(const ui::PresentedArrow& arrow, graphics::Canvas& canvas,
     double h = arrow.height;
     graphics::Point centre = arrow.tip;
     switch (arrow.direction) {
-        case ui::PopoverArrowDirection::up:
-            centre.y += h;
-            break;
-        case ui::PopoverArrowDirection::down:
-            centre.y -= h;
-            break;
-        case ui::PopoverArrowDirection::left:
-            centre.x += h;
-            break;
-        case ui::PopoverArrowDirection::right:
-            centre.x -= h;
-            break;
-        case ui::PopoverArrowDirection::any:
-            break;
+        case ui::PopoverArrowDirection::up: centre.y += h; break;
+        case ui::PopoverArrowDirection::down: centre.y -= h; break;
+        case ui::PopoverArrowDirection::left: centre.x += h; break;
+        case ui::PopoverArrowDirection::right: centre.x -= h; break;
+        case ui::PopoverArrowDirection::any: break;
     }
     double side = h * std::numbers::sqrt2;
     auto transform =

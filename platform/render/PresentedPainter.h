@@ -16,7 +16,7 @@ namespace render {
 // Thumbnails of picture files, decoded small and cut square once, kept
 // while the file is unchanged.
 class ThumbnailCache {
-  public:
+public:
     struct Thumbnail {
         std::shared_ptr<const graphics::Bitmap> square;
         graphics::ImageOrientation orientation = graphics::ImageOrientation::up;
@@ -24,7 +24,7 @@ class ThumbnailCache {
     // The thumbnail of `file`, or none when it cannot be read as a picture.
     const Thumbnail* thumbnail(const std::filesystem::path& file);
 
-  private:
+private:
     struct Key {
         std::filesystem::path file;
         std::uintmax_t size = 0;

@@ -205,16 +205,10 @@ void Renderer::drawScreen(const Screen& screen, int width, int height) {
     parts_->endFrame();
 }
 
-const FrameStats& Renderer::lastFrame() const {
-    return parts_->stats;
-}
+const FrameStats& Renderer::lastFrame() const { return parts_->stats; }
 
-void Renderer::invalidatePresented() {
-    parts_->panels.clear();
-}
+void Renderer::invalidatePresented() { parts_->panels.clear(); }
 
-void Renderer::releaseTextures() {
-    parts_->textures.clear();
-}
+void Renderer::releaseTextures() { parts_->textures.clear(); }
 
 }  // namespace render

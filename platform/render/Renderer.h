@@ -47,7 +47,7 @@ struct FrameStats {
 };
 
 class Renderer {
-  public:
+public:
     // Builds the shaders in the current context; fails with the reason when
     // the context cannot run them.
     static platform::Result<std::unique_ptr<Renderer>> make();
@@ -67,7 +67,7 @@ class Renderer {
     // Releases every picture texture, as when memory runs low.
     void releaseTextures();
 
-  private:
+private:
     Renderer();
     struct Parts;
     std::unique_ptr<Parts> parts_;

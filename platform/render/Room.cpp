@@ -98,7 +98,7 @@ struct Vertex {
 using scene::Vector3;
 
 class Builder {
-  public:
+public:
     // A quad with corners a, b, c, d in order around it.
     void quad(Vector3 a, Vector3 b, Vector3 c, Vector3 d, Vector3 normal, Vector3 color,
               float pattern) {

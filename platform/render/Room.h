@@ -12,7 +12,7 @@
 namespace render {
 
 class Room {
-  public:
+public:
     static constexpr float floorHeight = -1.4f;
 
     static platform::Result<std::unique_ptr<Room>> make();
@@ -21,7 +21,7 @@ class Room {
     // bound framebuffer, filling colour and depth.
     void draw(const scene::Matrix4& viewProjection, scene::Vector3 eye);
 
-  private:
+private:
     Room() = default;
     Program program_;
     VertexArray vertexArray_;

@@ -145,8 +145,7 @@ void ScenePass::collect(const scene::Node& node, const scene::Matrix4& parentToW
                 }
                 case scene::BillboardConstraint::Axes::x:
                 case scene::BillboardConstraint::Axes::z:
-                case scene::BillboardConstraint::Axes::all:
-                    break;
+                case scene::BillboardConstraint::Axes::all: break;
             }
         } else {
             right = column(toWorld, 0);

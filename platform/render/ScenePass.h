@@ -21,7 +21,7 @@ struct ScenePassStats {
 };
 
 class ScenePass {
-  public:
+public:
     static platform::Result<std::unique_ptr<ScenePass>> make();
 
     // Draws everything under `root` (the root itself included) seen by a
@@ -42,7 +42,7 @@ class ScenePass {
         float opacity;
     };
 
-  private:
+private:
     struct Item {
         float depth;
         std::uint32_t order;

@@ -9,9 +9,10 @@ namespace render {
 
 namespace {
 // The text's picture and its baseline in pixels from the top.
-std::pair<std::shared_ptr<graphics::Bitmap>, double> draw(std::string_view text, const graphics::Font& font,
-                                                          const graphics::Color& color, double scale,
-                                                          graphics::Size size) {
+std::pair<std::shared_ptr<graphics::Bitmap>, double> draw(std::string_view text,
+                                                          const graphics::Font& font,
+                                                          const graphics::Color& color,
+                                                          double scale, graphics::Size size) {
     int width = static_cast<int>(std::ceil(size.width * scale)) + 2;
     int height = static_cast<int>(std::ceil(size.height * scale)) + 2;
     auto canvas = graphics::backend().makeCanvas(width, height, {});

@@ -33,9 +33,7 @@ namespace {
 // the same size share pages and a freed cell fits the next one.
 constexpr int cellStep = 32;
 
-int roundUp(int value, int step) {
-    return (value + step - 1) / step * step;
-}
+int roundUp(int value, int step) { return (value + step - 1) / step * step; }
 
 // The bitmap with a one-pixel border that repeats its edge pixels: linear
 // filtering at the picture's edge then never blends in a neighbour's pixels.
@@ -94,13 +92,9 @@ bool sameBitmap(const std::weak_ptr<const graphics::Bitmap>& known,
 
 TextureCache::TextureCache() = default;
 
-TextureCache::~TextureCache() {
-    clear();
-}
+TextureCache::~TextureCache() { clear(); }
 
-void TextureCache::beginFrame() {
-    ++frame_;
-}
+void TextureCache::beginFrame() { ++frame_; }
 
 TextureSlot TextureCache::slotFor(const std::shared_ptr<const graphics::Bitmap>& bitmap) {
     if (!bitmap || bitmap->width() == 0 || bitmap->height() == 0) return {};

@@ -34,7 +34,7 @@ struct TextureStats {
 };
 
 class TextureCache {
-  public:
+public:
     // Atlas pages are this many pixels square; images up to `atlasMaxSide`
     // pixels on either side go into them.
     static constexpr int pageSide = 2048;
@@ -60,7 +60,7 @@ class TextureCache {
 
     TextureStats stats() const;
 
-  private:
+private:
     struct Page;
     struct Entry;
     struct ObjectRef {

@@ -64,7 +64,8 @@ Matrix4 rigidInverse(const Matrix4& m) {
         for (int r = 0; r < 3; ++r) inv.columns[c][r] = m.columns[r][c];
     Vector3 t{m.columns[3][0], m.columns[3][1], m.columns[3][2]};
     for (int r = 0; r < 3; ++r)
-        inv.columns[3][r] = -(inv.columns[0][r] * t.x + inv.columns[1][r] * t.y + inv.columns[2][r] * t.z);
+        inv.columns[3][r] =
+            -(inv.columns[0][r] * t.x + inv.columns[1][r] * t.y + inv.columns[2][r] * t.z);
     return inv;
 }
 

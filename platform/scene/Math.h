@@ -21,7 +21,8 @@ struct Vector4 {
 
 struct Matrix4 {
     // columns[c][r]: column c, row r.
-    std::array<std::array<float, 4>, 4> columns{{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
+    std::array<std::array<float, 4>, 4> columns{
+        {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
 
     static Matrix4 identity() { return {}; }
     // Sixteen values in column-major order.

@@ -23,7 +23,8 @@ platform::Result<void> Scene::writeToUrl(const std::filesystem::path& url) const
 }
 
 platform::Result<std::shared_ptr<Scene>> Scene::sceneWithUrl(const std::filesystem::path& url) {
-    platform::require(hasSceneFileFormat(), "Scene::sceneWithUrl", "no scene-file format installed");
+    platform::require(hasSceneFileFormat(), "Scene::sceneWithUrl",
+                      "no scene-file format installed");
     return installedFormat()->read(url);
 }
 

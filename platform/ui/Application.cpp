@@ -153,9 +153,15 @@ void Application::sendTouches(void (Responder::*callback)(const TouchSet&, const
     if (auto* target = touchTarget()) (target->*callback)(touches, &event);
 }
 
-void Application::sendTouchesBegan(const TouchSet& touches) { sendTouches(&Responder::touchesBegan, touches); }
-void Application::sendTouchesMoved(const TouchSet& touches) { sendTouches(&Responder::touchesMoved, touches); }
-void Application::sendTouchesEnded(const TouchSet& touches) { sendTouches(&Responder::touchesEnded, touches); }
+void Application::sendTouchesBegan(const TouchSet& touches) {
+    sendTouches(&Responder::touchesBegan, touches);
+}
+void Application::sendTouchesMoved(const TouchSet& touches) {
+    sendTouches(&Responder::touchesMoved, touches);
+}
+void Application::sendTouchesEnded(const TouchSet& touches) {
+    sendTouches(&Responder::touchesEnded, touches);
+}
 void Application::sendTouchesCancelled(const TouchSet& touches) {
     sendTouches(&Responder::touchesCancelled, touches);
 }

@@ -116,7 +116,8 @@ public:
 private:
     // Touches reach the root controller only while it presents nothing.
     ViewController* touchTarget() const;
-    void sendTouches(void (Responder::*callback)(const TouchSet&, const Event*), const TouchSet& touches);
+    void sendTouches(void (Responder::*callback)(const TouchSet&, const Event*),
+                     const TouchSet& touches);
 
     DelegateFactory delegateFactory_;
     std::unique_ptr<ApplicationDelegate> delegate_;

@@ -31,7 +31,8 @@ std::filesystem::path xdgUserDirectory(const char* kind) {
         std::string value = line.substr(key.size());
         if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
             value = value.substr(1, value.size() - 2);
-        if (value.rfind("$HOME", 0) == 0) return homeDirectory() / value.substr(value.size() > 5 ? 6 : 5);
+        if (value.rfind("$HOME", 0) == 0)
+            return homeDirectory() / value.substr(value.size() > 5 ? 6 : 5);
         if (!value.empty() && value.front() == '/') return value;
     }
     std::string fallback = kind;

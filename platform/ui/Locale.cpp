@@ -39,7 +39,8 @@ std::optional<std::string> languageTagFromPosixLocale(std::string_view locale) {
     auto underscore = locale.find('_');
     std::string language = lower(locale.substr(0, underscore));
     if (language.empty()) return std::nullopt;
-    std::string territory = underscore == std::string_view::npos ? "" : upper(locale.substr(underscore + 1));
+    std::string territory =
+        underscore == std::string_view::npos ? "" : upper(locale.substr(underscore + 1));
     if (territory.empty()) return language;
     if (language == "zh") {
         // A phone names the script for Chinese, except for Hong Kong.

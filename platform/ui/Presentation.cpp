@@ -9,7 +9,8 @@
 
 namespace ui {
 
-AlertAction::AlertAction(Key, std::optional<std::string> title, AlertActionStyle style, Handler handler)
+AlertAction::AlertAction(Key, std::optional<std::string> title, AlertActionStyle style,
+                         Handler handler)
     : title_(std::move(title)), style_(style), handler_(std::move(handler)) {}
 
 std::shared_ptr<AlertAction> AlertAction::actionWithTitle(std::optional<std::string> title,
@@ -25,15 +26,16 @@ void AlertAction::perform() {
     if (handler) handler(*this);
 }
 
-AlertController::AlertController(std::optional<std::string> title, std::optional<std::string> message,
-                                 AlertControllerStyle style)
+AlertController::AlertController(std::optional<std::string> title,
+                                 std::optional<std::string> message, AlertControllerStyle style)
     : ViewController(std::nullopt, std::nullopt),
       title_(std::move(title)),
       message_(std::move(message)),
       style_(style) {}
 
 std::shared_ptr<AlertController> AlertController::alertControllerWithTitle(
-    std::optional<std::string> title, std::optional<std::string> message, AlertControllerStyle style) {
+    std::optional<std::string> title, std::optional<std::string> message,
+    AlertControllerStyle style) {
     return std::make_shared<AlertController>(std::move(title), std::move(message), style);
 }
 

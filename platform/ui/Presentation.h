@@ -119,8 +119,8 @@ class ImagePickerController;
 class ImagePickerControllerDelegate {
 public:
     virtual ~ImagePickerControllerDelegate() = default;
-    virtual void imagePickerControllerDidFinishPickingMediaWithInfo(ImagePickerController& picker,
-                                                                    const ImagePickerInfo& info) = 0;
+    virtual void imagePickerControllerDidFinishPickingMediaWithInfo(
+        ImagePickerController& picker, const ImagePickerInfo& info) = 0;
     virtual void imagePickerControllerDidCancel(ImagePickerController& picker) = 0;
 };
 

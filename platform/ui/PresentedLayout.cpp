@@ -37,12 +37,8 @@ const Color cameraColor{0.05, 0.05, 0.05, 1};
 // The system font's bold face, as the graphics back end resolves names.
 constexpr const char* boldSystemFontName = "DejaVu Sans Bold";
 
-Font regularFont(double size) {
-    return Font::systemFont(size);
-}
-Font boldFont(double size) {
-    return Font::named(boldSystemFontName, size);
-}
+Font regularFont(double size) { return Font::systemFont(size); }
+Font boldFont(double size) { return Font::named(boldSystemFontName, size); }
 
 constexpr double separatorWidth = 0.5;
 // Action sheets on a phone: rounded groups along the bottom edge.
@@ -86,18 +82,10 @@ constexpr double captionGap = 8;
 constexpr double shutterSize = 72;
 constexpr double cameraControlsHeight = 140;
 
-double right(const Rect& r) {
-    return r.origin.x + r.width();
-}
-double bottom(const Rect& r) {
-    return r.origin.y + r.height();
-}
-double midX(const Rect& r) {
-    return r.origin.x + r.width() / 2;
-}
-double midY(const Rect& r) {
-    return r.origin.y + r.height() / 2;
-}
+double right(const Rect& r) { return r.origin.x + r.width(); }
+double bottom(const Rect& r) { return r.origin.y + r.height(); }
+double midX(const Rect& r) { return r.origin.x + r.width() / 2; }
+double midY(const Rect& r) { return r.origin.y + r.height() / 2; }
 
 Size measure(const std::string& text, const Font& font, double maxWidth) {
     if (text.empty()) return {0, 0};
@@ -107,7 +95,7 @@ Size measure(const std::string& text, const Font& font, double maxWidth) {
 // Collects shapes and targets; every click target gets its pressed
 // highlight here, so a front end only has to say which one is held down.
 class Builder {
-  public:
+public:
     Builder(PresentedLayout& layout, const PresentedEnvironment& environment)
         : layout_(layout), environment_(environment) {}
 
@@ -161,7 +149,7 @@ class Builder {
 
     PresentedLayout& layout() { return layout_; }
 
-  private:
+private:
     PresentedLayout& layout_;
     const PresentedEnvironment& environment_;
 };
@@ -216,8 +204,7 @@ Placement placePopover(Size content, ViewController& controller,
                 return {std::max(0.0, maxX - (right(source) + popoverArrowHeight)), roomY};
             case PopoverArrowDirection::right:
                 return {std::max(0.0, source.origin.x - popoverArrowHeight - minX), roomY};
-            case PopoverArrowDirection::any:
-                return {room, roomY};
+            case PopoverArrowDirection::any: return {room, roomY};
         }
         return {};
     };
@@ -279,8 +266,7 @@ Placement placePopover(Size content, ViewController& controller,
                 clampTip(midY(source), y + edge, y + size.height - edge)};
             break;
         }
-        case PopoverArrowDirection::any:
-            break;
+        case PopoverArrowDirection::any: break;
     }
     return placement;
 }
@@ -294,22 +280,18 @@ void drawPopoverPanel(Builder& builder, const Placement& placement, Color color)
 
 Font actionFont(AlertActionStyle style, double size) {
     switch (style) {
-        case AlertActionStyle::cancel:
-            return boldFont(size);
+        case AlertActionStyle::cancel: return boldFont(size);
         case AlertActionStyle::defaultStyle:
-        case AlertActionStyle::destructive:
-            return regularFont(size);
+        case AlertActionStyle::destructive: return regularFont(size);
     }
     return regularFont(size);
 }
 
 Color actionColor(AlertActionStyle style) {
     switch (style) {
-        case AlertActionStyle::destructive:
-            return destructiveColor;
+        case AlertActionStyle::destructive: return destructiveColor;
         case AlertActionStyle::defaultStyle:
-        case AlertActionStyle::cancel:
-            return tintColor;
+        case AlertActionStyle::cancel: return tintColor;
     }
     return tintColor;
 }
@@ -736,12 +718,8 @@ PresentedLayout layoutPresented(ViewController& presented,
     Builder builder(layout, environment);
     if (auto* alert = dynamic_cast<AlertController*>(&presented)) {
         switch (alert->preferredStyle()) {
-            case AlertControllerStyle::actionSheet:
-                layoutActionSheet(builder, *alert);
-                break;
-            case AlertControllerStyle::alert:
-                layoutAlert(builder, *alert);
-                break;
+            case AlertControllerStyle::actionSheet: layoutActionSheet(builder, *alert); break;
+            case AlertControllerStyle::alert: layoutAlert(builder, *alert); break;
         }
     } else if (auto* picker = dynamic_cast<ImagePickerController*>(&presented)) {
         layoutPicker(builder, *picker);

@@ -82,7 +82,8 @@ scene::Vector3 SceneView::projectPoint(scene::Vector3 point) const {
     double clipW = -v[2];
     double ndcX = v[0] * f / (w / h) / clipW;
     double ndcY = v[1] * f / clipW;
-    double ndcZ = ((zFar + zNear) / (zNear - zFar) * v[2] + 2 * zFar * zNear / (zNear - zFar)) / clipW;
+    double ndcZ =
+        ((zFar + zNear) / (zNear - zFar) * v[2] + 2 * zFar * zNear / (zNear - zFar)) / clipW;
     return {static_cast<float>((ndcX + 1) / 2 * w), static_cast<float>((1 - ndcY) / 2 * h),
             static_cast<float>((ndcZ + 1) / 2)};
 }

@@ -53,7 +53,9 @@ public:
     SceneViewDelegate* delegate() const { return delegate_; }
     void setDelegate(SceneViewDelegate* delegate) { delegate_ = delegate; }
     const std::shared_ptr<overlay::Scene>& overlayScene() const { return overlayScene_; }
-    void setOverlayScene(std::shared_ptr<overlay::Scene> overlay) { overlayScene_ = std::move(overlay); }
+    void setOverlayScene(std::shared_ptr<overlay::Scene> overlay) {
+        overlayScene_ = std::move(overlay);
+    }
 
     // The camera node: where the scene is seen from.
     const std::shared_ptr<scene::Node>& pointOfView() const { return pointOfView_; }

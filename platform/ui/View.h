@@ -28,7 +28,9 @@ public:
     graphics::EdgeInsets safeAreaInsets() const { return safeAreaInsets_; }
     void setSafeAreaInsets(graphics::EdgeInsets insets) { safeAreaInsets_ = insets; }
 
-    const std::shared_ptr<ViewController>& rootViewController() const { return rootViewController_; }
+    const std::shared_ptr<ViewController>& rootViewController() const {
+        return rootViewController_;
+    }
     void setRootViewController(std::shared_ptr<ViewController> controller);
 
     bool isKeyWindow() const { return key_; }

@@ -30,7 +30,8 @@ void TransitionCoordinator::finish() {
 
 ViewController::ViewController(const Coder&) {}
 
-ViewController::ViewController(std::optional<std::string> nibName, std::optional<std::filesystem::path>)
+ViewController::ViewController(std::optional<std::string> nibName,
+                               std::optional<std::filesystem::path>)
     : nibName_(std::move(nibName)) {}
 
 ViewController::~ViewController() = default;
@@ -68,7 +69,8 @@ void ViewController::presentViewController(std::shared_ptr<ViewController> contr
     if (presented_) {
         // The platform refuses a second presentation from one controller and
         // says so, without failing.
-        std::fprintf(stderr, "scrawlet: a controller that is already presenting cannot present another\n");
+        std::fprintf(stderr,
+                     "scrawlet: a controller that is already presenting cannot present another\n");
         return;
     }
     presented_ = std::move(controller);

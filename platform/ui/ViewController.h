@@ -38,7 +38,8 @@ struct Coder {
 // Passed with a size transition; completions run once the new size is set.
 class TransitionCoordinator {
 public:
-    void animateAlongsideTransition(std::function<void()> animation, std::function<void()> completion);
+    void animateAlongsideTransition(std::function<void()> animation,
+                                    std::function<void()> completion);
     void finish();
 
 private:
@@ -97,7 +98,9 @@ public:
     ModalPresentationStyle modalPresentationStyle() const {
         return modalPresentationStyle_.value_or(defaultPresentationStyle());
     }
-    void setModalPresentationStyle(ModalPresentationStyle style) { modalPresentationStyle_ = style; }
+    void setModalPresentationStyle(ModalPresentationStyle style) {
+        modalPresentationStyle_ = style;
+    }
     // The popover anchor, present where the device shows this controller as
     // a popover; none otherwise.
     PopoverPresentationController* popoverPresentationController();

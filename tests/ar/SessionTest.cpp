@@ -56,7 +56,8 @@ TEST(Configuration, SupportsSegmentationWithDepthOnlyWhereTheDeviceCan) {
     ar::deviceCapabilities().personSegmentationWithDepth = true;
     EXPECT_TRUE(ar::WorldTrackingConfiguration::supportsFrameSemantics(
         ar::FrameSemantics::personSegmentationWithDepth));
-    EXPECT_FALSE(ar::WorldTrackingConfiguration::supportsFrameSemantics(ar::FrameSemantics::bodyDetection));
+    EXPECT_FALSE(
+        ar::WorldTrackingConfiguration::supportsFrameSemantics(ar::FrameSemantics::bodyDetection));
     ar::deviceCapabilities().personSegmentationWithDepth = false;
 }
 

@@ -74,7 +74,8 @@ protected:
     void TearDown() override { ar::deviceCapabilities().personSegmentationWithDepth = false; }
     const ar::Session& session() const { return controller->sceneView->session(); }
     ar::FrameSemantics semantics() const {
-        return static_cast<const ar::WorldTrackingConfiguration&>(*session().configuration()).frameSemantics();
+        return static_cast<const ar::WorldTrackingConfiguration&>(*session().configuration())
+            .frameSemantics();
     }
     std::shared_ptr<ViewController> controller;
 };

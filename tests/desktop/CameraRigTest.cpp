@@ -72,7 +72,8 @@ TEST(Keys, TheHelpListsEveryKeyTheWindowAnswers) {
     auto text = desktop::helpText();
     for (const char* key : {"W A S D", "Q E", "Space", "Esc", "Enter", "F1", "F11", "Ctrl+Q", "R"})
         EXPECT_NE(text.find(key), std::string::npos) << key;
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n') + 1, static_cast<long>(desktop::keyHelp().size()));
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n') + 1,
+              static_cast<long>(desktop::keyHelp().size()));
 }
 
 }  // namespace

@@ -62,8 +62,8 @@ protected:
         std::filesystem::create_directories(shots);
         // A display number nobody uses: Xvfb picks one and says which.
         std::string displayFile = (folder / "display").string();
-        std::string command = "Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>" + displayFile +
-                              " >/dev/null 2>&1 & echo $!";
+        std::string command = "Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>" +
+                              displayFile + " >/dev/null 2>&1 & echo $!";
         xvfb = std::stoi(output(command));
         for (int i = 0; i < 100 && display.empty(); ++i) {
             std::this_thread::sleep_for(50ms);
@@ -73,10 +73,10 @@ protected:
         }
         ASSERT_FALSE(display.empty()) << "Xvfb did not start";
         std::filesystem::create_directories(folder / "home" / "Pictures");
-        app = start({SCRAWLET_BINARY},
-                    {"DISPLAY=" + display, "HOME=" + (folder / "home").string(),
-                     "XDG_CONFIG_HOME=" + (folder / "home" / ".config").string(),
-                     "SCRAWLET_STATE_FILE=" + (folder / "state.json").string(), "LANG=en_US.UTF-8"});
+        app = start({SCRAWLET_BINARY}, {"DISPLAY=" + display, "HOME=" + (folder / "home").string(),
+                                        "XDG_CONFIG_HOME=" + (folder / "home" / ".config").string(),
+                                        "SCRAWLET_STATE_FILE=" + (folder / "state.json").string(),
+                                        "LANG=en_US.UTF-8"});
         ASSERT_GT(app, 0);
         window = output(x("search --sync --name '^Scrawlet$'"));
         ASSERT_FALSE(window.empty());
@@ -94,8 +94,12 @@ protected:
         }
     }
 
-    std::string x(const std::string& arguments) const { return "DISPLAY=" + display + " xdotool " + arguments; }
-    void xdo(const std::string& arguments) const { ASSERT_EQ(std::system(x(arguments).c_str()), 0) << arguments; }
+    std::string x(const std::string& arguments) const {
+        return "DISPLAY=" + display + " xdotool " + arguments;
+    }
+    void xdo(const std::string& arguments) const {
+        ASSERT_EQ(std::system(x(arguments).c_str()), 0) << arguments;
+    }
 
     json state() const {
         std::ifstream in(folder / "state.json");
@@ -126,7 +130,8 @@ protected:
     }
     void screenshot(const std::string& name) const {
         std::this_thread::sleep_for(300ms);
-        std::system(("DISPLAY=" + display + " import -window root " + (shots / name).string()).c_str());
+        std::system(
+            ("DISPLAY=" + display + " import -window root " + (shots / name).string()).c_str());
     }
     json::size_type sprites() const { return state()["scene"]["rootNode"]["children"].size(); }
 
@@ -145,7 +150,8 @@ TEST_F(DesktopWindow, ADragDrawsTheMenuOpensAndEscClosesItAndTheWindowResizes) {
     xdo("mousedown 1");
     for (int i = 1; i <= 10; ++i) moveTo(width * (0.3 + 0.04 * i), height * (0.3 + 0.02 * i));
     xdo("mouseup 1");
-    ASSERT_TRUE(waitFor([](const json& s) { return s["lines"].size() == 1 && s["draw"] == false; }));
+    ASSERT_TRUE(
+        waitFor([](const json& s) { return s["lines"].size() == 1 && s["draw"] == false; }));
     EXPECT_GT(state()["lines"][0].size(), 3u);
     EXPECT_EQ(sprites(), state()["lines"][0].size());
     screenshot("drawn.png");
@@ -186,16 +192,21 @@ TEST_F(DesktopWindow, ShakeAsksToClearAndEnterConfirms) {
     xdo("mouseup 1");
     ASSERT_TRUE(waitFor([](const json& s) { return s["lines"].size() == 1; }));
     xdo("key --window " + window + " space");
-    ASSERT_TRUE(waitFor([](const json& s) { return !s["presented"].is_null() && s["presented"]["message"] == "Clear Drawing?"; }));
+    ASSERT_TRUE(waitFor([](const json& s) {
+        return !s["presented"].is_null() && s["presented"]["message"] == "Clear Drawing?";
+    }));
     screenshot("clear.png");
     xdo("key --window " + window + " Return");
-    ASSERT_TRUE(waitFor([](const json& s) { return s["presented"].is_null() && s["lines"].empty(); }));
+    ASSERT_TRUE(
+        waitFor([](const json& s) { return s["presented"].is_null() && s["lines"].empty(); }));
     EXPECT_EQ(sprites(), 0u);
 }
 
 TEST_F(DesktopWindow, TheKeysMoveTheCameraAndTheDrawingStaysInTheRoom) {
     xdo("key --window " + window + " F1");
-    ASSERT_TRUE(waitFor([](const json& s) { return !s["presented"].is_null() && s["presented"]["title"] == "Keys"; }));
+    ASSERT_TRUE(waitFor([](const json& s) {
+        return !s["presented"].is_null() && s["presented"]["title"] == "Keys";
+    }));
     screenshot("help.png");
     xdo("key --window " + window + " Escape");
     ASSERT_TRUE(waitFor([](const json& s) { return s["presented"].is_null(); }));

@@ -21,7 +21,8 @@ protected:
         controller->setSceneView(view);
         controller->distance = 1.234f;
         controller->pic = "\U0001F436";
-        view->session().run(std::make_shared<ar::WorldTrackingConfiguration>(), ar::RunOptions::none);
+        view->session().run(std::make_shared<ar::WorldTrackingConfiguration>(),
+                            ar::RunOptions::none);
     }
     ui::SceneView& view() { return *controller->sceneView; }
     const scene::Node& root() { return *view().scene()->rootNode(); }
@@ -46,7 +47,8 @@ TEST_F(SpritePlacement, ACornerLandsOffAxisAtTheSameDistanceFromTheCamera) {
     auto pose = ar::poseAt({0.3f, 1.5f, -2}, 35, 10);
     view().session().deliverFrame(pose);
     scene::Vector3 camera{0.3f, 1.5f, -2};
-    for (graphics::Point corner : {graphics::Point{2, 3}, graphics::Point{388, 840}, graphics::Point{0, 844}}) {
+    for (graphics::Point corner :
+         {graphics::Point{2, 3}, graphics::Point{388, 840}, graphics::Point{0, 844}}) {
         auto node = controller->placeSprite(corner);
         ASSERT_NE(node, nullptr);
         auto p = node->position();
@@ -95,7 +97,9 @@ TEST_F(SpritePlacement, EverySampleGetsItsOwnImage) {
     view().session().deliverFrame(scene::Matrix4::identity());
     auto a = controller->placeSprite({50, 60});
     auto b = controller->placeSprite({50, 60});
-    auto imageOf = [](const scene::Node& node) { return node.geometry()->firstMaterial()->diffuse.contents; };
+    auto imageOf = [](const scene::Node& node) {
+        return node.geometry()->firstMaterial()->diffuse.contents;
+    };
     EXPECT_NE(imageOf(*a), imageOf(*b));
 }
 
@@ -103,7 +107,8 @@ TEST_F(SpritePlacement, ADegenerateProjectionPlacesNothing) {
     view().session().deliverFrame(scene::Matrix4::identity());
     // A view with no area, or no height: the ray through any point is not a
     // number, and no sprite may end up at a position that is not one.
-    for (graphics::Size size : {graphics::Size{0, 0}, graphics::Size{390, 0}, graphics::Size{0, 844}}) {
+    for (graphics::Size size :
+         {graphics::Size{0, 0}, graphics::Size{390, 0}, graphics::Size{0, 844}}) {
         view().setFrame({{0, 0}, size});
         EXPECT_EQ(controller->placeSprite({0, 0}), nullptr);
         EXPECT_EQ(controller->placeSprite({195, 0}), nullptr);

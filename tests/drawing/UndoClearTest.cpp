@@ -30,7 +30,8 @@ protected:
     }
     scene::Node& root() { return *controller->sceneView->scene()->rootNode(); }
     std::shared_ptr<ui::AlertController> presentedAlert() {
-        return std::dynamic_pointer_cast<ui::AlertController>(controller->presentedViewController());
+        return std::dynamic_pointer_cast<ui::AlertController>(
+            controller->presentedViewController());
     }
     std::shared_ptr<ViewController> controller;
 };

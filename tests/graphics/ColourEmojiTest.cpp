@@ -7,8 +7,6 @@
 // dozen rendered emoji there, to look at.
 #include <gtest/gtest.h>
 
-#include "support/Fixtures.h"
-
 #include <algorithm>
 #include <cstdlib>
 #include <set>
@@ -19,6 +17,7 @@
 #include "platform/Files.h"
 #include "platform/graphics/Backend.h"
 #include "platform/graphics/ImageContext.h"
+#include "support/Fixtures.h"
 
 namespace {
 
@@ -121,9 +120,7 @@ INSTANTIATE_TEST_SUITE_P(Table, EveryEmoji, testing::Range<std::size_t>(0, 75),
                              return name;
                          });
 
-TEST(EmojiTable, HasSeventyFiveEntries) {
-    EXPECT_EQ(scrawlet::emojiTable().size(), 75u);
-}
+TEST(EmojiTable, HasSeventyFiveEntries) { EXPECT_EQ(scrawlet::emojiTable().size(), 75u); }
 
 TEST_F(SpriteImages, ThePolarBearIsOneGlyph) {
     // Drawn as a bear and a snowflake, it would be two pictures side by

@@ -3,10 +3,9 @@
 // long as some image shows it.
 #include <gtest/gtest.h>
 
-#include "support/Fixtures.h"
-
 #include "controller/ViewController.h"
 #include "platform/graphics/ImageContext.h"
+#include "support/Fixtures.h"
 
 namespace {
 

@@ -15,7 +15,8 @@ std::set<std::string> pixelsOf(const json& dump, const json& ids) {
     std::set<std::string> pixels;
     for (const auto& child : children(dump))
         for (const auto& id : ids)
-            if (child["id"] == id) pixels.insert(child["geometry"]["material"]["image"]["pixels"].get<std::string>());
+            if (child["id"] == id)
+                pixels.insert(child["geometry"]["material"]["image"]["pixels"].get<std::string>());
     return pixels;
 }
 
@@ -29,7 +30,8 @@ TEST(Strokes, SeveralSamplesMakeOneStrokeWithOneEmoji) {
     EXPECT_EQ(first["currentLine"], stroke);  // the lift does not empty it
     EXPECT_EQ(first["draw"], false);
     EXPECT_EQ(children(first).size(), 4u);
-    EXPECT_EQ(pixelsOf(first, stroke).size(), 1u) << "every sprite of a stroke shows the same emoji";
+    EXPECT_EQ(pixelsOf(first, stroke).size(), 1u)
+        << "every sprite of a stroke shows the same emoji";
     for (const auto& child : children(first)) {
         EXPECT_EQ(child["constraints"], json::array({"billboard"}));
         EXPECT_EQ(child["geometry"]["width"], 0.1);
@@ -147,9 +149,11 @@ void checkZones(const std::string& script) {
     // The script's comments name what each touch-down should do.
     auto text = testsupport::scriptText(script);
     std::vector<std::string> expected;
-    for (std::size_t at = text.find("\n# "); at != std::string::npos; at = text.find("\n# ", at + 1)) {
+    for (std::size_t at = text.find("\n# "); at != std::string::npos;
+         at = text.find("\n# ", at + 1)) {
         auto word = text.substr(at + 3, text.find('\n', at + 1) - at - 3);
-        if (word == "draw" || word == "menu" || word == "undo" || word == "clear") expected.push_back(word);
+        if (word == "draw" || word == "menu" || word == "undo" || word == "clear")
+            expected.push_back(word);
     }
     ASSERT_EQ(run.dumps.size(), expected.size());
     // Before each case the script files one stroke; then the touch-down

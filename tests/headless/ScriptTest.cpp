@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -111,8 +110,8 @@ namespace {
 // Runs the program with `arguments` and no display; returns the exit status
 // and what it wrote to standard error.
 std::pair<int, std::string> runWithoutDisplay(const std::string& arguments) {
-    std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY " + std::string(SCRAWLET_BINARY) + " " + arguments +
-                          " 2>&1 >/dev/null";
+    std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY " + std::string(SCRAWLET_BINARY) +
+                          " " + arguments + " 2>&1 >/dev/null";
     FILE* pipe = ::popen(command.c_str(), "r");
     std::string text;
     char buffer[512];

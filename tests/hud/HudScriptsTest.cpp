@@ -24,16 +24,17 @@ TEST(Hud, IsBuiltInDrawingOrderWithItsLookAndPlaces) {
     EXPECT_EQ(d["hud"]["userInteractionEnabled"], false);
     std::vector<std::string> order;
     for (const auto& n : d["hud"]["nodes"]) order.push_back(n["field"]);
-    EXPECT_EQ(order, (std::vector<std::string>{"textLabel", "menuButton", "menuImage", "undoButton", "undoImage",
-                                               "deleteButton", "deleteImage"}));
+    EXPECT_EQ(order, (std::vector<std::string>{"textLabel", "menuButton", "menuImage", "undoButton",
+                                               "undoImage", "deleteButton", "deleteImage"}));
     const auto& label = node(d, "textLabel");
     EXPECT_EQ(label["position"], at(90, 39));
     EXPECT_EQ(label["fontName"], "Noteworthy-Bold");
     EXPECT_EQ(label["fontSize"], 20);
     EXPECT_EQ(label["horizontalAlignment"], "left");
     EXPECT_EQ(label["text"], "Let's Scrawlet!");
-    for (auto [disc, icon, x] : {std::tuple{"menuButton", "menuImage", 30.0}, std::tuple{"undoButton", "undoImage", 300.0},
-                                  std::tuple{"deleteButton", "deleteImage", 360.0}}) {
+    for (auto [disc, icon, x] :
+         {std::tuple{"menuButton", "menuImage", 30.0}, std::tuple{"undoButton", "undoImage", 300.0},
+          std::tuple{"deleteButton", "deleteImage", 360.0}}) {
         const auto& circle = node(d, disc);
         EXPECT_EQ(circle["position"], at(x, 47)) << disc;
         EXPECT_EQ(circle["radius"], 28);
@@ -73,8 +74,9 @@ TEST(Hud, AResizedWindowKeepsTheButtonsInItsCorners) {
 }
 
 TEST(Hud, ResizedButtonsAnswerTouchesWhereTheyAreDrawn) {
-    auto run = runScript("seed 4\nlaunch\nframe\nresize 500 700\ndown 200 200\nup\ndown 410 680\nup\ndump\n"
-                         "down 470 680\ndump\n");
+    auto run = runScript(
+        "seed 4\nlaunch\nframe\nresize 500 700\ndown 200 200\nup\ndown 410 680\nup\ndump\n"
+        "down 470 680\ndump\n");
     ASSERT_EQ(run.exitStatus, 0) << run.errors;
     EXPECT_TRUE(run.dumps[0]["lines"].empty()) << "the undo disc at x 410 undid the stroke";
     EXPECT_EQ(run.dumps[1]["presented"]["message"], "Clear Drawing?");
@@ -87,13 +89,14 @@ struct LanguageCase {
 };
 
 TEST(Texts, AreChosenByTheFirstPreferredLanguage) {
-    const std::string english = "Let's Scrawlet!", simplified = "开始涂鸦吧！", traditional = "開始塗鴉吧！";
+    const std::string english = "Let's Scrawlet!", simplified = "开始涂鸦吧！",
+                      traditional = "開始塗鴉吧！";
     const LanguageCase cases[] = {
-        {{"zh-Hans-CN"}, simplified, "取消"},   {{"zh-Hans-US"}, simplified, "取消"},
-        {{"zh-Hant-TW"}, traditional, "取消"},  {{"zh-Hant-HK"}, traditional, "取消"},
-        {{"zh-HK"}, traditional, "取消"},       {{"zh-CN"}, english, "Cancel"},
-        {{"zh-TW"}, english, "Cancel"},         {{"zh"}, english, "Cancel"},
-        {{"ZH-HANS"}, english, "Cancel"},       {{"en-US", "zh-Hans-CN"}, english, "Cancel"},
+        {{"zh-Hans-CN"}, simplified, "取消"},  {{"zh-Hans-US"}, simplified, "取消"},
+        {{"zh-Hant-TW"}, traditional, "取消"}, {{"zh-Hant-HK"}, traditional, "取消"},
+        {{"zh-HK"}, traditional, "取消"},      {{"zh-CN"}, english, "Cancel"},
+        {{"zh-TW"}, english, "Cancel"},        {{"zh"}, english, "Cancel"},
+        {{"ZH-HANS"}, english, "Cancel"},      {{"en-US", "zh-Hans-CN"}, english, "Cancel"},
         {{"fr-FR"}, english, "Cancel"},
     };
     for (const auto& c : cases) {
@@ -110,13 +113,12 @@ TEST(Texts, AreChosenByTheFirstPreferredLanguage) {
 }
 
 TEST(Texts, BothChineseSetsAreCompleteWithFullWidthPunctuation) {
-    const std::pair<const char*, const char*> sets[] = {
-        {"zh-Hans-CN", R"({
+    const std::pair<const char*, const char*> sets[] = {{"zh-Hans-CN", R"({
         "welcomeText": "开始涂鸦吧！", "cameraText": "拍摄照片", "photoText": "使用照片…",
         "loadText": "打开绘画", "saveText": "储存绘画", "shareText": "分享绘画…", "selectText": "请选择：",
         "clearText": "清除绘画？", "okText": "确定", "cancelText": "取消", "savedText": "已经储存。",
         "saveFailedText": "无法储存绘画。", "noSavedText": "没有已储存的绘画。", "loadFailedText": "无法打开绘画。"})"},
-        {"zh-Hant-TW", R"({
+                                                        {"zh-Hant-TW", R"({
         "welcomeText": "開始塗鴉吧！", "cameraText": "拍攝照片", "photoText": "使用照片…",
         "loadText": "打開繪畫", "saveText": "儲存繪畫", "shareText": "分享繪畫…", "selectText": "請選擇：",
         "clearText": "清除繪畫？", "okText": "確定", "cancelText": "取消", "savedText": "已經儲存。",

@@ -53,15 +53,17 @@ TEST(Menu, AddPhotoShowsTheLibraryPickerWhichCancelsCleanly) {
 TEST(Menu, OnAPadPointsDownAtTheMenuButtonWhateverTheInset) {
     auto run = runScript("device pad\ninset 34\nlaunch\ndown 30 820\ndump\n");
     ASSERT_EQ(run.exitStatus, 0) << run.errors;
-    EXPECT_EQ(run.dumps[0]["presented"]["popover"],
-              json::parse(R"({"sourceRect": [0, 784, 60, 60], "permittedArrowDirections": ["down"]})"));
+    EXPECT_EQ(
+        run.dumps[0]["presented"]["popover"],
+        json::parse(R"({"sourceRect": [0, 784, 60, 60], "permittedArrowDirections": ["down"]})"));
 }
 
 TEST(Menu, OnAPadTheLibraryPickerPointsUpFromTheTopEdge) {
     auto run = runScript("device pad\nlaunch\ndown 30 820\nup\nchoose #1\ndump\n");
     ASSERT_EQ(run.exitStatus, 0) << run.errors;
-    EXPECT_EQ(run.dumps[0]["presented"]["popover"],
-              json::parse(R"({"sourceRect": [30, 0, 40, 40], "permittedArrowDirections": ["up"]})"));
+    EXPECT_EQ(
+        run.dumps[0]["presented"]["popover"],
+        json::parse(R"({"sourceRect": [30, 0, 40, 40], "permittedArrowDirections": ["up"]})"));
 }
 
 TEST(Menu, ACameraShowsTheCameraPickerWithoutAPopover) {
@@ -80,7 +82,8 @@ TEST(Menu, SpeaksSimplifiedChinese) {
     EXPECT_EQ(sheet["message"], "请选择：");
     std::vector<std::string> titles;
     for (const auto& action : sheet["actions"]) titles.push_back(action["title"]);
-    EXPECT_EQ(titles, (std::vector<std::string>{"使用照片…", "拍摄照片", "打开绘画", "储存绘画", "分享绘画…", "取消"}));
+    EXPECT_EQ(titles, (std::vector<std::string>{"使用照片…", "拍摄照片", "打开绘画", "储存绘画",
+                                                "分享绘画…", "取消"}));
 }
 
 TEST(Menu, TouchesDoNotReachTheDrawingWhileASheetIsShown) {

@@ -40,22 +40,14 @@ struct Place {
 
 Place uprightPlace(ImageOrientation tag, int i, int j, int W, int H) {
     switch (tag) {
-        case ImageOrientation::up:
-            return {i, j};
-        case ImageOrientation::down:
-            return {W - 1 - i, H - 1 - j};
-        case ImageOrientation::left:
-            return {j, H - 1 - i};
-        case ImageOrientation::right:
-            return {W - 1 - j, i};
-        case ImageOrientation::upMirrored:
-            return {W - 1 - i, j};
-        case ImageOrientation::downMirrored:
-            return {i, H - 1 - j};
-        case ImageOrientation::leftMirrored:
-            return {j, i};
-        case ImageOrientation::rightMirrored:
-            return {W - 1 - j, H - 1 - i};
+        case ImageOrientation::up: return {i, j};
+        case ImageOrientation::down: return {W - 1 - i, H - 1 - j};
+        case ImageOrientation::left: return {j, H - 1 - i};
+        case ImageOrientation::right: return {W - 1 - j, i};
+        case ImageOrientation::upMirrored: return {W - 1 - i, j};
+        case ImageOrientation::downMirrored: return {i, H - 1 - j};
+        case ImageOrientation::leftMirrored: return {j, i};
+        case ImageOrientation::rightMirrored: return {W - 1 - j, H - 1 - i};
     }
     return {i, j};
 }
@@ -65,13 +57,11 @@ bool liesOnItsSide(ImageOrientation tag) {
         case ImageOrientation::left:
         case ImageOrientation::right:
         case ImageOrientation::leftMirrored:
-        case ImageOrientation::rightMirrored:
-            return true;
+        case ImageOrientation::rightMirrored: return true;
         case ImageOrientation::up:
         case ImageOrientation::down:
         case ImageOrientation::upMirrored:
-        case ImageOrientation::downMirrored:
-            return false;
+        case ImageOrientation::downMirrored: return false;
     }
     return false;
 }

@@ -28,7 +28,8 @@ TEST(Photos, EveryOrientationIsPlacedUprightAMetreWideAheadOfTheCamera) {
         EXPECT_TRUE(photo["constraints"].empty());
         const auto& plane = photo["geometry"];
         EXPECT_EQ(plane["width"], 1.0);
-        EXPECT_NEAR(plane["height"].get<double>(), 400.0 / 300.0, 1e-12) << "taller than wide, like the upright photo";
+        EXPECT_NEAR(plane["height"].get<double>(), 400.0 / 300.0, 1e-12)
+            << "taller than wide, like the upright photo";
         EXPECT_EQ(plane["material"]["doubleSided"], true);
         const auto& image = plane["material"]["image"];
         EXPECT_EQ(image["width"], 300);
@@ -57,7 +58,8 @@ TEST(Photos, TakeTheCamerasDirectionAtPlacement) {
 
 TEST(Photos, TwoPhotosFromAnUnmovedCameraHangInOnePlace) {
     std::string pick = "down 30 820\nup\nchoose #1\npick tests/data/photo-exif-1.jpg\n";
-    auto run = runScript(testsupport::withSourcePaths("launch\npose at 1 0 0 yaw 30 pitch -20\nframe\n" + pick + pick + "dump\n"));
+    auto run = runScript(testsupport::withSourcePaths(
+        "launch\npose at 1 0 0 yaw 30 pitch -20\nframe\n" + pick + pick + "dump\n"));
     ASSERT_EQ(run.exitStatus, 0) << run.errors;
     const auto& photos = children(run.dumps[0]);
     ASSERT_EQ(photos.size(), 2u);
@@ -66,7 +68,8 @@ TEST(Photos, TwoPhotosFromAnUnmovedCameraHangInOnePlace) {
 }
 
 TEST(Photos, BeforeTheFirstFrameAPhotoSitsAtTheOriginAndIsStillFiled) {
-    auto run = runScript(testsupport::withSourcePaths("launch\ndown 30 820\nup\nchoose #1\npick tests/data/photo-no-exif.jpg\ndump\n"));
+    auto run = runScript(testsupport::withSourcePaths(
+        "launch\ndown 30 820\nup\nchoose #1\npick tests/data/photo-no-exif.jpg\ndump\n"));
     ASSERT_EQ(run.exitStatus, 0) << run.errors;
     const auto& photo = children(run.dumps[0])[0];
     EXPECT_EQ(photo["position"], json::parse("[0, 0, 0]"));
@@ -74,9 +77,11 @@ TEST(Photos, BeforeTheFirstFrameAPhotoSitsAtTheOriginAndIsStillFiled) {
 }
 
 TEST(Photos, AFileThatIsNotAPictureIsRefusedAndThePickerStaysOpen) {
-    for (const char* bad : {"not-a-picture.jpg", "truncated.jpg", "huge-claim.png", "garbage.bin"}) {
-        auto run = runScript(testsupport::withSourcePaths(std::string("launch\nframe\ndown 30 820\nup\nchoose #1\npick tests/data/") +
-                                      bad + "\ndump\npick-cancel\ndump\n"));
+    for (const char* bad :
+         {"not-a-picture.jpg", "truncated.jpg", "huge-claim.png", "garbage.bin"}) {
+        auto run = runScript(testsupport::withSourcePaths(
+            std::string("launch\nframe\ndown 30 820\nup\nchoose #1\npick tests/data/") + bad +
+            "\ndump\npick-cancel\ndump\n"));
         ASSERT_EQ(run.exitStatus, 0) << bad << ": " << run.errors;
         EXPECT_NE(run.errors.find(bad), std::string::npos) << run.errors;
         EXPECT_EQ(run.dumps[0]["presented"]["type"], "imagePicker") << bad;

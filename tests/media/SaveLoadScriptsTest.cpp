@@ -28,7 +28,8 @@ class SaveAndLoad : public testing::Test {
 protected:
     void SetUp() override { documents = testsupport::freshDirectory("documents"); }
     testsupport::ScriptRun run(const std::string& script) {
-        return runScript("documents " + documents.string() + "\n" + testsupport::withSourcePaths(script));
+        return runScript("documents " + documents.string() + "\n" +
+                         testsupport::withSourcePaths(script));
     }
     std::filesystem::path saved() const { return documents / "scrawlet.scn"; }
     std::filesystem::path documents;
@@ -52,7 +53,8 @@ TEST_F(SaveAndLoad, BringsTheDrawingBackUnderOneContainerFiledAsOneStroke) {
     EXPECT_TRUE(container["geometry"].is_null());
     ASSERT_EQ(container["children"].size(), 6u);
     for (std::size_t i = 0; i < 6; ++i)
-        EXPECT_EQ(withoutIds(container["children"][i]), withoutIds(children(drawn)[i])) << "node " << i;
+        EXPECT_EQ(withoutIds(container["children"][i]), withoutIds(children(drawn)[i]))
+            << "node " << i;
     // Loading leaves the label alone.
     EXPECT_EQ(loaded["hud"]["nodes"][0]["text"], "Scrawlet saved.");
 }
@@ -70,10 +72,11 @@ TEST_F(SaveAndLoad, LoadingTwiceLeavesOneCopyAndOneUndoRemovesIt) {
 
 TEST_F(SaveAndLoad, SpritesNotFiledInTheStrokesSurviveALoad) {
     // A stroke cut short by a second touch-down is never filed.
-    auto r = run("seed 3\nlaunch\nframe\ndown 100 100\nmove 110 110\nup\n"
-                 "down 30 820\nup\nchoose \"Save Scrawlet\"\n"
-                 "down 200 200\nmove 210 210\ndown 300 300\nup\ndump\n"
-                 "down 30 820\nup\nchoose \"Load Scrawlet\"\ndump\n");
+    auto r =
+        run("seed 3\nlaunch\nframe\ndown 100 100\nmove 110 110\nup\n"
+            "down 30 820\nup\nchoose \"Save Scrawlet\"\n"
+            "down 200 200\nmove 210 210\ndown 300 300\nup\ndump\n"
+            "down 30 820\nup\nchoose \"Load Scrawlet\"\ndump\n");
     ASSERT_EQ(r.exitStatus, 0) << r.errors;
     const auto& before = r.dumps[0];
     ASSERT_EQ(before["lines"].size(), 2u);
@@ -87,8 +90,9 @@ TEST_F(SaveAndLoad, SpritesNotFiledInTheStrokesSurviveALoad) {
 }
 
 TEST_F(SaveAndLoad, WithNothingSavedTheDrawingStaysAndSaysSo) {
-    auto r = run("seed 3\nlaunch\nframe\ndown 100 100\nmove 110 110\nup\ndump\n"
-                 "down 30 820\nup\nchoose \"Load Scrawlet\"\ndump\n");
+    auto r =
+        run("seed 3\nlaunch\nframe\ndown 100 100\nmove 110 110\nup\ndump\n"
+            "down 30 820\nup\nchoose \"Load Scrawlet\"\ndump\n");
     ASSERT_EQ(r.exitStatus, 0) << r.errors;
     EXPECT_EQ(r.dumps[1]["scene"], r.dumps[0]["scene"]);
     EXPECT_EQ(r.dumps[1]["lines"], r.dumps[0]["lines"]);
@@ -99,9 +103,11 @@ TEST_F(SaveAndLoad, ADamagedFileLeavesTheDrawingAndSaysItCouldNotLoad) {
     for (const char* bad : {"truncated.glb", "garbage.glb"}) {
         auto source = std::filesystem::path(SCRAWLET_SOURCE_DIR) / "tests/data/scenes" / bad;
         ASSERT_TRUE(std::filesystem::exists(source)) << source;
-        std::filesystem::copy_file(source, saved(), std::filesystem::copy_options::overwrite_existing);
-        auto r = run("languages zh-Hant-TW\nseed 3\nlaunch\nframe\ndown 100 100\nmove 110 110\nup\ndump\n"
-                     "down 30 820\nup\nchoose #3\ndump\n");
+        std::filesystem::copy_file(source, saved(),
+                                   std::filesystem::copy_options::overwrite_existing);
+        auto r = run(
+            "languages zh-Hant-TW\nseed 3\nlaunch\nframe\ndown 100 100\nmove 110 110\nup\ndump\n"
+            "down 30 820\nup\nchoose #3\ndump\n");
         ASSERT_EQ(r.exitStatus, 0) << r.errors;
         EXPECT_EQ(r.dumps[1]["scene"], r.dumps[0]["scene"]) << bad;
         EXPECT_EQ(r.dumps[1]["lines"], r.dumps[0]["lines"]) << bad;
@@ -111,7 +117,8 @@ TEST_F(SaveAndLoad, ADamagedFileLeavesTheDrawingAndSaysItCouldNotLoad) {
 }
 
 TEST_F(SaveAndLoad, AFailedSaveSaysSoAndKeepsTheEarlierFile) {
-    auto first = run("seed 3\nlaunch\nframe\ndown 100 100\nup\ndown 30 820\nup\nchoose \"Save Scrawlet\"\n");
+    auto first =
+        run("seed 3\nlaunch\nframe\ndown 100 100\nup\ndown 30 820\nup\nchoose \"Save Scrawlet\"\n");
     ASSERT_EQ(first.exitStatus, 0) << first.errors;
     std::string before = bytesOf(saved());
     ASSERT_FALSE(before.empty());
@@ -124,13 +131,15 @@ TEST_F(SaveAndLoad, AFailedSaveSaysSoAndKeepsTheEarlierFile) {
     EXPECT_EQ(full.dumps[0]["hud"]["nodes"][0]["text"], "Could not save Scrawlet.");
     EXPECT_EQ(bytesOf(saved()), before);
     for (const auto& entry : std::filesystem::directory_iterator(documents))
-        EXPECT_EQ(entry.path().filename(), "scrawlet.scn") << "nothing half-written is left beside it";
+        EXPECT_EQ(entry.path().filename(), "scrawlet.scn")
+            << "nothing half-written is left beside it";
 }
 
 TEST_F(SaveAndLoad, WithoutADocumentsFolderBothDoNothing) {
-    auto r = runScript("documents none\nseed 3\nlaunch\nframe\ndown 100 100\nup\ndump\n"
-                       "down 30 820\nup\nchoose \"Save Scrawlet\"\ndump\n"
-                       "down 30 820\nup\nchoose \"Load Scrawlet\"\ndump\n");
+    auto r = runScript(
+        "documents none\nseed 3\nlaunch\nframe\ndown 100 100\nup\ndump\n"
+        "down 30 820\nup\nchoose \"Save Scrawlet\"\ndump\n"
+        "down 30 820\nup\nchoose \"Load Scrawlet\"\ndump\n");
     ASSERT_EQ(r.exitStatus, 0) << r.errors;
     // Every touch on the menu button picks a new emoji; nothing else changes.
     for (auto& dump : r.dumps) dump.erase("pic");

@@ -14,9 +14,7 @@ namespace {
 using graphics::Rgba;
 using rendertest::describe;
 
-std::string path(const std::filesystem::path& file) {
-    return "\"" + file.string() + "\"";
-}
+std::string path(const std::filesystem::path& file) { return "\"" + file.string() + "\""; }
 
 TEST(Snapshots, AreTheScreenAtItsScale) {
     auto folder = testsupport::freshDirectory("snapshot-sizes");

@@ -48,9 +48,7 @@ std::shared_ptr<overlay::ShapeNode> disc(double radius, graphics::Point position
     return node;
 }
 
-bool isWhite(Rgba c) {
-    return c.r > 200 && c.g > 200 && c.b > 200;
-}
+bool isWhite(Rgba c) { return c.r > 200 && c.g > 200 && c.b > 200; }
 
 // The rows and columns of the view's pixels (at scale 3) where `test` holds,
 // inside the rectangle of points (x0, y0)–(x1, y1), y downwards.

@@ -4,25 +4,20 @@
 // the picker's thumbnails in file-name order, the share sheet's buttons.
 #include <gtest/gtest.h>
 
-#include "support/Fixtures.h"
-
 #include <algorithm>
 
 #include "platform/Files.h"
 #include "platform/graphics/ImageContext.h"
 #include "platform/ui/PresentedLayout.h"
+#include "support/Fixtures.h"
 #include "support/Scripts.h"
 
 namespace {
 
 using ui::PresentedTargetRole;
 
-double right(const graphics::Rect& r) {
-    return r.origin.x + r.width();
-}
-double bottom(const graphics::Rect& r) {
-    return r.origin.y + r.height();
-}
+double right(const graphics::Rect& r) { return r.origin.x + r.width(); }
+double bottom(const graphics::Rect& r) { return r.origin.y + r.height(); }
 graphics::Point middle(const graphics::Rect& r) {
     return {r.origin.x + r.width() / 2, r.origin.y + r.height() / 2};
 }
@@ -261,14 +256,14 @@ std::filesystem::path library(const std::string& folderName,
 }
 
 class LibraryFolder {
-  public:
+public:
     explicit LibraryFolder(std::filesystem::path folder)
         : saved_(ui::Device::current().photoLibrary) {
         ui::Device::current().photoLibrary = std::move(folder);
     }
     ~LibraryFolder() { ui::Device::current().photoLibrary = saved_; }
 
-  private:
+private:
     std::filesystem::path saved_;
 };
 

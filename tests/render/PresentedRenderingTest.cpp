@@ -3,11 +3,10 @@
 // showing their files and the share sheet's preview its picture.
 #include <gtest/gtest.h>
 
-#include "support/Fixtures.h"
-
 #include "RenderHarness.h"
 #include "platform/Files.h"
 #include "platform/render/Renderer.h"
+#include "support/Fixtures.h"
 #include "support/Scripts.h"
 
 namespace {
@@ -52,12 +51,8 @@ int count(const graphics::Bitmap& bitmap, const graphics::Rect& rect, Test test)
     return n;
 }
 
-bool reddish(Rgba c) {
-    return c.r > 200 && c.g < 120 && c.b < 120;
-}
-bool bluish(Rgba c) {
-    return c.b > 200 && c.r < 80 && c.g < 170;
-}
+bool reddish(Rgba c) { return c.r > 200 && c.g < 120 && c.b < 120; }
+bool bluish(Rgba c) { return c.b > 200 && c.r < 80 && c.g < 170; }
 
 std::shared_ptr<ui::AlertController> clearAlert() {
     auto alert = ui::AlertController::alertControllerWithTitle(std::nullopt, "Clear Drawing?",

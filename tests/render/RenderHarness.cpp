@@ -21,7 +21,7 @@ std::unique_ptr<headless::EglScreenRenderer>& sharedRenderer() {
 // Releases the renderer after the last test, before static destruction,
 // when Mesa's own exit handlers may already have run.
 class RendererEnvironment : public testing::Environment {
-  public:
+public:
     void TearDown() override { sharedRenderer().reset(); }
 };
 [[maybe_unused]] testing::Environment* const environment =

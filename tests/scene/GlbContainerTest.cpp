@@ -37,9 +37,7 @@ std::vector<std::uint8_t> glb(const std::vector<Chunk>& chunks, std::uint32_t ve
     return out;
 }
 
-std::vector<std::uint8_t> text(const std::string& s) {
-    return {s.begin(), s.end()};
-}
+std::vector<std::uint8_t> text(const std::string& s) { return {s.begin(), s.end()}; }
 
 std::string refusal(const std::vector<std::uint8_t>& bytes, const Limits& limits = {}) {
     auto result = splitGlb(bytes, limits);

@@ -26,7 +26,7 @@ using scenefiles::photo;
 using scenefiles::sprite;
 
 class SceneFileTest : public testing::Test {
-  protected:
+protected:
     void SetUp() override {
         const auto* info = testing::UnitTest::GetInstance()->current_test_info();
         folder =
@@ -303,7 +303,7 @@ TEST_F(SceneFileTest, SavingALoadedDrawingNestsItOneLevelDeeper) {
 // --- Saves that fail ---------------------------------------------------------------
 
 class FailedSaveTest : public SceneFileTest {
-  protected:
+protected:
     void SetUp() override {
         SceneFileTest::SetUp();
         earlier.rootNode()->addChildNode(sprite(patternImage(8, 8, 20)));

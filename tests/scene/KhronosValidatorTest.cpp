@@ -44,12 +44,10 @@ CommandRun run(const std::string& command) {
     return result;
 }
 
-std::string quoted(const std::filesystem::path& path) {
-    return "'" + path.string() + "'";
-}
+std::string quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
 
 class KhronosValidator : public testing::Test {
-  protected:
+protected:
     void SetUp() override {
         node = findOnPath("node");
         if (!node) GTEST_SKIP() << "node is not installed, so the glTF validator cannot run";

@@ -84,9 +84,7 @@ struct BadFile {
     const char* reason;  // a part of the reason given
 };
 
-void PrintTo(const BadFile& file, std::ostream* out) {
-    *out << file.name;
-}
+void PrintTo(const BadFile& file, std::ostream* out) { *out << file.name; }
 
 class SceneDecoderRefuses : public testing::TestWithParam<BadFile> {};
 

@@ -73,9 +73,7 @@ std::string show(scene::Vector4 v) {
     return out.str();
 }
 
-std::string show(scene::Vector3 v) {
-    return show(scene::Vector4{v.x, v.y, v.z, 0});
-}
+std::string show(scene::Vector3 v) { return show(scene::Vector4{v.x, v.y, v.z, 0}); }
 
 std::string compareMaterials(const scene::Material& a, const scene::Material& b) {
     if (a.doubleSided != b.doubleSided) return "double-sided differs";

@@ -109,7 +109,8 @@ TEST(Planes, HaveOneDefaultMaterialThatIsSingleSided) {
 }
 
 TEST(Math, AxisAngleRoundTripsThroughMatrices) {
-    const scene::Vector4 rotations[] = {{0, 1, 0, 0.5f}, {1, 0, 0, -1.2f}, {0.6f, 0.8f, 0, 3.0f}, {0, 0, 1, 3.14159f}};
+    const scene::Vector4 rotations[] = {
+        {0, 1, 0, 0.5f}, {1, 0, 0, -1.2f}, {0.6f, 0.8f, 0, 3.0f}, {0, 0, 1, 3.14159f}};
     for (auto r : rotations) {
         auto back = scene::axisAngleOf(scene::Matrix4::rotation(r));
         auto m1 = scene::Matrix4::rotation(r), m2 = scene::Matrix4::rotation(back);

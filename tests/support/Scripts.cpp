@@ -26,8 +26,10 @@ ScriptRun runScript(const std::string& script, const std::vector<std::string>& e
 ScriptRun runScriptWithFileSizeLimit(const std::string& script, std::size_t bytes) {
     // ulimit counts in blocks of 512 bytes; the ignored signal is inherited.
     std::string blocks = std::to_string((bytes + 511) / 512);
-    return spawn(script, {},
-                 {"/bin/sh", "-c", "trap '' XFSZ; ulimit -f " + blocks + "; exec \"$0\" --headless -", SCRAWLET_BINARY});
+    return spawn(
+        script, {},
+        {"/bin/sh", "-c", "trap '' XFSZ; ulimit -f " + blocks + "; exec \"$0\" --headless -",
+         SCRAWLET_BINARY});
 }
 
 namespace {
@@ -46,7 +48,8 @@ ScriptRun spawn(const std::string& script, const std::vector<std::string>& envir
     for (char** e = environ; *e; ++e) {
         std::string entry = *e;
         // The tests set the locale themselves.
-        if (entry.rfind("LANG", 0) == 0 || entry.rfind("LC_", 0) == 0 || entry.rfind("LANGUAGE", 0) == 0)
+        if (entry.rfind("LANG", 0) == 0 || entry.rfind("LC_", 0) == 0 ||
+            entry.rfind("LANGUAGE", 0) == 0)
             continue;
         env.push_back(entry);
     }
@@ -124,6 +127,8 @@ std::filesystem::path freshDirectory(const std::string& name) {
     return directory;
 }
 
-std::filesystem::path testData(const std::string& name) { return std::filesystem::path(SCRAWLET_TEST_DATA) / name; }
+std::filesystem::path testData(const std::string& name) {
+    return std::filesystem::path(SCRAWLET_TEST_DATA) / name;
+}
 
 }  // namespace testsupport

@@ -4,8 +4,8 @@
 
 #include <csignal>
 
-#include "platform/graphics/cairo/CairoBackend.h"
 #include "platform/graphics/ImageContext.h"
+#include "platform/graphics/cairo/CairoBackend.h"
 #include "platform/scene/Scene.h"
 #include "platform/scene/gltf/GltfSceneFile.h"
 

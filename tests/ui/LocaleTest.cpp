@@ -41,8 +41,10 @@ TEST(PreferredLanguages, FollowTheUsualPrecedence) {
     EXPECT_EQ(languagesFor({{"LANG", "zh_TW.UTF-8"}}), (std::vector<std::string>{"zh-Hant-TW"}));
     EXPECT_EQ(languagesFor({{"LANG", "en_US.UTF-8"}, {"LC_MESSAGES", "zh_CN.UTF-8"}}),
               (std::vector<std::string>{"zh-Hans-CN"}));
-    EXPECT_EQ(languagesFor({{"LANG", "en_US.UTF-8"}, {"LC_MESSAGES", "zh_CN.UTF-8"}, {"LC_ALL", "zh_HK.UTF-8"}}),
-              (std::vector<std::string>{"zh-HK"}));
+    EXPECT_EQ(
+        languagesFor(
+            {{"LANG", "en_US.UTF-8"}, {"LC_MESSAGES", "zh_CN.UTF-8"}, {"LC_ALL", "zh_HK.UTF-8"}}),
+        (std::vector<std::string>{"zh-HK"}));
     EXPECT_EQ(languagesFor({{"LANG", "en_US.UTF-8"}, {"LANGUAGE", "zh_CN:en_GB"}}),
               (std::vector<std::string>{"zh-Hans-CN", "en-GB"}));
 }
@@ -53,7 +55,8 @@ TEST(PreferredLanguages, EmptyOrCLocalesGiveEnglish) {
     EXPECT_EQ(languagesFor({{"LANG", "C"}}), (std::vector<std::string>{"en-US"}));
     EXPECT_EQ(languagesFor({{"LC_ALL", "POSIX"}}), (std::vector<std::string>{"en-US"}));
     // As with gettext, LANGUAGE does not count under the C locale.
-    EXPECT_EQ(languagesFor({{"LANG", "C.UTF-8"}, {"LANGUAGE", "zh_CN"}}), (std::vector<std::string>{"en-US"}));
+    EXPECT_EQ(languagesFor({{"LANG", "C.UTF-8"}, {"LANGUAGE", "zh_CN"}}),
+              (std::vector<std::string>{"en-US"}));
 }
 
 TEST(PreferredLanguages, AnOverrideReplacesTheEnvironment) {

@@ -19,7 +19,8 @@ std::shared_ptr<ui::ViewController> presenter() {
 
 TEST(Alerts, AChosenActionDismissesTheAlertThenRunsItsHandlerOnce) {
     auto root = presenter();
-    auto alert = AlertController::alertControllerWithTitle(std::nullopt, "Sure?", AlertControllerStyle::alert);
+    auto alert = AlertController::alertControllerWithTitle(std::nullopt, "Sure?",
+                                                           AlertControllerStyle::alert);
     int runs = 0;
     bool presentedDuringHandler = true;
     auto ok = AlertAction::actionWithTitle("OK", AlertActionStyle::destructive, [&](AlertAction&) {
@@ -44,7 +45,8 @@ TEST(Alerts, ThePresenterHoldsTheAlertAndItsHandlersUntilDismissed) {
     auto token = std::make_shared<int>(0);
     std::weak_ptr<int> held = token;
     {
-        auto alert = AlertController::alertControllerWithTitle(std::nullopt, "m", AlertControllerStyle::alert);
+        auto alert = AlertController::alertControllerWithTitle(std::nullopt, "m",
+                                                               AlertControllerStyle::alert);
         alert->addAction(AlertAction::actionWithTitle("OK", AlertActionStyle::defaultStyle,
                                                       [token](AlertAction&) {}));
         watched = alert;
@@ -60,8 +62,10 @@ TEST(Alerts, ThePresenterHoldsTheAlertAndItsHandlersUntilDismissed) {
 
 TEST(Alerts, ASecondPresentationFromTheSameControllerIsRefused) {
     auto root = presenter();
-    auto first = AlertController::alertControllerWithTitle(std::nullopt, "1", AlertControllerStyle::alert);
-    auto second = AlertController::alertControllerWithTitle(std::nullopt, "2", AlertControllerStyle::alert);
+    auto first =
+        AlertController::alertControllerWithTitle(std::nullopt, "1", AlertControllerStyle::alert);
+    auto second =
+        AlertController::alertControllerWithTitle(std::nullopt, "2", AlertControllerStyle::alert);
     root->presentViewController(first, true, nullptr);
     root->presentViewController(second, true, nullptr);
     EXPECT_EQ(root->presentedViewController(), first);
@@ -70,29 +74,35 @@ TEST(Alerts, ASecondPresentationFromTheSameControllerIsRefused) {
 }
 
 TEST(Alerts, EnterAndEscapeFindTheDefaultAndCancelActions) {
-    auto alert = AlertController::alertControllerWithTitle(std::nullopt, "m", AlertControllerStyle::alert);
+    auto alert =
+        AlertController::alertControllerWithTitle(std::nullopt, "m", AlertControllerStyle::alert);
     auto ok = AlertAction::actionWithTitle("OK", AlertActionStyle::destructive, nullptr);
     auto cancel = AlertAction::actionWithTitle("Cancel", AlertActionStyle::cancel, nullptr);
     alert->addAction(ok);
     alert->addAction(cancel);
     EXPECT_EQ(alert->defaultAction(), ok);
     EXPECT_EQ(alert->cancelAction(), cancel);
-    auto sheet = AlertController::alertControllerWithTitle(std::nullopt, "m", AlertControllerStyle::actionSheet);
+    auto sheet = AlertController::alertControllerWithTitle(std::nullopt, "m",
+                                                           AlertControllerStyle::actionSheet);
     sheet->addAction(AlertAction::actionWithTitle("A", AlertActionStyle::defaultStyle, nullptr));
     EXPECT_EQ(sheet->defaultAction(), nullptr);
     EXPECT_EQ(sheet->cancelAction(), nullptr);
 }
 
 TEST(AlertsDeathTest, OnlyOneCancelAction) {
-    auto alert = AlertController::alertControllerWithTitle(std::nullopt, "m", AlertControllerStyle::alert);
+    auto alert =
+        AlertController::alertControllerWithTitle(std::nullopt, "m", AlertControllerStyle::alert);
     alert->addAction(AlertAction::actionWithTitle("Cancel", AlertActionStyle::cancel, nullptr));
-    EXPECT_DEATH(alert->addAction(AlertAction::actionWithTitle("No", AlertActionStyle::cancel, nullptr)),
-                 "cancel");
+    EXPECT_DEATH(
+        alert->addAction(AlertAction::actionWithTitle("No", AlertActionStyle::cancel, nullptr)),
+        "cancel");
 }
 
 TEST(Popovers, ExistOnlyWhereAPadShowsThePopoverStyle) {
-    auto sheet = AlertController::alertControllerWithTitle(std::nullopt, "m", AlertControllerStyle::actionSheet);
-    auto alert = AlertController::alertControllerWithTitle(std::nullopt, "m", AlertControllerStyle::alert);
+    auto sheet = AlertController::alertControllerWithTitle(std::nullopt, "m",
+                                                           AlertControllerStyle::actionSheet);
+    auto alert =
+        AlertController::alertControllerWithTitle(std::nullopt, "m", AlertControllerStyle::alert);
     auto picker = std::make_shared<ui::ImagePickerController>();
     ui::Device::current().userInterfaceIdiom = ui::UserInterfaceIdiom::phone;
     EXPECT_EQ(sheet->popoverPresentationController(), nullptr);
@@ -107,8 +117,8 @@ TEST(Popovers, ExistOnlyWhereAPadShowsThePopoverStyle) {
 
 class RecordingDelegate : public ui::ImagePickerControllerDelegate {
 public:
-    void imagePickerControllerDidFinishPickingMediaWithInfo(ui::ImagePickerController& picker,
-                                                            const ui::ImagePickerInfo& info) override {
+    void imagePickerControllerDidFinishPickingMediaWithInfo(
+        ui::ImagePickerController& picker, const ui::ImagePickerInfo& info) override {
         ++finished;
         lastInfo = info;
         picker.dismissViewControllerAnimated(true, nullptr);
@@ -157,10 +167,13 @@ TEST(ImagePicker, HandsThePickedImageToItsDelegate) {
 
 TEST(ImagePicker, TheCameraIsThereOnlyOnDevicesWithOne) {
     ui::Device::current().hasCamera = false;
-    EXPECT_FALSE(ui::ImagePickerController::isSourceTypeAvailable(ui::ImagePickerSourceType::camera));
-    EXPECT_TRUE(ui::ImagePickerController::isSourceTypeAvailable(ui::ImagePickerSourceType::photoLibrary));
+    EXPECT_FALSE(
+        ui::ImagePickerController::isSourceTypeAvailable(ui::ImagePickerSourceType::camera));
+    EXPECT_TRUE(
+        ui::ImagePickerController::isSourceTypeAvailable(ui::ImagePickerSourceType::photoLibrary));
     ui::Device::current().hasCamera = true;
-    EXPECT_TRUE(ui::ImagePickerController::isSourceTypeAvailable(ui::ImagePickerSourceType::camera));
+    EXPECT_TRUE(
+        ui::ImagePickerController::isSourceTypeAvailable(ui::ImagePickerSourceType::camera));
     ui::Device::current().hasCamera = false;
 }
 

@@ -11,7 +11,8 @@ class SceneViewTest : public testing::Test {
 protected:
     void SetUp() override {
         view.setFrame({{0, 0}, {390, 844}});
-        view.session().run(std::make_shared<ar::WorldTrackingConfiguration>(), ar::RunOptions::none);
+        view.session().run(std::make_shared<ar::WorldTrackingConfiguration>(),
+                           ar::RunOptions::none);
     }
     ui::SceneView view;
 };
@@ -39,7 +40,8 @@ TEST_F(SceneViewTest, ProjectionAndUnprojectionAreInverse) {
                                    std::pair{ar::poseAt({0.5f, 1.2f, -0.3f}, 40, -15), 0.1}}) {
         view.session().deliverFrame(pose);
         for (double depth : {0.0, 0.3, 0.9, 0.999, 1.0}) {
-            for (auto point : {scene::Vector3{10, 20, 0}, scene::Vector3{380, 800, 0}, scene::Vector3{195, 422, 0}}) {
+            for (auto point : {scene::Vector3{10, 20, 0}, scene::Vector3{380, 800, 0},
+                               scene::Vector3{195, 422, 0}}) {
                 point.z = static_cast<float>(depth);
                 auto back = view.projectPoint(view.unprojectPoint(point));
                 EXPECT_NEAR(back.x, point.x, tolerance) << depth;

@@ -122,11 +122,9 @@ void cairoToRgba(const std::uint8_t* in, std::uint8_t* out, int width, bool opaq
 
 cairo_format_t cairoFormat(AlphaInfo alphaInfo) {
     switch (alphaInfo) {
-        case AlphaInfo::premultipliedLast:
-            return CAIRO_FORMAT_ARGB32;
+        case AlphaInfo::premultipliedLast: return CAIRO_FORMAT_ARGB32;
         // Cairo ignores the top byte of RGB24 pixels, as we ignore alpha here.
-        case AlphaInfo::noneSkipLast:
-            return CAIRO_FORMAT_RGB24;
+        case AlphaInfo::noneSkipLast: return CAIRO_FORMAT_RGB24;
     }
     return CAIRO_FORMAT_ARGB32;
 }
@@ -146,7 +144,7 @@ cairo_surface_t* surfaceFrom(const Bitmap& bitmap) {
 }
 
 class CairoCanvas : public Canvas {
-  public:
+public:
     CairoCanvas(int width, int height, const BitmapFormat& format,
                 std::shared_ptr<TextLayouts> layouts)
         : layouts_(std::move(layouts)),
@@ -260,7 +258,7 @@ class CairoCanvas : public Canvas {
         return bitmap;
     }
 
-  private:
+private:
     template <class Path>
     void fill(const AffineTransform& userToPixels, const Color& color, Path path) {
         cairo_save(cr_);
@@ -279,7 +277,7 @@ class CairoCanvas : public Canvas {
 };
 
 class CairoBackend : public Backend {
-  public:
+public:
     std::unique_ptr<Canvas> makeCanvas(int width, int height, const BitmapFormat& format) override {
         if (width <= 0 || height <= 0 || format.bitsPerComponent != 8) return nullptr;
         auto canvas = std::make_unique<CairoCanvas>(width, height, format, drawing_);
@@ -304,7 +302,7 @@ class CairoBackend : public Backend {
         return graphics::encodePng(bitmap);
     }
 
-  private:
+private:
     // Canvases share the drawing layouts and may outlive a replaced back end.
     std::shared_ptr<TextLayouts> drawing_ = std::make_shared<TextLayouts>();
     TextLayouts measuring_;
@@ -318,9 +316,7 @@ std::string fontDescriptionFor(const Font& font) {
     return font.name;
 }
 
-std::unique_ptr<Backend> makeCairoBackend() {
-    return std::make_unique<CairoBackend>();
-}
+std::unique_ptr<Backend> makeCairoBackend() { return std::make_unique<CairoBackend>(); }
 
 }  // namespace graphics
 
@@ -328,7 +324,5 @@ std::unique_ptr<Backend> makeCairoBackend() {
 // Pango's font map keeps fontconfig's font patterns for the life of the
 // process and never frees them, so LeakSanitizer would report them at the
 // exit of every program that draws text. They are not ours to free.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
-}
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
 #endif

@@ -30,9 +30,7 @@ platform::Error failure(std::string reason, std::string detail) {
     return platform::fail(std::move(reason) + ": " + detail);
 }
 
-std::uint32_t bigEndian16(const std::uint8_t* p) {
-    return (std::uint32_t(p[0]) << 8) | p[1];
-}
+std::uint32_t bigEndian16(const std::uint8_t* p) { return (std::uint32_t(p[0]) << 8) | p[1]; }
 
 std::uint32_t bigEndian32(const std::uint8_t* p) {
     return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) |
@@ -44,13 +42,9 @@ bool startsWith(Bytes bytes, std::size_t offset, std::string_view text) {
            std::memcmp(bytes.data() + offset, text.data(), text.size()) == 0;
 }
 
-bool hasPngSignature(Bytes bytes) {
-    return startsWith(bytes, 0, "\x89PNG\r\n\x1a\n");
-}
+bool hasPngSignature(Bytes bytes) { return startsWith(bytes, 0, "\x89PNG\r\n\x1a\n"); }
 
-bool hasJpegSignature(Bytes bytes) {
-    return startsWith(bytes, 0, "\xff\xd8\xff");
-}
+bool hasJpegSignature(Bytes bytes) { return startsWith(bytes, 0, "\xff\xd8\xff"); }
 
 // Names the kinds of picture people are likely to pick that we do not read,
 // so that the refusal says what the file is rather than only what it is not.
@@ -77,22 +71,14 @@ std::string unsupportedKind(Bytes bytes) {
 // seen upright). Values outside 1 to 8 are treated as upright.
 ImageOrientation orientationForExifValue(unsigned value) {
     switch (value) {
-        case 2:
-            return ImageOrientation::upMirrored;
-        case 3:
-            return ImageOrientation::down;
-        case 4:
-            return ImageOrientation::downMirrored;
-        case 5:
-            return ImageOrientation::leftMirrored;
-        case 6:
-            return ImageOrientation::right;
-        case 7:
-            return ImageOrientation::rightMirrored;
-        case 8:
-            return ImageOrientation::left;
-        default:
-            return ImageOrientation::up;
+        case 2: return ImageOrientation::upMirrored;
+        case 3: return ImageOrientation::down;
+        case 4: return ImageOrientation::downMirrored;
+        case 5: return ImageOrientation::leftMirrored;
+        case 6: return ImageOrientation::right;
+        case 7: return ImageOrientation::rightMirrored;
+        case 8: return ImageOrientation::left;
+        default: return ImageOrientation::up;
     }
 }
 

@@ -16,7 +16,7 @@
 namespace graphics {
 
 class TextLayouts {
-  public:
+public:
     TextLayouts();
     ~TextLayouts();
     TextLayouts(const TextLayouts&) = delete;
@@ -28,7 +28,7 @@ class TextLayouts {
     // until the next call.
     PangoLayout* layout(cairo_t* cr, std::string_view text, const Font& font, double width);
 
-  private:
+private:
     void makeContext();
     PangoLayout* makeLayout(std::string_view text, const Font& font, double width);
     void matchTransform(cairo_t* cr);

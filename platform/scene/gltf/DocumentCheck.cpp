@@ -39,7 +39,7 @@ struct Counts {
 };
 
 class Checker {
-  public:
+public:
     Checker(const json& document, std::optional<std::size_t> binBytes, const Limits& limits)
         : document_(document), binBytes_(binBytes), limits_(limits) {}
 
@@ -59,7 +59,7 @@ class Checker {
         return checkScenes();
     }
 
-  private:
+private:
     const json& document_;
     std::optional<std::size_t> binBytes_;
     const Limits& limits_;
@@ -248,19 +248,12 @@ class Checker {
             std::uint64_t componentBytes = 0;
             switch (component.value_or(0)) {
                 case 5120:
-                case 5121:
-                    componentBytes = 1;
-                    break;
+                case 5121: componentBytes = 1; break;
                 case 5122:
-                case 5123:
-                    componentBytes = 2;
-                    break;
+                case 5123: componentBytes = 2; break;
                 case 5125:
-                case 5126:
-                    componentBytes = 4;
-                    break;
-                default:
-                    return fail(owner + " has an unknown component type");
+                case 5126: componentBytes = 4; break;
+                default: return fail(owner + " has an unknown component type");
             }
             const json* typeValue = member(accessor, "type");
             std::string type =

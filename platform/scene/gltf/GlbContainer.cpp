@@ -88,9 +88,7 @@ platform::Result<JsonShape> scanJson(std::span<const std::uint8_t> json, const L
             continue;
         }
         switch (c) {
-            case '"':
-                inString = true;
-                break;
+            case '"': inString = true; break;
             case '[':
             case '{':
                 ++depth;
@@ -105,11 +103,8 @@ platform::Result<JsonShape> scanJson(std::span<const std::uint8_t> json, const L
                 if (--depth < 0)
                     return platform::fail("its JSON closes more brackets than it opens");
                 break;
-            case ',':
-                ++shape.values;
-                break;
-            default:
-                break;
+            case ',': ++shape.values; break;
+            default: break;
         }
         if (shape.values > limits.maxJsonValues)
             return platform::fail("its JSON holds more than " +

@@ -8,7 +8,7 @@ namespace scene {
 
 namespace {
 class GltfSceneFileFormat : public SceneFileFormat {
-  public:
+public:
     // The whole file is made in memory first and then replaced in one
     // step, so a failed save leaves the earlier file as it was.
     platform::Result<void> write(const Scene& scene, const std::filesystem::path& url) override {
@@ -31,7 +31,7 @@ class GltfSceneFileFormat : public SceneFileFormat {
         return scene;
     }
 
-  private:
+private:
     gltf::Limits limits_;
 };
 }  // namespace

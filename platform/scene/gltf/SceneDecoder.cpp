@@ -30,12 +30,8 @@ bool keepImageBytes(tinygltf::Image* image, const int, std::string*, std::string
 }
 
 // A scene file is one file: tinygltf may not open any other.
-bool noFileExists(const std::string&, void*) {
-    return false;
-}
-std::string samePath(const std::string& path, void*) {
-    return path;
-}
+bool noFileExists(const std::string&, void*) { return false; }
+std::string samePath(const std::string& path, void*) { return path; }
 bool refuseRead(std::vector<unsigned char>*, std::string* error, const std::string&, void*) {
     if (error != nullptr) *error += "it refers to data in another file";
     return false;
@@ -145,7 +141,7 @@ std::optional<PngSize> claimedPngSize(const std::vector<unsigned char>& bytes) {
 }
 
 class Builder {
-  public:
+public:
     Builder(const tinygltf::Model& model, const Limits& limits)
         : model_(model),
           limits_(limits),
@@ -177,7 +173,7 @@ class Builder {
         return scene;
     }
 
-  private:
+private:
     struct PlaneData {
         bool known = false;
         double width = 0, height = 0;

@@ -25,9 +25,7 @@ using tinygltf::Value;
 constexpr int componentFloat = TINYGLTF_COMPONENT_TYPE_FLOAT;
 constexpr int componentUnsignedShort = TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT;
 
-std::uint64_t bitsOf(double value) {
-    return std::bit_cast<std::uint64_t>(value);
-}
+std::uint64_t bitsOf(double value) { return std::bit_cast<std::uint64_t>(value); }
 bool allBitsZero(Vector3 v) {
     return std::bit_cast<std::uint32_t>(v.x) == 0 && std::bit_cast<std::uint32_t>(v.y) == 0 &&
            std::bit_cast<std::uint32_t>(v.z) == 0;
@@ -35,16 +33,10 @@ bool allBitsZero(Vector3 v) {
 bool allBitsZero(Vector4 v) {
     return allBitsZero(Vector3{v.x, v.y, v.z}) && std::bit_cast<std::uint32_t>(v.w) == 0;
 }
-bool finite(Vector3 v) {
-    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
-}
-bool finite(Vector4 v) {
-    return finite(Vector3{v.x, v.y, v.z}) && std::isfinite(v.w);
-}
+bool finite(Vector3 v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+bool finite(Vector4 v) { return finite(Vector3{v.x, v.y, v.z}) && std::isfinite(v.w); }
 
-std::string nodeName(const Node& node) {
-    return "node " + std::to_string(node.id());
-}
+std::string nodeName(const Node& node) { return "node " + std::to_string(node.id()); }
 
 // Where each corner of the picture as it is seen lies in the stored pixels
 // (u to the right, v downwards, as glTF has it), for the quad's corners in
@@ -54,22 +46,14 @@ std::string nodeName(const Node& node) {
 std::array<float, 8> textureCoordinates(graphics::ImageOrientation orientation) {
     using graphics::ImageOrientation;
     switch (orientation) {
-        case ImageOrientation::up:
-            return {0, 1, 1, 1, 1, 0, 0, 0};
-        case ImageOrientation::down:
-            return {1, 0, 0, 0, 0, 1, 1, 1};
-        case ImageOrientation::left:
-            return {0, 0, 0, 1, 1, 1, 1, 0};
-        case ImageOrientation::right:
-            return {1, 1, 1, 0, 0, 0, 0, 1};
-        case ImageOrientation::upMirrored:
-            return {1, 1, 0, 1, 0, 0, 1, 0};
-        case ImageOrientation::downMirrored:
-            return {0, 0, 1, 0, 1, 1, 0, 1};
-        case ImageOrientation::leftMirrored:
-            return {1, 0, 1, 1, 0, 1, 0, 0};
-        case ImageOrientation::rightMirrored:
-            return {0, 1, 0, 0, 1, 0, 1, 1};
+        case ImageOrientation::up: return {0, 1, 1, 1, 1, 0, 0, 0};
+        case ImageOrientation::down: return {1, 0, 0, 0, 0, 1, 1, 1};
+        case ImageOrientation::left: return {0, 0, 0, 1, 1, 1, 1, 0};
+        case ImageOrientation::right: return {1, 1, 1, 0, 0, 0, 0, 1};
+        case ImageOrientation::upMirrored: return {1, 1, 0, 1, 0, 0, 1, 0};
+        case ImageOrientation::downMirrored: return {0, 0, 1, 0, 1, 1, 0, 1};
+        case ImageOrientation::leftMirrored: return {1, 0, 1, 1, 0, 1, 0, 0};
+        case ImageOrientation::rightMirrored: return {0, 1, 0, 0, 1, 0, 1, 1};
     }
     return {0, 1, 1, 1, 1, 0, 0, 0};
 }
@@ -96,7 +80,7 @@ Value numbers(std::initializer_list<double> values) {
 }
 
 class Encoder {
-  public:
+public:
     explicit Encoder(const Limits& limits) : limits_(limits) {}
 
     Result<std::vector<std::uint8_t>> encode(const Scene& scene) {
@@ -144,7 +128,7 @@ class Encoder {
         return bytes;
     }
 
-  private:
+private:
     const Limits& limits_;
     tinygltf::Model model_;
     std::vector<std::uint8_t> bin_;

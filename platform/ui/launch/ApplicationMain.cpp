@@ -50,7 +50,9 @@ std::unique_ptr<Host> makeHost(int argc, char** argv) {
     if (argc >= 2 && std::strcmp(argv[1], "--help") == 0)
         return std::make_unique<MessageHost>(usage, 0, false);
     if (argc >= 2 && std::strcmp(argv[1], "--headless") == 0) {
-        if (argc != 3) return std::make_unique<MessageHost>(std::string("scrawlet: --headless needs one script file\n") + usage, 2, true);
+        if (argc != 3)
+            return std::make_unique<MessageHost>(
+                std::string("scrawlet: --headless needs one script file\n") + usage, 2, true);
         auto host = std::make_unique<headless::HeadlessHost>(argv[2]);
 #ifdef SCRAWLET_HAS_EGL
         // One renderer for the script's snapshots and for the scene view's
@@ -62,7 +64,8 @@ std::unique_ptr<Host> makeHost(int argc, char** argv) {
         return host;
     }
     if (argc >= 2)
-        return std::make_unique<MessageHost>(std::string("scrawlet: unknown option ") + argv[1] + "\n" + usage, 2, true);
+        return std::make_unique<MessageHost>(
+            std::string("scrawlet: unknown option ") + argv[1] + "\n" + usage, 2, true);
     const char* x11 = std::getenv("DISPLAY");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     if ((x11 == nullptr || *x11 == '\0') && (wayland == nullptr || *wayland == '\0'))
@@ -74,11 +77,13 @@ std::unique_ptr<Host> makeHost(int argc, char** argv) {
     return desktop::makeDesktopHost();
 #else
     return std::make_unique<MessageHost>(
-        "scrawlet: this build has no desktop window; run a script with scrawlet --headless FILE\n", 1, true);
+        "scrawlet: this build has no desktop window; run a script with scrawlet --headless FILE\n",
+        1, true);
 #endif
 }
 
-int applicationMain(int argc, char** argv, std::optional<std::string>, std::string delegateClassName) {
+int applicationMain(int argc, char** argv, std::optional<std::string>,
+                    std::string delegateClassName) {
     DelegateFactory factory = classNamed(delegateClassName);
     platform::require(factory != nullptr, "applicationMain", "the delegate class is not known");
     graphics::installBackend(graphics::makeCairoBackend());
