@@ -6,10 +6,15 @@
 
 namespace ar {
 
-DeviceCapabilities& deviceCapabilities() {
-    static DeviceCapabilities capabilities;
-    return capabilities;
+namespace {
+DeviceCapabilities& capabilities() {
+    static DeviceCapabilities installed;
+    return installed;
 }
+}  // namespace
+
+const DeviceCapabilities& deviceCapabilities() { return capabilities(); }
+void setDeviceCapabilities(DeviceCapabilities value) { capabilities() = value; }
 
 bool WorldTrackingConfiguration::supportsFrameSemantics(FrameSemantics semantics) {
     std::uint32_t wanted = rawValue(semantics);

@@ -99,11 +99,12 @@ private:
     std::uint64_t frameSequence_ = 0;
 };
 
-// What the simulated device can do; set by the front end before launch.
+// What the device can do; the launch description in force decides.
 struct DeviceCapabilities {
     bool personSegmentationWithDepth = false;
 };
-DeviceCapabilities& deviceCapabilities();
+const DeviceCapabilities& deviceCapabilities();
+void setDeviceCapabilities(DeviceCapabilities capabilities);
 
 // A camera pose in the room: at `position`, turned by `yawDegrees` about the
 // world's y axis (positive to the left), then by `pitchDegrees` about its own

@@ -92,6 +92,8 @@ public:
     // runs once.
     void choose(const std::shared_ptr<AlertAction>& action);
 
+    std::optional<PresentedScreen> presentedScreen() override { return this; }
+
 protected:
     ModalPresentationStyle defaultPresentationStyle() const override;
 
@@ -148,6 +150,8 @@ public:
     // it has none.
     void cancel();
 
+    std::optional<PresentedScreen> presentedScreen() override { return this; }
+
 private:
     ImagePickerSourceType sourceType_ = ImagePickerSourceType::photoLibrary;
     std::weak_ptr<ImagePickerControllerDelegate> delegate_;
@@ -169,6 +173,8 @@ public:
     // with the date and time into `folder`, then the sheet goes away. On
     // failure the sheet stays and the reason comes back.
     platform::Result<std::filesystem::path> saveToPictures(const std::filesystem::path& folder);
+
+    std::optional<PresentedScreen> presentedScreen() override { return this; }
 
 protected:
     ModalPresentationStyle defaultPresentationStyle() const override;

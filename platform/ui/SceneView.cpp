@@ -5,15 +5,11 @@
 #include <numbers>
 
 #include "platform/graphics/ImageContext.h"
+#include "platform/ui/LaunchDescription.h"
 
 namespace ui {
 
 namespace {
-std::shared_ptr<ViewRenderer>& installedRenderer() {
-    static std::shared_ptr<ViewRenderer> renderer;
-    return renderer;
-}
-
 // 1 / tan(half the vertical field of view).
 double focalScale() {
     return 1.0 / std::tan(SceneView::fieldOfViewDegrees * std::numbers::pi / 360.0);
@@ -28,10 +24,6 @@ Matrix4d widen(const scene::Matrix4& m) {
     return d;
 }
 }  // namespace
-
-void installViewRenderer(std::shared_ptr<ViewRenderer> renderer) {
-    installedRenderer() = std::move(renderer);
-}
 
 SceneView::SceneView()
     : session_(std::make_unique<ar::Session>()), pointOfView_(scene::Node::make()) {
@@ -90,7 +82,7 @@ scene::Vector3 SceneView::projectPoint(scene::Vector3 point) const {
 
 bool SceneView::drawViewHierarchyInRect(graphics::Rect rect, bool) const {
     auto* context = graphics::currentImageContext();
-    auto& renderer = installedRenderer();
+    const auto& renderer = currentLaunchDescription().viewRenderer;
     if (context == nullptr || renderer == nullptr) return false;
     auto bitmap = renderer->renderView(*this, context->scale());
     if (bitmap == nullptr) return false;

@@ -25,15 +25,15 @@ public:
 
 class SceneView;
 
-// Draws a scene view as it is on screen. The front end installs one; without
-// it, drawing the view hierarchy draws nothing.
+// Draws a scene view as it is on screen. The launch description names one;
+// without it, drawing the view hierarchy draws nothing.
 class ViewRenderer {
 public:
     virtual ~ViewRenderer() = default;
     // The view's bounds at `scale` pixels per point, or none.
-    virtual std::shared_ptr<graphics::Bitmap> renderView(const SceneView& view, double scale) = 0;
+    virtual std::shared_ptr<const graphics::Bitmap> renderView(const SceneView& view,
+                                                               double scale) = 0;
 };
-void installViewRenderer(std::shared_ptr<ViewRenderer> renderer);
 
 class SceneView : public View {
 public:
