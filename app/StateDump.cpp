@@ -23,9 +23,9 @@ Json optionalText(const std::optional<std::string>& text) {
 // The controller's field that holds `node`, or none.
 const char* fieldOf(const ViewController& c, const overlay::Node& node) {
     const std::pair<const overlay::Node*, const char*> fields[] = {
-        {c.textLabel.get(), "textLabel"},   {c.menuButton.get(), "menuButton"},
-        {c.undoButton.get(), "undoButton"}, {c.deleteButton.get(), "deleteButton"},
-        {c.menuImage.get(), "menuImage"},   {c.undoImage.get(), "undoImage"},
+        {c.textLabel.get(), "textLabel"},    {c.menuButton.get(), "menuButton"},
+        {c.undoButton.get(), "undoButton"},  {c.deleteButton.get(), "deleteButton"},
+        {c.menuImage.get(), "menuImage"},    {c.undoImage.get(), "undoImage"},
         {c.deleteImage.get(), "deleteImage"}};
     for (auto [field, name] : fields)
         if (field == &node) return name;
@@ -40,13 +40,13 @@ Json dumpController(const ui::Application& application, const ViewController& c)
     out["draw"] = c.draw;
     out["fileName"] = optionalText(c.fileName);
     out["buttonSize"] = c.buttonSize;
-    out["texts"] = Json{{"welcomeText", c.welcomeText},       {"cameraText", c.cameraText},
-                        {"photoText", c.photoText},           {"loadText", c.loadText},
-                        {"saveText", c.saveText},             {"shareText", c.shareText},
-                        {"selectText", c.selectText},         {"clearText", c.clearText},
-                        {"okText", c.okText},                 {"cancelText", c.cancelText},
-                        {"savedText", c.savedText},           {"saveFailedText", c.saveFailedText},
-                        {"noSavedText", c.noSavedText},       {"loadFailedText", c.loadFailedText}};
+    out["texts"] = Json{{"welcomeText", c.welcomeText}, {"cameraText", c.cameraText},
+                        {"photoText", c.photoText},     {"loadText", c.loadText},
+                        {"saveText", c.saveText},       {"shareText", c.shareText},
+                        {"selectText", c.selectText},   {"clearText", c.clearText},
+                        {"okText", c.okText},           {"cancelText", c.cancelText},
+                        {"savedText", c.savedText},     {"saveFailedText", c.saveFailedText},
+                        {"noSavedText", c.noSavedText}, {"loadFailedText", c.loadFailedText}};
     out["currentLine"] = idsOf(c.currentLine);
     Json lines = Json::array();
     for (const auto& stroke : c.lines) lines.push_back(idsOf(stroke));

@@ -98,14 +98,14 @@ Json alertValue(ui::AlertController& alert) {
     for (const auto& action : alert.actions())
         actions.push_back(
             {{"title", optionalText(action->title())}, {"style", styleName(action->style())}});
-    return Json{{"type", "alert"},
-                {"preferredStyle", alert.preferredStyle() == ui::AlertControllerStyle::alert
-                                       ? "alert"
-                                       : "actionSheet"},
-                {"title", optionalText(alert.title())},
-                {"message", optionalText(alert.message())},
-                {"actions", actions},
-                {"popover", popoverValue(alert)}};
+    return Json{
+        {"type", "alert"},
+        {"preferredStyle",
+         alert.preferredStyle() == ui::AlertControllerStyle::alert ? "alert" : "actionSheet"},
+        {"title", optionalText(alert.title())},
+        {"message", optionalText(alert.message())},
+        {"actions", actions},
+        {"popover", popoverValue(alert)}};
 }
 
 Json pickerValue(ui::ImagePickerController& picker) {
@@ -150,9 +150,8 @@ Json dumpNode(const scene::Node& node) {
         Json material = nullptr;
         if (auto first = plane->firstMaterial()) {
             material = Json{{"doubleSided", first->doubleSided},
-                            {"image", first->diffuse.contents
-                                          ? imageValue(*first->diffuse.contents)
-                                          : Json(nullptr)}};
+                            {"image", first->diffuse.contents ? imageValue(*first->diffuse.contents)
+                                                              : Json(nullptr)}};
         }
         geometry = Json{{"type", "plane"},
                         {"width", plane->width()},
@@ -195,8 +194,7 @@ Json dumpOverlayNode(const overlay::Node& node, const char* field) {
                        out["text"] = label->text();
                        out["fontName"] = label->fontName();
                        out["fontSize"] = label->fontSize();
-                       out["horizontalAlignment"] =
-                           alignmentName(label->horizontalAlignmentMode());
+                       out["horizontalAlignment"] = alignmentName(label->horizontalAlignmentMode());
                    },
                    [&](const overlay::ShapeNode* shape) {
                        out["type"] = "circle";
@@ -242,7 +240,7 @@ Json dumpState(const ui::Application& application) {
     auto view = application.sceneView();
     out["session"] = view ? dumpSession(*view) : Json(nullptr);
     out["scene"] = view && view->scene() ? Json{{"rootNode", dumpNode(*view->scene()->rootNode())}}
-                                          : Json(nullptr);
+                                         : Json(nullptr);
     out["presented"] = dumpPresented(application);
     return out;
 }

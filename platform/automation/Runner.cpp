@@ -123,7 +123,8 @@ Accepted poseForm(Command& command) {
     const std::string& form = command.args[0];
     if (form == "identity") return count(command, 1, "nothing after identity");
     if (form == "matrix") {
-        if (command.args.size() != 17) return platform::fail("expected sixteen numbers after matrix");
+        if (command.args.size() != 17)
+            return platform::fail("expected sixteen numbers after matrix");
         return numbersFrom(command, 1);
     }
     if (form == "at") {
@@ -173,7 +174,6 @@ platform::Result<void> writeText(const std::filesystem::path& file, const std::s
 }
 
 }  // namespace
-
 
 const ScriptRunner::Row* ScriptRunner::command(std::string_view name) {
     // clang-format off
@@ -425,7 +425,8 @@ ScriptRunner::Done ScriptRunner::shake(const Command&) {
 }
 
 ScriptRunner::Done ScriptRunner::motion(const Command& command) {
-    application_.sendMotionEnded(static_cast<ui::EventSubtype>(static_cast<int>(command.numbers[0])));
+    application_.sendMotionEnded(
+        static_cast<ui::EventSubtype>(static_cast<int>(command.numbers[0])));
     return {};
 }
 
@@ -466,7 +467,8 @@ ScriptRunner::Done ScriptRunner::saveShared(const Command& command) {
 
 ScriptRunner::Done ScriptRunner::snapshot(const Command& command) {
     if (!pictures_) return platform::fail("pictures cannot be rendered here");
-    TRY_LET(picture, pictures_->renderFrame(frames_.describe(application_), ui::Screen::main().scale()));
+    TRY_LET(picture,
+            pictures_->renderFrame(frames_.describe(application_), ui::Screen::main().scale()));
     return writePng(*picture, resolve(command.args[0]));
 }
 

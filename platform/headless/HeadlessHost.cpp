@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "platform/Files.h"
+#include "platform/Log.h"
 #include "platform/automation/Runner.h"
 #include "platform/headless/EglScreenRenderer.h"
 #include "platform/ui/FileManager.h"
@@ -25,7 +26,7 @@ int HeadlessHost::run(ui::Application& application) {
     } else {
         auto bytes = platform::readFile(scriptPath_, maxScriptBytes);
         if (!bytes) {
-            std::cerr << "scrawlet: " << bytes.error() << "\n";
+            platform::log(bytes.error());
             return static_cast<int>(automation::ScriptStatus::malformed);
         }
         text.assign(bytes.value().begin(), bytes.value().end());

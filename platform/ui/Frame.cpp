@@ -8,8 +8,10 @@ FrameDescription FrameBuilder::describe(const Application& application,
                                         const PresentedInteraction& interaction) {
     FrameDescription frame;
     frame.sceneView = application.sceneView();
-    if (!application.windows().empty()) frame.screenSize = application.windows().front()->frame().size;
-    else if (frame.sceneView) frame.screenSize = frame.sceneView->frame().size;
+    if (!application.windows().empty())
+        frame.screenSize = application.windows().front()->frame().size;
+    else if (frame.sceneView)
+        frame.screenSize = frame.sceneView->frame().size;
 
     std::vector<std::shared_ptr<ViewController>> stack;
     if (auto root = application.rootViewController())

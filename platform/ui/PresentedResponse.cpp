@@ -49,7 +49,9 @@ std::optional<Problem> respondToTarget(Application& application, const Presented
         platform::Overloaded{
             [&](AlertController* alert) {
                 switch (target.role) {
-                    case PresentedTargetRole::action: chooseIndex(*alert, *target.actionIndex); break;
+                    case PresentedTargetRole::action:
+                        chooseIndex(*alert, *target.actionIndex);
+                        break;
                     case PresentedTargetRole::outside:
                         if (target.actionIndex)
                             chooseIndex(*alert, *target.actionIndex);
@@ -84,8 +86,8 @@ std::optional<Problem> respondToTarget(Application& application, const Presented
             [&](ActivityViewController* share) {
                 switch (target.role) {
                     case PresentedTargetRole::saveToPictures:
-                        if (auto saved = share->saveToPictures(
-                                currentLaunchDescription().picturesFolder);
+                        if (auto saved =
+                                share->saveToPictures(currentLaunchDescription().picturesFolder);
                             !saved)
                             problem = Problem{"The picture was not saved", saved.error()};
                         break;

@@ -39,7 +39,6 @@ bool isPopover(ViewController& controller, const PresentedEnvironment& environme
            controller.modalPresentationStyle() == ModalPresentationStyle::popover;
 }
 
-
 Placement placePopover(Size content, ViewController& controller,
                        const PresentedEnvironment& environment) {
     const Size screen = environment.screenSize;

@@ -71,9 +71,9 @@ void layoutPicker(Builder& builder, ImagePickerController& picker) {
     Rect bar{{panel.origin.x, panel.origin.y + topInset}, {panel.width(), barHeight}};
 
     // The grid of thumbnails, whole rows only, scrolled by rows.
-    Rect grid{
-        {panel.origin.x, bar.bottom() + separatorWidth},
-        {panel.width(), std::max(0.0, panel.bottom() - bottomInset - bar.bottom() - separatorWidth)}};
+    Rect grid{{panel.origin.x, bar.bottom() + separatorWidth},
+              {panel.width(),
+               std::max(0.0, panel.bottom() - bottomInset - bar.bottom() - separatorWidth)}};
     auto files = photoLibraryFiles(builder.environment().photoLibrary);
     std::size_t columns =
         std::max(gridMinimumColumns,
