@@ -176,7 +176,7 @@ JpegLayout readJpegLayout(Bytes bytes) {
     JpegLayout layout;
     std::size_t pos = 2;
     const std::size_t size = bytes.size();
-    while (pos + 4 <= size) {
+    while (pos + 2 <= size) {
         if (bytes[pos] != 0xff) break;
         std::uint8_t marker = bytes[pos + 1];
         if (marker == 0xff) {  // fill byte
@@ -191,6 +191,7 @@ JpegLayout readJpegLayout(Bytes bytes) {
             pos += 2;
             continue;
         }
+        if (pos + 4 > size) break;
         std::size_t length = bigEndian16(&bytes[pos + 2]);
         if (length < 2 || pos + 2 + length > size) break;
         Bytes segment = bytes.subspan(pos + 4, length - 2);

@@ -33,6 +33,19 @@ struct StbPixels {
 platform::Result<PixelSize> checkedSize(Bytes bytes, std::string_view kind,
                                         const DecodeLimits& limits, std::uint64_t bufferedBytes) {
     int width = 0, height = 0, components = 0;
+    if (hasPngSignature(bytes) && bytes.size() >= 24) {
+        // Read here rather than by stb, which refuses very large sizes
+        // without saying what they are.
+        auto bigEndian = [&](std::size_t at) {
+            return (std::int64_t{bytes[at]} << 24) | (bytes[at + 1] << 16) | (bytes[at + 2] << 8) |
+                   bytes[at + 3];
+        };
+        std::int64_t w = bigEndian(16), h = bigEndian(20);
+        if (w > limits.maxStoredSide || h > limits.maxStoredSide)
+            return platform::fail("the PNG picture claims " + sizeText(w, h) +
+                                  " pixels, more than " + std::to_string(limits.maxStoredSide) +
+                                  " on a side");
+    }
     if (!stbi_info_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width, &height,
                                &components))
         return failure("the " + std::string(kind) + " picture's header is damaged");
@@ -72,11 +85,13 @@ platform::Result<std::shared_ptr<Image>> decodeJpeg(Bytes bytes, const DecodeLim
     int claimedWidth = 0, claimedHeight = 0, components = 0;
     stbi_info_from_memory(bytes.data(), static_cast<int>(bytes.size()), &claimedWidth,
                           &claimedHeight, &components);
+    // stb shows what it could read of a file that ends early; such a file
+    // is refused, as a decoder that stops at the first warning does.
+    if (!layout.complete && !buffered)
+        return platform::fail("the JPEG picture is damaged or cut short");
     auto size = checkedSize(bytes, "JPEG", limits,
                             buffered ? coefficientBytes(layout, claimedWidth, claimedHeight) : 0);
     if (!size) return platform::fail(size.error());
-    // stb shows what it could read of a file that ends early; such a file
-    // is refused, as a decoder that stops at the first warning does.
     if (!layout.complete) return platform::fail("the JPEG picture is damaged or cut short");
     StbPixels pixels;
     int width = 0, height = 0, stored = 0;
