@@ -1,9 +1,10 @@
 #include "platform/automation/Dump.h"
 
-#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/Numbers.h"
 #include "platform/Overloaded.h"
 #include "platform/graphics/Color.h"
 #include "platform/ui/Presentation.h"
@@ -131,10 +132,8 @@ Json shareValue(ui::ActivityViewController& share) {
 }  // namespace
 
 Json floatValue(float value) {
-    char text[32];
-    auto [end, error] = std::to_chars(text, text + sizeof text, value);
-    if (error != std::errc()) return static_cast<double>(value);
-    return std::strtod(std::string(text, end).c_str(), nullptr);
+    if (!std::isfinite(value)) return static_cast<double>(value);
+    return std::strtod(platform::shortestText(value).c_str(), nullptr);
 }
 
 Json dumpNode(const scene::Node& node) {

@@ -8,6 +8,7 @@
 
 #include "platform/Files.h"
 #include "platform/Log.h"
+#include "platform/Numbers.h"
 #include "platform/automation/Dump.h"
 #include "platform/graphics/Backend.h"
 #include "platform/ui/PresentedResponse.h"
@@ -23,10 +24,7 @@ constexpr double maxViewSide = 16384;
 constexpr long long maxMotionSubtype = 1000000;
 
 bool parseNumber(const std::string& word, double& value) {
-    const char* begin = word.data();
-    const char* end = begin + word.size();
-    auto [ptr, error] = std::from_chars(begin, end, value);
-    return error == std::errc() && ptr == end && std::isfinite(value);
+    return platform::parseDecimal(word, value);
 }
 
 template <class Integer>

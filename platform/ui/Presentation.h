@@ -110,7 +110,12 @@ enum class ImagePickerSourceType { photoLibrary = 0, camera = 1, savedPhotosAlbu
 // Keys of the dictionary a picker hands its delegate; each wraps a string.
 struct ImagePickerInfoKey {
     std::string rawValue;
-    friend auto operator<=>(const ImagePickerInfoKey&, const ImagePickerInfoKey&) = default;
+    friend bool operator==(const ImagePickerInfoKey&, const ImagePickerInfoKey&) = default;
+    // Written out rather than defaulted through <=>, which older standard
+    // libraries (the browser build's) lack for strings.
+    friend bool operator<(const ImagePickerInfoKey& a, const ImagePickerInfoKey& b) {
+        return a.rawValue < b.rawValue;
+    }
 };
 inline const ImagePickerInfoKey imagePickerOriginalImage{"UIImagePickerControllerOriginalImage"};
 inline const ImagePickerInfoKey imagePickerMediaType{"UIImagePickerControllerMediaType"};
