@@ -33,8 +33,8 @@ TEST(Numbers, OnlyPlainDecimalsAreRead) {
         EXPECT_TRUE(platform::parseDecimal(good, value)) << good;
         EXPECT_EQ(value, std::strtod(good, nullptr)) << good;
     }
-    for (const char* bad : {"", "-", "+1", " 1", "1 ", "0x10", "inf", "nan", "1e", "1e999",
-                            "1,5", "--1", "e5"})
+    for (const char* bad :
+         {"", "-", "+1", " 1", "1 ", "0x10", "inf", "nan", "1e", "1e999", "1,5", "--1", "e5"})
         EXPECT_FALSE(platform::parseDecimal(bad, value)) << bad;
 }
 
