@@ -3,6 +3,7 @@
 #include "controller/ViewController.h"
 #include "platform/Precondition.h"
 #include "platform/ui/Locale.h"
+#include "platform/ui/PlatformTexts.h"
 
 namespace scrawlet {
 
@@ -50,14 +51,11 @@ void ViewController::localizeTexts() { useTextsFor(preferredLanguage()); }
 
 void ViewController::useTextsFor(std::string_view language) {
     const TextSet* set = nullptr;
-    // Case-sensitive searches over the whole tag, the first match decides.
-    if (language.find("zh-Hans") != std::string_view::npos)
-        set = &simplifiedChinese;
-    else if (language.find("zh-Hant") != std::string_view::npos)
-        set = &traditionalChinese;
-    else if (language.find("zh-HK") != std::string_view::npos)
-        set = &traditionalChinese;
-    if (set == nullptr) return;
+    switch (ui::textLanguageOf(language)) {
+        case ui::TextLanguage::english: return;
+        case ui::TextLanguage::simplifiedChinese: set = &simplifiedChinese; break;
+        case ui::TextLanguage::traditionalChinese: set = &traditionalChinese; break;
+    }
     welcomeText = set->welcome;
     cameraText = set->camera;
     photoText = set->photo;
