@@ -9,6 +9,7 @@ void ViewController::undoLastLine() {
     Stroke stroke = std::move(lines.back());
     lines.pop_back();
     for (const auto& node : stroke) node->removeFromParentNode();
+    edited_ = true;
 }
 
 void ViewController::confirmClear() {
@@ -24,6 +25,7 @@ void ViewController::confirmClear() {
 }
 
 void ViewController::removeAllStrokes() {
+    if (!lines.empty()) edited_ = true;
     for (const auto& stroke : lines)
         for (const auto& node : stroke) node->removeFromParentNode();
     lines.clear();

@@ -32,6 +32,15 @@ void ViewController::saveDrawing() {
     // A failed save says so; the earlier file is still in place.
     if (!written) platform::log(written.error());
     textLabel->setText(written ? savedText : saveFailedText);
+    if (written) {
+        edited_ = false;
+        documentFile_ = *url;
+    }
+}
+
+bool ViewController::saveChanges() {
+    saveDrawing();
+    return !edited_;
 }
 
 // The file is read before anything is removed, so a missing or damaged file
@@ -62,6 +71,8 @@ void ViewController::loadDrawing() {
     for (const auto& child : children) container->addChildNode(child);
     lines.push_back(Stroke{container});
     sceneView->scene()->rootNode()->addChildNode(container);
+    edited_ = false;
+    documentFile_ = *url;
 }
 
 }  // namespace scrawlet

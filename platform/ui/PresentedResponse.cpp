@@ -190,6 +190,28 @@ platform::Result<void> saveSharedPicture(Application& application,
     return {};
 }
 
+void askBeforeQuitting(Application& application, std::function<void()> quit) {
+    auto root = application.rootViewController();
+    auto top = application.topViewController();
+    if (!root || !top || !root->hasUnsavedChanges()) {
+        quit();
+        return;
+    }
+    const auto& texts = platformTexts();
+    auto alert = AlertController::alertControllerWithTitle(std::nullopt, texts.saveBeforeQuitting,
+                                                           AlertControllerStyle::alert);
+    auto save = AlertAction::actionWithTitle(texts.save, AlertActionStyle::defaultStyle,
+                                             [root, quit](AlertAction&) {
+                                                 if (root->saveChanges()) quit();
+                                             });
+    alert->addAction(save);
+    alert->addAction(AlertAction::actionWithTitle(texts.dontSave, AlertActionStyle::destructive,
+                                                  [quit](AlertAction&) { quit(); }));
+    alert->addAction(AlertAction::actionWithTitle(texts.cancel, AlertActionStyle::cancel, nullptr));
+    alert->setPreferredAction(save);
+    top->presentViewController(alert, true, nullptr);
+}
+
 void showProblem(Application& application, const Problem& problem) {
     auto top = application.topViewController();
     if (!top) return;

@@ -1,17 +1,17 @@
 // Alerts in the middle of the screen, and action sheets: along the bottom
 // edge on a phone, as a popover on a pad.
+#include "platform/Precondition.h"
 #include "platform/ui/panels/Panels.h"
 
 namespace ui::panels {
 
 namespace {
-Font actionFont(AlertActionStyle style, double size) {
-    switch (style) {
-        case AlertActionStyle::cancel: return boldFont(size);
-        case AlertActionStyle::defaultStyle:
-        case AlertActionStyle::destructive: return regularFont(size);
-    }
-    return regularFont(size);
+// The action Enter chooses is drawn bold: the preferred one, or else the
+// one that cancels.
+Font actionFont(const AlertController& alert, const AlertAction& action, double size) {
+    bool bold = alert.preferredAction() ? alert.preferredAction().get() == &action
+                                        : action.style() == AlertActionStyle::cancel;
+    return bold ? boldFont(size) : regularFont(size);
 }
 
 Color actionColor(AlertActionStyle style) {
@@ -20,7 +20,7 @@ Color actionColor(AlertActionStyle style) {
         case AlertActionStyle::defaultStyle:
         case AlertActionStyle::cancel: return tintColor;
     }
-    return tintColor;
+    platform::unreachable("actionColor");
 }
 
 // The title and message above an action sheet's buttons, small and grey.
@@ -74,7 +74,7 @@ void drawSheetRows(Builder& builder, const AlertController& alert,
         if (i > 0 || separatorOnFirst)
             builder.line({rect.origin.x, rect.origin.y}, {rect.right(), rect.origin.y});
         builder.centredText(action->title().value_or(""),
-                            actionFont(action->style(), sheetActionFontSize),
+                            actionFont(alert, *action, sheetActionFontSize),
                             actionColor(action->style()), rect);
     }
 }
@@ -146,7 +146,7 @@ void layoutActionSheet(Builder& builder, AlertController& alert) {
         const auto& action = alert.actions()[*cancel];
         builder.target({PresentedTargetRole::action, cancelRect, *cancel, {}}, sheetCornerRadius);
         builder.centredText(action->title().value_or(""),
-                            actionFont(action->style(), sheetActionFontSize),
+                            actionFont(alert, *action, sheetActionFontSize),
                             actionColor(action->style()), cancelRect);
     }
     // A click on the dimmed screen above the sheet cancels it.
@@ -180,7 +180,7 @@ void layoutAlert(Builder& builder, AlertController& alert) {
     for (std::size_t index : order) {
         const auto& action = actions[index];
         double titleWidth =
-            measure(action->title().value_or(""), actionFont(action->style(), alertFontSize), 0)
+            measure(action->title().value_or(""), actionFont(alert, *action, alertFontSize), 0)
                 .width;
         if (titleWidth > width / 2 - 2 * 8) sideBySide = false;
     }
@@ -213,8 +213,7 @@ void layoutAlert(Builder& builder, AlertController& alert) {
         if (sideBySide && i == 1)
             builder.line({rect.origin.x, rect.origin.y}, {rect.origin.x, rect.bottom()});
         const auto& action = actions[order[i]];
-        builder.centredText(action->title().value_or(""),
-                            actionFont(action->style(), alertFontSize),
+        builder.centredText(action->title().value_or(""), actionFont(alert, *action, alertFontSize),
                             actionColor(action->style()), rect);
     }
 }
