@@ -6,7 +6,9 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "platform/Files.h"
 #include "platform/scene/Material.h"
+#include "platform/scene/gltf/SceneEncoder.h"
 
 namespace scenefiles {
 
@@ -242,6 +244,19 @@ std::vector<std::uint8_t> bufferViewBytes(const Glb& glb, std::size_t index) {
         throw std::runtime_error("buffer view beyond the binary chunk");
     return {glb.bin.begin() + static_cast<std::ptrdiff_t>(offset),
             glb.bin.begin() + static_cast<std::ptrdiff_t>(offset + length)};
+}
+
+std::vector<std::uint8_t> encode(const scene::Scene& scene) {
+    auto encoded = scene::gltf::encodeScene(scene);
+    if (!encoded.ok()) throw std::runtime_error(encoded.error());
+    return encoded.value().bytes();
+}
+
+int temporaryFilesBeside(const std::filesystem::path& file) {
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(file.parent_path()))
+        count += platform::isTemporaryFileFor(file, entry.path()) ? 1 : 0;
+    return count;
 }
 
 }  // namespace scenefiles
