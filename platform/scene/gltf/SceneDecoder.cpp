@@ -215,19 +215,22 @@ public:
             if (key == "buffers")
                 return entries(key, limits_.maxBuffers,
                                [&](std::size_t i) { return readBuffer(i); });
-            for (auto [name, limit, count] :
-                 {std::tuple{"samplers", limits_.maxSamplers, &samplers},
-                  {"cameras", limits_.maxOtherEntries, &cameras},
-                  {"skins", limits_.maxOtherEntries, &skins},
-                  {"animations", limits_.maxOtherEntries, nullptr}})
-                if (key == name)
-                    return entries(key, limit, [&](std::size_t i) {
-                        if (count != nullptr) *count = i + 1;
-                        json_.skipValue();
-                        return !json_.failed();
+            // Parts a drawing never has (animations) or only counts.
+            struct Counted {
+                const char* name;
+                std::size_t limit;
+                std::size_t* count;
+            };
+            for (Counted counted : {Counted{"samplers", limits_.maxSamplers, &samplers},
+                                    Counted{"cameras", limits_.maxOtherEntries, &cameras},
+                                    Counted{"skins", limits_.maxOtherEntries, &skins},
+                                    Counted{"animations", limits_.maxOtherEntries, nullptr}})
+                if (key == counted.name)
+                    return entries(key, counted.limit, [&](std::size_t i) {
+                        if (counted.count != nullptr) *counted.count = i + 1;
+                        return skip();
                     });
-            json_.skipValue();
-            return !json_.failed();
+            return skip();
         });
         if (!ok) return false;
         if (json_.next() != Token::end || json_.failed()) return false;
@@ -244,6 +247,12 @@ public:
     }
 
 private:
+    // Passes over a value the reader does not need.
+    bool skip() {
+        json_.skipValue();
+        return !json_.failed();
+    }
+
     // What a value of the wrong kind is called, unless the text itself is
     // broken, which says so first.
     bool wrongKind(const std::string& reason) { return json_.failed() ? false : fail(reason); }
@@ -359,8 +368,7 @@ private:
     bool readAsset() {
         return object("it has no glTF asset description", [&](std::string_view key) {
             if (key != "version") {
-                json_.skipValue();
-                return !json_.failed();
+                return skip();
             }
             if (json_.next() != Token::string)
                 return wrongKind("it does not say which glTF version it is");
@@ -385,15 +393,13 @@ private:
     bool readRootExtensions() {
         return object("its extensions are not an object", [&](std::string_view key) {
             if (key != extensionName) {
-                json_.skipValue();
-                return !json_.failed();
+                return skip();
             }
             std::optional<std::uint64_t> version;
             bool ok = object("its " + std::string(extensionName) + " extension is not an object",
                              [&](std::string_view field) {
                                  if (field != field::version) {
-                                     json_.skipValue();
-                                     return !json_.failed();
+                                     return skip();
                                  }
                                  version = wholeNumber();
                                  return !json_.failed();
@@ -416,8 +422,7 @@ private:
         std::uint32_t first = static_cast<std::uint32_t>(sceneRoots.size()), count = 0;
         bool ok = object(owner + " is not an object", [&](std::string_view key) {
             if (key != "nodes") {
-                json_.skipValue();
-                return !json_.failed();
+                return skip();
             }
             return array(owner + " has nodes of the wrong kind", limits_.maxNodes,
                          owner + " lists more nodes than a drawing has", [&](std::size_t) {
@@ -465,8 +470,7 @@ private:
                 return array(owner + " has constraints of the wrong kind", limits_.maxConstraints,
                              owner + " has more constraints than a drawing has",
                              [&](std::size_t) { return readOldConstraint(owner, billboard); });
-            json_.skipValue();
-            return !json_.failed();
+            return skip();
         });
         if (ok && !constraints.empty()) node.setConstraints(std::move(constraints));
         return ok;
@@ -502,8 +506,7 @@ private:
                 axes = *n;
                 return true;
             }
-            json_.skipValue();
-            return !json_.failed();
+            return skip();
         });
         if (!ok) return false;
         if (!billboard) return fail(owner + " has a constraint of an unknown kind");
@@ -564,11 +567,9 @@ private:
                               [&](std::string_view name) {
                                   if (name == extensionName)
                                       return readNodeExtension(*node, owner, exactRotation);
-                                  json_.skipValue();
-                                  return !json_.failed();
+                                  return skip();
                               });
-            json_.skipValue();
-            return !json_.failed();
+            return skip();
         });
         if (!ok) return false;
         if (quaternion && !exactRotation) {
@@ -607,8 +608,7 @@ private:
                 return array(owner + " has morph targets of the wrong kind", limits_.maxAttributes,
                              owner + " has more morph targets than a drawing has",
                              [&](std::size_t) { return readAttributes(mesh, owner); });
-            json_.skipValue();
-            return !json_.failed();
+            return skip();
         });
         if (!ok) return false;
         if (!sawAttributes) return fail(owner + " has no attributes");
@@ -630,8 +630,7 @@ private:
                 return object(
                     owner + " has extensions of the wrong kind", [&](std::string_view name) {
                         if (name != extensionName) {
-                            json_.skipValue();
-                            return !json_.failed();
+                            return skip();
                         }
                         return object(
                             owner + " has an extension of the wrong kind",
@@ -653,12 +652,10 @@ private:
                                         data.billboards.push_back(static_cast<int>(axes));
                                         return true;
                                     });
-                                json_.skipValue();
-                                return !json_.failed();
+                                return skip();
                             });
                     });
-            json_.skipValue();
-            return !json_.failed();
+            return skip();
         });
         if (!ok) return false;
         if (data.primitives == 0) return fail(owner + " has no primitives");
@@ -675,8 +672,7 @@ private:
         bool sawIndex = false;
         bool ok = object(owner + " has a texture of the wrong kind", [&](std::string_view key) {
             if (key != "index") {
-                json_.skipValue();
-                return !json_.failed();
+                return skip();
             }
             sawIndex = true;
             return reference(Kind::texture, Kind::material, material, owner, into);
@@ -701,13 +697,11 @@ private:
                                       return readTextureInfo(i, owner, &data.texture);
                                   if (field == "metallicRoughnessTexture")
                                       return readTextureInfo(i, owner, nullptr);
-                                  json_.skipValue();
-                                  return !json_.failed();
+                                  return skip();
                               });
             if (key == "normalTexture" || key == "occlusionTexture" || key == "emissiveTexture")
                 return readTextureInfo(i, owner, nullptr);
-            json_.skipValue();
-            return !json_.failed();
+            return skip();
         });
         materials.push_back(data);
         return ok;
@@ -736,8 +730,7 @@ private:
                 data.opaque = token == Token::boolean && json_.boolean();
                 return !json_.failed();
             }
-            json_.skipValue();
-            return !json_.failed();
+            return skip();
         });
     }
 
@@ -753,11 +746,9 @@ private:
                               [&](std::string_view name) {
                                   if (name == extensionName)
                                       return readTextureExtension(data, owner);
-                                  json_.skipValue();
-                                  return !json_.failed();
+                                  return skip();
                               });
-            json_.skipValue();
-            return !json_.failed();
+            return skip();
         });
         textures.push_back(data);
         return ok;
@@ -772,8 +763,7 @@ private:
                             " is kept outside the file's binary chunk, which a drawing never does");
             if (key == "bufferView")
                 return reference(Kind::bufferView, Kind::image, i, owner, &view);
-            json_.skipValue();
-            return !json_.failed();
+            return skip();
         });
         if (!ok) return false;
         if (view == none) return fail(owner + " has no bufferView");
@@ -818,8 +808,7 @@ private:
                                               : 0;
                 return true;
             }
-            json_.skipValue();
-            return !json_.failed();
+            return skip();
         });
         if (!ok) return false;
         std::uint64_t componentBytes = 0;
@@ -858,8 +847,7 @@ private:
                     return fail(owner + " has an invalid byte stride");
                 return true;
             }
-            json_.skipValue();
-            return !json_.failed();
+            return skip();
         });
         if (!ok) return false;
         if (data.buffer == none) return fail(owner + " has no buffer");
@@ -875,8 +863,7 @@ private:
             if (key == "uri")
                 return fail(owner + " keeps its data outside the file, which a drawing never does");
             if (key == "byteLength") return readWhole(length, owner + " has no valid byte length");
-            json_.skipValue();
-            return !json_.failed();
+            return skip();
         });
         if (!ok) return false;
         if (length == 0) return fail(owner + " has no valid byte length");
