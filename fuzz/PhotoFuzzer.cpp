@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <span>
 
-#include "platform/graphics/PictureFile.h"
+#include "platform/graphics/PhotoFile.h"
 #include "platform/graphics/cairo/CairoBackend.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {

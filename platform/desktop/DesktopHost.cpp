@@ -11,15 +11,15 @@
 #include <string>
 
 #include "platform/Files.h"
+#include "platform/Log.h"
+#include "platform/automation/Dump.h"
 #include "platform/desktop/CameraRig.h"
 #include "platform/desktop/Keys.h"
 #include "platform/desktop/Offscreen.h"
-#include "platform/headless/Dump.h"
 #include "platform/render/Renderer.h"
-#include "platform/ui/Device.h"
 #include "platform/ui/FileManager.h"
-#include "platform/ui/Presentation.h"
-#include "platform/ui/PresentedLayout.h"
+#include "platform/ui/Frame.h"
+#include "platform/ui/PresentedResponse.h"
 
 namespace desktop {
 
@@ -27,10 +27,12 @@ namespace {
 
 constexpr graphics::Size phoneSize{390, 844};
 
-void say(const std::string& message) { std::fprintf(stderr, "scrawlet: %s\n", message.c_str()); }
+void say(const std::string& message) { platform::log(message); }
 
 class DesktopHost : public ui::Host {
 public:
+    explicit DesktopHost(ui::LaunchDescription description)
+        : description_(std::move(description)) {}
     int run(ui::Application& application) override;
 
 private:
@@ -42,21 +44,15 @@ private:
     void pointerMoved(ui::Application& application, graphics::Point point);
     void pointerUp(ui::Application& application, graphics::Point point);
     void pointerCancelled(ui::Application& application);
-    // What is presented over the drawing, innermost; none when nothing is.
-    std::shared_ptr<ui::ViewController> presented(const ui::Application& application) const;
-    render::Screen screen(const ui::Application& application) const;
-    void perform(ui::Application& application, ui::ViewController& controller,
-                 const ui::PresentedTarget& target);
-    void escape(ui::Application& application);
-    void enter(ui::Application& application);
-    void showMessage(ui::ViewController& over, const std::string& title,
-                     const std::string& message);
+    // The frame as it is now, with the user's hold on the top screen.
+    ui::FrameDescription describe(const ui::Application& application);
     void toggleHelp(ui::Application& application);
     void draw(ui::Application& application);
     void writeState(const ui::Application& application);
     graphics::Size windowSize() const;
     double pixelScale() const;
 
+    ui::LaunchDescription description_;
     SDL_Window* window_ = nullptr;
     SDL_GLContext context_ = nullptr;
     std::unique_ptr<render::Renderer> renderer_;
@@ -68,9 +64,12 @@ private:
     // Touch-screen fingers by their id.
     std::map<SDL_FingerID, std::shared_ptr<ui::Touch>> fingers_;
     bool turning_ = false;
-    // A press on a panel's target: drawn highlighted, chosen on release.
-    std::optional<std::size_t> pressedTarget_;
-    std::size_t pickerFirstRow_ = 0;
+    // A press on a panel's target (drawn highlighted, chosen on release) and
+    // how far the picker is scrolled.
+    ui::PresentedInteraction interaction_;
+    // The screen the interaction is with: it starts afresh for another.
+    std::weak_ptr<ui::ViewController> interactingWith_;
+    ui::FrameBuilder frames_;
     std::shared_ptr<ui::AlertController> help_;
     bool dirty_ = true;
     bool quit_ = false;
@@ -157,15 +156,17 @@ int DesktopHost::run(ui::Application& application) {
     }
     // A desktop shows sheets as popovers, has no camera, and its photo
     // library is the pictures folder.
-    auto& device = ui::Device::current();
-    device.userInterfaceIdiom = ui::UserInterfaceIdiom::pad;
-    device.hasCamera = false;
-    device.photoLibrary = ui::xdgUserDirectory("PICTURES");
-    ui::Screen::main().setScale(pixelScale());
     viewRenderer_ = std::make_shared<OffscreenViewRenderer>(*renderer_);
-    ui::installViewRenderer(viewRenderer_);
-
-    application.launch(windowSize(), {});
+    ui::LaunchDescription description = description_;
+    description.screenSize = windowSize();
+    description.scale = pixelScale();
+    description.idiom = ui::UserInterfaceIdiom::pad;
+    description.hasCamera = false;
+    description.documents = ui::xdgUserDirectory("DOCUMENTS");
+    description.photoLibrary = ui::xdgUserDirectory("PICTURES");
+    description.picturesFolder = description.photoLibrary;
+    description.viewRenderer = viewRenderer_;
+    application.launch(std::move(description));
     auto previous = SDL_GetPerformanceCounter();
     while (!quit_) {
         SDL_Event event;
@@ -197,21 +198,17 @@ void DesktopHost::draw(ui::Application& application) {
     if (auto view = application.sceneView()) view->session().deliverFrame(rig_.pose());
     int width = 0, height = 0;
     SDL_GL_GetDrawableSize(window_, &width, &height);
-    renderer_->drawScreen(screen(application), width, height);
+    renderer_->drawFrame(describe(application), width, height);
     SDL_GL_SwapWindow(window_);
 }
 
-render::Screen DesktopHost::screen(const ui::Application& application) const {
-    render::Screen screen = render::screenOf(application);
-    screen.environment.pickerFirstRow = pickerFirstRow_;
-    screen.environment.pressedTarget = pressedTarget_;
-    return screen;
-}
-
-std::shared_ptr<ui::ViewController> DesktopHost::presented(
-    const ui::Application& application) const {
-    auto top = application.topViewController();
-    return top == application.rootViewController() ? nullptr : top;
+ui::FrameDescription DesktopHost::describe(const ui::Application& application) {
+    auto top = ui::topPresented(application);
+    if (top != interactingWith_.lock()) {
+        interaction_ = {};
+        interactingWith_ = top;
+    }
+    return frames_.describe(application, interaction_);
 }
 
 void DesktopHost::handle(ui::Application& application, const SDL_Event& event) {
@@ -254,13 +251,13 @@ void DesktopHost::handle(ui::Application& application, const SDL_Event& event) {
                                            static_cast<double>(event.motion.y)});
             break;
         case SDL_MOUSEWHEEL:
-            if (event.wheel.y > 0 && pickerFirstRow_ > 0) --pickerFirstRow_;
-            if (event.wheel.y < 0) ++pickerFirstRow_;
+            if (event.wheel.y > 0 && interaction_.pickerFirstRow > 0) --interaction_.pickerFirstRow;
+            if (event.wheel.y < 0) ++interaction_.pickerFirstRow;
             break;
         case SDL_FINGERDOWN:
         case SDL_FINGERMOTION:
         case SDL_FINGERUP: {
-            if (presented(application)) break;
+            if (ui::topPresented(application)) break;
             auto size = windowSize();
             graphics::Point point{event.tfinger.x * size.width, event.tfinger.y * size.height};
             if (event.type == SDL_FINGERDOWN) {
@@ -308,9 +305,9 @@ void DesktopHost::handleKey(ui::Application& application, const SDL_KeyboardEven
     switch (key.keysym.sym) {
         case SDLK_r: rig_.reset(); break;
         case SDLK_SPACE: application.sendMotionEnded(ui::EventSubtype::motionShake); break;
-        case SDLK_ESCAPE: escape(application); break;
+        case SDLK_ESCAPE: ui::cancelPresented(application); break;
         case SDLK_RETURN:
-        case SDLK_KP_ENTER: enter(application); break;
+        case SDLK_KP_ENTER: ui::performDefaultAction(application); break;
         case SDLK_F1: toggleHelp(application); break;
         case SDLK_F11: {
             bool full = SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN_DESKTOP;
@@ -322,9 +319,10 @@ void DesktopHost::handleKey(ui::Application& application, const SDL_KeyboardEven
 }
 
 void DesktopHost::pointerDown(ui::Application& application, graphics::Point point) {
-    if (auto top = presented(application)) {
-        auto layout = ui::layoutPresented(*top, screen(application).environment);
-        pressedTarget_ = layout.targetIndexAt(point);
+    if (ui::topPresented(application)) {
+        auto frame = describe(application);
+        if (const auto* layout = frame.topLayout())
+            interaction_.pressedTarget = layout->targetIndexAt(point);
         return;
     }
     mouseTouch_ = std::make_shared<ui::Touch>(point);
@@ -349,95 +347,23 @@ void DesktopHost::pointerUp(ui::Application& application, graphics::Point point)
     }
     // A panel's target is chosen when the button is released over the one it
     // was pressed on, as on a phone.
-    auto pressed = pressedTarget_;
-    pressedTarget_.reset();
-    auto top = presented(application);
-    if (!top || !pressed) return;
-    auto layout = ui::layoutPresented(*top, screen(application).environment);
-    auto released = layout.targetIndexAt(point);
-    if (released != pressed) return;
-    perform(application, *top, layout.targets[*released]);
+    auto pressed = interaction_.pressedTarget;
+    interaction_.pressedTarget.reset();
+    if (!pressed) return;
+    auto frame = describe(application);
+    const auto* layout = frame.topLayout();
+    if (layout == nullptr || layout->targetIndexAt(point) != pressed) return;
+    if (auto problem = ui::respondToTarget(application, *layout, *pressed))
+        ui::showProblem(application, *problem);
 }
 
 void DesktopHost::pointerCancelled(ui::Application& application) {
-    pressedTarget_.reset();
+    interaction_.pressedTarget.reset();
     if (!mouseTouch_) return;
     auto touch = std::move(mouseTouch_);
     mouseTouch_ = nullptr;
     touch->setPhase(ui::TouchPhase::cancelled);
     application.sendTouchesCancelled({touch});
-}
-
-void DesktopHost::perform(ui::Application& application, ui::ViewController& controller,
-                          const ui::PresentedTarget& target) {
-    auto* alert = dynamic_cast<ui::AlertController*>(&controller);
-    auto* picker = dynamic_cast<ui::ImagePickerController*>(&controller);
-    auto* share = dynamic_cast<ui::ActivityViewController*>(&controller);
-    switch (target.role) {
-        case ui::PresentedTargetRole::action:
-            if (alert && target.actionIndex && *target.actionIndex < alert->actions().size())
-                alert->choose(alert->actions()[*target.actionIndex]);
-            break;
-        case ui::PresentedTargetRole::outside:
-            if (alert && target.actionIndex && *target.actionIndex < alert->actions().size())
-                alert->choose(alert->actions()[*target.actionIndex]);
-            else
-                controller.dismissViewControllerAnimated(true, nullptr);
-            break;
-        case ui::PresentedTargetRole::pickFile:
-            if (picker) {
-                if (auto picked = picker->pickFile(target.file); !picked)
-                    showMessage(*picker, "This picture cannot be used", picked.error());
-                pickerFirstRow_ = 0;
-            }
-            break;
-        case ui::PresentedTargetRole::cancelPicker:
-            if (picker) picker->cancel();
-            pickerFirstRow_ = 0;
-            break;
-        case ui::PresentedTargetRole::takePicture: break;  // a desktop has no camera
-        case ui::PresentedTargetRole::saveToPictures:
-            if (share) {
-                auto saved = share->saveToPictures(ui::xdgUserDirectory("PICTURES"));
-                if (!saved) showMessage(*share, "The picture was not saved", saved.error());
-                renderer_->invalidatePresented();
-            }
-            break;
-        case ui::PresentedTargetRole::cancelShare:
-            if (share) share->complete();
-            break;
-    }
-    (void)application;
-}
-
-void DesktopHost::escape(ui::Application& application) {
-    auto top = presented(application);
-    if (!top) return;
-    if (auto* alert = dynamic_cast<ui::AlertController*>(top.get())) {
-        if (auto cancel = alert->cancelAction())
-            alert->choose(cancel);
-        else if (alert->popoverPresentationController())
-            alert->dismissViewControllerAnimated(true, nullptr);
-    } else if (auto* picker = dynamic_cast<ui::ImagePickerController*>(top.get())) {
-        picker->cancel();
-        pickerFirstRow_ = 0;
-    } else if (auto* share = dynamic_cast<ui::ActivityViewController*>(top.get())) {
-        share->complete();
-    }
-}
-
-void DesktopHost::enter(ui::Application& application) {
-    auto alert = std::dynamic_pointer_cast<ui::AlertController>(presented(application));
-    if (!alert) return;
-    if (auto action = alert->defaultAction()) alert->choose(action);
-}
-
-void DesktopHost::showMessage(ui::ViewController& over, const std::string& title,
-                              const std::string& message) {
-    auto alert = ui::AlertController::alertControllerWithTitle(title, message,
-                                                               ui::AlertControllerStyle::alert);
-    alert->addAction(ui::AlertAction::actionWithTitle("OK", ui::AlertActionStyle::cancel, nullptr));
-    over.presentViewController(alert, true, nullptr);
 }
 
 void DesktopHost::toggleHelp(ui::Application& application) {
@@ -459,10 +385,7 @@ void DesktopHost::writeState(const ui::Application& application) {
     // For tests that drive the window from outside: the same state a
     // headless script's dump shows, after every change.
     if (stateFile_ == nullptr || *stateFile_ == '\0') return;
-    auto* controller =
-        dynamic_cast<scrawlet::ViewController*>(application.rootViewController().get());
-    if (controller == nullptr) return;
-    std::string text = headless::dumpState(application, *controller).dump() + "\n";
+    std::string text = automation::dumpState(application).dump() + "\n";
     auto written = platform::writeFileAtomically(
         stateFile_, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
     if (!written) say(written.error());
@@ -470,6 +393,8 @@ void DesktopHost::writeState(const ui::Application& application) {
 
 }  // namespace
 
-std::unique_ptr<ui::Host> makeDesktopHost() { return std::make_unique<DesktopHost>(); }
+std::unique_ptr<ui::Host> makeDesktopHost(ui::LaunchDescription description) {
+    return std::make_unique<DesktopHost>(std::move(description));
+}
 
 }  // namespace desktop

@@ -15,13 +15,27 @@ Application*& current() {
     static Application* application = nullptr;
     return application;
 }
+
+std::optional<InterfaceDescription>& registeredInterface() {
+    static std::optional<InterfaceDescription> interface;
+    return interface;
+}
 }  // namespace
+
+void registerMainInterface(InterfaceDescription description) {
+    registeredInterface() = std::move(description);
+}
+
+const InterfaceDescription& mainInterface() {
+    platform::require(registeredInterface().has_value(), "mainInterface",
+                      "the application registered no main interface");
+    return *registeredInterface();
+}
 
 void registerClass(std::string name, DelegateFactory factory) {
     classes()[std::move(name)] = std::move(factory);
 }
 
-DelegateFactory classNamed(const std::string& name);
 DelegateFactory classNamed(const std::string& name) {
     auto it = classes().find(name);
     return it == classes().end() ? nullptr : it->second;
@@ -52,11 +66,13 @@ Application::~Application() {
     current() = nullptr;
 }
 
-void Application::launch(graphics::Size screenSize, graphics::EdgeInsets safeAreaInsets) {
+void Application::launch(LaunchDescription description) {
     platform::require(!launched_, "Application::launch", "the application is already launched");
     launched_ = true;
+    const graphics::Size screenSize = description.screenSize;
+    const graphics::EdgeInsets safeAreaInsets = description.safeAreaInsets;
+    launchScope_ = std::make_unique<LaunchScope>(std::move(description));
     delegate_ = delegateFactory_();
-    Screen::main().setBounds({{0, 0}, screenSize});
 
     // The main interface: one window, its root controller made through the
     // coder path, and the scene view as both the controller's view and its

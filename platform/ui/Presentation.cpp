@@ -5,8 +5,8 @@
 
 #include "platform/Files.h"
 #include "platform/graphics/Backend.h"
-#include "platform/graphics/PictureFile.h"
-#include "platform/ui/Device.h"
+#include "platform/graphics/PhotoFile.h"
+#include "platform/ui/LaunchDescription.h"
 
 namespace ui {
 
@@ -82,11 +82,11 @@ ImagePickerController::ImagePickerController() : ViewController(std::nullopt, st
 
 bool ImagePickerController::isSourceTypeAvailable(ImagePickerSourceType source) {
     switch (source) {
-        case ImagePickerSourceType::camera: return Device::current().hasCamera;
+        case ImagePickerSourceType::camera: return currentLaunchDescription().hasCamera;
         case ImagePickerSourceType::photoLibrary:
         case ImagePickerSourceType::savedPhotosAlbum: return true;
     }
-    return false;
+    platform::unreachable("isSourceTypeAvailable");
 }
 
 platform::Result<void> ImagePickerController::pickFile(const std::filesystem::path& file) {

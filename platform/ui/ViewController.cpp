@@ -2,8 +2,9 @@
 
 #include <cstdio>
 
+#include "platform/Log.h"
 #include "platform/Precondition.h"
-#include "platform/ui/Device.h"
+#include "platform/ui/LaunchDescription.h"
 #include "platform/ui/Presentation.h"
 
 namespace ui {
@@ -69,8 +70,7 @@ void ViewController::presentViewController(std::shared_ptr<ViewController> contr
     if (presented_) {
         // The platform refuses a second presentation from one controller and
         // says so, without failing.
-        std::fprintf(stderr,
-                     "scrawlet: a controller that is already presenting cannot present another\n");
+        platform::log("a controller that is already presenting cannot present another");
         return;
     }
     presented_ = std::move(controller);
@@ -91,7 +91,7 @@ void ViewController::dismissViewControllerAnimated(bool, std::function<void()> c
 }
 
 PopoverPresentationController* ViewController::popoverPresentationController() {
-    bool shownAsPopover = Device::current().userInterfaceIdiom == UserInterfaceIdiom::pad &&
+    bool shownAsPopover = currentLaunchDescription().idiom == UserInterfaceIdiom::pad &&
                           modalPresentationStyle() == ModalPresentationStyle::popover;
     if (!shownAsPopover) return nullptr;
     if (!popover_) popover_ = std::make_unique<PopoverPresentationController>();

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <variant>
 
 #include "platform/graphics/Geometry.h"
 #include "platform/ui/Touch.h"
@@ -17,6 +18,15 @@
 namespace ui {
 
 class PopoverPresentationController;
+class AlertController;
+class ImagePickerController;
+class ActivityViewController;
+
+// The framework's own screens that a controller can present, a closed set.
+// Whatever answers or draws them visits this variant, so that a new kind
+// does not compile until every such place handles it.
+using PresentedScreen =
+    std::variant<AlertController*, ImagePickerController*, ActivityViewController*>;
 
 // Responds to touches and motion; the default responses do nothing.
 class Responder {
@@ -106,6 +116,10 @@ public:
     PopoverPresentationController* popoverPresentationController();
 
     const std::optional<std::string>& nibName() const { return nibName_; }
+
+    // Which of the framework's screens this controller is; none for the
+    // application's own controllers.
+    virtual std::optional<PresentedScreen> presentedScreen() { return std::nullopt; }
 
 protected:
     // What a controller that shows as a popover on a pad defaults to.

@@ -18,7 +18,7 @@ const Rgba blue{0, 0, 255, 255};
 const Rgba white{255, 255, 255, 255};
 
 // The room alone, seen from the view's pose.
-std::shared_ptr<graphics::Bitmap> roomOf(const ui::SceneView& view) {
+std::shared_ptr<const graphics::Bitmap> roomOf(const ui::SceneView& view) {
     auto empty = rendertest::makeView(view.frame().size, view.pointOfView()->worldTransform());
     return rendertest::render(*empty);
 }

@@ -1,4 +1,4 @@
-#include "platform/graphics/PictureFile.h"
+#include "platform/graphics/PhotoFile.h"
 
 #include "platform/Files.h"
 #include "platform/graphics/Backend.h"

@@ -1,0 +1,18 @@
+// The loop entry, in a file of its own: it calls the host chooser that only
+// the program's composition root defines, so programs that never enter the
+// loop (tests, benchmarks) do not link it.
+#include "platform/Precondition.h"
+#include "platform/ui/Application.h"
+
+namespace ui {
+
+int applicationMain(int argc, char** argv, std::optional<std::string>,
+                    std::string delegateClassName) {
+    DelegateFactory factory = classNamed(delegateClassName);
+    platform::require(factory != nullptr, "applicationMain", "the delegate class is not known");
+    auto host = makeHost(argc, argv);
+    Application application(factory);
+    return host->run(application);
+}
+
+}  // namespace ui
