@@ -437,8 +437,16 @@ TEST(PhotoFiles, APngOf8192PixelsIsBroughtDownWithinBounds) {
     EXPECT_LT(std::filesystem::file_size(file), 1u << 20);
     platform::Result<std::shared_ptr<graphics::Image>> image = platform::fail("not read");
     long before = peakMegabytes();
-    EXPECT_LT(secondsFor([&] { image = graphics::readPhoto(file); }), 10.0);
-    EXPECT_LT(peakMegabytes() - before, 400);
+    // About 2 s in an optimised build here; the sanitizers' build is far slower.
+#if defined(__SANITIZE_ADDRESS__)
+    constexpr double bound = 120;
+    constexpr long megabytes = 1200;
+#else
+    constexpr double bound = 10;
+    constexpr long megabytes = 400;
+#endif
+    EXPECT_LT(secondsFor([&] { image = graphics::readPhoto(file); }), bound);
+    EXPECT_LT(peakMegabytes() - before, megabytes);
     ASSERT_TRUE(image.ok()) << image.error();
     EXPECT_EQ(image.value()->cgImage()->width(), 4096);
     EXPECT_EQ(image.value()->cgImage()->pixel(100, 100), (Rgba{200, 0, 0, 255}));
