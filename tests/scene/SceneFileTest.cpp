@@ -355,6 +355,12 @@ TEST(SceneFileWriter, RefusesWhatTheReaderWouldRefuseAndNothingElse) {
              s.rootNode()->addChildNode(node);
          },
          "not a number"},
+        {"a plane too large for a float",
+         [](scene::Scene& s, auto&) {
+             s.rootNode()->addChildNode(
+                 scene::Node::nodeWithGeometry(scene::Plane::planeWithWidth(1e300, 1)));
+         },
+         "size is not a number"},
         {"more nodes than the limit",
          [](scene::Scene& s, auto& limits) {
              limits.maxNodes = 10;

@@ -2,10 +2,13 @@
 
 #include <charconv>
 #include <clocale>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <nlohmann/json.hpp>
 #include <type_traits>
+
+#include "platform/Precondition.h"
 
 namespace scene::gltf {
 
@@ -202,6 +205,7 @@ std::string format(bool negative, const Decimal& d) {
 
 template <class T>
 std::string shortest(T value) {
+    platform::require(std::isfinite(value), "shortestText", "JSON has no words for infinities");
     if (value == 0) return std::signbit(value) ? "-0" : "0";
     return format(std::signbit(value), shortestDecimal(std::fabs(value)));
 }

@@ -1084,7 +1084,9 @@ private:
         const MeshData& mesh = d_.meshes[m];
         std::string owner = describe("mesh", m);
         if (!mesh.sized) return platform::fail(owner + " is not a plane of a drawing");
-        if (!std::isfinite(mesh.width) || !std::isfinite(mesh.height))
+        // As the writer: the quad's corners must be floats.
+        if (!std::isfinite(static_cast<float>(mesh.width / 2)) ||
+            !std::isfinite(static_cast<float>(mesh.height / 2)))
             return platform::fail(owner + " has a size that is not a number");
         if (mesh.primitives != 1)
             return platform::fail(owner + " does not have exactly one primitive");

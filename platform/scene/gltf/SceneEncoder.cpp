@@ -365,6 +365,8 @@ private:
     // has alpha). Our extension lives here rather than on the material,
     // which carries the unlit extension that wants to be alone.
     Result<int> textureFor(const graphics::Image& image) {
+        if (!std::isfinite(image.scale()) || !(image.scale() > 0))
+            return fail("a picture has a scale that is not a positive number");
         const graphics::Bitmap& bitmap = *image.cgImage();
         auto source = imageFor(bitmap);
         if (!source) return source;
@@ -443,7 +445,9 @@ private:
 
     Result<int> meshFor(const Node& node, const Plane& plane, float alpha,
                         std::vector<int> billboards) {
-        if (!std::isfinite(plane.width()) || !std::isfinite(plane.height()))
+        // The quad's corners are floats, as glTF has them.
+        if (!std::isfinite(static_cast<float>(plane.width() / 2)) ||
+            !std::isfinite(static_cast<float>(plane.height() / 2)))
             return fail(nodeName(node) + " has a plane whose size is not a number");
         int material = -1;
         auto orientation = graphics::ImageOrientation::up;
