@@ -12,13 +12,14 @@
 
 #include "platform/Files.h"
 #include "platform/Log.h"
+#include "platform/ar/CameraRig.h"
 #include "platform/automation/Dump.h"
-#include "platform/desktop/CameraRig.h"
 #include "platform/desktop/Keys.h"
 #include "platform/desktop/Offscreen.h"
 #include "platform/render/Renderer.h"
 #include "platform/ui/FileManager.h"
 #include "platform/ui/Frame.h"
+#include "platform/ui/PointerInput.h"
 #include "platform/ui/PresentedResponse.h"
 
 namespace desktop {
@@ -26,6 +27,8 @@ namespace desktop {
 namespace {
 
 constexpr graphics::Size phoneSize{390, 844};
+// The mouse among the pointers; fingers have SDL's ids, which are positive.
+constexpr ui::PointerInput::PointerId mousePointer = -1;
 
 void say(const std::string& message) { platform::log(message); }
 
@@ -40,12 +43,6 @@ private:
     void closeWindow();
     void handle(ui::Application& application, const SDL_Event& event);
     void handleKey(ui::Application& application, const SDL_KeyboardEvent& key, bool down);
-    void pointerDown(ui::Application& application, graphics::Point point);
-    void pointerMoved(ui::Application& application, graphics::Point point);
-    void pointerUp(ui::Application& application, graphics::Point point);
-    void pointerCancelled(ui::Application& application);
-    // The frame as it is now, with the user's hold on the top screen.
-    ui::FrameDescription describe(const ui::Application& application);
     void toggleHelp(ui::Application& application);
     void draw(ui::Application& application);
     void writeState(const ui::Application& application);
@@ -57,19 +54,11 @@ private:
     SDL_GLContext context_ = nullptr;
     std::unique_ptr<render::Renderer> renderer_;
     std::shared_ptr<OffscreenViewRenderer> viewRenderer_;
-    CameraRig rig_;
-    Motion motion_;
-    // The mouse's touch while the left button is down.
-    std::shared_ptr<ui::Touch> mouseTouch_;
-    // Touch-screen fingers by their id.
-    std::map<SDL_FingerID, std::shared_ptr<ui::Touch>> fingers_;
+    ar::CameraRig rig_;
+    ar::Motion motion_;
+    // The mouse and the touch screen's fingers.
+    std::unique_ptr<ui::PointerInput> pointers_;
     bool turning_ = false;
-    // A press on a panel's target (drawn highlighted, chosen on release) and
-    // how far the picker is scrolled.
-    ui::PresentedInteraction interaction_;
-    // The screen the interaction is with: it starts afresh for another.
-    std::weak_ptr<ui::ViewController> interactingWith_;
-    ui::FrameBuilder frames_;
     std::shared_ptr<ui::AlertController> help_;
     bool dirty_ = true;
     bool quit_ = false;
@@ -167,6 +156,7 @@ int DesktopHost::run(ui::Application& application) {
     description.picturesFolder = description.photoLibrary;
     description.viewRenderer = viewRenderer_;
     application.launch(std::move(description));
+    pointers_ = std::make_unique<ui::PointerInput>(application);
     auto previous = SDL_GetPerformanceCounter();
     while (!quit_) {
         SDL_Event event;
@@ -181,6 +171,7 @@ int DesktopHost::run(ui::Application& application) {
         double seconds = static_cast<double>(now - previous) / SDL_GetPerformanceFrequency();
         previous = now;
         if (rig_.update(motion_, seconds)) dirty_ = true;
+        if (pointers_->deliverMoves()) dirty_ = true;
         if (dirty_ && !quit_) {
             draw(application);
             writeState(application);
@@ -198,17 +189,8 @@ void DesktopHost::draw(ui::Application& application) {
     if (auto view = application.sceneView()) view->session().deliverFrame(rig_.pose());
     int width = 0, height = 0;
     SDL_GL_GetDrawableSize(window_, &width, &height);
-    renderer_->drawFrame(describe(application), width, height);
+    renderer_->drawFrame(pointers_->describe(), width, height);
     SDL_GL_SwapWindow(window_);
-}
-
-ui::FrameDescription DesktopHost::describe(const ui::Application& application) {
-    auto top = ui::topPresented(application);
-    if (top != interactingWith_.lock()) {
-        interaction_ = {};
-        interactingWith_ = top;
-    }
-    return frames_.describe(application, interaction_);
 }
 
 void DesktopHost::handle(ui::Application& application, const SDL_Event& event) {
@@ -223,58 +205,48 @@ void DesktopHost::handle(ui::Application& application, const SDL_Event& event) {
             } else if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
                 // Keys released elsewhere never arrive; a drag that loses the
                 // window is cancelled, like a touch the system takes over.
-                motion_ = Motion{};
+                motion_ = ar::Motion{};
                 turning_ = false;
-                pointerCancelled(application);
+                pointers_->cancelAll();
             }
             break;
         case SDL_KEYDOWN:
         case SDL_KEYUP: handleKey(application, event.key, event.type == SDL_KEYDOWN); break;
         case SDL_MOUSEBUTTONDOWN:
             if (event.button.button == SDL_BUTTON_LEFT)
-                pointerDown(application, {static_cast<double>(event.button.x),
-                                          static_cast<double>(event.button.y)});
+                pointers_->down(mousePointer, {static_cast<double>(event.button.x),
+                                               static_cast<double>(event.button.y)});
             else if (event.button.button == SDL_BUTTON_RIGHT)
                 turning_ = true;
             break;
         case SDL_MOUSEBUTTONUP:
             if (event.button.button == SDL_BUTTON_LEFT)
-                pointerUp(application, {static_cast<double>(event.button.x),
-                                        static_cast<double>(event.button.y)});
+                pointers_->up(mousePointer, {static_cast<double>(event.button.x),
+                                             static_cast<double>(event.button.y)});
             else if (event.button.button == SDL_BUTTON_RIGHT)
                 turning_ = false;
             break;
         case SDL_MOUSEMOTION:
             if (turning_) rig_.drag(event.motion.xrel, event.motion.yrel);
             if (event.motion.state & SDL_BUTTON_LMASK)
-                pointerMoved(application, {static_cast<double>(event.motion.x),
-                                           static_cast<double>(event.motion.y)});
+                pointers_->move(mousePointer, {static_cast<double>(event.motion.x),
+                                               static_cast<double>(event.motion.y)});
             break;
         case SDL_MOUSEWHEEL:
-            if (event.wheel.y > 0 && interaction_.pickerFirstRow > 0) --interaction_.pickerFirstRow;
-            if (event.wheel.y < 0) ++interaction_.pickerFirstRow;
+            pointers_->scroll(event.wheel.y > 0 ? -1 : event.wheel.y < 0 ? 1 : 0);
             break;
         case SDL_FINGERDOWN:
         case SDL_FINGERMOTION:
         case SDL_FINGERUP: {
-            if (ui::topPresented(application)) break;
             auto size = windowSize();
             graphics::Point point{event.tfinger.x * size.width, event.tfinger.y * size.height};
-            if (event.type == SDL_FINGERDOWN) {
-                auto touch = std::make_shared<ui::Touch>(point);
-                fingers_[event.tfinger.fingerId] = touch;
-                application.sendTouchesBegan({touch});
-            } else if (auto it = fingers_.find(event.tfinger.fingerId); it != fingers_.end()) {
-                it->second->setLocation(point);
-                if (event.type == SDL_FINGERMOTION) {
-                    it->second->setPhase(ui::TouchPhase::moved);
-                    application.sendTouchesMoved({it->second});
-                } else {
-                    it->second->setPhase(ui::TouchPhase::ended);
-                    application.sendTouchesEnded({it->second});
-                    fingers_.erase(it);
-                }
-            }
+            auto id = static_cast<ui::PointerInput::PointerId>(event.tfinger.fingerId);
+            if (event.type == SDL_FINGERDOWN)
+                pointers_->down(id, point);
+            else if (event.type == SDL_FINGERMOTION)
+                pointers_->move(id, point);
+            else
+                pointers_->up(id, point);
             break;
         }
         default: dirty_ = false; break;
@@ -316,54 +288,6 @@ void DesktopHost::handleKey(ui::Application& application, const SDL_KeyboardEven
         }
         default: break;
     }
-}
-
-void DesktopHost::pointerDown(ui::Application& application, graphics::Point point) {
-    if (ui::topPresented(application)) {
-        auto frame = describe(application);
-        if (const auto* layout = frame.topLayout())
-            interaction_.pressedTarget = layout->targetIndexAt(point);
-        return;
-    }
-    mouseTouch_ = std::make_shared<ui::Touch>(point);
-    application.sendTouchesBegan({mouseTouch_});
-}
-
-void DesktopHost::pointerMoved(ui::Application& application, graphics::Point point) {
-    if (!mouseTouch_) return;
-    mouseTouch_->setLocation(point);
-    mouseTouch_->setPhase(ui::TouchPhase::moved);
-    application.sendTouchesMoved({mouseTouch_});
-}
-
-void DesktopHost::pointerUp(ui::Application& application, graphics::Point point) {
-    if (mouseTouch_) {
-        mouseTouch_->setLocation(point);
-        mouseTouch_->setPhase(ui::TouchPhase::ended);
-        auto touch = std::move(mouseTouch_);
-        mouseTouch_ = nullptr;
-        application.sendTouchesEnded({touch});
-        return;
-    }
-    // A panel's target is chosen when the button is released over the one it
-    // was pressed on, as on a phone.
-    auto pressed = interaction_.pressedTarget;
-    interaction_.pressedTarget.reset();
-    if (!pressed) return;
-    auto frame = describe(application);
-    const auto* layout = frame.topLayout();
-    if (layout == nullptr || layout->targetIndexAt(point) != pressed) return;
-    if (auto problem = ui::respondToTarget(application, *layout, *pressed))
-        ui::showProblem(application, *problem);
-}
-
-void DesktopHost::pointerCancelled(ui::Application& application) {
-    interaction_.pressedTarget.reset();
-    if (!mouseTouch_) return;
-    auto touch = std::move(mouseTouch_);
-    mouseTouch_ = nullptr;
-    touch->setPhase(ui::TouchPhase::cancelled);
-    application.sendTouchesCancelled({touch});
 }
 
 void DesktopHost::toggleHelp(ui::Application& application) {

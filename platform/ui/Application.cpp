@@ -1,5 +1,7 @@
 #include "platform/ui/Application.h"
 
+#include <algorithm>
+
 #include "platform/Precondition.h"
 #include "platform/ui/Device.h"
 
@@ -53,6 +55,10 @@ Application::Application(DelegateFactory delegateFactory)
     platform::require(current() == nullptr, "Application", "there can be only one application");
     platform::require(delegateFactory_ != nullptr, "Application", "no delegate class given");
     current() = this;
+    // A screen presented over the root takes the touches in flight.
+    ViewController::setPresentationObserver([this](ViewController& presenter) {
+        if (&presenter == rootViewController().get()) cancelHeldTouches();
+    });
 }
 
 Application::~Application() {
@@ -63,6 +69,7 @@ Application::~Application() {
     // the first window.
     windows_.clear();
     delegate_.reset();
+    ViewController::setPresentationObserver(nullptr);
     current() = nullptr;
 }
 
@@ -163,23 +170,62 @@ ViewController* Application::touchTarget() const {
     return root.get();
 }
 
-void Application::sendTouches(void (Responder::*callback)(const TouchSet&, const Event*),
-                              const TouchSet& touches) {
+TouchSet Application::held(const TouchSet& touches) const {
+    TouchSet found;
+    for (const auto& touch : touches)
+        if (std::find(heldTouches_.begin(), heldTouches_.end(), touch) != heldTouches_.end())
+            found.push_back(touch);
+    return found;
+}
+
+void Application::forget(const TouchSet& touches) {
+    std::erase_if(heldTouches_, [&](const auto& touch) {
+        return std::find(touches.begin(), touches.end(), touch) != touches.end();
+    });
+}
+
+void Application::cancelHeldTouches() {
+    auto root = rootViewController();
+    if (!root || heldTouches_.empty()) return;
+    TouchSet cancelled = std::move(heldTouches_);
+    heldTouches_.clear();
+    for (auto& touch : cancelled) touch->setPhase(TouchPhase::cancelled);
     Event event{EventType::touches, EventSubtype::none};
-    if (auto* target = touchTarget()) (target->*callback)(touches, &event);
+    root->touchesCancelled(cancelled, &event);
 }
 
 void Application::sendTouchesBegan(const TouchSet& touches) {
-    sendTouches(&Responder::touchesBegan, touches);
+    auto* target = touchTarget();
+    if (target == nullptr) return;
+    heldTouches_.insert(heldTouches_.end(), touches.begin(), touches.end());
+    Event event{EventType::touches, EventSubtype::none};
+    target->touchesBegan(touches, &event);
 }
+
 void Application::sendTouchesMoved(const TouchSet& touches) {
-    sendTouches(&Responder::touchesMoved, touches);
+    auto* target = touchTarget();
+    TouchSet mine = held(touches);
+    if (target == nullptr || mine.empty()) return;
+    Event event{EventType::touches, EventSubtype::none};
+    target->touchesMoved(mine, &event);
 }
+
 void Application::sendTouchesEnded(const TouchSet& touches) {
-    sendTouches(&Responder::touchesEnded, touches);
+    auto* target = touchTarget();
+    TouchSet mine = held(touches);
+    if (target == nullptr || mine.empty()) return;
+    forget(mine);
+    Event event{EventType::touches, EventSubtype::none};
+    target->touchesEnded(mine, &event);
 }
+
 void Application::sendTouchesCancelled(const TouchSet& touches) {
-    sendTouches(&Responder::touchesCancelled, touches);
+    auto* target = touchTarget();
+    TouchSet mine = held(touches);
+    if (target == nullptr || mine.empty()) return;
+    forget(mine);
+    Event event{EventType::touches, EventSubtype::none};
+    target->touchesCancelled(mine, &event);
 }
 
 void Application::sendMotionEnded(EventSubtype motion) {

@@ -112,6 +112,9 @@ public:
 
     // Touches enter here and go to the top controller when it is the root:
     // a presented controller has the screen and takes no drawing touches.
+    // When a screen is presented over the root, the touches it holds are
+    // cancelled at once, as a phone does, and later events of those touches
+    // go nowhere.
     void sendTouchesBegan(const TouchSet& touches);
     void sendTouchesMoved(const TouchSet& touches);
     void sendTouchesEnded(const TouchSet& touches);
@@ -122,8 +125,13 @@ public:
 private:
     // Touches reach the root controller only while it presents nothing.
     ViewController* touchTarget() const;
-    void sendTouches(void (Responder::*callback)(const TouchSet&, const Event*),
-                     const TouchSet& touches);
+    // The touches of `touches` that the root holds (began and not ended).
+    TouchSet held(const TouchSet& touches) const;
+    void forget(const TouchSet& touches);
+    void cancelHeldTouches();
+
+    // Touches the root controller has been told began and not yet ended.
+    TouchSet heldTouches_;
 
     // Destroyed last: the windows' controllers may still draw as they go.
     std::unique_ptr<LaunchScope> launchScope_;
@@ -141,6 +149,9 @@ class Host {
 public:
     virtual ~Host() = default;
     virtual int run(Application& application) = 0;
+    // Whether the host goes on after `run` returns, driven by callbacks (a
+    // browser owns the loop): the application and the host then live on.
+    virtual bool runsOnAfterReturning() const { return false; }
 };
 
 // Picks the host for the command line. The program's composition root

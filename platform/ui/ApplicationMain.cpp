@@ -11,8 +11,16 @@ int applicationMain(int argc, char** argv, std::optional<std::string>,
     DelegateFactory factory = classNamed(delegateClassName);
     platform::require(factory != nullptr, "applicationMain", "the delegate class is not known");
     auto host = makeHost(argc, argv);
-    Application application(factory);
-    return host->run(application);
+    auto application = std::make_unique<Application>(factory);
+    int status = host->run(*application);
+    if (host->runsOnAfterReturning()) {
+        // Kept for the callbacks that drive it from now on.
+        static std::unique_ptr<Host> keptHost;
+        static std::unique_ptr<Application> keptApplication;
+        keptHost = std::move(host);
+        keptApplication = std::move(application);
+    }
+    return status;
 }
 
 }  // namespace ui

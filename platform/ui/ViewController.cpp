@@ -9,6 +9,17 @@
 
 namespace ui {
 
+namespace {
+std::function<void(ViewController&)>& presentationObserver() {
+    static std::function<void(ViewController&)> observer;
+    return observer;
+}
+}  // namespace
+
+void ViewController::setPresentationObserver(std::function<void(ViewController&)> observer) {
+    presentationObserver() = std::move(observer);
+}
+
 void Responder::touchesBegan(const TouchSet&, const Event*) {}
 void Responder::touchesMoved(const TouchSet&, const Event*) {}
 void Responder::touchesEnded(const TouchSet&, const Event*) {}
@@ -75,6 +86,7 @@ void ViewController::presentViewController(std::shared_ptr<ViewController> contr
     }
     presented_ = std::move(controller);
     presented_->presenting_ = this;
+    if (auto& observer = presentationObserver()) observer(*this);
     if (completion) completion();
 }
 
