@@ -113,8 +113,11 @@ platform::Result<std::shared_ptr<Image>> decodePng(Bytes bytes, const DecodeLimi
     if (pixels.data == nullptr) return failure("the PNG picture is damaged or cut short");
     premultiply(pixels.data,
                 static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
+    // A picture without an alpha channel is opaque, as a JPEG photo is.
+    BitmapFormat format;
+    if (stored == 1 || stored == 3) format.alphaInfo = AlphaInfo::noneSkipLast;
     std::vector<std::uint8_t> exif = pngExif(bytes);
-    return std::make_shared<Image>(bitmapOf(pixels.data, {width, height}, limits, {}), 1.0,
+    return std::make_shared<Image>(bitmapOf(pixels.data, {width, height}, limits, format), 1.0,
                                    orientationFromExifBlock(exif));
 }
 
@@ -135,12 +138,22 @@ platform::Result<std::shared_ptr<Image>> decodePicture(std::span<const std::uint
 platform::Result<std::vector<std::uint8_t>> encodePng(const Bitmap& bitmap) {
     if (bitmap.width() == 0 || bitmap.height() == 0)
         return platform::fail("a picture with no pixels");
-    // PNG keeps alpha straight, not premultiplied.
-    std::vector<std::uint8_t> straight = unpremultiplied(bitmap);
+    // An opaque bitmap's alpha bytes mean nothing: it is written without an
+    // alpha channel. PNG keeps alpha straight, not premultiplied.
+    bool opaque = bitmap.format().alphaInfo == AlphaInfo::noneSkipLast;
+    std::vector<std::uint8_t> pixels;
+    if (opaque) {
+        pixels.reserve(static_cast<std::size_t>(bitmap.width()) * bitmap.height() * 3);
+        for (std::size_t i = 0; i < bitmap.byteCount(); i += 4)
+            pixels.insert(pixels.end(), bitmap.data() + i, bitmap.data() + i + 3);
+    } else {
+        pixels = unpremultiplied(bitmap);
+    }
+    int components = opaque ? 3 : 4;
     int length = 0;
     unsigned char* png =
-        stbi_write_png_to_mem(straight.data(), static_cast<int>(bitmap.bytesPerRow()),
-                              bitmap.width(), bitmap.height(), 4, &length);
+        stbi_write_png_to_mem(pixels.data(), bitmap.width() * components, bitmap.width(),
+                              bitmap.height(), components, &length);
     if (png == nullptr) return platform::fail("cannot encode PNG: out of memory");
     std::vector<std::uint8_t> out(png, png + length);
     std::free(png);
