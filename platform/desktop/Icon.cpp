@@ -25,7 +25,8 @@ Surface loadIcon(graphics::Backend& graphics) {
                                                    SDL_PIXELFORMAT_RGBA32));
     if (!surface) return nullptr;
     for (int y = 0; y < bitmap.height(); ++y) {
-        const std::uint8_t* from = bitmap.data() + static_cast<std::size_t>(y) * bitmap.bytesPerRow();
+        const std::uint8_t* from =
+            bitmap.data() + static_cast<std::size_t>(y) * bitmap.bytesPerRow();
         auto* to = static_cast<std::uint8_t*>(surface->pixels) +
                    static_cast<std::size_t>(y) * static_cast<std::size_t>(surface->pitch);
         for (int x = 0; x < bitmap.width(); ++x) {
