@@ -14,7 +14,66 @@ std::uint64_t nextNodeId() {
 }
 }  // namespace
 
+struct Node::Observers {
+    std::vector<SceneObserver*> list;
+};
+
 Node::Node(Key) : id_(nextNodeId()) {}
+
+Node::~Node() {
+    if (observers_)
+        for (SceneObserver* observer : std::vector(observers_->list))
+            observer->observedNodeDestroyed(*this);
+}
+
+// Observers are found by walking up from the changed node: scenes are
+// shallow (a sprite is a child of the root), so a change costs a step or two.
+template <class Notify>
+void Node::notify(Notify notify) const {
+    for (const Node* n = this; n != nullptr; n = n->parent_)
+        if (n->observers_)
+            for (SceneObserver* observer : n->observers_->list) notify(*observer);
+}
+
+void Node::changed() {
+    notify([this](SceneObserver& observer) { observer.nodeChanged(*this); });
+}
+
+void Node::addObserver(SceneObserver& observer) const {
+    if (!observers_) observers_ = std::make_unique<Observers>();
+    observers_->list.push_back(&observer);
+}
+
+void Node::removeObserver(SceneObserver& observer) const {
+    if (!observers_) return;
+    std::erase(observers_->list, &observer);
+    if (observers_->list.empty()) observers_.reset();
+}
+
+void Node::setPosition(Vector3 position) {
+    position_ = position;
+    changed();
+}
+
+void Node::setRotation(Vector4 rotation) {
+    rotation_ = rotation;
+    changed();
+}
+
+void Node::setOpacity(float opacity) {
+    opacity_ = opacity;
+    changed();
+}
+
+void Node::setGeometry(std::shared_ptr<Geometry> geometry) {
+    geometry_ = std::move(geometry);
+    changed();
+}
+
+void Node::setConstraints(std::vector<std::shared_ptr<Constraint>> constraints) {
+    constraints_ = std::move(constraints);
+    changed();
+}
 
 std::shared_ptr<Node> Node::make() { return std::make_shared<Node>(Key{}); }
 
@@ -24,10 +83,13 @@ std::shared_ptr<Node> Node::nodeWithGeometry(std::shared_ptr<Geometry> geometry)
     return node;
 }
 
-bool Node::hasBillboardConstraint() const {
-    return std::any_of(constraints_.begin(), constraints_.end(), [](const auto& constraint) {
-        return dynamic_cast<const BillboardConstraint*>(constraint.get()) != nullptr;
-    });
+bool Node::hasBillboardConstraint() const { return billboardConstraint() != nullptr; }
+
+const BillboardConstraint* Node::billboardConstraint() const {
+    for (const auto& constraint : constraints_)
+        if (auto* billboard = dynamic_cast<const BillboardConstraint*>(constraint.get()))
+            return billboard;
+    return nullptr;
 }
 
 bool Node::isAncestorOf(const Node& node) const {
@@ -43,15 +105,21 @@ void Node::addChildNode(std::shared_ptr<Node> child) {
     child->removeFromParentNode();
     child->parent_ = this;
     children_.push_back(std::move(child));
+    const Node& added = *children_.back();
+    added.notify([&added](SceneObserver& observer) { observer.childAdded(added); });
 }
 
 void Node::removeFromParentNode() {
     if (parent_ == nullptr) return;
+    notify([this](SceneObserver& observer) { observer.childRemoving(*this); });
+    // Searched from the end: undo takes away the newest nodes.
+    auto& siblings = parent_->children_;
+    auto at = std::find_if(siblings.rbegin(), siblings.rend(),
+                           [this](const auto& sibling) { return sibling.get() == this; });
     // The parent may hold the last reference; keep this node alive until
     // the removal is done.
-    auto self = shared_from_this();
-    auto& siblings = parent_->children_;
-    siblings.erase(std::find(siblings.begin(), siblings.end(), self));
+    std::shared_ptr<Node> self = std::move(*at);
+    siblings.erase(std::next(at).base());
     parent_ = nullptr;
 }
 

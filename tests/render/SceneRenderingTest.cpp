@@ -262,3 +262,20 @@ TEST(Pictures, APlaneWithoutOneIsWhite) {
 }
 
 }  // namespace
+
+namespace {
+TEST(SeeThroughPhotos, DimASpriteBehindThemEvenWhenItsCentreIsNearer) {
+    auto view = rendertest::makeView({390, 844}, ar::poseAt({1.3f, 0.1f, 0.7f}, 38, -3));
+    const scene::Vector3 centre{0.189f, -0.226f, -1.198f};
+    rendertest::addPlane(*view, rendertest::solidImage(40, 30, blue), 1.0, 1.333, {0, 0, -1.1f},
+                         {}, true, 0.9f);
+    auto grapes = rendertest::emojiImage("🍇");
+    for (scene::Vector3 p : {scene::Vector3{-0.172f, -0.227f, -1.201f}, scene::Vector3{-0.074f, -0.276f, -1.2f}, scene::Vector3{0.025f, -0.292f, -1.199f}, scene::Vector3{0.123f, -0.275f, -1.197f}})
+        rendertest::addSprite(*view, grapes, p);
+    rendertest::addSprite(*view, grapes, centre);
+    auto picture = rendertest::render(*view);
+    ASSERT_TRUE(picture);
+    Rgba seen = rendertest::pixelAtWorld(*picture, *view, centre);
+    EXPECT_TRUE(near(seen, rendertest::over(blue, green, 0.9), 2)) << describe(seen);
+}
+}  // namespace
