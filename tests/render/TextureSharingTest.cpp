@@ -49,7 +49,8 @@ TEST(TextureSharing, SpritesShowingOneBitmapShareOneTexture) {
     ASSERT_TRUE(rendertest::render(*view));
     EXPECT_EQ(drawnFrame().planes, 200u);
     EXPECT_EQ(drawnFrame().pictures, 1u);
-    EXPECT_EQ(drawnFrame().sceneDrawCalls, 1u);
+    // One call for the opaque texels, one for the rest.
+    EXPECT_EQ(drawnFrame().sceneDrawCalls, 2u);
 }
 
 TEST(TextureSharing, EqualPicturesInSeparateBitmapsShareOneTexture) {
@@ -72,7 +73,7 @@ TEST(TextureSharing, SmallPicturesShareAnAtlasPageAndOneDrawCall) {
     EXPECT_EQ(drawnFrame().pictures, 75u);
     EXPECT_EQ(drawnFrame().atlasPages, 1u);
     EXPECT_EQ(drawnFrame().ownTextures, 0u);
-    EXPECT_EQ(drawnFrame().sceneDrawCalls, 1u);
+    EXPECT_EQ(drawnFrame().sceneDrawCalls, 2u);
 }
 
 TEST(TextureSharing, LargePicturesGetATextureOfTheirOwn) {
@@ -83,7 +84,8 @@ TEST(TextureSharing, LargePicturesGetATextureOfTheirOwn) {
     ASSERT_TRUE(rendertest::render(*view));
     EXPECT_EQ(drawnFrame().ownTextures, 1u);
     EXPECT_EQ(drawnFrame().atlasPages, 1u);
-    EXPECT_EQ(drawnFrame().sceneDrawCalls, 2u);
+    // The sprite in both passes, the see-through photo blended only.
+    EXPECT_EQ(drawnFrame().sceneDrawCalls, 3u);
 }
 
 TEST(TextureMemory, IsReleasedWhenPicturesLeaveTheScene) {
@@ -118,9 +120,9 @@ TEST(TextureMemory, StaysBoundedAcrossManyDrawings) {
         mostPages = std::max(mostPages, drawnFrame().atlasPages);
         for (const auto& node : nodes) node->removeFromParentNode();
     }
-    // 441 cells of 96 pixels fit on a 2048-pixel page: while one drawing
-    // replaces another both are held, and never more.
-    EXPECT_EQ(mostPages, 2u);
+    // 256 cells of 128 pixels fit on a 2048-pixel page, so a drawing takes
+    // two: while one drawing replaces another both are held, and never more.
+    EXPECT_EQ(mostPages, 4u);
     ASSERT_TRUE(rendertest::render(*view, 1));
     EXPECT_EQ(drawnFrame().atlasPages, 0u);
 }
@@ -132,7 +134,7 @@ TEST(Batching, DrawsThousandsOfSpritesInFewDrawCalls) {
     addGrid(*view, 10000, [&](int i) { return pictures[static_cast<std::size_t>(i % 10)]; });
     ASSERT_TRUE(rendertest::render(*view, 1));
     EXPECT_EQ(drawnFrame().planes, 10000u);
-    EXPECT_LE(drawnFrame().sceneDrawCalls, 2u);
+    EXPECT_LE(drawnFrame().sceneDrawCalls, 4u);
 }
 
 }  // namespace
