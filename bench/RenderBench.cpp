@@ -7,6 +7,8 @@
 #include <GLES3/gl3.h>
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <fstream>
 #include <iostream>
@@ -96,6 +98,19 @@ void reportScene(benchmark::State& state, render::Renderer& r) {
     state.counters["drawCalls"] = static_cast<double>(stats.sceneDrawCalls);
 }
 
+// The renderer's own main-thread work in the scene pass per timed frame,
+// before the driver takes its draw calls (Mesa's software renderer then
+// shades the vertices on the same thread).
+struct Preparation {
+    std::chrono::nanoseconds total{0};
+    void add(const render::Renderer& r) { total += r.lastFrame().scenePreparation; }
+    void report(benchmark::State& state) const {
+        state.counters["prepareMs"] =
+            std::chrono::duration<double, std::milli>(total).count() /
+            static_cast<double>(std::max<std::int64_t>(1, state.iterations()));
+    }
+};
+
 // The steady frame as `snapshot` takes it: drawn and read back.
 void steadyFrame(benchmark::State& state) {
     Drawing drawing = makeDrawing(static_cast<int>(state.range(0)), false);
@@ -150,11 +165,14 @@ void drawOnly(benchmark::State& state) {
     auto& r = *renderer().renderer();
     r.drawSceneView(*drawing.view, target.width, target.height);
     glFinish();
+    Preparation preparation;
     for (auto _ : state) {
         r.drawSceneView(*drawing.view, target.width, target.height);
         glFinish();
+        preparation.add(r);
     }
     reportScene(state, r);
+    preparation.report(state);
 }
 
 // A frame that adds one stroke of 100 sprites to the drawing; the stroke is
@@ -173,10 +191,12 @@ void strokeAdded(benchmark::State& state) {
     const auto& root = drawing.view->scene()->rootNode();
     r.drawSceneView(*drawing.view, target.width, target.height);
     glFinish();
+    Preparation preparation;
     for (auto _ : state) {
         for (const auto& sprite : sprites) root->addChildNode(sprite);
         r.drawSceneView(*drawing.view, target.width, target.height);
         glFinish();
+        preparation.add(r);
         state.PauseTiming();
         for (const auto& sprite : sprites) sprite->removeFromParentNode();
         r.drawSceneView(*drawing.view, target.width, target.height);
@@ -184,6 +204,7 @@ void strokeAdded(benchmark::State& state) {
         state.ResumeTiming();
     }
     reportScene(state, r);
+    preparation.report(state);
 }
 
 // A frame seen from a camera that has moved a little since the last one,
@@ -196,14 +217,19 @@ void cameraMoved(benchmark::State& state) {
     }
     Target target(static_cast<int>(state.range(1)));
     auto& r = *renderer().renderer();
+    r.drawSceneView(*drawing.view, target.width, target.height);
+    glFinish();
     int step = 0;
+    Preparation preparation;
     for (auto _ : state) {
         float turn = static_cast<float>(step++ % 20) * 0.1f;
         drawing.view->session().deliverFrame(ar::poseAt({turn * 0.01f, 0, 0}, turn, 0));
         r.drawSceneView(*drawing.view, target.width, target.height);
         glFinish();
+        preparation.add(r);
     }
     reportScene(state, r);
+    preparation.report(state);
 }
 
 // Resident memory of this process, in bytes.

@@ -414,6 +414,12 @@ ScenePassStats ScenePass::draw(const scene::Node& root, const scene::Matrix4& ca
     glBindVertexArray(vertexArray_.get());
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LESS);
+    // A stencil test that passes everything and writes nothing: Mesa's
+    // software renderer skips a block of pixels that fails the depth test
+    // only when a stencil test is on, and shades it in vain otherwise.
+    glEnable(GL_STENCIL_TEST);
+    glStencilFunc(GL_ALWAYS, 0, 0);
+    glStencilMask(0);
 
     glDisable(GL_BLEND);
     glDepthMask(GL_TRUE);
@@ -425,6 +431,8 @@ ScenePassStats ScenePass::draw(const scene::Node& root, const scene::Matrix4& ca
     glUniform1i(blendPass_, 1);
     drawRuns(blended_, blendedRuns_, stats);
 
+    glDisable(GL_STENCIL_TEST);
+    glStencilMask(0xFF);
     glBindVertexArray(0);
     return stats;
 }
