@@ -276,10 +276,12 @@ void memoryPerSprite(benchmark::State& state) {
                                              60.0 + static_cast<double>(i / 100 % 700)}));
             controller->lines.push_back(std::move(stroke));
         }
+        const double placed = residentBytes();
         r.drawSceneView(*view, target.width, target.height);
         glFinish();
         const double after = residentBytes();
         state.counters["bytesPerSprite"] = (after - before) / static_cast<double>(sprites);
+        state.counters["placedBytesPerSprite"] = (placed - before) / static_cast<double>(sprites);
         controller->clearDrawing();
         r.drawSceneView(*view, target.width, target.height);
         glFinish();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <unordered_map>
 
 #include "platform/Precondition.h"
 
@@ -14,16 +15,22 @@ std::uint64_t nextNodeId() {
 }
 }  // namespace
 
-struct Node::Observers {
-    std::vector<SceneObserver*> list;
-};
+namespace {
+// The observers of each observed node.
+std::unordered_map<const Node*, std::vector<SceneObserver*>>& observerLists() {
+    static std::unordered_map<const Node*, std::vector<SceneObserver*>> lists;
+    return lists;
+}
+}  // namespace
 
 Node::Node(Key) : id_(nextNodeId()) {}
 
 Node::~Node() {
-    if (observers_)
-        for (SceneObserver* observer : std::vector(observers_->list))
-            observer->observedNodeDestroyed(*this);
+    if ((id_ & observedBit) == 0) return;
+    auto& lists = observerLists();
+    auto observers = std::move(lists[this]);
+    lists.erase(this);
+    for (SceneObserver* observer : observers) observer->observedNodeDestroyed(*this);
 }
 
 // Observers are found by walking up from the changed node: scenes are
@@ -31,8 +38,8 @@ Node::~Node() {
 template <class Notify>
 void Node::notify(Notify notify) const {
     for (const Node* n = this; n != nullptr; n = n->parent_)
-        if (n->observers_)
-            for (SceneObserver* observer : n->observers_->list) notify(*observer);
+        if ((n->id_ & observedBit) != 0)
+            for (SceneObserver* observer : observerLists()[n]) notify(*observer);
 }
 
 void Node::changed() {
@@ -40,14 +47,19 @@ void Node::changed() {
 }
 
 void Node::addObserver(SceneObserver& observer) const {
-    if (!observers_) observers_ = std::make_unique<Observers>();
-    observers_->list.push_back(&observer);
+    observerLists()[this].push_back(&observer);
+    id_ |= observedBit;
 }
 
 void Node::removeObserver(SceneObserver& observer) const {
-    if (!observers_) return;
-    std::erase(observers_->list, &observer);
-    if (observers_->list.empty()) observers_.reset();
+    if ((id_ & observedBit) == 0) return;
+    auto& lists = observerLists();
+    auto& list = lists[this];
+    std::erase(list, &observer);
+    if (list.empty()) {
+        lists.erase(this);
+        id_ &= ~observedBit;
+    }
 }
 
 void Node::setPosition(Vector3 position) {
@@ -70,8 +82,22 @@ void Node::setGeometry(std::shared_ptr<Geometry> geometry) {
     changed();
 }
 
+const std::vector<std::shared_ptr<Constraint>>& Node::constraints() const {
+    static const Constraints none;
+    return constraints_ ? *constraints_ : none;
+}
+
 void Node::setConstraints(std::vector<std::shared_ptr<Constraint>> constraints) {
-    constraints_ = std::move(constraints);
+    // The list last given out, kept to share with the next equal one.
+    static std::weak_ptr<const Constraints> last;
+    if (constraints.empty()) {
+        constraints_.reset();
+    } else if (auto known = last.lock(); known && *known == constraints) {
+        constraints_ = std::move(known);
+    } else {
+        constraints_ = std::make_shared<const Constraints>(std::move(constraints));
+        last = constraints_;
+    }
     changed();
 }
 
@@ -86,7 +112,7 @@ std::shared_ptr<Node> Node::nodeWithGeometry(std::shared_ptr<Geometry> geometry)
 bool Node::hasBillboardConstraint() const { return billboardConstraint() != nullptr; }
 
 const BillboardConstraint* Node::billboardConstraint() const {
-    for (const auto& constraint : constraints_)
+    for (const auto& constraint : constraints())
         if (auto* billboard = dynamic_cast<const BillboardConstraint*>(constraint.get()))
             return billboard;
     return nullptr;

@@ -28,7 +28,7 @@ public:
     static std::shared_ptr<Node> nodeWithGeometry(std::shared_ptr<Geometry> geometry);
 
     // Unique for the life of the process; never reused.
-    std::uint64_t id() const { return id_; }
+    std::uint64_t id() const { return id_ & ~observedBit; }
 
     Vector3 position() const { return position_; }
     void setPosition(Vector3 position);
@@ -40,7 +40,7 @@ public:
     const std::shared_ptr<Geometry>& geometry() const { return geometry_; }
     void setGeometry(std::shared_ptr<Geometry> geometry);
 
-    const std::vector<std::shared_ptr<Constraint>>& constraints() const { return constraints_; }
+    const std::vector<std::shared_ptr<Constraint>>& constraints() const;
     void setConstraints(std::vector<std::shared_ptr<Constraint>> constraints);
     bool hasBillboardConstraint() const;
     // The first billboard constraint, or none.
@@ -68,21 +68,24 @@ public:
     void removeObserver(SceneObserver& observer) const;
 
 private:
-    struct Observers;
+    using Constraints = std::vector<std::shared_ptr<Constraint>>;
+    // Marks, in the id's top bit, a node that observers watch (their list is
+    // kept aside: few nodes have one, and a sprite's node stays small).
+    static constexpr std::uint64_t observedBit = 1ull << 63;
     void changed();
     template <class Notify>
     void notify(Notify notify) const;
 
-    std::uint64_t id_;
+    mutable std::uint64_t id_;
     Vector3 position_{};
     Vector4 rotation_{};
     float opacity_ = 1;
     std::shared_ptr<Geometry> geometry_;
-    std::vector<std::shared_ptr<Constraint>> constraints_;
+    // Shared with the nodes that were given an equal list before, as the
+    // sprites of a stroke are; none for no constraints.
+    std::shared_ptr<const Constraints> constraints_;
     std::vector<std::shared_ptr<Node>> children_;
     Node* parent_ = nullptr;
-    // Only the nodes something observes (a scene's root) have a list.
-    mutable std::unique_ptr<Observers> observers_;
 };
 
 }  // namespace scene
