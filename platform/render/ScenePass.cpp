@@ -12,13 +12,14 @@ namespace render {
 
 namespace {
 
-// A look is four RGBA texels of the looks texture, 256 looks to a row:
+// A look is five RGBA texels of the looks texture, 256 looks to a row:
 //   right.xyz, facing (0 fixed, 1 to the camera, 2 upright)
 //   up.xyz, opacity
 //   where the picture's top-left corner is, its s axis
-//   its t axis, double-sided (1) or not (0), unused
+//   its t axis, double-sided (1) or not (0), the picture's width in texels
+//   the part of the picture that is not transparent: s0, t0, s1, t1
 constexpr int looksPerRow = 256;
-constexpr int texelsPerLook = 4;
+constexpr int texelsPerLook = 5;
 
 const char* vertexSource = R"(#version 300 es
 layout(location = 0) in vec2 corner;
@@ -28,16 +29,18 @@ uniform mat4 viewProjection;
 uniform vec3 eye;
 uniform vec3 cameraRight;
 uniform vec3 cameraUp;
+uniform float viewportWidth;
 uniform highp sampler2D looks;
 out vec2 uv;
 flat out float opacity;
 invariant gl_Position;
 void main() {
-    ivec2 at = ivec2(int(look % 256u) * 4, int(look / 256u));
+    ivec2 at = ivec2(int(look % 256u) * 5, int(look / 256u));
     vec4 a = texelFetch(looks, at, 0);
     vec4 b = texelFetch(looks, at + ivec2(1, 0), 0);
     vec4 c = texelFetch(looks, at + ivec2(2, 0), 0);
     vec4 d = texelFetch(looks, at + ivec2(3, 0), 0);
+    vec4 e = texelFetch(looks, at + ivec2(4, 0), 0);
     vec3 right = a.xyz;
     vec3 up = b.xyz;
     if (a.w == 1.0) {
@@ -53,9 +56,24 @@ void main() {
             up = cameraUp * b.y;
         }
     }
-    vec3 position = centre + corner.x * right + corner.y * up;
-    // (s, t) across the shown picture, t downwards from its top edge.
+    // (s, t) across the shown picture, t downwards from its top edge. A
+    // sprite's quad covers only the part of its picture that shows, and as
+    // far around it as filtering reaches: a texel, or more where the sprite
+    // is small on the screen and drawn from a smaller level of detail. The
+    // pixels left out would be fully transparent.
     vec2 st = vec2(corner.x * 0.5 + 0.5, 0.5 - corner.y * 0.5);
+    vec2 quad = corner;
+    if (d.w > 0.0) {
+        vec4 middle = viewProjection * vec4(centre, 1.0);
+        vec4 side = viewProjection * vec4(centre + right, 1.0);
+        float pixels = abs(side.x / side.w - middle.x / middle.w) * viewportWidth;
+        float texelsPerPixel = d.w / max(pixels, 1e-6);
+        float reach = texelsPerPixel > 1.0 ? exp2(ceil(log2(texelsPerPixel)) + 1.0) : 1.0;
+        vec2 low = max(e.xy - reach / d.w, 0.0), high = min(e.zw + reach / d.w, 1.0);
+        st = mix(low, high, st);
+        quad = vec2(st.x * 2.0 - 1.0, 1.0 - st.y * 2.0);
+    }
+    vec3 position = centre + quad.x * right + quad.y * up;
     uv = c.xy + st.x * c.zw + st.y * d.xy;
     opacity = b.w;
     gl_Position = viewProjection * vec4(position, 1.0);
@@ -130,6 +148,28 @@ void radixSort(std::vector<std::uint64_t>& items, std::vector<std::uint64_t>& sc
     }
 }
 
+// The part of `bitmap` whose pixels are not fully transparent, as fractions
+// of its width and height (x0, y0, x1, y1); a picture with none keeps one
+// pixel.
+void visibleBounds(const graphics::Bitmap& bitmap, float (&bounds)[4]) {
+    const int w = bitmap.width(), h = bitmap.height();
+    int x0 = w, y0 = h, x1 = 0, y1 = 0;
+    for (int y = 0; y < h; ++y) {
+        const std::uint8_t* row =
+            bitmap.data() + static_cast<std::size_t>(y) * bitmap.bytesPerRow();
+        for (int x = 0; x < w; ++x)
+            if (row[static_cast<std::size_t>(x) * 4 + 3] != 0) {
+                x0 = std::min(x0, x), x1 = std::max(x1, x + 1);
+                y0 = std::min(y0, y), y1 = std::max(y1, y + 1);
+            }
+    }
+    if (x1 <= x0) x0 = 0, y0 = 0, x1 = 1, y1 = 1;
+    bounds[0] = static_cast<float>(x0) / static_cast<float>(w);
+    bounds[1] = static_cast<float>(y0) / static_cast<float>(h);
+    bounds[2] = static_cast<float>(x1) / static_cast<float>(w);
+    bounds[3] = static_cast<float>(y1) / static_cast<float>(h);
+}
+
 constexpr std::size_t instanceSize = sizeof(ScenePass::Instance);
 static_assert(instanceSize == 16, "an instance is a centre and a look");
 
@@ -145,6 +185,7 @@ platform::Result<std::unique_ptr<ScenePass>> ScenePass::make() {
     pass->eye_ = glGetUniformLocation(p, "eye");
     pass->cameraRight_ = glGetUniformLocation(p, "cameraRight");
     pass->cameraUp_ = glGetUniformLocation(p, "cameraUp");
+    pass->viewportWidth_ = glGetUniformLocation(p, "viewportWidth");
     pass->blendPass_ = glGetUniformLocation(p, "blendPass");
     glUseProgram(p);
     glUniform1i(glGetUniformLocation(p, "picture"), 0);
@@ -186,7 +227,14 @@ bool ScenePass::resolveLooks(TextureCache& textures) {
         if (known.texture != slot.texture) orderStale_ = true;
         if (known.texture != slot.texture || known.slot.u0 != slot.u0 || known.slot.v0 != slot.v0 ||
             known.slot.u1 != slot.u1 || known.slot.v1 != slot.v1) {
-            known = {slot.texture, slot};
+            known = {slot.texture, slot, {0, 0, 1, 1}, 0};
+            // A picture square to the screen and upright is drawn only
+            // where it is not transparent.
+            if (look.bitmap && look.facing == Look::Facing::camera &&
+                look.orientation == graphics::ImageOrientation::up) {
+                visibleBounds(*look.bitmap, known.visible);
+                known.texels = static_cast<float>(look.bitmap->width());
+            }
             changed = true;
         }
     }
@@ -206,7 +254,7 @@ void ScenePass::uploadLooks() {
         StoredMapping mapping = storedMapping(look.orientation);
         const float du = slot.u1 - slot.u0, dv = slot.v1 - slot.v0;
         float* t = texels.data() + i * texelsPerLook * 4;
-        const float values[16] = {
+        const float values[texelsPerLook * 4] = {
             look.right.x,
             look.right.y,
             look.right.z,
@@ -222,7 +270,11 @@ void ScenePass::uploadLooks() {
             static_cast<float>(mapping.tAxis.x) * du,
             static_cast<float>(mapping.tAxis.y) * dv,
             look.doubleSided ? 1.0f : 0.0f,
-            0.0f,
+            resolved_[i].texels,
+            resolved_[i].visible[0],
+            resolved_[i].visible[1],
+            resolved_[i].visible[2],
+            resolved_[i].visible[3],
         };
         std::copy(std::begin(values), std::end(values), t);
     }
@@ -408,6 +460,9 @@ ScenePassStats ScenePass::draw(const scene::Node& root, const scene::Matrix4& ca
     glUniform3f(eye_, eye.x, eye.y, eye.z);
     glUniform3f(cameraRight_, right.x, right.y, right.z);
     glUniform3f(cameraUp_, up.x, up.y, up.z);
+    GLint viewport[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    glUniform1f(viewportWidth_, static_cast<float>(viewport[2]));
     glActiveTexture(GL_TEXTURE1);
     glBindTexture(GL_TEXTURE_2D, looksTexture_.get());
     usePremultipliedBlending();

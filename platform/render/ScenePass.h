@@ -62,6 +62,11 @@ private:
     struct ResolvedLook {
         GLuint texture = 0;
         TextureSlot slot;
+        // The part of the picture that is not transparent (fractions of
+        // its size), and its width in texels; none (0) when the quad is
+        // drawn whole.
+        float visible[4] = {0, 0, 1, 1};
+        float texels = 0;
     };
 
     ScenePass() = default;
@@ -75,6 +80,7 @@ private:
     GLint eye_ = -1;
     GLint cameraRight_ = -1;
     GLint cameraUp_ = -1;
+    GLint viewportWidth_ = -1;
     GLint blendPass_ = -1;
     VertexArray vertexArray_;
     Buffer corners_;
