@@ -301,6 +301,7 @@ void ScenePass::order(Vector3 eye, Vector3 forward) {
         std::uint32_t slot;
     };
     std::vector<Divider> dividers;
+    float nearest = 1e30f, farthest = 0;
     for (std::size_t slot = 0; slot < entries.size(); ++slot) {
         const SceneCache::Entry& entry = entries[slot];
         if (entry.look == SceneCache::none || resolved_[entry.look].texture == 0) continue;
@@ -313,6 +314,14 @@ void ScenePass::order(Vector3 eye, Vector3 forward) {
                                     static_cast<std::uint32_t>(slot)});
         }
         const float depth = scene::dot(entry.centre - eye, forward);
+        // How far the plane can reach towards or away from the eye.
+        const float reach = look.facing == Look::Facing::fixed
+                                ? scene::length(look.right) + scene::length(look.up)
+                                : look.right.x + look.up.y;
+        if (depth + reach > 0) {
+            nearest = std::min(nearest, depth - reach);
+            farthest = std::max(farthest, depth + reach);
+        }
         items.push_back(static_cast<std::uint64_t>(farthestFirst(depth)) << 32 | slot);
     }
     {
@@ -408,6 +417,11 @@ void ScenePass::order(Vector3 eye, Vector3 forward) {
                  opaque.data(), GL_DYNAMIC_DRAW);
     orderedEye_ = eye;
     orderedForward_ = forward;
+    // The depth buffer spans what the planes reach, not the view's whole
+    // range from a millimetre to a kilometre: sprites a fraction of a
+    // millimetre apart then still keep their order in it.
+    depthNear_ = std::max(0.001f, nearest * 0.9f);
+    depthFar_ = std::max(farthest * 1.1f, depthNear_ * 2);
     entriesOrdered_ = cache_.entriesGeneration();
     orderStale_ = false;
 }
@@ -456,7 +470,17 @@ ScenePassStats ScenePass::draw(const scene::Node& root, const scene::Matrix4& ca
     if (stats.planes == 0) return stats;
 
     glUseProgram(program_.get());
-    setMatrixUniform(viewProjection_, viewProjection);
+    // The view's projection with its depth mapped to [depthNear_, depthFar_]:
+    // positions on the screen stay exactly as the view projects them.
+    scene::Matrix4 fitted = viewProjection;
+    {
+        const scene::Matrix4 view = scene::rigidInverse(cameraToWorld);
+        const float n = depthNear_, f = depthFar_;
+        const float a = -(f + n) / (f - n), b = -2 * f * n / (f - n);
+        for (int c = 0; c < 4; ++c)
+            fitted.columns[c][2] = a * view.columns[c][2] + (c == 3 ? b : 0.0f);
+    }
+    setMatrixUniform(viewProjection_, fitted);
     glUniform3f(eye_, eye.x, eye.y, eye.z);
     glUniform3f(cameraRight_, right.x, right.y, right.z);
     glUniform3f(cameraUp_, up.x, up.y, up.z);

@@ -92,6 +92,7 @@ private:
     std::uint64_t looksUploaded_ = ~0ull;
     std::uint64_t entriesOrdered_ = ~0ull;
     scene::Vector3 orderedEye_, orderedForward_;
+    float depthNear_ = 0.001f, depthFar_ = 1000;
     bool orderStale_ = true;
 
     // The opaque pass, nearest first, grouped by texture; the blended pass,
