@@ -1,20 +1,20 @@
 // The main interface: the window's root controller is our ViewController,
 // made through its coder path, with the scene view as its outlet.
+#include "app/Registration.h"
 #include "controller/ViewController.h"
 #include "platform/ui/Application.h"
 
-namespace ui {
+namespace scrawlet {
 
-const InterfaceDescription& mainInterface() {
-    static const InterfaceDescription description{
-        [](const Coder& coder) -> std::shared_ptr<ViewController> {
-            return std::make_shared<scrawlet::ViewController>(coder);
+void registerMainInterface() {
+    ui::registerMainInterface({
+        [](const ui::Coder& coder) -> std::shared_ptr<ui::ViewController> {
+            return std::make_shared<ViewController>(coder);
         },
-        [](ViewController& controller, std::shared_ptr<SceneView> sceneView) {
-            static_cast<scrawlet::ViewController&>(controller).setSceneView(std::move(sceneView));
+        [](ui::ViewController& controller, std::shared_ptr<ui::SceneView> sceneView) {
+            static_cast<ViewController&>(controller).setSceneView(std::move(sceneView));
         },
-    };
-    return description;
+    });
 }
 
-}  // namespace ui
+}  // namespace scrawlet

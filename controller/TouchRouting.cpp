@@ -18,21 +18,13 @@ void ViewController::touchesBegan(const ui::TouchSet& touches, const ui::Event*)
     graphics::Point location = touches.front()->locationInView(sceneView.get());
 
     double inset = mainWindow().safeAreaInsets().bottom;
-    double height = graphics::rectGetHeight(sceneView->frame());
-    double width = graphics::rectGetWidth(sceneView->frame());
-    if ((height + (-0.5 * inset)) + (-50) < location.y) {
-        if (location.x < buttonSize) {
-            showMenu();
-            return;
-        }
-        if (width - buttonSize < location.x) {
-            confirmClear();
-            return;
-        }
-        if (width - 2 * buttonSize < location.x) {
-            undoLastLine();
-            return;
-        }
+    graphics::Size size{graphics::rectGetWidth(sceneView->frame()),
+                        graphics::rectGetHeight(sceneView->frame())};
+    switch (hudButtonAt(location, size, inset, buttonSize)) {
+        case HudButton::menu: showMenu(); return;
+        case HudButton::remove: confirmClear(); return;
+        case HudButton::undo: undoLastLine(); return;
+        case HudButton::none: break;
     }
 
     draw = true;

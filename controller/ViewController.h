@@ -29,6 +29,22 @@ using Stroke = std::vector<std::shared_ptr<scene::Node>>;
 // The 75 emoji a stroke can draw with; three of them are listed twice.
 const std::vector<std::string>& emojiTable();
 
+// Where the HUD's parts sit on a view of `size` with the bottom inset
+// `inset`, in the overlay's points (origin bottom-left, y upwards).
+struct HudPlaces {
+    graphics::Point label;
+    graphics::Point menu;
+    graphics::Point undo;
+    graphics::Point remove;
+};
+HudPlaces hudPlaces(graphics::Size size, double inset, double buttonSize);
+
+// The button whose zone of the band along the bottom edge holds `location`
+// (view points, y downwards), where a touch-down runs that button's command.
+enum class HudButton { none, menu, undo, remove };
+HudButton hudButtonAt(graphics::Point location, graphics::Size size, double inset,
+                      double buttonSize);
+
 class ViewController : public ui::ViewController,
                        public ui::ImagePickerControllerDelegate,
                        public ui::SceneViewDelegate {
@@ -130,6 +146,8 @@ public:
 
 private:
     std::shared_ptr<ViewController> self();
+    // Takes every filed stroke out of the scene and forgets it.
+    void removeAllStrokes();
 };
 
 }  // namespace scrawlet

@@ -23,10 +23,14 @@ void ViewController::confirmClear() {
     presentViewController(alert, true, nullptr);
 }
 
-void ViewController::clearDrawing() {
+void ViewController::removeAllStrokes() {
     for (const auto& stroke : lines)
         for (const auto& node : stroke) node->removeFromParentNode();
     lines.clear();
+}
+
+void ViewController::clearDrawing() {
+    removeAllStrokes();
     fileName.reset();
 }
 

@@ -12,6 +12,9 @@ namespace {
 // The HUD's rows sit at fixed heights above the bottom inset's midpoint.
 constexpr double discRowHeight = 30;
 constexpr double labelRowHeight = 22;
+// Touches this far above the bottom edge (less half the inset) reach the
+// buttons.
+constexpr double buttonBandHeight = 50;
 
 std::shared_ptr<overlay::ShapeNode> makeDisc(double buttonSize, graphics::Point position) {
     auto disc = overlay::ShapeNode::shapeNodeWithCircleOfRadius(buttonSize / 2 - 2);
@@ -28,6 +31,25 @@ std::shared_ptr<overlay::SpriteNode> makeIcon(const char* name, graphics::Point 
     return icon;
 }
 }  // namespace
+
+HudPlaces hudPlaces(graphics::Size size, double inset, double buttonSize) {
+    const double s = buttonSize;
+    const double discY = inset / 2 + discRowHeight;
+    return {{1.5 * s, inset / 2 + labelRowHeight},
+            {s / 2, discY},
+            {size.width - 1.5 * s, discY},
+            {size.width - s / 2, discY}};
+}
+
+HudButton hudButtonAt(graphics::Point location, graphics::Size size, double inset,
+                      double buttonSize) {
+    if (!((size.height + (-0.5 * inset)) + (-buttonBandHeight) < location.y))
+        return HudButton::none;
+    if (location.x < buttonSize) return HudButton::menu;
+    if (size.width - buttonSize < location.x) return HudButton::remove;
+    if (size.width - 2 * buttonSize < location.x) return HudButton::undo;
+    return HudButton::none;
+}
 
 ui::Window& ViewController::mainWindow() {
     static const std::shared_ptr<ui::Window> window = [] {
@@ -54,27 +76,26 @@ void ViewController::viewDidLoad() {
     distance = static_cast<float>((width + height) / 1000.0);
 
     hud = std::make_shared<overlay::Scene>(graphics::Size{width, height});
-    const double s = buttonSize;
-    const double discY = inset / 2 + discRowHeight;
+    const HudPlaces places = hudPlaces({width, height}, inset, buttonSize);
 
     textLabel = std::make_shared<overlay::LabelNode>("Noteworthy-Bold");
     textLabel->setFontSize(20);
     textLabel->setText(welcomeText);
     textLabel->setHorizontalAlignmentMode(overlay::HorizontalAlignmentMode::left);
-    textLabel->setPosition({1.5 * s, inset / 2 + labelRowHeight});
+    textLabel->setPosition(places.label);
     hud->addChild(textLabel);
 
-    menuButton = makeDisc(s, {s / 2, discY});
+    menuButton = makeDisc(buttonSize, places.menu);
     hud->addChild(menuButton);
-    menuImage = makeIcon("menu", {s / 2, discY});
+    menuImage = makeIcon("menu", places.menu);
     hud->addChild(menuImage);
-    undoButton = makeDisc(s, {width - 1.5 * s, discY});
+    undoButton = makeDisc(buttonSize, places.undo);
     hud->addChild(undoButton);
-    undoImage = makeIcon("undo", {width - 1.5 * s, discY});
+    undoImage = makeIcon("undo", places.undo);
     hud->addChild(undoImage);
-    deleteButton = makeDisc(s, {width - s / 2, discY});
+    deleteButton = makeDisc(buttonSize, places.remove);
     hud->addChild(deleteButton);
-    deleteImage = makeIcon("delete", {width - s / 2, discY});
+    deleteImage = makeIcon("delete", places.remove);
     hud->addChild(deleteImage);
 
     hud->setUserInteractionEnabled(false);
@@ -96,16 +117,14 @@ void ViewController::layoutHUD(graphics::Size size) {
     double inset = mainWindow().safeAreaInsets().bottom;
     if (auto overlay = sceneView->overlayScene()) overlay->setSize(size);
 
-    const double s = buttonSize;
-    const double width = size.width;
-    const double discY = inset / 2 + discRowHeight;
-    menuButton->setPosition({s / 2, discY});
-    undoButton->setPosition({width - 1.5 * s, discY});
-    deleteButton->setPosition({width - s / 2, discY});
-    textLabel->setPosition({1.5 * s, inset / 2 + labelRowHeight});
-    menuImage->setPosition({s / 2, discY});
-    undoImage->setPosition({width - 1.5 * s, discY});
-    deleteImage->setPosition({width - s / 2, discY});
+    const HudPlaces places = hudPlaces(size, inset, buttonSize);
+    menuButton->setPosition(places.menu);
+    undoButton->setPosition(places.undo);
+    deleteButton->setPosition(places.remove);
+    textLabel->setPosition(places.label);
+    menuImage->setPosition(places.menu);
+    undoImage->setPosition(places.undo);
+    deleteImage->setPosition(places.remove);
 }
 
 }  // namespace scrawlet

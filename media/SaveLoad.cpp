@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "controller/ViewController.h"
+#include "platform/Log.h"
 #include "platform/Precondition.h"
 #include "platform/ui/FileManager.h"
 
@@ -29,7 +30,7 @@ void ViewController::saveDrawing() {
     auto written = sceneView->scene()->writeToUrl(*url);
     platform::require(textLabel != nullptr, "saveDrawing", "the HUD is not built");
     // A failed save says so; the earlier file is still in place.
-    if (!written) std::fprintf(stderr, "scrawlet: %s\n", written.error().c_str());
+    if (!written) platform::log(written.error());
     textLabel->setText(written ? savedText : saveFailedText);
 }
 
@@ -48,14 +49,12 @@ void ViewController::loadDrawing() {
     }
     auto loaded = scene::Scene::sceneWithUrl(*url);
     if (!loaded) {
-        std::fprintf(stderr, "scrawlet: %s\n", loaded.error().c_str());
+        platform::log(loaded.error());
         textLabel->setText(loadFailedText);
         return;
     }
 
-    for (const auto& stroke : lines)
-        for (const auto& node : stroke) node->removeFromParentNode();
-    lines.clear();
+    removeAllStrokes();
 
     auto container = scene::Node::make();
     // A copy: moving the nodes changes the list being walked.

@@ -14,4 +14,10 @@ inline void require(bool condition, std::string_view operation, std::string_view
     if (!condition) preconditionFailure(operation, what);
 }
 
+// After a switch that lists every value of an enumeration: a value outside
+// them is memory gone wrong, not a case to handle with a plausible answer.
+[[noreturn]] inline void unreachable(std::string_view operation) {
+    preconditionFailure(operation, "a value outside its enumeration");
+}
+
 }  // namespace platform

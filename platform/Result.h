@@ -67,3 +67,15 @@ private:
 inline Error fail(std::string message) { return Error{std::move(message)}; }
 
 }  // namespace platform
+
+// Hands the error of a failed Result on to the caller:
+//   TRY(writeHeader(out));
+//   TRY_LET(bytes, readFile(path, limit));   // then `bytes` is the value
+#define TRY(expression)                                                                   \
+    do {                                                                                  \
+        if (auto tried_ = (expression); !tried_) return ::platform::fail(tried_.error()); \
+    } while (false)
+#define TRY_LET(name, expression)                                     \
+    auto name##Tried_ = (expression);                                 \
+    if (!name##Tried_) return ::platform::fail(name##Tried_.error()); \
+    auto name = std::move(name##Tried_).value()

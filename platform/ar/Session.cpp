@@ -6,10 +6,15 @@
 
 namespace ar {
 
-DeviceCapabilities& deviceCapabilities() {
-    static DeviceCapabilities capabilities;
-    return capabilities;
+namespace {
+DeviceCapabilities& capabilities() {
+    static DeviceCapabilities installed;
+    return installed;
 }
+}  // namespace
+
+const DeviceCapabilities& deviceCapabilities() { return capabilities(); }
+void setDeviceCapabilities(DeviceCapabilities value) { capabilities() = value; }
 
 bool WorldTrackingConfiguration::supportsFrameSemantics(FrameSemantics semantics) {
     std::uint32_t wanted = rawValue(semantics);
@@ -34,10 +39,12 @@ void Session::pause() {
     ++pauseCount_;
 }
 
-void Session::deliverFrame(const scene::Matrix4& cameraTransform) {
+void Session::deliverFrame(const scene::Matrix4& cameraTransform,
+                           std::optional<scene::Matrix4> projection) {
     if (!running_) return;
     auto frame = std::make_shared<Frame>();
     frame->camera.transform = cameraTransform;
+    frame->camera.projection = projection;
     frame->sequence = ++frameSequence_;
     currentFrame_ = frame;
     if (frameObserver_) frameObserver_(*frame);

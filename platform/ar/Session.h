@@ -38,6 +38,10 @@ enum class RunOptions : std::uint32_t {
 struct Camera {
     // Camera space to world space; the camera looks along its negative z.
     scene::Matrix4 transform;
+    // The real camera's own projection (camera space to clip space), where
+    // the device tracks a real one; none for the simulated camera, whose
+    // projection the scene view derives from its size.
+    std::optional<scene::Matrix4> projection;
 };
 
 struct Frame {
@@ -78,9 +82,11 @@ public:
     RunOptions lastRunOptions() const { return lastRunOptions_; }
     const std::shared_ptr<const Configuration>& configuration() const { return configuration_; }
 
-    // Called by the tracker: a new frame with the camera at `cameraTransform`.
-    // Frames arrive only while the session runs; otherwise this does nothing.
-    void deliverFrame(const scene::Matrix4& cameraTransform);
+    // Called by the tracker: a new frame with the camera at `cameraTransform`
+    // and, for a real camera, its projection. Frames arrive only while the
+    // session runs; otherwise this does nothing.
+    void deliverFrame(const scene::Matrix4& cameraTransform,
+                      std::optional<scene::Matrix4> projection = std::nullopt);
 
     // Told of every new frame; the scene view uses this to move its point of
     // view.
@@ -99,11 +105,12 @@ private:
     std::uint64_t frameSequence_ = 0;
 };
 
-// What the simulated device can do; set by the front end before launch.
+// What the device can do; the launch description in force decides.
 struct DeviceCapabilities {
     bool personSegmentationWithDepth = false;
 };
-DeviceCapabilities& deviceCapabilities();
+const DeviceCapabilities& deviceCapabilities();
+void setDeviceCapabilities(DeviceCapabilities capabilities);
 
 // A camera pose in the room: at `position`, turned by `yawDegrees` about the
 // world's y axis (positive to the left), then by `pitchDegrees` about its own

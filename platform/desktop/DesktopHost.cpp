@@ -11,26 +11,31 @@
 #include <string>
 
 #include "platform/Files.h"
-#include "platform/desktop/CameraRig.h"
+#include "platform/Log.h"
+#include "platform/ar/CameraRig.h"
+#include "platform/automation/Dump.h"
 #include "platform/desktop/Keys.h"
 #include "platform/desktop/Offscreen.h"
-#include "platform/headless/Dump.h"
 #include "platform/render/Renderer.h"
-#include "platform/ui/Device.h"
 #include "platform/ui/FileManager.h"
-#include "platform/ui/Presentation.h"
-#include "platform/ui/PresentedLayout.h"
+#include "platform/ui/Frame.h"
+#include "platform/ui/PointerInput.h"
+#include "platform/ui/PresentedResponse.h"
 
 namespace desktop {
 
 namespace {
 
 constexpr graphics::Size phoneSize{390, 844};
+// The mouse among the pointers; fingers have SDL's ids, which are positive.
+constexpr ui::PointerInput::PointerId mousePointer = -1;
 
-void say(const std::string& message) { std::fprintf(stderr, "scrawlet: %s\n", message.c_str()); }
+void say(const std::string& message) { platform::log(message); }
 
 class DesktopHost : public ui::Host {
 public:
+    explicit DesktopHost(ui::LaunchDescription description)
+        : description_(std::move(description)) {}
     int run(ui::Application& application) override;
 
 private:
@@ -38,39 +43,22 @@ private:
     void closeWindow();
     void handle(ui::Application& application, const SDL_Event& event);
     void handleKey(ui::Application& application, const SDL_KeyboardEvent& key, bool down);
-    void pointerDown(ui::Application& application, graphics::Point point);
-    void pointerMoved(ui::Application& application, graphics::Point point);
-    void pointerUp(ui::Application& application, graphics::Point point);
-    void pointerCancelled(ui::Application& application);
-    // What is presented over the drawing, innermost; none when nothing is.
-    std::shared_ptr<ui::ViewController> presented(const ui::Application& application) const;
-    render::Screen screen(const ui::Application& application) const;
-    void perform(ui::Application& application, ui::ViewController& controller,
-                 const ui::PresentedTarget& target);
-    void escape(ui::Application& application);
-    void enter(ui::Application& application);
-    void showMessage(ui::ViewController& over, const std::string& title,
-                     const std::string& message);
     void toggleHelp(ui::Application& application);
     void draw(ui::Application& application);
     void writeState(const ui::Application& application);
     graphics::Size windowSize() const;
     double pixelScale() const;
 
+    ui::LaunchDescription description_;
     SDL_Window* window_ = nullptr;
     SDL_GLContext context_ = nullptr;
     std::unique_ptr<render::Renderer> renderer_;
     std::shared_ptr<OffscreenViewRenderer> viewRenderer_;
-    CameraRig rig_;
-    Motion motion_;
-    // The mouse's touch while the left button is down.
-    std::shared_ptr<ui::Touch> mouseTouch_;
-    // Touch-screen fingers by their id.
-    std::map<SDL_FingerID, std::shared_ptr<ui::Touch>> fingers_;
+    ar::CameraRig rig_;
+    ar::Motion motion_;
+    // The mouse and the touch screen's fingers.
+    std::unique_ptr<ui::PointerInput> pointers_;
     bool turning_ = false;
-    // A press on a panel's target: drawn highlighted, chosen on release.
-    std::optional<std::size_t> pressedTarget_;
-    std::size_t pickerFirstRow_ = 0;
     std::shared_ptr<ui::AlertController> help_;
     bool dirty_ = true;
     bool quit_ = false;
@@ -157,15 +145,18 @@ int DesktopHost::run(ui::Application& application) {
     }
     // A desktop shows sheets as popovers, has no camera, and its photo
     // library is the pictures folder.
-    auto& device = ui::Device::current();
-    device.userInterfaceIdiom = ui::UserInterfaceIdiom::pad;
-    device.hasCamera = false;
-    device.photoLibrary = ui::xdgUserDirectory("PICTURES");
-    ui::Screen::main().setScale(pixelScale());
     viewRenderer_ = std::make_shared<OffscreenViewRenderer>(*renderer_);
-    ui::installViewRenderer(viewRenderer_);
-
-    application.launch(windowSize(), {});
+    ui::LaunchDescription description = description_;
+    description.screenSize = windowSize();
+    description.scale = pixelScale();
+    description.idiom = ui::UserInterfaceIdiom::pad;
+    description.hasCamera = false;
+    description.documents = ui::xdgUserDirectory("DOCUMENTS");
+    description.photoLibrary = ui::xdgUserDirectory("PICTURES");
+    description.picturesFolder = description.photoLibrary;
+    description.viewRenderer = viewRenderer_;
+    application.launch(std::move(description));
+    pointers_ = std::make_unique<ui::PointerInput>(application);
     auto previous = SDL_GetPerformanceCounter();
     while (!quit_) {
         SDL_Event event;
@@ -180,6 +171,7 @@ int DesktopHost::run(ui::Application& application) {
         double seconds = static_cast<double>(now - previous) / SDL_GetPerformanceFrequency();
         previous = now;
         if (rig_.update(motion_, seconds)) dirty_ = true;
+        if (pointers_->deliverMoves()) dirty_ = true;
         if (dirty_ && !quit_) {
             draw(application);
             writeState(application);
@@ -197,21 +189,8 @@ void DesktopHost::draw(ui::Application& application) {
     if (auto view = application.sceneView()) view->session().deliverFrame(rig_.pose());
     int width = 0, height = 0;
     SDL_GL_GetDrawableSize(window_, &width, &height);
-    renderer_->drawScreen(screen(application), width, height);
+    renderer_->drawFrame(pointers_->describe(), width, height);
     SDL_GL_SwapWindow(window_);
-}
-
-render::Screen DesktopHost::screen(const ui::Application& application) const {
-    render::Screen screen = render::screenOf(application);
-    screen.environment.pickerFirstRow = pickerFirstRow_;
-    screen.environment.pressedTarget = pressedTarget_;
-    return screen;
-}
-
-std::shared_ptr<ui::ViewController> DesktopHost::presented(
-    const ui::Application& application) const {
-    auto top = application.topViewController();
-    return top == application.rootViewController() ? nullptr : top;
 }
 
 void DesktopHost::handle(ui::Application& application, const SDL_Event& event) {
@@ -226,58 +205,48 @@ void DesktopHost::handle(ui::Application& application, const SDL_Event& event) {
             } else if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
                 // Keys released elsewhere never arrive; a drag that loses the
                 // window is cancelled, like a touch the system takes over.
-                motion_ = Motion{};
+                motion_ = ar::Motion{};
                 turning_ = false;
-                pointerCancelled(application);
+                pointers_->cancelAll();
             }
             break;
         case SDL_KEYDOWN:
         case SDL_KEYUP: handleKey(application, event.key, event.type == SDL_KEYDOWN); break;
         case SDL_MOUSEBUTTONDOWN:
             if (event.button.button == SDL_BUTTON_LEFT)
-                pointerDown(application, {static_cast<double>(event.button.x),
-                                          static_cast<double>(event.button.y)});
+                pointers_->down(mousePointer, {static_cast<double>(event.button.x),
+                                               static_cast<double>(event.button.y)});
             else if (event.button.button == SDL_BUTTON_RIGHT)
                 turning_ = true;
             break;
         case SDL_MOUSEBUTTONUP:
             if (event.button.button == SDL_BUTTON_LEFT)
-                pointerUp(application, {static_cast<double>(event.button.x),
-                                        static_cast<double>(event.button.y)});
+                pointers_->up(mousePointer, {static_cast<double>(event.button.x),
+                                             static_cast<double>(event.button.y)});
             else if (event.button.button == SDL_BUTTON_RIGHT)
                 turning_ = false;
             break;
         case SDL_MOUSEMOTION:
             if (turning_) rig_.drag(event.motion.xrel, event.motion.yrel);
             if (event.motion.state & SDL_BUTTON_LMASK)
-                pointerMoved(application, {static_cast<double>(event.motion.x),
-                                           static_cast<double>(event.motion.y)});
+                pointers_->move(mousePointer, {static_cast<double>(event.motion.x),
+                                               static_cast<double>(event.motion.y)});
             break;
         case SDL_MOUSEWHEEL:
-            if (event.wheel.y > 0 && pickerFirstRow_ > 0) --pickerFirstRow_;
-            if (event.wheel.y < 0) ++pickerFirstRow_;
+            pointers_->scroll(event.wheel.y > 0 ? -1 : event.wheel.y < 0 ? 1 : 0);
             break;
         case SDL_FINGERDOWN:
         case SDL_FINGERMOTION:
         case SDL_FINGERUP: {
-            if (presented(application)) break;
             auto size = windowSize();
             graphics::Point point{event.tfinger.x * size.width, event.tfinger.y * size.height};
-            if (event.type == SDL_FINGERDOWN) {
-                auto touch = std::make_shared<ui::Touch>(point);
-                fingers_[event.tfinger.fingerId] = touch;
-                application.sendTouchesBegan({touch});
-            } else if (auto it = fingers_.find(event.tfinger.fingerId); it != fingers_.end()) {
-                it->second->setLocation(point);
-                if (event.type == SDL_FINGERMOTION) {
-                    it->second->setPhase(ui::TouchPhase::moved);
-                    application.sendTouchesMoved({it->second});
-                } else {
-                    it->second->setPhase(ui::TouchPhase::ended);
-                    application.sendTouchesEnded({it->second});
-                    fingers_.erase(it);
-                }
-            }
+            auto id = static_cast<ui::PointerInput::PointerId>(event.tfinger.fingerId);
+            if (event.type == SDL_FINGERDOWN)
+                pointers_->down(id, point);
+            else if (event.type == SDL_FINGERMOTION)
+                pointers_->move(id, point);
+            else
+                pointers_->up(id, point);
             break;
         }
         default: dirty_ = false; break;
@@ -308,9 +277,9 @@ void DesktopHost::handleKey(ui::Application& application, const SDL_KeyboardEven
     switch (key.keysym.sym) {
         case SDLK_r: rig_.reset(); break;
         case SDLK_SPACE: application.sendMotionEnded(ui::EventSubtype::motionShake); break;
-        case SDLK_ESCAPE: escape(application); break;
+        case SDLK_ESCAPE: ui::cancelPresented(application); break;
         case SDLK_RETURN:
-        case SDLK_KP_ENTER: enter(application); break;
+        case SDLK_KP_ENTER: ui::performDefaultAction(application); break;
         case SDLK_F1: toggleHelp(application); break;
         case SDLK_F11: {
             bool full = SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN_DESKTOP;
@@ -319,125 +288,6 @@ void DesktopHost::handleKey(ui::Application& application, const SDL_KeyboardEven
         }
         default: break;
     }
-}
-
-void DesktopHost::pointerDown(ui::Application& application, graphics::Point point) {
-    if (auto top = presented(application)) {
-        auto layout = ui::layoutPresented(*top, screen(application).environment);
-        pressedTarget_ = layout.targetIndexAt(point);
-        return;
-    }
-    mouseTouch_ = std::make_shared<ui::Touch>(point);
-    application.sendTouchesBegan({mouseTouch_});
-}
-
-void DesktopHost::pointerMoved(ui::Application& application, graphics::Point point) {
-    if (!mouseTouch_) return;
-    mouseTouch_->setLocation(point);
-    mouseTouch_->setPhase(ui::TouchPhase::moved);
-    application.sendTouchesMoved({mouseTouch_});
-}
-
-void DesktopHost::pointerUp(ui::Application& application, graphics::Point point) {
-    if (mouseTouch_) {
-        mouseTouch_->setLocation(point);
-        mouseTouch_->setPhase(ui::TouchPhase::ended);
-        auto touch = std::move(mouseTouch_);
-        mouseTouch_ = nullptr;
-        application.sendTouchesEnded({touch});
-        return;
-    }
-    // A panel's target is chosen when the button is released over the one it
-    // was pressed on, as on a phone.
-    auto pressed = pressedTarget_;
-    pressedTarget_.reset();
-    auto top = presented(application);
-    if (!top || !pressed) return;
-    auto layout = ui::layoutPresented(*top, screen(application).environment);
-    auto released = layout.targetIndexAt(point);
-    if (released != pressed) return;
-    perform(application, *top, layout.targets[*released]);
-}
-
-void DesktopHost::pointerCancelled(ui::Application& application) {
-    pressedTarget_.reset();
-    if (!mouseTouch_) return;
-    auto touch = std::move(mouseTouch_);
-    mouseTouch_ = nullptr;
-    touch->setPhase(ui::TouchPhase::cancelled);
-    application.sendTouchesCancelled({touch});
-}
-
-void DesktopHost::perform(ui::Application& application, ui::ViewController& controller,
-                          const ui::PresentedTarget& target) {
-    auto* alert = dynamic_cast<ui::AlertController*>(&controller);
-    auto* picker = dynamic_cast<ui::ImagePickerController*>(&controller);
-    auto* share = dynamic_cast<ui::ActivityViewController*>(&controller);
-    switch (target.role) {
-        case ui::PresentedTargetRole::action:
-            if (alert && target.actionIndex && *target.actionIndex < alert->actions().size())
-                alert->choose(alert->actions()[*target.actionIndex]);
-            break;
-        case ui::PresentedTargetRole::outside:
-            if (alert && target.actionIndex && *target.actionIndex < alert->actions().size())
-                alert->choose(alert->actions()[*target.actionIndex]);
-            else
-                controller.dismissViewControllerAnimated(true, nullptr);
-            break;
-        case ui::PresentedTargetRole::pickFile:
-            if (picker) {
-                if (auto picked = picker->pickFile(target.file); !picked)
-                    showMessage(*picker, "This picture cannot be used", picked.error());
-                pickerFirstRow_ = 0;
-            }
-            break;
-        case ui::PresentedTargetRole::cancelPicker:
-            if (picker) picker->cancel();
-            pickerFirstRow_ = 0;
-            break;
-        case ui::PresentedTargetRole::takePicture: break;  // a desktop has no camera
-        case ui::PresentedTargetRole::saveToPictures:
-            if (share) {
-                auto saved = share->saveToPictures(ui::xdgUserDirectory("PICTURES"));
-                if (!saved) showMessage(*share, "The picture was not saved", saved.error());
-                renderer_->invalidatePresented();
-            }
-            break;
-        case ui::PresentedTargetRole::cancelShare:
-            if (share) share->complete();
-            break;
-    }
-    (void)application;
-}
-
-void DesktopHost::escape(ui::Application& application) {
-    auto top = presented(application);
-    if (!top) return;
-    if (auto* alert = dynamic_cast<ui::AlertController*>(top.get())) {
-        if (auto cancel = alert->cancelAction())
-            alert->choose(cancel);
-        else if (alert->popoverPresentationController())
-            alert->dismissViewControllerAnimated(true, nullptr);
-    } else if (auto* picker = dynamic_cast<ui::ImagePickerController*>(top.get())) {
-        picker->cancel();
-        pickerFirstRow_ = 0;
-    } else if (auto* share = dynamic_cast<ui::ActivityViewController*>(top.get())) {
-        share->complete();
-    }
-}
-
-void DesktopHost::enter(ui::Application& application) {
-    auto alert = std::dynamic_pointer_cast<ui::AlertController>(presented(application));
-    if (!alert) return;
-    if (auto action = alert->defaultAction()) alert->choose(action);
-}
-
-void DesktopHost::showMessage(ui::ViewController& over, const std::string& title,
-                              const std::string& message) {
-    auto alert = ui::AlertController::alertControllerWithTitle(title, message,
-                                                               ui::AlertControllerStyle::alert);
-    alert->addAction(ui::AlertAction::actionWithTitle("OK", ui::AlertActionStyle::cancel, nullptr));
-    over.presentViewController(alert, true, nullptr);
 }
 
 void DesktopHost::toggleHelp(ui::Application& application) {
@@ -459,10 +309,7 @@ void DesktopHost::writeState(const ui::Application& application) {
     // For tests that drive the window from outside: the same state a
     // headless script's dump shows, after every change.
     if (stateFile_ == nullptr || *stateFile_ == '\0') return;
-    auto* controller =
-        dynamic_cast<scrawlet::ViewController*>(application.rootViewController().get());
-    if (controller == nullptr) return;
-    std::string text = headless::dumpState(application, *controller).dump() + "\n";
+    std::string text = automation::dumpState(application).dump() + "\n";
     auto written = platform::writeFileAtomically(
         stateFile_, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
     if (!written) say(written.error());
@@ -470,6 +317,8 @@ void DesktopHost::writeState(const ui::Application& application) {
 
 }  // namespace
 
-std::unique_ptr<ui::Host> makeDesktopHost() { return std::make_unique<DesktopHost>(); }
+std::unique_ptr<ui::Host> makeDesktopHost(ui::LaunchDescription description) {
+    return std::make_unique<DesktopHost>(std::move(description));
+}
 
 }  // namespace desktop

@@ -10,6 +10,8 @@
 
 namespace desktop {
 
-std::unique_ptr<ui::Host> makeDesktopHost();
+// `description` carries the back ends that draw and store scenes; the host
+// fills in the window's size and scale, the folders and the device.
+std::unique_ptr<ui::Host> makeDesktopHost(ui::LaunchDescription description);
 
 }  // namespace desktop

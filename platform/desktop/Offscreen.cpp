@@ -1,11 +1,11 @@
 #include "platform/desktop/Offscreen.h"
 
-#include <cstdio>
+#include "platform/Log.h"
 
 namespace desktop {
 
-std::shared_ptr<graphics::Bitmap> OffscreenViewRenderer::renderView(const ui::SceneView& view,
-                                                                    double scale) {
+std::shared_ptr<const graphics::Bitmap> OffscreenViewRenderer::renderView(const ui::SceneView& view,
+                                                                          double scale) {
     if (renderer_ == nullptr) return nullptr;
     auto size = render::pictureSize(view.bounds().size, scale);
     if (!size) return nullptr;
@@ -13,7 +13,7 @@ std::shared_ptr<graphics::Bitmap> OffscreenViewRenderer::renderView(const ui::Sc
         renderer_->drawSceneView(view, width, height);
     });
     if (!picture) {
-        std::fprintf(stderr, "scrawlet: %s\n", picture.error().c_str());
+        platform::log(picture.error());
         return nullptr;
     }
     return std::move(picture).value();

@@ -3,13 +3,13 @@
 namespace graphics {
 
 namespace {
-std::unique_ptr<Backend>& installed() {
-    static std::unique_ptr<Backend> backend;
+std::shared_ptr<Backend>& installed() {
+    static std::shared_ptr<Backend> backend;
     return backend;
 }
 }  // namespace
 
-void installBackend(std::unique_ptr<Backend> backend) { installed() = std::move(backend); }
+void installBackend(std::shared_ptr<Backend> backend) { installed() = std::move(backend); }
 
 bool hasBackend() { return installed() != nullptr; }
 

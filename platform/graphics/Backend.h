@@ -90,8 +90,9 @@ public:
     virtual platform::Result<std::vector<std::uint8_t>> encodePng(const Bitmap& bitmap) = 0;
 };
 
-// Installs the back end for the rest of the process; replaces an earlier one.
-void installBackend(std::unique_ptr<Backend> backend);
+// Installs the back end; replaces an earlier one. The launch description
+// in force decides which (ui::LaunchScope).
+void installBackend(std::shared_ptr<Backend> backend);
 bool hasBackend();
 // The installed back end; a missing one is a broken precondition.
 Backend& backend();

@@ -21,6 +21,16 @@ struct Rect {
     Size size;
     double width() const { return size.width; }
     double height() const { return size.height; }
+    double right() const { return origin.x + size.width; }
+    double bottom() const { return origin.y + size.height; }
+    double midX() const { return origin.x + size.width / 2; }
+    double midY() const { return origin.y + size.height / 2; }
+    // Whether `point` lies inside; the right and bottom edges are outside,
+    // so that rectangles side by side share no point.
+    bool contains(Point point) const {
+        return point.x >= origin.x && point.x < right() && point.y >= origin.y &&
+               point.y < bottom();
+    }
     friend bool operator==(const Rect&, const Rect&) = default;
 };
 

@@ -15,7 +15,7 @@ std::string_view orientationName(ImageOrientation orientation) {
         case ImageOrientation::leftMirrored: return "leftMirrored";
         case ImageOrientation::rightMirrored: return "rightMirrored";
     }
-    return "unknown";
+    platform::unreachable("orientationName");
 }
 
 Image::Image(std::shared_ptr<const Bitmap> cgImage, double scale, ImageOrientation orientation)
@@ -37,7 +37,7 @@ Size Image::size() const {
         case ImageOrientation::leftMirrored:
         case ImageOrientation::rightMirrored: return {h, w};
     }
-    return {w, h};
+    platform::unreachable("Image::size");
 }
 
 }  // namespace graphics

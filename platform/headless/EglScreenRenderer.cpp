@@ -6,12 +6,12 @@
 
 #include <cmath>
 #include <cstring>
-#include <iostream>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <utility>
 
+#include "platform/Log.h"
 #include "platform/render/Gl.h"
 #include "platform/render/Offscreen.h"
 
@@ -60,12 +60,13 @@ public:
     ViewRendererLink(EglScreenRenderer& owner, std::weak_ptr<bool> alive)
         : owner_(owner), alive_(std::move(alive)) {}
 
-    std::shared_ptr<graphics::Bitmap> renderView(const ui::SceneView& view, double scale) override {
+    std::shared_ptr<const graphics::Bitmap> renderView(const ui::SceneView& view,
+                                                       double scale) override {
         if (alive_.expired()) return nullptr;
         auto picture = owner_.renderView(view, scale);
         if (!picture) {
             // The view then draws nothing; the user is told why.
-            std::cerr << "scrawlet: the view could not be drawn: " << picture.error() << "\n";
+            platform::log("the view could not be drawn: " + picture.error());
             return nullptr;
         }
         return std::move(picture).value();
@@ -212,34 +213,29 @@ std::shared_ptr<ui::ViewRenderer> EglScreenRenderer::viewRenderer() {
 }
 
 template <class Draw>
-platform::Result<std::shared_ptr<graphics::Bitmap>> EglScreenRenderer::renderInto(
+platform::Result<std::shared_ptr<const graphics::Bitmap>> EglScreenRenderer::renderInto(
     graphics::Size points, double scale, Draw draw) {
-    auto size = render::pictureSize(points, scale);
-    if (!size) return platform::fail(size.error());
-    if (auto ready = prepare(); !ready) return platform::fail(ready.error());
-    return egl_->target.capture(
-        size.value(), [&](int width, int height) { draw(*egl_->renderer, width, height); });
+    TRY_LET(size, render::pictureSize(points, scale));
+    TRY(prepare());
+    TRY_LET(picture, egl_->target.capture(size, [&](int width, int height) {
+        draw(*egl_->renderer, width, height);
+    }));
+    return std::shared_ptr<const graphics::Bitmap>(std::move(picture));
 }
 
-platform::Result<std::shared_ptr<graphics::Bitmap>> EglScreenRenderer::renderScreen(
-    const ui::Application& application, double scale) {
-    if (!application.isLaunched() || application.windows().empty())
+platform::Result<std::shared_ptr<const graphics::Bitmap>> EglScreenRenderer::renderFrame(
+    const ui::FrameDescription& frame, double scale) {
+    if (!frame.sceneView)
         return platform::fail("there is nothing to picture: the application has not launched");
-    render::Screen screen = render::screenOf(application);
-    return render(screen, screen.environment.screenSize, scale);
-}
-
-platform::Result<std::shared_ptr<graphics::Bitmap>> EglScreenRenderer::renderView(
-    const ui::SceneView& view, double scale) {
-    return renderInto(view.bounds().size, scale, [&](render::Renderer& renderer, int w, int h) {
-        renderer.drawSceneView(view, w, h);
+    return renderInto(frame.screenSize, scale, [&](render::Renderer& renderer, int w, int h) {
+        renderer.drawFrame(frame, w, h);
     });
 }
 
-platform::Result<std::shared_ptr<graphics::Bitmap>> EglScreenRenderer::render(
-    const render::Screen& screen, graphics::Size points, double scale) {
-    return renderInto(points, scale, [&](render::Renderer& renderer, int w, int h) {
-        renderer.drawScreen(screen, w, h);
+platform::Result<std::shared_ptr<const graphics::Bitmap>> EglScreenRenderer::renderView(
+    const ui::SceneView& view, double scale) {
+    return renderInto(view.bounds().size, scale, [&](render::Renderer& renderer, int w, int h) {
+        renderer.drawSceneView(view, w, h);
     });
 }
 

@@ -6,8 +6,8 @@
 #include <memory>
 
 #include "platform/Result.h"
+#include "platform/automation/Runner.h"
 #include "platform/graphics/Bitmap.h"
-#include "platform/headless/HeadlessHost.h"
 #include "platform/render/Renderer.h"
 #include "platform/ui/SceneView.h"
 
@@ -15,22 +15,19 @@ namespace headless {
 
 // The EGL display and its OpenGL ES 3.0 context are made on first use; a
 // machine without them gets the reason, never a crash.
-class EglScreenRenderer : public ScreenRenderer {
+class EglScreenRenderer : public automation::ScreenPictures {
 public:
     EglScreenRenderer();
     ~EglScreenRenderer() override;
     EglScreenRenderer(const EglScreenRenderer&) = delete;
     EglScreenRenderer& operator=(const EglScreenRenderer&) = delete;
 
-    // The whole screen, presented controllers included.
-    platform::Result<std::shared_ptr<graphics::Bitmap>> renderScreen(
-        const ui::Application& application, double scale) override;
+    // The whole screen as `frame` describes it, presented screens included.
+    platform::Result<std::shared_ptr<const graphics::Bitmap>> renderFrame(
+        const ui::FrameDescription& frame, double scale) override;
     // The scene view with its overlay, without what is presented over it.
-    platform::Result<std::shared_ptr<graphics::Bitmap>> renderView(const ui::SceneView& view,
-                                                                   double scale);
-    // Any screen, `points` large, at `scale` pixels per point.
-    platform::Result<std::shared_ptr<graphics::Bitmap>> render(const render::Screen& screen,
-                                                               graphics::Size points, double scale);
+    platform::Result<std::shared_ptr<const graphics::Bitmap>> renderView(const ui::SceneView& view,
+                                                                         double scale);
 
     // Makes the EGL display, context and renderer on first use; fails with
     // the reason when this machine cannot give us an OpenGL ES 3.0 context.
@@ -38,15 +35,15 @@ public:
     // The renderer, once prepared; for tests and benchmarks.
     render::Renderer* renderer();
 
-    // A view renderer for ui::installViewRenderer that draws through this
+    // A view renderer for the launch description that draws through this
     // one for as long as it lives, and draws nothing afterwards: the
-    // installed renderer outlives the front end that owns this one.
+    // application may outlive the host that owns this one.
     std::shared_ptr<ui::ViewRenderer> viewRenderer();
 
 private:
     template <class Draw>
-    platform::Result<std::shared_ptr<graphics::Bitmap>> renderInto(graphics::Size points,
-                                                                   double scale, Draw draw);
+    platform::Result<std::shared_ptr<const graphics::Bitmap>> renderInto(graphics::Size points,
+                                                                         double scale, Draw draw);
 
     struct Egl;
     std::unique_ptr<Egl> egl_;

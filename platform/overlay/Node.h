@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "platform/graphics/Color.h"
@@ -14,6 +15,15 @@
 #include "platform/graphics/Image.h"
 
 namespace overlay {
+
+class Node;
+class LabelNode;
+class ShapeNode;
+class SpriteNode;
+
+// What a node shows, a closed set: a label, a circle, an image, or nothing
+// of its own (a group or the scene). Drawing and describing nodes visit it.
+using Shown = std::variant<const LabelNode*, const ShapeNode*, const SpriteNode*, const Node*>;
 
 class Node {
 public:
@@ -34,6 +44,8 @@ public:
     // precondition, as in the platform this mirrors.
     void addChild(std::shared_ptr<Node> child);
     void removeFromParent();
+
+    virtual Shown shown() const { return this; }
 
 protected:
     Node() = default;
@@ -76,6 +88,8 @@ public:
     VerticalAlignmentMode verticalAlignmentMode() const { return vertical_; }
     void setVerticalAlignmentMode(VerticalAlignmentMode mode) { vertical_ = mode; }
 
+    Shown shown() const override { return this; }
+
 private:
     std::string fontName_;
     double fontSize_ = 32;
@@ -98,6 +112,8 @@ public:
     double lineWidth() const { return lineWidth_; }
     void setLineWidth(double width) { lineWidth_ = width; }
 
+    Shown shown() const override { return this; }
+
 private:
     explicit ShapeNode(double radius) : radius_(radius) {}
     double radius_;
@@ -117,6 +133,8 @@ public:
     std::shared_ptr<const graphics::Image> texture() const;
     // The image's size in points; zero without an image.
     graphics::Size size() const;
+
+    Shown shown() const override { return this; }
 
 private:
     std::string imageName_;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "platform/Overloaded.h"
 #include "platform/render/TextPicture.h"
 
 namespace render {
@@ -158,12 +159,14 @@ void OverlayPass::drawNode(const overlay::Node& node, graphics::Point parentPixe
     // Positions are relative to the parent, y upwards.
     graphics::Point pixel{parentPixel.x + node.position().x * scaleX_,
                           parentPixel.y - node.position().y * scaleY_};
-    if (auto* shape = dynamic_cast<const overlay::ShapeNode*>(&node))
-        drawDisc(*shape, pixel, alpha);
-    else if (auto* label = dynamic_cast<const overlay::LabelNode*>(&node))
-        drawLabel(*label, pixel, alpha);
-    else if (auto* sprite = dynamic_cast<const overlay::SpriteNode*>(&node))
-        drawSprite(*sprite, pixel, alpha, textures);
+    std::visit(
+        platform::Overloaded{
+            [&](const overlay::ShapeNode* shape) { drawDisc(*shape, pixel, alpha); },
+            [&](const overlay::LabelNode* label) { drawLabel(*label, pixel, alpha); },
+            [&](const overlay::SpriteNode* sprite) { drawSprite(*sprite, pixel, alpha, textures); },
+            [](const overlay::Node*) {},
+        },
+        node.shown());
     for (const auto& child : node.children()) drawNode(*child, pixel, alpha, textures);
 }
 

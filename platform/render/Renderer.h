@@ -1,6 +1,7 @@
-// The OpenGL ES 3 renderer: the room as the camera image, the 3-D scene, the
-// overlay, and the presented panels over a dimmed screen, drawn into the
-// caller's framebuffer while the caller's context is current.
+// The OpenGL ES 3 renderer: the backdrop (the room, or a real camera's
+// picture showing through), the 3-D scene, the overlay, and the presented
+// panels of a frame description, drawn into the caller's framebuffer while
+// the caller's context is current.
 #pragma once
 
 #include <chrono>
@@ -9,25 +10,11 @@
 #include <vector>
 
 #include "platform/Result.h"
-#include "platform/ui/Application.h"
-#include "platform/ui/PresentedLayout.h"
+#include "platform/render/Backdrop.h"
+#include "platform/ui/Frame.h"
 #include "platform/ui/SceneView.h"
 
 namespace render {
-
-// What the screen shows.
-struct Screen {
-    const ui::SceneView* sceneView = nullptr;
-    // The controllers presented over it, outermost first; each is drawn over
-    // the ones before.
-    std::vector<std::shared_ptr<ui::ViewController>> presented;
-    // The screen's size in points, its insets and the kind of device.
-    ui::PresentedEnvironment environment;
-};
-
-// The screen of `application`: the root controller's scene view, the
-// controllers presented over it, and the first window's size and insets.
-Screen screenOf(const ui::Application& application);
 
 // What the last frame drew, for tests and benchmarks.
 struct FrameStats {
@@ -54,7 +41,7 @@ struct FrameStats {
 class Renderer {
 public:
     // Builds the shaders in the current context; fails with the reason when
-    // the context cannot run them.
+    // the context cannot run them. The backdrop is the simulated room.
     static platform::Result<std::unique_ptr<Renderer>> make();
     ~Renderer();
     Renderer(const Renderer&) = delete;
@@ -63,12 +50,14 @@ public:
     // The scene view alone (camera image, scene and overlay), filling a
     // target of `width` by `height` pixels.
     void drawSceneView(const ui::SceneView& view, int width, int height);
-    // The whole screen, filling a target of `width` by `height` pixels.
-    void drawScreen(const Screen& screen, int width, int height);
+    // The whole screen as `frame` describes it, filling a target of `width`
+    // by `height` pixels.
+    void drawFrame(const ui::FrameDescription& frame, int width, int height);
+
+    // What the scene is drawn over from now on.
+    void setBackdrop(std::unique_ptr<Backdrop> backdrop);
 
     const FrameStats& lastFrame() const;
-    // Forgets the painted panels, as when the photo library has changed.
-    void invalidatePresented();
     // Releases every picture texture, as when memory runs low.
     void releaseTextures();
 

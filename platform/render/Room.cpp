@@ -217,4 +217,23 @@ void Room::draw(const scene::Matrix4& viewProjection, scene::Vector3 eye) {
     glBindVertexArray(0);
 }
 
+platform::Result<std::unique_ptr<Backdrop>> makeRoomBackdrop() {
+    TRY_LET(room, Room::make());
+    return std::unique_ptr<Backdrop>(std::move(room));
+}
+
+namespace {
+class TransparentBackdrop : public Backdrop {
+public:
+    void draw(const scene::Matrix4&, scene::Vector3) override {
+        glClearColor(0, 0, 0, 0);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
+};
+}  // namespace
+
+std::unique_ptr<Backdrop> makeTransparentBackdrop() {
+    return std::make_unique<TransparentBackdrop>();
+}
+
 }  // namespace render

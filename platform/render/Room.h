@@ -6,12 +6,13 @@
 #include <memory>
 
 #include "platform/Result.h"
+#include "platform/render/Backdrop.h"
 #include "platform/render/Gl.h"
 #include "platform/scene/Math.h"
 
 namespace render {
 
-class Room {
+class Room : public Backdrop {
 public:
     static constexpr float floorHeight = -1.4f;
 
@@ -19,7 +20,7 @@ public:
 
     // Draws the room with `viewProjection` (world to clip space) into the
     // bound framebuffer, filling colour and depth.
-    void draw(const scene::Matrix4& viewProjection, scene::Vector3 eye);
+    void draw(const scene::Matrix4& viewProjection, scene::Vector3 eye) override;
 
 private:
     Room() = default;

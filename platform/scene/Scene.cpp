@@ -3,13 +3,13 @@
 namespace scene {
 
 namespace {
-std::unique_ptr<SceneFileFormat>& installedFormat() {
-    static std::unique_ptr<SceneFileFormat> format;
+std::shared_ptr<SceneFileFormat>& installedFormat() {
+    static std::shared_ptr<SceneFileFormat> format;
     return format;
 }
 }  // namespace
 
-void installSceneFileFormat(std::unique_ptr<SceneFileFormat> format) {
+void installSceneFileFormat(std::shared_ptr<SceneFileFormat> format) {
     installedFormat() = std::move(format);
 }
 

@@ -25,7 +25,8 @@ private:
     std::shared_ptr<Node> rootNode_;
 };
 
-// How scenes are stored on disk. The program installs one at start-up.
+// How scenes are stored on disk. The launch description in force decides
+// which (ui::LaunchScope).
 class SceneFileFormat {
 public:
     virtual ~SceneFileFormat() = default;
@@ -33,7 +34,7 @@ public:
     virtual platform::Result<std::shared_ptr<Scene>> read(const std::filesystem::path& url) = 0;
 };
 
-void installSceneFileFormat(std::unique_ptr<SceneFileFormat> format);
+void installSceneFileFormat(std::shared_ptr<SceneFileFormat> format);
 bool hasSceneFileFormat();
 
 }  // namespace scene

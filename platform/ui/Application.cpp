@@ -1,5 +1,7 @@
 #include "platform/ui/Application.h"
 
+#include <algorithm>
+
 #include "platform/Precondition.h"
 #include "platform/ui/Device.h"
 
@@ -15,13 +17,27 @@ Application*& current() {
     static Application* application = nullptr;
     return application;
 }
+
+std::optional<InterfaceDescription>& registeredInterface() {
+    static std::optional<InterfaceDescription> interface;
+    return interface;
+}
 }  // namespace
+
+void registerMainInterface(InterfaceDescription description) {
+    registeredInterface() = std::move(description);
+}
+
+const InterfaceDescription& mainInterface() {
+    platform::require(registeredInterface().has_value(), "mainInterface",
+                      "the application registered no main interface");
+    return *registeredInterface();
+}
 
 void registerClass(std::string name, DelegateFactory factory) {
     classes()[std::move(name)] = std::move(factory);
 }
 
-DelegateFactory classNamed(const std::string& name);
 DelegateFactory classNamed(const std::string& name) {
     auto it = classes().find(name);
     return it == classes().end() ? nullptr : it->second;
@@ -39,6 +55,10 @@ Application::Application(DelegateFactory delegateFactory)
     platform::require(current() == nullptr, "Application", "there can be only one application");
     platform::require(delegateFactory_ != nullptr, "Application", "no delegate class given");
     current() = this;
+    // A screen presented over the root takes the touches in flight.
+    ViewController::setPresentationObserver([this](ViewController& presenter) {
+        if (&presenter == rootViewController().get()) cancelHeldTouches();
+    });
 }
 
 Application::~Application() {
@@ -49,14 +69,17 @@ Application::~Application() {
     // the first window.
     windows_.clear();
     delegate_.reset();
+    ViewController::setPresentationObserver(nullptr);
     current() = nullptr;
 }
 
-void Application::launch(graphics::Size screenSize, graphics::EdgeInsets safeAreaInsets) {
+void Application::launch(LaunchDescription description) {
     platform::require(!launched_, "Application::launch", "the application is already launched");
     launched_ = true;
+    const graphics::Size screenSize = description.screenSize;
+    const graphics::EdgeInsets safeAreaInsets = description.safeAreaInsets;
+    launchScope_ = std::make_unique<LaunchScope>(std::move(description));
     delegate_ = delegateFactory_();
-    Screen::main().setBounds({{0, 0}, screenSize});
 
     // The main interface: one window, its root controller made through the
     // coder path, and the scene view as both the controller's view and its
@@ -147,23 +170,62 @@ ViewController* Application::touchTarget() const {
     return root.get();
 }
 
-void Application::sendTouches(void (Responder::*callback)(const TouchSet&, const Event*),
-                              const TouchSet& touches) {
+TouchSet Application::held(const TouchSet& touches) const {
+    TouchSet found;
+    for (const auto& touch : touches)
+        if (std::find(heldTouches_.begin(), heldTouches_.end(), touch) != heldTouches_.end())
+            found.push_back(touch);
+    return found;
+}
+
+void Application::forget(const TouchSet& touches) {
+    std::erase_if(heldTouches_, [&](const auto& touch) {
+        return std::find(touches.begin(), touches.end(), touch) != touches.end();
+    });
+}
+
+void Application::cancelHeldTouches() {
+    auto root = rootViewController();
+    if (!root || heldTouches_.empty()) return;
+    TouchSet cancelled = std::move(heldTouches_);
+    heldTouches_.clear();
+    for (auto& touch : cancelled) touch->setPhase(TouchPhase::cancelled);
     Event event{EventType::touches, EventSubtype::none};
-    if (auto* target = touchTarget()) (target->*callback)(touches, &event);
+    root->touchesCancelled(cancelled, &event);
 }
 
 void Application::sendTouchesBegan(const TouchSet& touches) {
-    sendTouches(&Responder::touchesBegan, touches);
+    auto* target = touchTarget();
+    if (target == nullptr) return;
+    heldTouches_.insert(heldTouches_.end(), touches.begin(), touches.end());
+    Event event{EventType::touches, EventSubtype::none};
+    target->touchesBegan(touches, &event);
 }
+
 void Application::sendTouchesMoved(const TouchSet& touches) {
-    sendTouches(&Responder::touchesMoved, touches);
+    auto* target = touchTarget();
+    TouchSet mine = held(touches);
+    if (target == nullptr || mine.empty()) return;
+    Event event{EventType::touches, EventSubtype::none};
+    target->touchesMoved(mine, &event);
 }
+
 void Application::sendTouchesEnded(const TouchSet& touches) {
-    sendTouches(&Responder::touchesEnded, touches);
+    auto* target = touchTarget();
+    TouchSet mine = held(touches);
+    if (target == nullptr || mine.empty()) return;
+    forget(mine);
+    Event event{EventType::touches, EventSubtype::none};
+    target->touchesEnded(mine, &event);
 }
+
 void Application::sendTouchesCancelled(const TouchSet& touches) {
-    sendTouches(&Responder::touchesCancelled, touches);
+    auto* target = touchTarget();
+    TouchSet mine = held(touches);
+    if (target == nullptr || mine.empty()) return;
+    forget(mine);
+    Event event{EventType::touches, EventSubtype::none};
+    target->touchesCancelled(mine, &event);
 }
 
 void Application::sendMotionEnded(EventSubtype motion) {

@@ -1,7 +1,7 @@
-// The application: its delegate, its windows, the loop entry that a front
-// end runs, and the main interface description that builds the first window
-// and its root controller. Delegate classes are named, as the loop entry
-// takes a class name.
+// The application: its delegate, its windows, the loop entry that a host
+// runs, and the main interface description that builds the first window and
+// its root controller. Delegate classes are named, as the loop entry takes a
+// class name.
 #pragma once
 
 #include <functional>
@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ui/LaunchDescription.h"
 #include "platform/ui/SceneView.h"
 #include "platform/ui/ViewController.h"
 
@@ -42,6 +43,8 @@ public:
 // A class by name: how the loop entry finds the delegate class it is given.
 using DelegateFactory = std::function<std::unique_ptr<ApplicationDelegate>()>;
 void registerClass(std::string name, DelegateFactory factory);
+// The registered class of that name, or none.
+DelegateFactory classNamed(const std::string& name);
 
 // The class's name, registering it so that the loop entry can make one.
 // The class names itself with `static constexpr std::string_view className`.
@@ -54,11 +57,14 @@ std::string stringFromClass() {
 
 // The application's main interface: builds the root controller through its
 // coder initialiser and connects the scene view to its outlet. The
-// application supplies it; the platform loads it at launch.
+// application registers it before the loop entry; the platform loads it at
+// launch.
 struct InterfaceDescription {
     std::function<std::shared_ptr<ViewController>(const Coder&)> instantiateRootViewController;
     std::function<void(ViewController&, std::shared_ptr<SceneView>)> connectSceneView;
 };
+void registerMainInterface(InterfaceDescription description);
+// The registered main interface; a broken precondition before one is.
 const InterfaceDescription& mainInterface();
 
 enum class ApplicationState { active = 0, inactive = 1, background = 2 };
@@ -79,12 +85,12 @@ public:
     const std::vector<std::shared_ptr<Window>>& windows() const { return windows_; }
     ApplicationState applicationState() const { return state_; }
 
-    // For the front ends: the life cycle, in the order the platform drives
-    // it. `launch` makes the delegate, loads the main interface into a
-    // window of `screenSize` with `safeAreaInsets`, tells the delegate, and
-    // shows the window, which loads the root controller's view and makes it
-    // appear.
-    void launch(graphics::Size screenSize, graphics::EdgeInsets safeAreaInsets);
+    // For the hosts: the life cycle, in the order the platform drives it.
+    // `launch` puts `description` in force for the application's life, makes
+    // the delegate, loads the main interface into a window that fills the
+    // screen, tells the delegate, and shows the window, which loads the root
+    // controller's view and makes it appear.
+    void launch(LaunchDescription description);
     void resignActive();
     void enterBackground();
     void enterForeground();
@@ -106,6 +112,9 @@ public:
 
     // Touches enter here and go to the top controller when it is the root:
     // a presented controller has the screen and takes no drawing touches.
+    // When a screen is presented over the root, the touches it holds are
+    // cancelled at once, as a phone does, and later events of those touches
+    // go nowhere.
     void sendTouchesBegan(const TouchSet& touches);
     void sendTouchesMoved(const TouchSet& touches);
     void sendTouchesEnded(const TouchSet& touches);
@@ -116,9 +125,16 @@ public:
 private:
     // Touches reach the root controller only while it presents nothing.
     ViewController* touchTarget() const;
-    void sendTouches(void (Responder::*callback)(const TouchSet&, const Event*),
-                     const TouchSet& touches);
+    // The touches of `touches` that the root holds (began and not ended).
+    TouchSet held(const TouchSet& touches) const;
+    void forget(const TouchSet& touches);
+    void cancelHeldTouches();
 
+    // Touches the root controller has been told began and not yet ended.
+    TouchSet heldTouches_;
+
+    // Destroyed last: the windows' controllers may still draw as they go.
+    std::unique_ptr<LaunchScope> launchScope_;
     DelegateFactory delegateFactory_;
     std::unique_ptr<ApplicationDelegate> delegate_;
     std::vector<std::shared_ptr<Window>> windows_;
@@ -127,19 +143,23 @@ private:
     bool terminated_ = false;
 };
 
-// A front end: it runs the application's event loop and returns the
-// process's exit status.
+// A host: it fills the launch description, launches the application, runs
+// its event loop and returns the process's exit status.
 class Host {
 public:
     virtual ~Host() = default;
     virtual int run(Application& application) = 0;
+    // Whether the host goes on after `run` returns, driven by callbacks (a
+    // browser owns the loop): the application and the host then live on.
+    virtual bool runsOnAfterReturning() const { return false; }
 };
 
-// Picks the front end for the command line. The launch target provides it.
+// Picks the host for the command line. The program's composition root
+// (app/) defines it; the platform only calls it.
 std::unique_ptr<Host> makeHost(int argc, char** argv);
 
 // The loop entry: makes the application with the named delegate class and
-// runs the front end chosen by the command line. Returns the exit status.
+// runs the host chosen by the command line. Returns the exit status.
 int applicationMain(int argc, char** argv, std::optional<std::string> principalClassName,
                     std::string delegateClassName);
 

@@ -4,11 +4,6 @@
 
 namespace ui {
 
-Device& Device::current() {
-    static Device device;
-    return device;
-}
-
 Screen& Screen::main() {
     static Screen screen;
     return screen;

@@ -1,9 +1,7 @@
-// The device the program runs on: its screen, what kind of device it is,
-// and which picture sources it has. The front end fills this in before
-// launch; the headless one from its script.
+// The screen the program runs on and the kinds of device. What the device
+// has and is comes from the launch description (LaunchDescription.h); the
+// screen's bounds follow the window as it changes size.
 #pragma once
-
-#include <filesystem>
 
 #include "platform/graphics/Geometry.h"
 
@@ -11,20 +9,12 @@ namespace ui {
 
 enum class UserInterfaceIdiom { phone = 0, pad = 1 };
 
-struct Device {
-    UserInterfaceIdiom userInterfaceIdiom = UserInterfaceIdiom::phone;
-    bool hasCamera = false;
-    // The pictures the photo library shows.
-    std::filesystem::path photoLibrary;
-
-    static Device& current();
-};
-
 class Screen {
 public:
     static Screen& main();
     // Pixels per point.
     double scale() const;
+    // A window moved to a screen of another density changes it.
     void setScale(double scale);
     graphics::Rect bounds() const { return bounds_; }
     void setBounds(graphics::Rect bounds) { bounds_ = bounds; }

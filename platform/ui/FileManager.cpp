@@ -7,6 +7,9 @@
 #include <fstream>
 #include <string>
 
+#include "platform/Precondition.h"
+#include "platform/ui/LaunchDescription.h"
+
 namespace ui {
 
 namespace {
@@ -46,17 +49,11 @@ FileManager& FileManager::defaultManager() {
     return manager;
 }
 
-void FileManager::setDocumentsDirectory(std::optional<std::filesystem::path> directory) {
-    documentsOverridden_ = true;
-    documents_ = std::move(directory);
-}
-
 std::vector<std::filesystem::path> FileManager::urlsForDirectory(SearchPathDirectory directory,
                                                                  SearchPathDomainMask) const {
     switch (directory) {
         case SearchPathDirectory::documentDirectory: {
-            std::optional<std::filesystem::path> documents =
-                documentsOverridden_ ? documents_ : std::optional(xdgUserDirectory("DOCUMENTS"));
+            const auto& documents = currentLaunchDescription().documents;
             if (!documents) return {};
             // The documents directory is the application's own and always
             // there; a failure to make it shows later, when a file is written.
@@ -64,9 +61,13 @@ std::vector<std::filesystem::path> FileManager::urlsForDirectory(SearchPathDirec
             std::filesystem::create_directories(*documents, ignored);
             return {*documents};
         }
-        case SearchPathDirectory::picturesDirectory: return {xdgUserDirectory("PICTURES")};
+        case SearchPathDirectory::picturesDirectory: {
+            const auto& pictures = currentLaunchDescription().picturesFolder;
+            if (pictures.empty()) return {};
+            return {pictures};
+        }
     }
-    return {};
+    platform::unreachable("urlsForDirectory");
 }
 
 }  // namespace ui

@@ -1,5 +1,4 @@
-// Where the user's files live. The documents directory is the XDG documents
-// folder unless the front end sets another, or none.
+// Where the user's files live: the folders the launch description names.
 #pragma once
 
 #include <filesystem>
@@ -19,14 +18,6 @@ public:
     // created when it does not exist yet.
     std::vector<std::filesystem::path> urlsForDirectory(SearchPathDirectory directory,
                                                         SearchPathDomainMask domain) const;
-
-    // Overrides the documents directory; none means there is no documents
-    // directory at all.
-    void setDocumentsDirectory(std::optional<std::filesystem::path> directory);
-
-private:
-    bool documentsOverridden_ = false;
-    std::optional<std::filesystem::path> documents_;
 };
 
 // The XDG user directory of that kind ("DOCUMENTS", "PICTURES"), from

@@ -4,14 +4,11 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "platform/ui/LaunchDescription.h"
+
 namespace ui {
 
 namespace {
-std::vector<std::string>& overridden() {
-    static std::vector<std::string> languages;
-    return languages;
-}
-
 std::string lower(std::string_view text) {
     std::string out(text);
     for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -83,12 +80,9 @@ std::vector<std::string> languagesFromEnvironment(const char* (*getenv)(const ch
 }
 
 std::vector<std::string> Locale::preferredLanguages() {
-    if (!overridden().empty()) return overridden();
+    const auto& chosen = currentLaunchDescription().languages;
+    if (!chosen.empty()) return chosen;
     return languagesFromEnvironment(environment);
-}
-
-void Locale::setPreferredLanguages(std::vector<std::string> languages) {
-    overridden() = std::move(languages);
 }
 
 }  // namespace ui

@@ -1,5 +1,6 @@
 // The user's preferred languages as language tags (zh-Hans-CN, en-US), most
-// preferred first, from the POSIX locale environment unless set otherwise.
+// preferred first: the launch description's, or else from the POSIX locale
+// environment.
 #pragma once
 
 #include <optional>
@@ -13,8 +14,6 @@ class Locale {
 public:
     // Never empty.
     static std::vector<std::string> preferredLanguages();
-    // Replaces what the environment says (an empty list restores it).
-    static void setPreferredLanguages(std::vector<std::string> languages);
 };
 
 // One POSIX locale name (zh_CN.UTF-8, en_US, C) as a language tag: zh_CN

@@ -5,7 +5,7 @@
 
 #include "platform/Files.h"
 #include "platform/graphics/Backend.h"
-#include "platform/ui/Device.h"
+#include "platform/ui/LaunchDescription.h"
 
 namespace ui {
 
@@ -81,11 +81,11 @@ ImagePickerController::ImagePickerController() : ViewController(std::nullopt, st
 
 bool ImagePickerController::isSourceTypeAvailable(ImagePickerSourceType source) {
     switch (source) {
-        case ImagePickerSourceType::camera: return Device::current().hasCamera;
+        case ImagePickerSourceType::camera: return currentLaunchDescription().hasCamera;
         case ImagePickerSourceType::photoLibrary:
         case ImagePickerSourceType::savedPhotosAlbum: return true;
     }
-    return false;
+    platform::unreachable("isSourceTypeAvailable");
 }
 
 platform::Result<void> ImagePickerController::pickFile(const std::filesystem::path& file) {

@@ -92,6 +92,8 @@ public:
     // runs once.
     void choose(const std::shared_ptr<AlertAction>& action);
 
+    std::optional<PresentedScreen> presentedScreen() override { return this; }
+
 protected:
     ModalPresentationStyle defaultPresentationStyle() const override;
 
@@ -108,7 +110,12 @@ enum class ImagePickerSourceType { photoLibrary = 0, camera = 1, savedPhotosAlbu
 // Keys of the dictionary a picker hands its delegate; each wraps a string.
 struct ImagePickerInfoKey {
     std::string rawValue;
-    friend auto operator<=>(const ImagePickerInfoKey&, const ImagePickerInfoKey&) = default;
+    friend bool operator==(const ImagePickerInfoKey&, const ImagePickerInfoKey&) = default;
+    // Written out rather than defaulted through <=>, which older standard
+    // libraries (the browser build's) lack for strings.
+    friend bool operator<(const ImagePickerInfoKey& a, const ImagePickerInfoKey& b) {
+        return a.rawValue < b.rawValue;
+    }
 };
 inline const ImagePickerInfoKey imagePickerOriginalImage{"UIImagePickerControllerOriginalImage"};
 inline const ImagePickerInfoKey imagePickerMediaType{"UIImagePickerControllerMediaType"};
@@ -148,6 +155,8 @@ public:
     // it has none.
     void cancel();
 
+    std::optional<PresentedScreen> presentedScreen() override { return this; }
+
 private:
     ImagePickerSourceType sourceType_ = ImagePickerSourceType::photoLibrary;
     std::weak_ptr<ImagePickerControllerDelegate> delegate_;
@@ -169,6 +178,8 @@ public:
     // with the date and time into `folder`, then the sheet goes away. On
     // failure the sheet stays and the reason comes back.
     platform::Result<std::filesystem::path> saveToPictures(const std::filesystem::path& folder);
+
+    std::optional<PresentedScreen> presentedScreen() override { return this; }
 
 protected:
     ModalPresentationStyle defaultPresentationStyle() const override;

@@ -33,6 +33,9 @@ struct PresentedEnvironment {
     std::size_t pickerFirstRow = 0;
     // The target the user holds down, drawn highlighted.
     std::optional<std::size_t> pressedTarget;
+    // The folder the photo picker shows.
+    std::filesystem::path photoLibrary;
+    friend bool operator==(const PresentedEnvironment&, const PresentedEnvironment&) = default;
 };
 
 // A filled rectangle, square-cornered when `cornerRadius` is 0.
@@ -134,14 +137,14 @@ struct PresentedLayout {
     const PresentedTarget* targetAt(graphics::Point point) const;
 };
 
-// The layout of `presented` on a screen described by `environment`. Text is
+// The layout of `screen` on a screen described by `environment`. Text is
 // measured with the installed graphics back end (a broken precondition when
-// there is none). A controller the framework does not draw gives an empty
-// layout.
-PresentedLayout layoutPresented(ViewController& presented, const PresentedEnvironment& environment);
-
-// The pictures (JPEG and PNG files) the photo library in `folder` shows, in
-// the order the picker lists them: by file name. None for a missing folder.
-std::vector<std::filesystem::path> photoLibraryFiles(const std::filesystem::path& folder);
+// there is none).
+PresentedLayout layoutPresented(const PresentedScreen& screen,
+                                const PresentedEnvironment& environment);
+// The same for a controller; one that is none of the framework's screens
+// has an empty layout.
+PresentedLayout layoutPresented(ViewController& controller,
+                                const PresentedEnvironment& environment);
 
 }  // namespace ui

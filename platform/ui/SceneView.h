@@ -1,9 +1,10 @@
 // The AR scene view: the camera image of the room with a 3-D scene drawn
 // over it from the tracked point of view, and a 2-D overlay scene on top.
 // It owns the world-tracking session; its point of view follows the camera
-// of each new frame. The projection is a symmetric perspective (60° vertical
-// field of view, near plane 1 mm, far plane 1 km) whose aspect follows the
-// view's size; `unprojectPoint` is its exact inverse.
+// of each new frame. The projection is the frame's own where a real camera
+// gives one; otherwise a symmetric perspective (60° vertical field of view,
+// near plane 1 mm, far plane 1 km) whose aspect follows the view's size.
+// `unprojectPoint` is the exact inverse of the projection in use.
 #pragma once
 
 #include <memory>
@@ -25,15 +26,15 @@ public:
 
 class SceneView;
 
-// Draws a scene view as it is on screen. The front end installs one; without
-// it, drawing the view hierarchy draws nothing.
+// Draws a scene view as it is on screen. The launch description names one;
+// without it, drawing the view hierarchy draws nothing.
 class ViewRenderer {
 public:
     virtual ~ViewRenderer() = default;
     // The view's bounds at `scale` pixels per point, or none.
-    virtual std::shared_ptr<graphics::Bitmap> renderView(const SceneView& view, double scale) = 0;
+    virtual std::shared_ptr<const graphics::Bitmap> renderView(const SceneView& view,
+                                                               double scale) = 0;
 };
-void installViewRenderer(std::shared_ptr<ViewRenderer> renderer);
 
 class SceneView : public View {
 public:
@@ -63,6 +64,8 @@ public:
     // The projection from the point of view's space to clip space, with
     // depth 0 at the near plane and 1 at the far plane once divided.
     scene::Matrix4 projectionMatrix() const;
+    // The current frame's own projection, if its camera gave one.
+    std::optional<scene::Matrix4> frameProjection() const;
     // Screen point (x, y in view points, z the depth from 0 at the near
     // plane to 1 at the far plane) to the world point under it.
     scene::Vector3 unprojectPoint(scene::Vector3 point) const;
@@ -75,6 +78,9 @@ public:
     bool drawViewHierarchyInRect(graphics::Rect rect, bool afterScreenUpdates) const;
 
 private:
+    scene::Vector3 unprojectThrough(const scene::Matrix4& projection, scene::Vector3 point) const;
+    scene::Vector3 projectThrough(const scene::Matrix4& projection, scene::Vector3 point) const;
+
     std::unique_ptr<ar::Session> session_;
     std::shared_ptr<scene::Scene> scene_;
     SceneViewDelegate* delegate_ = nullptr;

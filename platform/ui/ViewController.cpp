@@ -2,11 +2,23 @@
 
 #include <cstdio>
 
+#include "platform/Log.h"
 #include "platform/Precondition.h"
-#include "platform/ui/Device.h"
+#include "platform/ui/LaunchDescription.h"
 #include "platform/ui/Presentation.h"
 
 namespace ui {
+
+namespace {
+std::function<void(ViewController&)>& presentationObserver() {
+    static std::function<void(ViewController&)> observer;
+    return observer;
+}
+}  // namespace
+
+void ViewController::setPresentationObserver(std::function<void(ViewController&)> observer) {
+    presentationObserver() = std::move(observer);
+}
 
 void Responder::touchesBegan(const TouchSet&, const Event*) {}
 void Responder::touchesMoved(const TouchSet&, const Event*) {}
@@ -69,12 +81,12 @@ void ViewController::presentViewController(std::shared_ptr<ViewController> contr
     if (presented_) {
         // The platform refuses a second presentation from one controller and
         // says so, without failing.
-        std::fprintf(stderr,
-                     "scrawlet: a controller that is already presenting cannot present another\n");
+        platform::log("a controller that is already presenting cannot present another");
         return;
     }
     presented_ = std::move(controller);
     presented_->presenting_ = this;
+    if (auto& observer = presentationObserver()) observer(*this);
     if (completion) completion();
 }
 
@@ -91,7 +103,7 @@ void ViewController::dismissViewControllerAnimated(bool, std::function<void()> c
 }
 
 PopoverPresentationController* ViewController::popoverPresentationController() {
-    bool shownAsPopover = Device::current().userInterfaceIdiom == UserInterfaceIdiom::pad &&
+    bool shownAsPopover = currentLaunchDescription().idiom == UserInterfaceIdiom::pad &&
                           modalPresentationStyle() == ModalPresentationStyle::popover;
     if (!shownAsPopover) return nullptr;
     if (!popover_) popover_ = std::make_unique<PopoverPresentationController>();

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <variant>
 
 #include "platform/graphics/Geometry.h"
 #include "platform/ui/Touch.h"
@@ -17,6 +18,15 @@
 namespace ui {
 
 class PopoverPresentationController;
+class AlertController;
+class ImagePickerController;
+class ActivityViewController;
+
+// The framework's own screens that a controller can present, a closed set.
+// Whatever answers or draws them visits this variant, so that a new kind
+// does not compile until every such place handles it.
+using PresentedScreen =
+    std::variant<AlertController*, ImagePickerController*, ActivityViewController*>;
 
 // Responds to touches and motion; the default responses do nothing.
 class Responder {
@@ -92,6 +102,9 @@ public:
     // this controller itself.
     void dismissViewControllerAnimated(bool animated, std::function<void()> completion);
     const std::shared_ptr<ViewController>& presentedViewController() const { return presented_; }
+    // Told of every presentation, with the presenting controller, once the
+    // presented one has the screen. The application watches this way.
+    static void setPresentationObserver(std::function<void(ViewController&)> observer);
     ViewController* presentingViewController() const { return presenting_; }
 
     // The style asked for, or the controller's own default.
@@ -106,6 +119,10 @@ public:
     PopoverPresentationController* popoverPresentationController();
 
     const std::optional<std::string>& nibName() const { return nibName_; }
+
+    // Which of the framework's screens this controller is; none for the
+    // application's own controllers.
+    virtual std::optional<PresentedScreen> presentedScreen() { return std::nullopt; }
 
 protected:
     // What a controller that shows as a popover on a pad defaults to.

@@ -49,16 +49,16 @@ TEST(Session, RunPauseAndRunAgainKeepTheTrackingState) {
 }
 
 TEST(Configuration, SupportsSegmentationWithDepthOnlyWhereTheDeviceCan) {
-    ar::deviceCapabilities().personSegmentationWithDepth = false;
+    ar::setDeviceCapabilities({.personSegmentationWithDepth = false});
     EXPECT_FALSE(ar::WorldTrackingConfiguration::supportsFrameSemantics(
         ar::FrameSemantics::personSegmentationWithDepth));
     EXPECT_TRUE(ar::WorldTrackingConfiguration::supportsFrameSemantics(ar::FrameSemantics::none));
-    ar::deviceCapabilities().personSegmentationWithDepth = true;
+    ar::setDeviceCapabilities({.personSegmentationWithDepth = true});
     EXPECT_TRUE(ar::WorldTrackingConfiguration::supportsFrameSemantics(
         ar::FrameSemantics::personSegmentationWithDepth));
     EXPECT_FALSE(
         ar::WorldTrackingConfiguration::supportsFrameSemantics(ar::FrameSemantics::bodyDetection));
-    ar::deviceCapabilities().personSegmentationWithDepth = false;
+    ar::setDeviceCapabilities({});
 }
 
 TEST(Poses, YawTurnsLeftAndPitchLooksUp) {

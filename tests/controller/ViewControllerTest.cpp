@@ -2,6 +2,7 @@
 
 #include "controller/ViewController.h"
 #include "platform/ar/Session.h"
+#include "support/Fixtures.h"
 
 namespace {
 
@@ -71,7 +72,6 @@ protected:
         controller = std::make_shared<ViewController>(ui::Coder{});
         controller->setSceneView(std::make_shared<ui::SceneView>());
     }
-    void TearDown() override { ar::deviceCapabilities().personSegmentationWithDepth = false; }
     const ar::Session& session() const { return controller->sceneView->session(); }
     ar::FrameSemantics semantics() const {
         return static_cast<const ar::WorldTrackingConfiguration&>(*session().configuration())
@@ -88,7 +88,8 @@ TEST_F(SessionLifeCycle, AppearingRunsPlainWorldTrackingWithoutSegmentationSuppo
 }
 
 TEST_F(SessionLifeCycle, AppearingAddsSegmentationWithDepthWhereSupported) {
-    ar::deviceCapabilities().personSegmentationWithDepth = true;
+    ui::LaunchScope segmenting(
+        testsupport::changed([](auto& d) { d.personSegmentationWithDepth = true; }));
     controller->viewWillAppear(false);
     EXPECT_EQ(semantics(), ar::FrameSemantics::personSegmentationWithDepth);
 }

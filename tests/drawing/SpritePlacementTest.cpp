@@ -5,6 +5,7 @@
 #include "controller/ViewController.h"
 #include "platform/ar/Session.h"
 #include "platform/graphics/ImageContext.h"
+#include "support/Fixtures.h"
 
 namespace {
 
@@ -13,7 +14,6 @@ using scrawlet::ViewController;
 class SpritePlacement : public testing::Test {
 protected:
     void SetUp() override {
-        graphics::setMainScreenScale(3);
         controller = std::make_shared<ViewController>(ui::Coder{});
         auto view = std::make_shared<ui::SceneView>();
         view->setFrame({{0, 0}, {390, 844}});
@@ -138,7 +138,7 @@ TEST(BillboardNodes, CarryTheImageOnTheFirstMaterialAndStartAtTheOrigin) {
 }
 
 TEST(EmojiImages, AreThirtyPointsAtTheScreenScaleOnTransparency) {
-    graphics::setMainScreenScale(2);
+    ui::LaunchScope scaleTwo(testsupport::changed([](auto& d) { d.scale = 2; }));
     auto image = ViewController::renderEmojiImage("\U0001F43B\u200D\u2744\uFE0F", 30);
     ASSERT_NE(image, nullptr);
     EXPECT_EQ(image->size(), (graphics::Size{30, 30}));
@@ -149,7 +149,6 @@ TEST(EmojiImages, AreThirtyPointsAtTheScreenScaleOnTransparency) {
     for (int y = 0; y < 60; ++y)
         for (int x = 0; x < 60; ++x) inked += image->cgImage()->pixel(x, y).a > 0;
     EXPECT_GT(inked, 400);
-    graphics::setMainScreenScale(3);
 }
 
 }  // namespace

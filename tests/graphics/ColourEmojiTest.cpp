@@ -27,7 +27,7 @@ using scrawlet::ViewController;
 
 const std::string polarBear = "\U0001F43B\u200D\u2744\uFE0F";
 
-class SpriteImages : public testsupport::AtScreenScaleThree {};
+class SpriteImages : public testing::Test {};
 
 // A pixel with its colour taken out of premultiplication.
 struct Straight {

@@ -10,6 +10,7 @@
 #include "platform/graphics/Backend.h"
 #include "platform/graphics/ImageContext.h"
 #include "platform/graphics/Resources.h"
+#include "support/Fixtures.h"
 
 namespace {
 
@@ -126,9 +127,8 @@ TEST(Icons, TheUndoArrowPointsLeft) {
 }
 
 TEST(Icons, AreFoundByNameAtTheScreensScale) {
-    double previous = graphics::mainScreenScale();
     for (int scale : {2, 3, 1}) {
-        graphics::setMainScreenScale(scale);
+        ui::LaunchScope screen(testsupport::changed([&](auto& d) { d.scale = scale; }));
         for (const char* name : {"menu", "undo", "delete"}) {
             auto image = graphics::imageNamed(name);
             ASSERT_TRUE(image) << name;
@@ -136,7 +136,6 @@ TEST(Icons, AreFoundByNameAtTheScreensScale) {
             EXPECT_EQ(image->size(), (graphics::Size{28, 28})) << name << " at " << scale << "x";
         }
     }
-    graphics::setMainScreenScale(previous);
 }
 
 }  // namespace

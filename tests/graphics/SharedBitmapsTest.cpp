@@ -11,7 +11,7 @@ namespace {
 
 using scrawlet::ViewController;
 
-class SharedBitmaps : public testsupport::AtScreenScaleThree {};
+class SharedBitmaps : public testing::Test {};
 
 std::shared_ptr<graphics::Image> filledSquare(graphics::Color color) {
     graphics::beginImageContextWithOptions({10, 10}, false, 1.0);

@@ -23,8 +23,8 @@ constexpr double viewHeight = 844;
 
 // A view with an empty room and `hud` over it, and the same view without.
 struct Drawn {
-    std::shared_ptr<graphics::Bitmap> picture;
-    std::shared_ptr<graphics::Bitmap> room;
+    std::shared_ptr<const graphics::Bitmap> picture;
+    std::shared_ptr<const graphics::Bitmap> room;
 };
 
 Drawn draw(std::shared_ptr<overlay::Scene> hud) {
@@ -161,7 +161,6 @@ TEST(OverlayIcons, AreDrawnAtTheirSizeCentredOnTheirPosition) {
         for (int x = 12; x < 72; ++x) icon.setPixel(x, y, {255, 255, 255, 255});
     rendertest::writePng(icon, folder / "rendertest-icon@3x.png");
     ::setenv("SCRAWLET_RESOURCES", folder.c_str(), 1);
-    graphics::setMainScreenScale(3);
     auto sprite = std::make_shared<overlay::SpriteNode>("rendertest-icon");
     ASSERT_TRUE(sprite->texture()) << "the icon resource could not be read";
     ::unsetenv("SCRAWLET_RESOURCES");
@@ -249,7 +248,7 @@ TEST(OverlayLabels, TakeTheirColourAndAlignment) {
 // The app's own HUD, run through the program.
 struct HudShot {
     std::shared_ptr<const graphics::Bitmap> picture;
-    std::shared_ptr<graphics::Bitmap> room;
+    std::shared_ptr<const graphics::Bitmap> room;
 };
 
 HudShot snapshotOfTheApp() {

@@ -8,6 +8,7 @@
 
 #include "platform/Files.h"
 #include "platform/graphics/ImageContext.h"
+#include "platform/ui/PhotoLibrary.h"
 #include "platform/ui/PresentedLayout.h"
 #include "support/Fixtures.h"
 #include "support/Scripts.h"
@@ -30,6 +31,7 @@ ui::PresentedEnvironment phone(double bottomInset = 0) {
     ui::PresentedEnvironment environment;
     environment.screenSize = {390, 844};
     environment.safeAreaInsets.bottom = bottomInset;
+    environment.photoLibrary = ui::currentLaunchDescription().photoLibrary;
     return environment;
 }
 
@@ -39,6 +41,7 @@ ui::PresentedEnvironment pad() {
     ui::PresentedEnvironment environment;
     environment.screenSize = {820, 1180};
     environment.idiom = ui::UserInterfaceIdiom::pad;
+    environment.photoLibrary = ui::currentLaunchDescription().photoLibrary;
     return environment;
 }
 
@@ -255,16 +258,14 @@ std::filesystem::path library(const std::string& folderName,
     return folder;
 }
 
+// The photo library shows `folder` while this lives.
 class LibraryFolder {
 public:
     explicit LibraryFolder(std::filesystem::path folder)
-        : saved_(ui::Device::current().photoLibrary) {
-        ui::Device::current().photoLibrary = std::move(folder);
-    }
-    ~LibraryFolder() { ui::Device::current().photoLibrary = saved_; }
+        : scope_(testsupport::changed([&](auto& d) { d.photoLibrary = folder; })) {}
 
 private:
-    std::filesystem::path saved_;
+    ui::LaunchScope scope_;
 };
 
 TEST(ImagePickers, ListTheLibrarysPicturesByName) {

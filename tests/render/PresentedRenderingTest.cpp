@@ -18,9 +18,9 @@ using rendertest::near;
 const Rgba panel{247, 247, 247, 255};
 
 struct Shot {
-    std::unique_ptr<ui::SceneView> view;
-    std::shared_ptr<graphics::Bitmap> picture;
-    std::shared_ptr<graphics::Bitmap> room;
+    std::shared_ptr<ui::SceneView> view;
+    std::shared_ptr<const graphics::Bitmap> picture;
+    std::shared_ptr<const graphics::Bitmap> room;
     ui::PresentedLayout layout;
 };
 
@@ -31,11 +31,15 @@ Shot shoot(std::shared_ptr<ui::ViewController> presented,
     if (environment.screenSize.width == 0) environment.screenSize = {390, 844};
     shot.view = rendertest::makeView(environment.screenSize);
     shot.room = rendertest::render(*shot.view);
-    render::Screen screen{shot.view.get(), {presented}, environment};
-    auto picture = rendertest::eglRenderer().render(screen, environment.screenSize, 3);
+    environment.idiom = ui::currentLaunchDescription().idiom;
+    environment.photoLibrary = ui::currentLaunchDescription().photoLibrary;
+    shot.layout = ui::layoutPresented(*presented, environment);
+    ui::FrameDescription frame{shot.view,
+                               environment.screenSize,
+                               {{presented, std::make_shared<ui::PresentedLayout>(shot.layout)}}};
+    auto picture = rendertest::eglRenderer().renderFrame(frame, 3);
     EXPECT_TRUE(picture) << (picture ? "" : picture.error());
     if (picture) shot.picture = picture.value();
-    shot.layout = ui::layoutPresented(*presented, environment);
     return shot;
 }
 
@@ -163,10 +167,9 @@ std::filesystem::path library(const std::vector<Rgba>& colours) {
 
 TEST(PresentedPickers, ShowAThumbnailOfEachPicture) {
     const std::vector<Rgba> colours{{220, 30, 30, 255}, {30, 200, 40, 255}, {40, 60, 210, 255}};
-    auto saved = ui::Device::current().photoLibrary;
-    ui::Device::current().photoLibrary = library(colours);
+    ui::LaunchScope withPictures(
+        testsupport::changed([&](auto& d) { d.photoLibrary = library(colours); }));
     Shot shot = shoot(std::make_shared<ui::ImagePickerController>());
-    ui::Device::current().photoLibrary = saved;
     ASSERT_TRUE(shot.picture);
     std::size_t picked = 0;
     for (const auto& target : shot.layout.targets) {

@@ -98,7 +98,7 @@ std::shared_ptr<scene::Node> addPlane(ui::SceneView& view,
     return node;
 }
 
-std::shared_ptr<graphics::Bitmap> render(const ui::SceneView& view, double scale) {
+std::shared_ptr<const graphics::Bitmap> render(const ui::SceneView& view, double scale) {
     auto picture = eglRenderer().renderView(view, scale);
     if (!picture) {
         ADD_FAILURE() << "the view could not be drawn: " << picture.error();

@@ -49,7 +49,7 @@ std::shared_ptr<scene::Node> addPlane(ui::SceneView& view,
                                       float opacity = 1);
 
 // The view drawn at `scale`; a failed drawing fails the test and gives none.
-std::shared_ptr<graphics::Bitmap> render(const ui::SceneView& view, double scale = 3);
+std::shared_ptr<const graphics::Bitmap> render(const ui::SceneView& view, double scale = 3);
 
 // The pixel under the point (x, y) in points of a picture at `scale`.
 graphics::Rgba pixelAt(const graphics::Bitmap& bitmap, double x, double y, double scale = 3);

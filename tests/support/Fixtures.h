@@ -1,40 +1,32 @@
-// Settings of the simulated device that a test changes for its own length
-// and puts back afterwards.
+// The platform as a test wants it: the launch description every test starts
+// from (the real back ends, a phone of 390 × 844 points at three pixels a
+// point), and scopes that change it for one test's length.
 #pragma once
 
-#include <gtest/gtest.h>
+#include <functional>
 
-#include "platform/graphics/ImageContext.h"
-#include "platform/ui/Device.h"
+#include "platform/ui/LaunchDescription.h"
 
 namespace testsupport {
 
-// A phone's screen of three pixels a point while the test runs.
-class AtScreenScaleThree : public testing::Test {
-protected:
-    void SetUp() override {
-        previousScale_ = graphics::mainScreenScale();
-        graphics::setMainScreenScale(3);
-    }
-    void TearDown() override { graphics::setMainScreenScale(previousScale_); }
-
-private:
-    double previousScale_ = 1;
-};
+// The description in force, changed by `change`.
+inline ui::LaunchDescription changed(const std::function<void(ui::LaunchDescription&)>& change) {
+    ui::LaunchDescription description = ui::currentLaunchDescription();
+    change(description);
+    return description;
+}
 
 // The device is a pad while this lives: controllers that can show as
 // popovers do.
 class PadDevice {
 public:
-    PadDevice() : saved_(ui::Device::current().userInterfaceIdiom) {
-        ui::Device::current().userInterfaceIdiom = ui::UserInterfaceIdiom::pad;
+    PadDevice()
+        : scope_(
+              changed([](auto& description) { description.idiom = ui::UserInterfaceIdiom::pad; })) {
     }
-    ~PadDevice() { ui::Device::current().userInterfaceIdiom = saved_; }
-    PadDevice(const PadDevice&) = delete;
-    PadDevice& operator=(const PadDevice&) = delete;
 
 private:
-    ui::UserInterfaceIdiom saved_;
+    ui::LaunchScope scope_;
 };
 
 }  // namespace testsupport

@@ -119,11 +119,29 @@ ScriptRun spawn(const std::string& script, const std::vector<std::string>& envir
 }
 }  // namespace
 
+namespace {
+// The folders a test program made, removed when it ends, so that a test
+// run leaves nothing behind in the temporary folder.
+class MadeFolders {
+public:
+    ~MadeFolders() {
+        std::error_code ignored;
+        for (const auto& folder : folders_) std::filesystem::remove_all(folder, ignored);
+    }
+    void add(const std::filesystem::path& folder) { folders_.push_back(folder); }
+
+private:
+    std::vector<std::filesystem::path> folders_;
+};
+MadeFolders madeFolders;
+}  // namespace
+
 std::filesystem::path freshDirectory(const std::string& name) {
     auto directory = std::filesystem::temp_directory_path() /
                      ("scrawlet-test-" + std::to_string(::getpid()) + "-" + name);
     std::filesystem::remove_all(directory);
     std::filesystem::create_directories(directory);
+    madeFolders.add(directory);
     return directory;
 }
 

@@ -24,7 +24,8 @@ ScriptRun runScript(const std::string& script, const std::vector<std::string>& e
 // disk); writing past the limit fails instead of ending the program.
 ScriptRun runScriptWithFileSizeLimit(const std::string& script, std::size_t bytes);
 
-// A fresh, empty folder under the build's temporary folder.
+// A fresh, empty folder under the temporary folder, removed with everything
+// in it when the test program ends.
 std::filesystem::path freshDirectory(const std::string& name);
 
 std::filesystem::path testData(const std::string& name);

@@ -3,6 +3,7 @@
 #include <map>
 
 #include "platform/ui/Locale.h"
+#include "support/Fixtures.h"
 
 namespace {
 
@@ -59,10 +60,14 @@ TEST(PreferredLanguages, EmptyOrCLocalesGiveEnglish) {
               (std::vector<std::string>{"en-US"}));
 }
 
-TEST(PreferredLanguages, AnOverrideReplacesTheEnvironment) {
-    ui::Locale::setPreferredLanguages({"zh-Hant-TW", "en-US"});
-    EXPECT_EQ(ui::Locale::preferredLanguages(), (std::vector<std::string>{"zh-Hant-TW", "en-US"}));
-    ui::Locale::setPreferredLanguages({});
+TEST(PreferredLanguages, TheLaunchDescriptionsReplaceTheEnvironments) {
+    {
+        ui::LaunchScope chosen(testsupport::changed([](auto& d) {
+            d.languages = {"zh-Hant-TW", "en-US"};
+        }));
+        EXPECT_EQ(ui::Locale::preferredLanguages(),
+                  (std::vector<std::string>{"zh-Hant-TW", "en-US"}));
+    }
     EXPECT_FALSE(ui::Locale::preferredLanguages().empty());
 }
 

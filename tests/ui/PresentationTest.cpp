@@ -4,6 +4,7 @@
 
 #include "platform/ui/Device.h"
 #include "platform/ui/Presentation.h"
+#include "support/Fixtures.h"
 #include "support/Scripts.h"
 
 namespace {
@@ -104,15 +105,13 @@ TEST(Popovers, ExistOnlyWhereAPadShowsThePopoverStyle) {
     auto alert =
         AlertController::alertControllerWithTitle(std::nullopt, "m", AlertControllerStyle::alert);
     auto picker = std::make_shared<ui::ImagePickerController>();
-    ui::Device::current().userInterfaceIdiom = ui::UserInterfaceIdiom::phone;
     EXPECT_EQ(sheet->popoverPresentationController(), nullptr);
-    ui::Device::current().userInterfaceIdiom = ui::UserInterfaceIdiom::pad;
+    testsupport::PadDevice pad;
     EXPECT_NE(sheet->popoverPresentationController(), nullptr);
     EXPECT_EQ(alert->popoverPresentationController(), nullptr);
     EXPECT_EQ(picker->popoverPresentationController(), nullptr);
     picker->setModalPresentationStyle(ui::ModalPresentationStyle::popover);
     EXPECT_NE(picker->popoverPresentationController(), nullptr);
-    ui::Device::current().userInterfaceIdiom = ui::UserInterfaceIdiom::phone;
 }
 
 class RecordingDelegate : public ui::ImagePickerControllerDelegate {
@@ -166,15 +165,13 @@ TEST(ImagePicker, HandsThePickedImageToItsDelegate) {
 }
 
 TEST(ImagePicker, TheCameraIsThereOnlyOnDevicesWithOne) {
-    ui::Device::current().hasCamera = false;
     EXPECT_FALSE(
         ui::ImagePickerController::isSourceTypeAvailable(ui::ImagePickerSourceType::camera));
     EXPECT_TRUE(
         ui::ImagePickerController::isSourceTypeAvailable(ui::ImagePickerSourceType::photoLibrary));
-    ui::Device::current().hasCamera = true;
+    ui::LaunchScope withCamera(testsupport::changed([](auto& d) { d.hasCamera = true; }));
     EXPECT_TRUE(
         ui::ImagePickerController::isSourceTypeAvailable(ui::ImagePickerSourceType::camera));
-    ui::Device::current().hasCamera = false;
 }
 
 }  // namespace

@@ -67,4 +67,43 @@ TEST_F(SceneViewTest, DrawingTheHierarchyNeedsAContext) {
     EXPECT_FALSE(view.drawViewHierarchyInRect({{0, 0}, {390, 844}}, false));
 }
 
+// A phone's camera: an off-centre frustum, wider to the right and below.
+scene::Matrix4 offCentreProjection() {
+    const double nearPlane = 0.1, farPlane = 100;
+    const double left = -0.04, right = 0.06, bottom = -0.1, top = 0.08;
+    scene::Matrix4 p;
+    p.columns[0] = {static_cast<float>(2 * nearPlane / (right - left)), 0, 0, 0};
+    p.columns[1] = {0, static_cast<float>(2 * nearPlane / (top - bottom)), 0, 0};
+    p.columns[2] = {static_cast<float>((right + left) / (right - left)),
+                    static_cast<float>((top + bottom) / (top - bottom)),
+                    static_cast<float>(-(farPlane + nearPlane) / (farPlane - nearPlane)), -1};
+    p.columns[3] = {0, 0, static_cast<float>(-2 * farPlane * nearPlane / (farPlane - nearPlane)),
+                    0};
+    return p;
+}
+
+TEST_F(SceneViewTest, ARealCamerasOwnProjectionIsUsedAndInverted) {
+    const auto projection = offCentreProjection();
+    view.session().deliverFrame(ar::poseAt({0.2f, 1.4f, 0.5f}, 30, 10), projection);
+    EXPECT_EQ(view.projectionMatrix(), projection);
+    // The view's centre is not on the viewing axis of an off-centre camera:
+    // the axis (straight ahead) lands left of and above the centre.
+    auto axis = view.projectPoint(view.unprojectPoint({195, 422, 0.5f}));
+    EXPECT_NEAR(axis.x, 195, 1e-2);
+    auto ahead =
+        view.projectPoint(transformPoint(view.pointOfView()->worldTransform(), {0, 0, -1}));
+    EXPECT_LT(ahead.x, 195 - 10);
+    EXPECT_LT(ahead.y, 422 - 10);
+    for (auto point : {scene::Vector3{10, 20, 0.2f}, scene::Vector3{380, 800, 0.9f}}) {
+        auto back = view.projectPoint(view.unprojectPoint(point));
+        EXPECT_NEAR(back.x, point.x, 0.05);
+        EXPECT_NEAR(back.y, point.y, 0.05);
+        EXPECT_NEAR(back.z, point.z, 1e-4);
+    }
+    // The simulated camera's projection comes back with the next frame
+    // that brings none.
+    view.session().deliverFrame(scene::Matrix4::identity());
+    EXPECT_NE(view.projectionMatrix(), projection);
+}
+
 }  // namespace

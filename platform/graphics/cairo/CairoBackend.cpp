@@ -1,6 +1,8 @@
 #include "platform/graphics/cairo/CairoBackend.h"
 
 #include <cairo.h>
+
+#include "platform/graphics/cairo/CairoOwners.h"
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -126,20 +128,20 @@ cairo_format_t cairoFormat(AlphaInfo alphaInfo) {
         // Cairo ignores the top byte of RGB24 pixels, as we ignore alpha here.
         case AlphaInfo::noneSkipLast: return CAIRO_FORMAT_RGB24;
     }
-    return CAIRO_FORMAT_ARGB32;
+    platform::unreachable("cairoFormat");
 }
 
 // A cairo surface holding a copy of `bitmap`'s pixels.
-cairo_surface_t* surfaceFrom(const Bitmap& bitmap) {
-    cairo_surface_t* surface = cairo_image_surface_create(cairoFormat(bitmap.format().alphaInfo),
-                                                          bitmap.width(), bitmap.height());
-    cairo_surface_flush(surface);
-    std::uint8_t* data = cairo_image_surface_get_data(surface);
-    int stride = cairo_image_surface_get_stride(surface);
+CairoSurface surfaceFrom(const Bitmap& bitmap) {
+    CairoSurface surface(cairo_image_surface_create(cairoFormat(bitmap.format().alphaInfo),
+                                                    bitmap.width(), bitmap.height()));
+    cairo_surface_flush(surface.get());
+    std::uint8_t* data = cairo_image_surface_get_data(surface.get());
+    int stride = cairo_image_surface_get_stride(surface.get());
     for (int y = 0; y < bitmap.height(); ++y)
         rgbaToCairo(bitmap.data() + static_cast<std::size_t>(y) * bitmap.bytesPerRow(),
                     data + static_cast<std::size_t>(y) * stride, bitmap.width());
-    cairo_surface_mark_dirty(surface);
+    cairo_surface_mark_dirty(surface.get());
     return surface;
 }
 
@@ -150,23 +152,19 @@ public:
         : layouts_(std::move(layouts)),
           format_(format),
           surface_(cairo_image_surface_create(cairoFormat(format.alphaInfo), width, height)),
-          cr_(cairo_create(surface_)) {}
+          context_(cairo_create(surface_.get())),
+          cr_(context_.get()) {}
 
-    ~CairoCanvas() override {
-        cairo_destroy(cr_);
-        cairo_surface_destroy(surface_);
-    }
-
-    bool ok() const { return cairo_surface_status(surface_) == CAIRO_STATUS_SUCCESS; }
+    bool ok() const { return cairo_surface_status(surface_.get()) == CAIRO_STATUS_SUCCESS; }
 
     void drawBitmap(const Bitmap& bitmap, const AffineTransform& imageToPixels) override {
         if (bitmap.width() == 0 || bitmap.height() == 0) return;
-        cairo_surface_t* source = surfaceFrom(bitmap);
+        CairoSurface source = surfaceFrom(bitmap);
         cairo_save(cr_);
         std::optional<AffineTransform> exact = pixelExact(imageToPixels);
         cairo_matrix_t m = toCairo(exact.value_or(imageToPixels));
         cairo_transform(cr_, &m);
-        cairo_set_source_surface(cr_, source, 0, 0);
+        cairo_set_source_surface(cr_, source.get(), 0, 0);
         cairo_pattern_t* pattern = cairo_get_source(cr_);
         // Edges are not blended with transparency outside the picture.
         cairo_pattern_set_extend(pattern, CAIRO_EXTEND_PAD);
@@ -174,7 +172,6 @@ public:
         cairo_rectangle(cr_, 0, 0, bitmap.width(), bitmap.height());
         cairo_fill(cr_);
         cairo_restore(cr_);
-        cairo_surface_destroy(source);
     }
 
     double drawText(std::string_view text, const Rect& rect, const Font& font, const Color& color,
@@ -244,12 +241,12 @@ public:
     }
 
     std::shared_ptr<Bitmap> makeBitmap() const override {
-        cairo_surface_flush(surface_);
-        int width = cairo_image_surface_get_width(surface_);
-        int height = cairo_image_surface_get_height(surface_);
+        cairo_surface_flush(surface_.get());
+        int width = cairo_image_surface_get_width(surface_.get());
+        int height = cairo_image_surface_get_height(surface_.get());
         auto bitmap = std::make_shared<Bitmap>(width, height, format_);
-        const std::uint8_t* data = cairo_image_surface_get_data(surface_);
-        int stride = cairo_image_surface_get_stride(surface_);
+        const std::uint8_t* data = cairo_image_surface_get_data(surface_.get());
+        int stride = cairo_image_surface_get_stride(surface_.get());
         bool opaque = format_.alphaInfo == AlphaInfo::noneSkipLast;
         for (int y = 0; y < height; ++y)
             cairoToRgba(data + static_cast<std::size_t>(y) * stride,
@@ -272,7 +269,9 @@ private:
 
     std::shared_ptr<TextLayouts> layouts_;
     BitmapFormat format_;
-    cairo_surface_t* surface_;
+    CairoSurface surface_;
+    CairoContext context_;
+    // The context, borrowed for the many calls that draw with it.
     cairo_t* cr_;
 };
 

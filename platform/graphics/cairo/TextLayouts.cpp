@@ -6,6 +6,7 @@
 #include <charconv>
 
 #include "platform/graphics/cairo/CairoBackend.h"
+#include "platform/graphics/cairo/CairoOwners.h"
 
 namespace graphics {
 
@@ -77,11 +78,9 @@ void TextLayouts::makeContext() {
     context_ = pango_font_map_create_context(fontMap);
     // Start out set up for measuring: an image surface's font options and
     // the identity transform.
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
-    cairo_t* cr = cairo_create(surface);
-    pango_cairo_update_context(cr, context_);
-    cairo_destroy(cr);
-    cairo_surface_destroy(surface);
+    CairoSurface surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1));
+    CairoContext cr(cairo_create(surface.get()));
+    pango_cairo_update_context(cr.get(), context_);
     cairo_matrix_init_identity(&matrix_);
     matched_ = true;
 }

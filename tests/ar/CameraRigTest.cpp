@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "platform/desktop/CameraRig.h"
-#include "platform/desktop/Keys.h"
+#include "platform/ar/CameraRig.h"
 
 namespace {
 
-using desktop::CameraRig;
-using desktop::Motion;
+using ar::CameraRig;
+using ar::Motion;
 
 scene::Vector3 lookDirection(const CameraRig& rig) {
     auto pose = rig.pose();
@@ -66,14 +65,6 @@ TEST(CameraRig, AStalledFrameMovesNoFurtherThanATenthOfASecond) {
     EXPECT_FALSE(rig.update(Motion{}, 1.0));
     rig.reset();
     EXPECT_EQ(rig.position(), (scene::Vector3{0, 0, 0}));
-}
-
-TEST(Keys, TheHelpListsEveryKeyTheWindowAnswers) {
-    auto text = desktop::helpText();
-    for (const char* key : {"W A S D", "Q E", "Space", "Esc", "Enter", "F1", "F11", "Ctrl+Q", "R"})
-        EXPECT_NE(text.find(key), std::string::npos) << key;
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n') + 1,
-              static_cast<long>(desktop::keyHelp().size()));
 }
 
 }  // namespace

@@ -1,15 +1,17 @@
-// Scripts for the headless front end: one command a line, `#` starts a
+// Scripts in the automation language: one command a line, `#` starts a
 // comment, TEXT may be quoted with `"`. A script is checked whole before it
 // runs, so a malformed line stops it before anything has happened.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/Result.h"
 
-namespace headless {
+namespace automation {
 
 struct Command {
     int line = 0;
@@ -18,6 +20,8 @@ struct Command {
     std::vector<std::string> args;
     // The numeric arguments, where the command takes numbers.
     std::vector<double> numbers;
+    // The whole number a command takes (a seed, an action's number).
+    std::optional<std::uint64_t> whole;
 };
 
 // Splits one line into words; a quoted word may hold spaces and `\"`.
@@ -25,6 +29,8 @@ platform::Result<std::vector<std::string>> splitWords(std::string_view line);
 
 // Parses and checks a whole script: command names, argument counts and
 // forms, and that set-up commands come before `launch` and the rest after.
-platform::Result<std::vector<Command>> parseScript(std::string_view text);
+// With `launched`, the application already runs: set-up commands and
+// `launch` are refused, and the others need no `launch` first.
+platform::Result<std::vector<Command>> parseScript(std::string_view text, bool launched = false);
 
-}  // namespace headless
+}  // namespace automation

@@ -1,11 +1,11 @@
-// The desktop's stand-in for walking around with a phone: a camera in the
-// simulated room moved with the keyboard and turned with the arrow keys or a
-// right-button drag. Its pose is what the tracker delivers.
+// Walking around the simulated room with a phone: a camera moved with the
+// keyboard and turned with the arrow keys or a drag, for every host that
+// shows the simulated room. Its pose is what the tracker delivers.
 #pragma once
 
 #include "platform/scene/Math.h"
 
-namespace desktop {
+namespace ar {
 
 // The movement keys held down; each is a direction the camera moves or turns.
 struct Motion {
@@ -46,4 +46,4 @@ private:
     double pitch_ = 0;
 };
 
-}  // namespace desktop
+}  // namespace ar

@@ -1,4 +1,4 @@
-#include "platform/desktop/CameraRig.h"
+#include "platform/ar/CameraRig.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,7 +6,7 @@
 
 #include "platform/ar/Session.h"
 
-namespace desktop {
+namespace ar {
 
 bool CameraRig::update(const Motion& motion, double seconds) {
     if (!motion.any() || seconds <= 0) return false;
@@ -44,4 +44,4 @@ void CameraRig::turn(double yawDegrees, double pitchDegrees) {
 
 scene::Matrix4 CameraRig::pose() const { return ar::poseAt(position_, yaw_, pitch_); }
 
-}  // namespace desktop
+}  // namespace ar

@@ -1,0 +1,298 @@
+#include "platform/graphics/PictureFiles.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace graphics::pictures {
+
+namespace {
+
+std::uint32_t bigEndian16(const std::uint8_t* p) { return (std::uint32_t(p[0]) << 8) | p[1]; }
+
+std::uint32_t bigEndian32(const std::uint8_t* p) {
+    return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) |
+           p[3];
+}
+
+bool startsWith(Bytes bytes, std::size_t offset, std::string_view text) {
+    return bytes.size() >= offset + text.size() &&
+           std::memcmp(bytes.data() + offset, text.data(), text.size()) == 0;
+}
+
+// Which source pixels each destination pixel covers, and how much of each,
+// when `from` pixels in a row (or column) become `to` pixels.
+struct Coverage {
+    std::vector<int> first;
+    std::vector<int> count;
+    std::vector<std::size_t> offset;
+    std::vector<float> weights;
+
+    Coverage(int from, int to) {
+        double step = static_cast<double>(from) / to;
+        for (int d = 0; d < to; ++d) {
+            double begin = d * step;
+            double end = std::min<double>(from, (d + 1) * step);
+            int s = static_cast<int>(begin);
+            first.push_back(s);
+            offset.push_back(weights.size());
+            int n = 0;
+            for (; s < from && s < end; ++s, ++n) {
+                double covered = std::min<double>(end, s + 1) - std::max<double>(begin, s);
+                weights.push_back(static_cast<float>(covered / step));
+            }
+            count.push_back(n);
+        }
+    }
+};
+
+}  // namespace
+
+std::string sizeText(std::int64_t width, std::int64_t height) {
+    return std::to_string(width) + " × " + std::to_string(height);
+}
+
+std::string tooLarge(std::string_view kind, std::int64_t width, std::int64_t height) {
+    return "the " + std::string(kind) + " picture is " + sizeText(width, height) +
+           " pixels, too large to open";
+}
+
+bool hasPngSignature(Bytes bytes) { return startsWith(bytes, 0, "\x89PNG\r\n\x1a\n"); }
+
+bool hasJpegSignature(Bytes bytes) { return startsWith(bytes, 0, "\xff\xd8\xff"); }
+
+std::string unsupportedKind(Bytes bytes) {
+    if (bytes.empty()) return "the file is empty";
+    if (startsWith(bytes, 0, "GIF87a") || startsWith(bytes, 0, "GIF89a"))
+        return "it is a GIF picture; only JPEG and PNG pictures can be opened";
+    if (startsWith(bytes, 0, "RIFF") && startsWith(bytes, 8, "WEBP"))
+        return "it is a WebP picture; only JPEG and PNG pictures can be opened";
+    if (startsWith(bytes, 4, "ftypheic") || startsWith(bytes, 4, "ftypheix") ||
+        startsWith(bytes, 4, "ftypmif1") || startsWith(bytes, 4, "ftypavif"))
+        return "it is a HEIF or AVIF picture; only JPEG and PNG pictures can be opened";
+    if (startsWith(bytes, 0, "II*\0") || startsWith(bytes, 0, "MM\0*"))
+        return "it is a TIFF picture; only JPEG and PNG pictures can be opened";
+    if (startsWith(bytes, 0, "BM"))
+        return "it is a BMP picture; only JPEG and PNG pictures can be opened";
+    return "it is neither a JPEG nor a PNG picture";
+}
+
+ImageOrientation orientationForExifValue(unsigned value) {
+    switch (value) {
+        case 2: return ImageOrientation::upMirrored;
+        case 3: return ImageOrientation::down;
+        case 4: return ImageOrientation::downMirrored;
+        case 5: return ImageOrientation::leftMirrored;
+        case 6: return ImageOrientation::right;
+        case 7: return ImageOrientation::rightMirrored;
+        case 8: return ImageOrientation::left;
+        default: return ImageOrientation::up;
+    }
+}
+
+ImageOrientation orientationFromExifBlock(Bytes exif) {
+    // EXIF blocks live in one JPEG segment, so anything larger is not one.
+    if (exif.size() < 6 || exif.size() > 0xffff || !startsWith(exif, 0, {"Exif\0\0", 6}))
+        return ImageOrientation::up;
+    Bytes tiff = exif.subspan(6);
+    if (tiff.size() < 8) return ImageOrientation::up;
+    bool little = startsWith(tiff, 0, "II");
+    if (!little && !startsWith(tiff, 0, "MM")) return ImageOrientation::up;
+    auto read16 = [&](std::size_t at) -> std::uint32_t {
+        return little ? (std::uint32_t(tiff[at + 1]) << 8) | tiff[at] : bigEndian16(&tiff[at]);
+    };
+    auto read32 = [&](std::size_t at) -> std::uint32_t {
+        return little ? (read16(at + 2) << 16) | read16(at) : bigEndian32(&tiff[at]);
+    };
+    if (read16(2) != 42) return ImageOrientation::up;
+    // The main picture's orientation is in IFD 0; IFD 1 describes the thumbnail.
+    std::size_t directory = read32(4);
+    if (directory > tiff.size() - 2) return ImageOrientation::up;
+    std::size_t entries = read16(directory);
+    constexpr std::uint32_t orientationTag = 0x0112, shortType = 3;
+    for (std::size_t i = 0; i < entries; ++i) {
+        std::size_t entry = directory + 2 + 12 * i;
+        if (entry + 12 > tiff.size()) break;
+        if (read16(entry) == orientationTag && read16(entry + 2) == shortType &&
+            read32(entry + 4) >= 1)
+            return orientationForExifValue(read16(entry + 8));
+    }
+    return ImageOrientation::up;
+}
+
+PixelSize fittedSize(int width, int height, int maxSide) {
+    int longSide = std::max(width, height);
+    if (longSide <= maxSide) return {width, height};
+    auto shrink = [&](int side) {
+        std::int64_t scaled =
+            (std::int64_t{side} * maxSide * 2 + longSide) / (2 * std::int64_t{longSide});
+        return static_cast<int>(std::max<std::int64_t>(1, scaled));
+    };
+    return width >= height ? PixelSize{maxSide, shrink(height)} : PixelSize{shrink(width), maxSide};
+}
+
+void shrinkByArea(const std::uint8_t* source, int sourceWidth, int sourceHeight,
+                  std::size_t sourceStride, Bitmap& destination) {
+    int width = destination.width();
+    Coverage columns(sourceWidth, width);
+    Coverage rows(sourceHeight, destination.height());
+    std::vector<float> row(static_cast<std::size_t>(width) * 4);
+    std::vector<float> sum(row.size());
+    for (int y = 0; y < destination.height(); ++y) {
+        std::fill(sum.begin(), sum.end(), 0.0f);
+        for (int k = 0; k < rows.count[y]; ++k) {
+            const std::uint8_t* in =
+                source + static_cast<std::size_t>(rows.first[y] + k) * sourceStride;
+            float rowWeight = rows.weights[rows.offset[y] + k];
+            for (int x = 0; x < width; ++x) {
+                float r = 0, g = 0, b = 0, a = 0;
+                const float* w = &columns.weights[columns.offset[x]];
+                const std::uint8_t* p = in + static_cast<std::size_t>(columns.first[x]) * 4;
+                for (int n = 0; n < columns.count[x]; ++n, p += 4) {
+                    r += w[n] * p[0];
+                    g += w[n] * p[1];
+                    b += w[n] * p[2];
+                    a += w[n] * p[3];
+                }
+                float* s = &sum[static_cast<std::size_t>(x) * 4];
+                s[0] += rowWeight * r;
+                s[1] += rowWeight * g;
+                s[2] += rowWeight * b;
+                s[3] += rowWeight * a;
+            }
+        }
+        std::uint8_t* out =
+            destination.data() + static_cast<std::size_t>(y) * destination.bytesPerRow();
+        for (std::size_t i = 0; i < sum.size(); ++i)
+            out[i] = static_cast<std::uint8_t>(std::clamp(std::lround(sum[i]), 0L, 255L));
+        // Premultiplied colour never exceeds its alpha; rounding must not
+        // make it do so.
+        for (std::size_t i = 0; i < sum.size(); i += 4)
+            for (int c = 0; c < 3; ++c) out[i + c] = std::min(out[i + c], out[i + 3]);
+    }
+}
+
+JpegLayout readJpegLayout(Bytes bytes) {
+    JpegLayout layout;
+    std::size_t pos = 2;
+    const std::size_t size = bytes.size();
+    while (pos + 2 <= size) {
+        if (bytes[pos] != 0xff) break;
+        std::uint8_t marker = bytes[pos + 1];
+        if (marker == 0xff) {  // fill byte
+            ++pos;
+            continue;
+        }
+        if (marker == 0xd9) {  // end of image
+            layout.complete = true;
+            break;
+        }
+        if (marker == 0x01 || (marker >= 0xd0 && marker <= 0xd7)) {  // no length follows
+            pos += 2;
+            continue;
+        }
+        if (pos + 4 > size) break;
+        std::size_t length = bigEndian16(&bytes[pos + 2]);
+        if (length < 2 || pos + 2 + length > size) break;
+        Bytes segment = bytes.subspan(pos + 4, length - 2);
+        bool startOfFrame =
+            marker >= 0xc0 && marker <= 0xcf && marker != 0xc4 && marker != 0xc8 && marker != 0xcc;
+        if (marker == 0xe1 && layout.exif.empty() &&
+            startsWith(segment, 0, std::string_view("Exif\0\0", 6))) {
+            layout.exif = segment;
+        } else if (startOfFrame && !layout.sawFrame && segment.size() >= 6) {
+            layout.sawFrame = true;
+            // Progressive frames are SOF2, SOF6, SOF10 and SOF14.
+            layout.progressive = (marker & 0x03) == 0x02;
+            std::size_t components = segment[5];
+            for (std::size_t c = 0; c < components && 6 + c * 3 + 3 <= segment.size(); ++c) {
+                std::uint8_t factors = segment[6 + c * 3 + 1];
+                layout.sampling.emplace_back(factors >> 4, factors & 0x0f);
+            }
+        }
+        pos += 2 + length;
+        if (marker == 0xda) {
+            ++layout.scans;
+            // Skip the scan's entropy-coded data: in it, 0xff is followed
+            // only by a stuffed 0x00 or a restart marker.
+            while (pos + 1 < size) {
+                const void* next = std::memchr(bytes.data() + pos, 0xff, size - pos - 1);
+                if (!next) {
+                    pos = size;
+                    break;
+                }
+                pos =
+                    static_cast<std::size_t>(static_cast<const std::uint8_t*>(next) - bytes.data());
+                std::uint8_t after = bytes[pos + 1];
+                if (after == 0x00 || (after >= 0xd0 && after <= 0xd7)) {
+                    pos += 2;
+                    continue;
+                }
+                if (after == 0xff) {
+                    ++pos;
+                    continue;
+                }
+                break;
+            }
+        }
+    }
+    return layout;
+}
+
+std::uint64_t coefficientBytes(const JpegLayout& layout, int width, int height) {
+    std::vector<std::pair<int, int>> sampling = layout.sampling;
+    if (sampling.empty()) sampling.assign(4, {1, 1});
+    int maxH = 1, maxV = 1;
+    for (auto [h, v] : sampling) {
+        maxH = std::max(maxH, h);
+        maxV = std::max(maxV, v);
+    }
+    std::uint64_t mcuColumns = (static_cast<std::uint64_t>(width) + 8 * maxH - 1) / (8 * maxH);
+    std::uint64_t mcuRows = (static_cast<std::uint64_t>(height) + 8 * maxV - 1) / (8 * maxV);
+    std::uint64_t blocks = 0;
+    for (auto [h, v] : sampling)
+        blocks += mcuColumns * static_cast<std::uint64_t>(std::max(h, 1)) * mcuRows *
+                  static_cast<std::uint64_t>(std::max(v, 1));
+    return blocks * 64 * 2;
+}
+
+std::vector<std::uint8_t> pngExif(Bytes bytes) {
+    std::size_t pos = 8;
+    while (pos + 12 <= bytes.size()) {
+        std::size_t length = bigEndian32(&bytes[pos]);
+        if (length > bytes.size() - pos - 12) break;
+        Bytes type = bytes.subspan(pos + 4, 4);
+        if (startsWith(type, 0, "IEND")) break;
+        if (startsWith(type, 0, "eXIf")) {
+            std::vector<std::uint8_t> exif{'E', 'x', 'i', 'f', 0, 0};
+            exif.insert(exif.end(), bytes.begin() + static_cast<std::ptrdiff_t>(pos + 8),
+                        bytes.begin() + static_cast<std::ptrdiff_t>(pos + 8 + length));
+            return exif;
+        }
+        pos += 12 + length;
+    }
+    return {};
+}
+
+void premultiply(std::uint8_t* p, std::size_t byteCount) {
+    for (std::size_t i = 0; i < byteCount; i += 4) {
+        unsigned a = p[i + 3];
+        if (a == 255) continue;
+        for (int c = 0; c < 3; ++c)
+            p[i + c] = static_cast<std::uint8_t>((p[i + c] * a + 127) / 255);
+    }
+}
+
+std::vector<std::uint8_t> unpremultiplied(const Bitmap& bitmap) {
+    std::vector<std::uint8_t> straight(bitmap.data(), bitmap.data() + bitmap.byteCount());
+    for (std::size_t i = 0; i < straight.size(); i += 4) {
+        unsigned a = straight[i + 3];
+        if (a == 255 || a == 0) continue;
+        for (int c = 0; c < 3; ++c)
+            straight[i + c] =
+                static_cast<std::uint8_t>(std::min(255u, (straight[i + c] * 255u + a / 2) / a));
+    }
+    return straight;
+}
+
+}  // namespace graphics::pictures

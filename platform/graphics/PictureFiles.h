@@ -1,0 +1,80 @@
+// What every picture decoder does alike, whichever library reads the pixels:
+// recognising the kind of file, reading its EXIF orientation and the layout
+// of a JPEG's markers, the limits on sizes, and scaling down by area.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/graphics/Bitmap.h"
+#include "platform/graphics/Image.h"
+
+namespace graphics::pictures {
+
+using Bytes = std::span<const std::uint8_t>;
+
+bool hasPngSignature(Bytes bytes);
+bool hasJpegSignature(Bytes bytes);
+// Why `bytes` cannot be opened, naming the kinds of picture people are
+// likely to pick that we do not read.
+std::string unsupportedKind(Bytes bytes);
+
+std::string sizeText(std::int64_t width, std::int64_t height);
+std::string tooLarge(std::string_view kind, std::int64_t width, std::int64_t height);
+
+// The orientation recorded in an EXIF block that starts with "Exif\0\0",
+// read without any library: the orientation tag of the main picture (IFD 0)
+// as our tag. A damaged or missing block, or a value outside 1 to 8, leaves
+// the picture up: the pixels are still worth showing.
+ImageOrientation orientationFromExifBlock(Bytes exif);
+// The EXIF orientation value (how the stored rows and columns lie relative to
+// the upright picture) as our tag (how the stored pixels must be turned to be
+// seen upright).
+ImageOrientation orientationForExifValue(unsigned value);
+
+// What the markers before a JPEG's picture data say, read without trusting
+// any length they claim beyond the bytes that are there.
+struct JpegLayout {
+    Bytes exif;
+    bool progressive = false;
+    int scans = 0;
+    // The first frame's sampling factors, one pair for each component.
+    bool sawFrame = false;
+    std::vector<std::pair<int, int>> sampling;
+    // Whether the markers run on to the end-of-image marker: a file cut
+    // short ends before it.
+    bool complete = false;
+};
+JpegLayout readJpegLayout(Bytes bytes);
+// The memory a decoder keeps for the whole picture's coefficients when it
+// must read every scan before it can give out pixels (progressive and
+// multi-scan files).
+std::uint64_t coefficientBytes(const JpegLayout& layout, int width, int height);
+
+// The EXIF block of a PNG's eXIf chunk, with the "Exif\0\0" header that the
+// JPEG segment has and the chunk leaves out; empty when there is none.
+std::vector<std::uint8_t> pngExif(Bytes bytes);
+
+struct PixelSize {
+    int width = 0;
+    int height = 0;
+};
+// The size a picture of `width` by `height` takes when its long side is
+// brought down to `maxSide`, keeping its proportions.
+PixelSize fittedSize(int width, int height, int maxSide);
+
+// Shrinks premultiplied RGBA pixels to the destination's size by averaging
+// the area each destination pixel covers.
+void shrinkByArea(const std::uint8_t* source, int sourceWidth, int sourceHeight,
+                  std::size_t sourceStride, Bitmap& destination);
+
+// Straight alpha (as PNG keeps it) to premultiplied, in place, and back.
+void premultiply(std::uint8_t* pixels, std::size_t byteCount);
+std::vector<std::uint8_t> unpremultiplied(const Bitmap& bitmap);
+
+}  // namespace graphics::pictures

@@ -1,0 +1,26 @@
+// The loop entry, in a file of its own: it calls the host chooser that only
+// the program's composition root defines, so programs that never enter the
+// loop (tests, benchmarks) do not link it.
+#include "platform/Precondition.h"
+#include "platform/ui/Application.h"
+
+namespace ui {
+
+int applicationMain(int argc, char** argv, std::optional<std::string>,
+                    std::string delegateClassName) {
+    DelegateFactory factory = classNamed(delegateClassName);
+    platform::require(factory != nullptr, "applicationMain", "the delegate class is not known");
+    auto host = makeHost(argc, argv);
+    auto application = std::make_unique<Application>(factory);
+    int status = host->run(*application);
+    if (host->runsOnAfterReturning()) {
+        // Kept for the callbacks that drive it from now on.
+        static std::unique_ptr<Host> keptHost;
+        static std::unique_ptr<Application> keptApplication;
+        keptHost = std::move(host);
+        keptApplication = std::move(application);
+    }
+    return status;
+}
+
+}  // namespace ui

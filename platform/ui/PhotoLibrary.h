@@ -1,0 +1,14 @@
+// The photo library: the picture files of one folder, as the picker lists
+// them.
+#pragma once
+
+#include <filesystem>
+#include <vector>
+
+namespace ui {
+
+// The pictures (JPEG and PNG files) in `folder`, by file name. None for a
+// missing folder.
+std::vector<std::filesystem::path> photoLibraryFiles(const std::filesystem::path& folder);
+
+}  // namespace ui

@@ -1,0 +1,118 @@
+#include "platform/ui/PointerInput.h"
+
+#include <algorithm>
+
+#include "platform/ui/PresentedResponse.h"
+
+namespace ui {
+
+PointerInput::Held* PointerInput::find(PointerId id) {
+    auto it = std::find_if(touches_.begin(), touches_.end(),
+                           [&](const Held& held) { return held.id == id; });
+    return it == touches_.end() ? nullptr : &*it;
+}
+
+FrameDescription PointerInput::describe() {
+    auto top = topPresented(application_);
+    if (top != interactingWith_.lock()) {
+        interaction_ = {};
+        pressing_.reset();
+        interactingWith_ = top;
+    }
+    return frames_.describe(application_, interaction_);
+}
+
+void PointerInput::down(PointerId id, graphics::Point point) {
+    if (topPresented(application_)) {
+        // One pointer at a time holds a target, as one finger taps a button.
+        if (pressing_) return;
+        auto frame = describe();
+        if (const auto* layout = frame.topLayout()) {
+            interaction_.pressedTarget = layout->targetIndexAt(point);
+            if (interaction_.pressedTarget) pressing_ = id;
+        }
+        return;
+    }
+    if (find(id)) return;
+    auto touch = std::make_shared<Touch>(point);
+    touches_.push_back({id, touch});
+    application_.sendTouchesBegan({touch});
+}
+
+void PointerInput::move(PointerId id, graphics::Point point) {
+    if (Held* held = find(id)) {
+        held->touch->setLocation(point);
+        held->moved = true;
+    }
+}
+
+bool PointerInput::deliverMoves() {
+    TouchSet moved;
+    for (auto& held : touches_) {
+        if (!held.moved) continue;
+        held.moved = false;
+        held.touch->setPhase(TouchPhase::moved);
+        moved.push_back(held.touch);
+    }
+    if (moved.empty()) return false;
+    application_.sendTouchesMoved(moved);
+    return true;
+}
+
+void PointerInput::end(Held held, bool cancelled) {
+    held.touch->setPhase(cancelled ? TouchPhase::cancelled : TouchPhase::ended);
+    if (cancelled)
+        application_.sendTouchesCancelled({held.touch});
+    else
+        application_.sendTouchesEnded({held.touch});
+}
+
+void PointerInput::up(PointerId id, graphics::Point point) {
+    if (Held* held = find(id)) {
+        // The last move is not lost because the finger lifted before the
+        // frame that would have delivered it.
+        if (held->touch->locationInView(nullptr) != point) {
+            held->touch->setLocation(point);
+            held->moved = true;
+        }
+        deliverMoves();
+        Held ended = *find(id);
+        std::erase_if(touches_, [&](const Held& h) { return h.id == id; });
+        end(std::move(ended), false);
+        return;
+    }
+    if (pressing_ != id) return;
+    // A target is chosen when released over the one pressed.
+    auto pressed = interaction_.pressedTarget;
+    interaction_.pressedTarget.reset();
+    pressing_.reset();
+    if (!pressed) return;
+    auto frame = describe();
+    const auto* layout = frame.topLayout();
+    if (layout == nullptr || layout->targetIndexAt(point) != pressed) return;
+    if (auto problem = respondToTarget(application_, *layout, *pressed))
+        showProblem(application_, *problem);
+}
+
+void PointerInput::cancelAll() {
+    interaction_.pressedTarget.reset();
+    pressing_.reset();
+    auto cancelled = std::move(touches_);
+    touches_.clear();
+    for (auto& held : cancelled) end(std::move(held), true);
+}
+
+void PointerInput::scroll(int rows) {
+    auto frame = describe();
+    const auto* layout = frame.topLayout();
+    if (layout == nullptr) return;
+    // No further than the last rows showing.
+    std::size_t last = layout->pickerRowCount > layout->pickerVisibleRows
+                           ? layout->pickerRowCount - layout->pickerVisibleRows
+                           : 0;
+    long long first = static_cast<long long>(std::min(interaction_.pickerFirstRow, last)) + rows;
+    interaction_.pickerFirstRow =
+        static_cast<std::size_t>(std::clamp(first, 0LL, static_cast<long long>(last)));
+}
+
+}  // namespace ui

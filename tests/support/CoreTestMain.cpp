@@ -1,0 +1,17 @@
+// Tests of the core that look at no pixels: the graphics back end draws
+// nothing and needs no fonts, and there is no scene file.
+#include <gtest/gtest.h>
+
+#include "app/Registration.h"
+#include "platform/graphics/NullBackend.h"
+#include "platform/ui/LaunchDescription.h"
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    scrawlet::registerMainInterface();
+    scrawlet::registerStateDump();
+    ui::LaunchDescription description;
+    description.graphics = graphics::makeNullBackend();
+    ui::LaunchScope platform(std::move(description));
+    return RUN_ALL_TESTS();
+}

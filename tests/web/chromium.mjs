@@ -1,0 +1,93 @@
+// What the browser tests share: the built page served on a free port, and
+// Debian's Chromium run headless by playwright-core with a fresh profile
+// (removed afterwards), WebGL 2 on SwiftShader, nothing fetched from the
+// network. Optionally the page gets an emulated AR phone: IWER with the
+// synthetic environment module and a captured room from the npm package.
+import { chromium } from 'playwright-core';
+import { existsSync, mkdtempSync, readFileSync, rmSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { dirname, join } from 'node:path';
+import { fileURLToPath } from 'node:url';
+import { serve } from '../../scripts/web-serve.mjs';
+
+const here = dirname(fileURLToPath(import.meta.url));
+export const root = join(here, '..', '..');
+export const buildDir = process.env.BUILD_DIR ? join(root, process.env.BUILD_DIR) : join(root, 'build-web');
+
+const chromiumPaths = ['/usr/lib/chromium/chromium', '/usr/bin/chromium'];
+const flags = [
+  '--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+  '--disable-background-networking', '--disable-component-update', '--disable-sync',
+  '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
+];
+
+// A phone-sized view, as the app is laid out for.
+export const viewport = { width: 390, height: 844 };
+
+// Starts the server and the browser; `close()` stops both and removes the
+// profile.
+export async function startBrowser() {
+  if (!existsSync(join(buildDir, 'index.html')))
+    throw new Error(`${buildDir}/index.html is missing: run scripts/web-build first`);
+  const executablePath = chromiumPaths.find((path) => existsSync(path));
+  if (!executablePath) throw new Error('Chromium is missing (scripts/setup installs it)');
+  const server = await serve(buildDir, 0);
+  const profile = mkdtempSync(join(tmpdir(), 'scrawlet-chromium-'));
+  const context = await chromium.launchPersistentContext(profile, {
+    executablePath, headless: true, args: flags, viewport, ignoreDefaultArgs: ['--headless=new'],
+  });
+  const url = `http://127.0.0.1:${server.address().port}/`;
+  return {
+    context, url,
+    async close() {
+      await context.close();
+      await new Promise((resolve) => server.close(resolve));
+      rmSync(profile, { recursive: true, force: true });
+    },
+  };
+}
+
+// A new tab on the page, with what it logs kept for failure messages.
+// `phone` installs the emulated AR phone before the page's scripts run;
+// `before` is a script run before them too.
+export async function openPage(browser, { phone = false, before = null } = {}) {
+  const page = await browser.context.newPage();
+  const log = [];
+  page.on('console', (message) => log.push(`${message.type()}: ${message.text()}`));
+  page.on('pageerror', (error) => log.push(`pageerror: ${error.message}`));
+  if (phone) await installPhone(page);
+  if (before) await page.addInitScript(before);
+  await page.goto(browser.url);
+  return { page, log };
+}
+
+const modules = join(here, 'node_modules');
+
+// IWER's emulated device, phone-like: one view (no stereo, no eye
+// separation), standing where IWER puts it (1.6 m up) in a captured living
+// room; its local space starts where the device starts.
+async function installPhone(page) {
+  const room = readFileSync(join(modules, '@iwer/sem/captures/living_room.json'), 'utf8');
+  await page.addInitScript({ path: join(modules, 'iwer/build/iwer.min.js') });
+  await page.addInitScript({ path: join(modules, '@iwer/sem/build/iwer-sem.min.js') });
+  await page.addInitScript(`
+    (() => {
+      const device = new IWER.XRDevice(IWER.metaQuest3, {
+        ipd: 0, stereoEnabled: false,
+      });
+      device.installRuntime({ forceInstall: true });
+      device.installSEM(IWER_SEM.SyntheticEnvironmentModule);
+      device.sem.loadEnvironment(${room});
+      window.emulatedPhone = device;
+    })();`);
+}
+
+// The page's stats once it has launched, or the reason it did not.
+export async function launched(page, log) {
+  try {
+    await page.evaluate(() => window.scrawlet.ready);
+  } catch (error) {
+    throw new Error(`the page did not launch: ${error.message}\n${log.join('\n')}`);
+  }
+  return page.evaluate(() => window.scrawlet.stats);
+}
