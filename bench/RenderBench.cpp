@@ -222,7 +222,7 @@ void cameraMoved(benchmark::State& state) {
     int step = 0;
     Preparation preparation;
     for (auto _ : state) {
-        float turn = static_cast<float>(step++ % 20) * 0.1f;
+        float turn = static_cast<float>(step++ % 20 + 1) * 0.1f;
         drawing.view->session().deliverFrame(ar::poseAt({turn * 0.01f, 0, 0}, turn, 0));
         r.drawSceneView(*drawing.view, target.width, target.height);
         glFinish();
