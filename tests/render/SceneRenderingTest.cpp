@@ -199,6 +199,25 @@ TEST(SceneRendering, SpritesShowTheirEmojiInItsColours) {
     EXPECT_TRUE(near(seen, expected, 16)) << describe(seen) << ", expected " << describe(expected);
 }
 
+TEST(SceneRendering, AFarSpriteIsDrawnFromASmallerPictureAndDoesNotShimmer) {
+    // A fine checkerboard, seen from 8 m: a handful of pixels across, each
+    // the board's average grey, not whichever square it happened to hit.
+    auto board = std::make_shared<graphics::Bitmap>(90, 90);
+    for (int y = 0; y < 90; ++y)
+        for (int x = 0; x < 90; ++x)
+            board->setPixel(x, y, (x + y) % 2 ? white : Rgba{0, 0, 0, 255});
+    auto view = rendertest::makeView();
+    const Vector3 centre{0, 0, -8};
+    rendertest::addSprite(*view, std::make_shared<graphics::Image>(board, 3), centre);
+    auto picture = rendertest::render(*view);
+    ASSERT_TRUE(picture);
+    for (float dx : {-0.02f, 0.0f, 0.02f})
+        for (float dy : {-0.02f, 0.0f, 0.02f}) {
+            Rgba seen = rendertest::pixelAtWorld(*picture, *view, {dx, dy, centre.z});
+            EXPECT_NEAR(seen.r, 128, 24) << describe(seen) << " at " << dx << ", " << dy;
+        }
+}
+
 TEST(SceneRendering, TheRoomIsDrawnFromThePointOfView) {
     auto view = rendertest::makeView();
     auto before = rendertest::render(*view);
