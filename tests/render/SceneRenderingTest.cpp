@@ -182,6 +182,76 @@ TEST(SceneRendering, PlanesShowWhereAndHowTheViewSeesThem) {
     }
 }
 
+// The renderer keeps what it draws between frames: every change to the
+// scene after a frame shows in the next one.
+TEST(SceneRendering, AChangeAfterAFrameShowsInTheNext) {
+    struct Change {
+        const char* name;
+        std::function<void(scene::Node& node, scene::Node& parent)> change;
+        std::vector<Probe> probes;
+    };
+    const Vector3 at{0, 0, -1};
+    const Change changes[] = {
+        {"moved",
+         [](scene::Node& n, scene::Node&) {
+             n.setPosition({0.3f, 0, -1});
+         },
+         {{at, room}, {{0.3f, 0, -1}, is(green)}}},
+        {"faded with its parent",
+         [](scene::Node&, scene::Node& p) { p.setOpacity(0.5f); },
+         {{at, over(green, 0.5)}}},
+        {"taken out", [](scene::Node& n, scene::Node&) { n.removeFromParentNode(); }, {{at, room}}},
+        {"a new picture",
+         [](scene::Node& n, scene::Node&) {
+             n.geometry()->firstMaterial()->diffuse.contents = rendertest::solidImage(30, 30, red);
+         },
+         {{at, is(red)}}},
+        {"a wider plane",
+         [](scene::Node& n, scene::Node&) {
+             dynamic_cast<scene::Plane&>(*n.geometry()).setWidth(0.5);
+         },
+         {{{0.2f, 0, -1}, is(green)}}},
+        {"single-sided, seen from behind",
+         [](scene::Node& n, scene::Node&) {
+             n.setConstraints({});
+             n.setRotation({0, 1, 0, 3.14159f});
+         },
+         {{at, room}}},
+        {"turned round and double-sided",
+         [](scene::Node& n, scene::Node&) {
+             n.setConstraints({});
+             n.setRotation({0, 1, 0, 3.14159f});
+             n.geometry()->firstMaterial()->doubleSided = true;
+         },
+         {{at, is(green)}}},
+    };
+    for (const Change& c : changes) {
+        SCOPED_TRACE(c.name);
+        auto view = rendertest::makeView();
+        auto empty = rendertest::render(*view);
+        auto parent = scene::Node::make();
+        view->scene()->rootNode()->addChildNode(parent);
+        auto plane = scene::Plane::planeWithWidth(0.1, 0.1);
+        plane->firstMaterial()->diffuse.contents = rendertest::solidImage(30, 30, green);
+        auto node = scene::Node::nodeWithGeometry(plane);
+        node->setConstraints({std::make_shared<scene::BillboardConstraint>()});
+        node->setPosition(at);
+        parent->addChildNode(node);
+        auto first = rendertest::render(*view);
+        ASSERT_TRUE(first && empty);
+        EXPECT_TRUE(near(rendertest::pixelAtWorld(*first, *view, at), green, 2));
+        c.change(*node, *parent);
+        auto next = rendertest::render(*view);
+        ASSERT_TRUE(next);
+        for (const Probe& probe : c.probes) {
+            Rgba seen = rendertest::pixelAtWorld(*next, *view, probe.world);
+            Rgba expected = probe.expected(rendertest::pixelAtWorld(*empty, *view, probe.world));
+            EXPECT_TRUE(near(seen, expected, probe.tolerance))
+                << describe(seen) << ", expected " << describe(expected);
+        }
+    }
+}
+
 TEST(SceneRendering, SpritesShowTheirEmojiInItsColours) {
     auto view = rendertest::makeView();
     auto apple = rendertest::emojiImage("🍎");
