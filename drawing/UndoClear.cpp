@@ -26,8 +26,11 @@ void ViewController::confirmClear() {
 
 void ViewController::removeAllStrokes() {
     if (!lines.empty()) edited_ = true;
-    for (const auto& stroke : lines)
-        for (const auto& node : stroke) node->removeFromParentNode();
+    // Newest first: each node is then found at the end of its parent's
+    // children, and a drawing of any size goes in time linear in it.
+    for (auto stroke = lines.rbegin(); stroke != lines.rend(); ++stroke)
+        for (auto node = stroke->rbegin(); node != stroke->rend(); ++node)
+            (*node)->removeFromParentNode();
     lines.clear();
 }
 

@@ -66,8 +66,11 @@ void ViewController::loadDrawing() {
     removeAllStrokes();
 
     auto container = scene::Node::make();
-    // A copy: moving the nodes changes the list being walked.
+    // A copy: moving the nodes changes the list being walked. They leave the
+    // loaded root from its end, which takes no time however many there are.
     auto children = loaded.value()->rootNode()->childNodes();
+    for (auto child = children.rbegin(); child != children.rend(); ++child)
+        (*child)->removeFromParentNode();
     for (const auto& child : children) container->addChildNode(child);
     lines.push_back(Stroke{container});
     sceneView->scene()->rootNode()->addChildNode(container);
