@@ -92,9 +92,9 @@ std::optional<Problem> respondToTarget(Application& application, const Presented
                             !saved)
                             problem = Problem{platformTexts().pictureNotSaved, saved.error()};
                         break;
+                    case PresentedTargetRole::outside:
                     case PresentedTargetRole::cancelShare: share->complete(); break;
                     case PresentedTargetRole::action:
-                    case PresentedTargetRole::outside:
                     case PresentedTargetRole::pickFile:
                     case PresentedTargetRole::cancelPicker:
                     case PresentedTargetRole::takePicture:
