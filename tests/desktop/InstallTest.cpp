@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <fstream>
 
-#include "platform/graphics/Backend.h"
 #include "platform/Files.h"
+#include "platform/graphics/Backend.h"
 #include "support/Scripts.h"
 
 namespace {
@@ -27,10 +27,10 @@ bool have(const char* program) { return run(std::string("command -v ") + program
 TEST(Installing, PutsTheProgramItsResourcesAndItsDesktopEntryUnderThePrefix) {
     auto prefix = testsupport::freshDirectory("prefix");
     std::string said;
-    ASSERT_EQ(run("cmake --install " + std::string(SCRAWLET_BUILD_DIR) + " --prefix " +
-                      prefix.string(),
-                  &said),
-              0)
+    ASSERT_EQ(
+        run("cmake --install " + std::string(SCRAWLET_BUILD_DIR) + " --prefix " + prefix.string(),
+            &said),
+        0)
         << said;
     const auto share = prefix / "share";
     const auto desktopEntry = share / "applications/io.scrawlet.Scrawlet.desktop";
@@ -39,7 +39,8 @@ TEST(Installing, PutsTheProgramItsResourcesAndItsDesktopEntryUnderThePrefix) {
     ASSERT_TRUE(std::filesystem::exists(metainfo));
     for (int size : {16, 24, 32, 48, 64, 128, 256, 512}) {
         std::string side = std::to_string(size);
-        auto icon = share / ("icons/hicolor/" + side + "x" + side + "/apps/io.scrawlet.Scrawlet.png");
+        auto icon =
+            share / ("icons/hicolor/" + side + "x" + side + "/apps/io.scrawlet.Scrawlet.png");
         auto bytes = platform::readFile(icon, 1 << 20);
         ASSERT_TRUE(bytes) << icon;
         auto image = graphics::backend().decodeImage(bytes.value(), {});
@@ -47,7 +48,8 @@ TEST(Installing, PutsTheProgramItsResourcesAndItsDesktopEntryUnderThePrefix) {
         EXPECT_EQ(image.value()->cgImage()->width(), size) << icon;
     }
     if (!have("desktop-file-validate") || !have("appstreamcli"))
-        GTEST_SKIP() << "needs desktop-file-validate and appstreamcli (scripts/setup installs them)";
+        GTEST_SKIP()
+            << "needs desktop-file-validate and appstreamcli (scripts/setup installs them)";
     std::string report;
     EXPECT_EQ(run("desktop-file-validate " + desktopEntry.string(), &report), 0) << report;
     EXPECT_EQ(run("appstreamcli validate --no-net " + metainfo.string(), &report), 0) << report;
