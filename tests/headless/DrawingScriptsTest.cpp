@@ -1,24 +1,18 @@
+// Drawing driven by scripts, as a user draws: strokes and their emoji,
+// clearing, cancelled touches, the life cycle, and the button band along
+// the bottom edge, zone by zone.
 #include <gtest/gtest.h>
 
 #include <set>
+#include <sstream>
 
 #include "support/ScriptFiles.h"
 
 namespace {
 
 using nlohmann::json;
+using testsupport::children;
 using testsupport::runScriptFile;
-
-const json& children(const json& dump) { return dump["scene"]["rootNode"]["children"]; }
-
-std::set<std::string> pixelsOf(const json& dump, const json& ids) {
-    std::set<std::string> pixels;
-    for (const auto& child : children(dump))
-        for (const auto& id : ids)
-            if (child["id"] == id)
-                pixels.insert(child["geometry"]["material"]["image"]["pixels"].get<std::string>());
-    return pixels;
-}
 
 TEST(Strokes, SeveralSamplesMakeOneStrokeWithOneEmoji) {
     auto run = runScriptFile("stroke.scr");
@@ -29,20 +23,22 @@ TEST(Strokes, SeveralSamplesMakeOneStrokeWithOneEmoji) {
     EXPECT_EQ(stroke.size(), 4u);
     EXPECT_EQ(first["currentLine"], stroke);  // the lift does not empty it
     EXPECT_EQ(first["draw"], false);
-    EXPECT_EQ(children(first).size(), 4u);
-    EXPECT_EQ(pixelsOf(first, stroke).size(), 1u)
-        << "every sprite of a stroke shows the same emoji";
+    ASSERT_EQ(children(first).size(), 4u);
+    std::set<std::string> pixels;
     for (const auto& child : children(first)) {
         EXPECT_EQ(child["constraints"], json::array({"billboard"}));
         EXPECT_EQ(child["geometry"]["width"], 0.1);
+        pixels.insert(child["geometry"]["material"]["image"]["pixels"].get<std::string>());
     }
-    EXPECT_EQ(first["texts"]["welcomeText"], "Let's Scrawlet!");
+    EXPECT_EQ(pixels.size(), 1u) << "every sprite of a stroke shows the same emoji";
 
     const auto& second = run.dumps[1];
     ASSERT_EQ(second["lines"].size(), 2u);
     EXPECT_EQ(second["lines"][0], stroke);
     EXPECT_EQ(second["lines"][1].size(), 2u);
     EXPECT_EQ(second["currentLine"], second["lines"][1]);
+    // The same seed picks the same emoji.
+    EXPECT_EQ(runScriptFile("stroke.scr").dumps.at(1)["pic"], second["pic"]);
 }
 
 TEST(Strokes, ADrawingTouchEmptiesTheLabel) {
@@ -50,13 +46,6 @@ TEST(Strokes, ADrawingTouchEmptiesTheLabel) {
     ASSERT_EQ(run.exitStatus, 0) << run.errors;
     EXPECT_EQ(run.dumps[0]["hud"]["nodes"][0]["text"], "");
     EXPECT_EQ(run.dumps[0]["draw"], true);
-}
-
-TEST(Strokes, TheSameSeedPicksTheSameEmoji) {
-    auto a = runScriptFile("stroke.scr");
-    auto b = runScriptFile("stroke.scr");
-    EXPECT_EQ(a.dumps[0]["pic"], b.dumps[0]["pic"]);
-    EXPECT_EQ(a.dumps[1]["pic"], b.dumps[1]["pic"]);
 }
 
 TEST(Strokes, WithoutACameraFrameAStrokeIsFiledEmpty) {
@@ -68,48 +57,27 @@ TEST(Strokes, WithoutACameraFrameAStrokeIsFiledEmpty) {
     EXPECT_EQ(run.dumps[1]["lines"][1].size(), 1u);
 }
 
-TEST(Undo, RemovesStrokesNewestFirstDownToNone) {
-    auto run = runScriptFile("undo.scr");
-    ASSERT_EQ(run.exitStatus, 0) << run.errors;
-    ASSERT_EQ(run.dumps.size(), 5u);
-    auto lines = run.dumps[0]["lines"];
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(children(run.dumps[0]).size(), 6u);
-    for (int undone = 1; undone <= 3; ++undone) {
-        const auto& d = run.dumps[undone];
-        ASSERT_EQ(d["lines"].size(), 3u - undone);
-        for (int kept = 0; kept < 3 - undone; ++kept) EXPECT_EQ(d["lines"][kept], lines[kept]);
-    }
-    EXPECT_TRUE(children(run.dumps[3]).empty());
-    EXPECT_TRUE(run.dumps[4]["lines"].empty());
-    // A touch on a button picks an emoji but does not draw.
-    EXPECT_EQ(run.dumps[4]["draw"], false);
-}
-
 TEST(Clear, AsksFromTheButtonAndFromAShakeAndOnlyConfirmingClears) {
     auto run = runScriptFile("clear.scr");
     ASSERT_EQ(run.exitStatus, 0) << run.errors;
     ASSERT_EQ(run.dumps.size(), 6u);
-    const auto& asked = run.dumps[0]["presented"];
-    ASSERT_FALSE(asked.is_null());
-    EXPECT_EQ(asked["type"], "alert");
-    EXPECT_EQ(asked["preferredStyle"], "alert");
-    EXPECT_TRUE(asked["title"].is_null());
-    EXPECT_EQ(asked["message"], "Clear Drawing?");
-    EXPECT_EQ(asked["actions"], json::parse(R"([{"title":"OK","style":"destructive"},
-                                                {"title":"Cancel","style":"cancel"}])"));
-    EXPECT_TRUE(asked["popover"].is_null());
+    EXPECT_EQ(run.dumps[0]["presented"], json::parse(R"({"type": "alert", "preferredStyle": "alert",
+        "title": null, "message": "Clear Drawing?", "popover": null, "actions": [
+        {"title": "OK", "style": "destructive"}, {"title": "Cancel", "style": "cancel"}]})"));
     auto lines = run.dumps[0]["lines"];
     EXPECT_EQ(lines.size(), 2u);
+    // Cancelled from the button, from a shake by its number; other motions.
     for (int i : {1, 2, 3}) {
         EXPECT_TRUE(run.dumps[i]["presented"].is_null()) << i;
         EXPECT_EQ(run.dumps[i]["lines"], lines) << i;
         EXPECT_EQ(children(run.dumps[i]).size(), children(run.dumps[0]).size()) << i;
     }
-    EXPECT_TRUE(run.dumps[4]["lines"].empty());
-    EXPECT_TRUE(children(run.dumps[4]).empty());
-    EXPECT_TRUE(run.dumps[5]["lines"].empty());
-    EXPECT_TRUE(run.dumps[5]["presented"].is_null());
+    // Confirmed, then again with nothing left.
+    for (int i : {4, 5}) {
+        EXPECT_TRUE(run.dumps[i]["lines"].empty()) << i;
+        EXPECT_TRUE(children(run.dumps[i]).empty()) << i;
+        EXPECT_TRUE(run.dumps[i]["presented"].is_null()) << i;
+    }
 }
 
 TEST(CancelledTouches, EndTheStrokeLikeALift) {
@@ -128,60 +96,58 @@ TEST(LifeCycle, OnlyTheViewsCallbacksPauseAndRunTheSession) {
     ASSERT_EQ(run.exitStatus, 0) << run.errors;
     ASSERT_EQ(run.dumps.size(), 4u) << "nothing runs after terminate";
     const auto& drawn = run.dumps[0];
-    const auto& back = run.dumps[1];
-    EXPECT_EQ(back["session"], drawn["session"]);
-    EXPECT_EQ(back["lines"], drawn["lines"]);
-    EXPECT_EQ(back["scene"], drawn["scene"]);
-    EXPECT_EQ(run.dumps[2]["session"]["running"], false);
-    EXPECT_EQ(run.dumps[2]["session"]["pauseCount"], 1);
-    const auto& again = run.dumps[3];
-    EXPECT_EQ(again["session"]["running"], true);
-    EXPECT_EQ(again["session"]["runCount"], 2);
-    EXPECT_EQ(again["session"]["lastRunOptions"], 0);
-    EXPECT_EQ(again["session"]["hasFrame"], true);
-    EXPECT_EQ(again["lines"], drawn["lines"]);
-    EXPECT_EQ(again["scene"], drawn["scene"]);
+    for (int i : {1, 3}) {
+        EXPECT_EQ(run.dumps[i]["lines"], drawn["lines"]) << i;
+        EXPECT_EQ(run.dumps[i]["scene"], drawn["scene"]) << i;
+    }
+    EXPECT_EQ(run.dumps[1]["session"], drawn["session"]);
+    EXPECT_EQ(
+        testsupport::mismatches(run.dumps[2]["session"], {{"running", false}, {"pauseCount", 1}}),
+        "");
+    EXPECT_EQ(testsupport::mismatches(
+                  run.dumps[3]["session"],
+                  {{"running", true}, {"runCount", 2}, {"lastRunOptions", 0}, {"hasFrame", true}}),
+              "");
 }
 
-void checkZones(const std::string& script) {
-    auto run = runScriptFile(script);
-    ASSERT_EQ(run.exitStatus, 0) << run.errors;
-    // The script's comments name what each touch-down should do.
-    auto text = testsupport::scriptText(script);
-    std::vector<std::string> expected;
-    for (std::size_t at = text.find("\n# "); at != std::string::npos;
-         at = text.find("\n# ", at + 1)) {
-        auto word = text.substr(at + 3, text.find('\n', at + 1) - at - 3);
-        if (word == "draw" || word == "menu" || word == "undo" || word == "clear")
-            expected.push_back(word);
-    }
-    ASSERT_EQ(run.dumps.size(), expected.size());
-    // Before each case the script files one stroke; then the touch-down
-    // draws (filed at its lift), opens the menu or the clear alert, or
-    // undoes that stroke.
-    std::size_t filed = 1;
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        const auto& d = run.dumps[i];
-        const std::string& want = expected[i];
-        SCOPED_TRACE(script + ", case " + std::to_string(i + 1) + ": " + want);
-        filed += 1;
-        EXPECT_EQ(d["draw"], want == "draw");
-        if (want == "menu") {
-            ASSERT_FALSE(d["presented"].is_null());
-            EXPECT_EQ(d["presented"]["preferredStyle"], "actionSheet");
-        } else if (want == "clear") {
-            ASSERT_FALSE(d["presented"].is_null());
-            EXPECT_EQ(d["presented"]["message"], "Clear Drawing?");
-        } else {
-            EXPECT_TRUE(d["presented"].is_null());
+// Every zone of the button band and each of its edges, with and without a
+// bottom inset: before each touch the script files a stroke; the touch then
+// draws (filed at its lift), opens the menu or the clear alert, or undoes
+// that stroke.
+TEST(ButtonZones, EveryZoneAndEdgeWithAndWithoutAnInset) {
+    enum What { draw, menu, undo, clear };
+    // The band starts below y = 794 without an inset, below 777 with one.
+    for (auto [inset, top] : {std::pair{0, 794.0}, std::pair{34, 777.0}}) {
+        const double in = top + 0.1;
+        const std::tuple<double, double, What> touches[] = {
+            {30, top, draw},   {30, in, menu},      {59.9, in, menu}, {60, in, draw},
+            {270, in, draw},   {270.1, in, undo},   {330, in, undo},  {330.1, in, clear},
+            {390, 844, clear}, {360, top - 7, draw}};
+        std::ostringstream script;
+        script << "seed 21\ninset " << inset << "\nlaunch\nframe\ndown 200 200\nup\n";
+        for (auto [x, y, what] : touches)
+            script << "down 200 200\nup\ndown " << x << " " << y << "\ndump\nup\n"
+                   << (what == menu || what == clear ? "choose Cancel\n" : "");
+        auto run = testsupport::runScript(script.str());
+        ASSERT_EQ(run.exitStatus, 0) << run.errors;
+        ASSERT_EQ(run.dumps.size(), std::size(touches));
+        std::size_t filed = 1;
+        for (std::size_t i = 0; i < std::size(touches); ++i) {
+            auto [x, y, what] = touches[i];
+            const auto& d = run.dumps[i];
+            SCOPED_TRACE("inset " + std::to_string(inset) + ", touch at " + std::to_string(x) +
+                         ", " + std::to_string(y));
+            filed += what == undo ? 0 : 1;
+            EXPECT_EQ(d["draw"], what == draw);
+            EXPECT_EQ(d["lines"].size(), filed);
+            const auto& shown = d["presented"];
+            EXPECT_EQ(shown.is_object() ? shown["message"].get<std::string>() : "",
+                      what == menu    ? "Please select:"
+                      : what == clear ? "Clear Drawing?"
+                                      : "");
+            if (what == draw) ++filed;
         }
-        if (want == "undo") filed -= 1;
-        EXPECT_EQ(d["lines"].size(), filed);
-        if (want == "draw") filed += 1;
     }
 }
-
-TEST(ButtonZones, EveryZoneAndEdgeWithoutAnInset) { checkZones("zones-inset0.scr"); }
-TEST(ButtonZones, EveryZoneAndEdgeWithAHomeIndicatorInset) { checkZones("zones-inset34.scr"); }
 
 }  // namespace

@@ -1,11 +1,15 @@
 // The platform as a test wants it: the launch description every test starts
 // from (the real back ends, a phone of 390 × 844 points at three pixels a
-// point), and scopes that change it for one test's length.
+// point), scopes that change it for one test's length, and alerts to show.
 #pragma once
 
 #include <functional>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/ui/LaunchDescription.h"
+#include "platform/ui/Presentation.h"
 
 namespace testsupport {
 
@@ -28,5 +32,35 @@ public:
 private:
     ui::LaunchScope scope_;
 };
+
+// An alert or action sheet without a title, its actions given by title and
+// style, none with a handler.
+inline std::shared_ptr<ui::AlertController> alertWith(
+    ui::AlertControllerStyle style, const std::string& message,
+    const std::vector<std::pair<std::string, ui::AlertActionStyle>>& actions) {
+    auto alert = ui::AlertController::alertControllerWithTitle(std::nullopt, message, style);
+    for (const auto& [title, actionStyle] : actions)
+        alert->addAction(ui::AlertAction::actionWithTitle(title, actionStyle, nullptr));
+    return alert;
+}
+
+// The main menu as the program builds it, Cancel last.
+inline std::shared_ptr<ui::AlertController> menuSheet() {
+    using Style = ui::AlertActionStyle;
+    return alertWith(ui::AlertControllerStyle::actionSheet, "Please select:",
+                     {{"Add Photo…", Style::defaultStyle},
+                      {"Take Photo…", Style::defaultStyle},
+                      {"Load Scrawlet", Style::destructive},
+                      {"Save Scrawlet", Style::defaultStyle},
+                      {"Share as Picture…", Style::defaultStyle},
+                      {"Cancel", Style::cancel}});
+}
+
+// The clear alert as the program builds it: a red OK, then Cancel.
+inline std::shared_ptr<ui::AlertController> clearAlert() {
+    return alertWith(
+        ui::AlertControllerStyle::alert, "Clear Drawing?",
+        {{"OK", ui::AlertActionStyle::destructive}, {"Cancel", ui::AlertActionStyle::cancel}});
+}
 
 }  // namespace testsupport

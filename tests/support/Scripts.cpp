@@ -3,12 +3,18 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <sstream>
 #include <stdexcept>
+
+#include "platform/Files.h"
+#include "platform/graphics/Backend.h"
 
 extern char** environ;
 
@@ -147,6 +153,40 @@ std::filesystem::path freshDirectory(const std::string& name) {
 
 std::filesystem::path testData(const std::string& name) {
     return std::filesystem::path(SCRAWLET_TEST_DATA) / name;
+}
+
+CommandRun runCommand(const std::string& command) {
+    CommandRun run;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) return run;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        run.output.append(buffer, n);
+    int status = ::pclose(pipe);
+    run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    while (!run.output.empty() && run.output.back() == '\n') run.output.pop_back();
+    return run;
+}
+
+void writePicture(const std::filesystem::path& file, graphics::Rgba colour, int width, int height) {
+    graphics::Bitmap bitmap(width, height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) bitmap.setPixel(x, y, colour);
+    auto png = graphics::backend().encodePng(bitmap);
+    if (!png || !platform::writeFileAtomically(file, png.value()))
+        throw std::runtime_error("cannot write " + file.string());
+}
+
+double secondsFor(const std::function<void()>& work) {
+    auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+long peakMegabytes() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024;
 }
 
 }  // namespace testsupport

@@ -1,11 +1,15 @@
 // Runs the real program on a headless script and reads what it printed:
-// the exit status, the dumps (one JSON object a line) and the messages.
+// the exit status, the dumps (one JSON object a line) and the messages; and
+// what else tests of whole programs and files share.
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
+
+#include "platform/graphics/Bitmap.h"
 
 namespace testsupport {
 
@@ -29,5 +33,40 @@ ScriptRun runScriptWithFileSizeLimit(const std::string& script, std::size_t byte
 std::filesystem::path freshDirectory(const std::string& name);
 
 std::filesystem::path testData(const std::string& name);
+
+// The nodes under the scene's root in a dump.
+inline const nlohmann::json& children(const nlohmann::json& dump) {
+    return dump["scene"]["rootNode"]["children"];
+}
+
+// Where `actual` lacks or differs from a value that `expected` gives, as
+// JSON pointers and what is there; objects in `actual` may hold more keys.
+inline std::string mismatches(const nlohmann::json& actual, const nlohmann::json& expected,
+                              const std::string& at = "") {
+    if (!expected.is_object() || !actual.is_object())
+        return actual == expected ? "" : at + " is " + actual.dump() + "; ";
+    std::string found;
+    for (const auto& [key, value] : expected.items())
+        found += actual.contains(key) ? mismatches(actual[key], value, at + "/" + key)
+                                      : at + "/" + key + " is missing; ";
+    return found;
+}
+
+// A shell command's exit status and its standard output, less the line
+// breaks at its end.
+struct CommandRun {
+    int exitStatus = -1;
+    std::string output;
+};
+CommandRun runCommand(const std::string& command);
+
+// Writes a PNG picture of `width` × `height` pixels of `colour`.
+void writePicture(const std::filesystem::path& file, graphics::Rgba colour = {}, int width = 2,
+                  int height = 2);
+
+// How many seconds `work` takes, and the peak memory of this process so
+// far, for the generous bounds that tests of hostile input keep.
+double secondsFor(const std::function<void()>& work);
+long peakMegabytes();
 
 }  // namespace testsupport
