@@ -33,12 +33,13 @@ private:
     ui::LaunchScope scope_;
 };
 
-// An alert or action sheet without a title, its actions given by title and
-// style, none with a handler.
+// An alert or action sheet, its actions given by title and style, none
+// with a handler.
 inline std::shared_ptr<ui::AlertController> alertWith(
     ui::AlertControllerStyle style, const std::string& message,
-    const std::vector<std::pair<std::string, ui::AlertActionStyle>>& actions) {
-    auto alert = ui::AlertController::alertControllerWithTitle(std::nullopt, message, style);
+    const std::vector<std::pair<std::string, ui::AlertActionStyle>>& actions,
+    std::optional<std::string> title = std::nullopt) {
+    auto alert = ui::AlertController::alertControllerWithTitle(title, message, style);
     for (const auto& [title, actionStyle] : actions)
         alert->addAction(ui::AlertAction::actionWithTitle(title, actionStyle, nullptr));
     return alert;

@@ -1,3 +1,5 @@
+// Which languages the user prefers, from the locale environment or the
+// launch description.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -7,23 +9,17 @@
 
 namespace {
 
-TEST(LanguageTags, ChineseLocalesNameTheirScriptExceptHongKong) {
-    EXPECT_EQ(ui::languageTagFromPosixLocale("zh_CN"), "zh-Hans-CN");
-    EXPECT_EQ(ui::languageTagFromPosixLocale("zh_CN.UTF-8"), "zh-Hans-CN");
-    EXPECT_EQ(ui::languageTagFromPosixLocale("zh_SG"), "zh-Hans-SG");
-    EXPECT_EQ(ui::languageTagFromPosixLocale("zh_TW"), "zh-Hant-TW");
-    EXPECT_EQ(ui::languageTagFromPosixLocale("zh_MO.UTF-8"), "zh-Hant-MO");
-    EXPECT_EQ(ui::languageTagFromPosixLocale("zh_HK"), "zh-HK");
-}
-
-TEST(LanguageTags, OtherLocalesBecomeLanguageAndRegion) {
-    EXPECT_EQ(ui::languageTagFromPosixLocale("en_US.UTF-8"), "en-US");
-    EXPECT_EQ(ui::languageTagFromPosixLocale("de_AT@euro"), "de-AT");
-    EXPECT_EQ(ui::languageTagFromPosixLocale("fr"), "fr");
-    EXPECT_EQ(ui::languageTagFromPosixLocale("C"), std::nullopt);
-    EXPECT_EQ(ui::languageTagFromPosixLocale("C.UTF-8"), std::nullopt);
-    EXPECT_EQ(ui::languageTagFromPosixLocale("POSIX"), std::nullopt);
-    EXPECT_EQ(ui::languageTagFromPosixLocale(""), std::nullopt);
+// Chinese locales name their script, except Hong Kong's; others become
+// language and region; C and POSIX give none.
+TEST(LanguageTags, ComeFromPosixLocales) {
+    const std::pair<const char*, std::optional<std::string>> cases[] = {
+        {"zh_CN", "zh-Hans-CN"},  {"zh_CN.UTF-8", "zh-Hans-CN"}, {"zh_SG", "zh-Hans-SG"},
+        {"zh_TW", "zh-Hant-TW"},  {"zh_MO.UTF-8", "zh-Hant-MO"}, {"zh_HK", "zh-HK"},
+        {"en_US.UTF-8", "en-US"}, {"de_AT@euro", "de-AT"},       {"fr", "fr"},
+        {"C", std::nullopt},      {"C.UTF-8", std::nullopt},     {"POSIX", std::nullopt},
+        {"", std::nullopt}};
+    for (const auto& [locale, tag] : cases)
+        EXPECT_EQ(ui::languageTagFromPosixLocale(locale), tag) << locale;
 }
 
 // The environment the next call of `fakeEnvironment` reads.

@@ -1,3 +1,6 @@
+// Presenting and answering the framework's screens: alerts and their
+// actions, Enter and Esc, popovers on a pad, the image picker and the share
+// sheet.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -63,10 +66,8 @@ TEST(Alerts, ThePresenterHoldsTheAlertAndItsHandlersUntilDismissed) {
 
 TEST(Alerts, ASecondPresentationFromTheSameControllerIsRefused) {
     auto root = presenter();
-    auto first =
-        AlertController::alertControllerWithTitle(std::nullopt, "1", AlertControllerStyle::alert);
-    auto second =
-        AlertController::alertControllerWithTitle(std::nullopt, "2", AlertControllerStyle::alert);
+    auto first = testsupport::alertWith(AlertControllerStyle::alert, "1", {});
+    auto second = testsupport::alertWith(AlertControllerStyle::alert, "2", {});
     root->presentViewController(first, true, nullptr);
     root->presentViewController(second, true, nullptr);
     EXPECT_EQ(root->presentedViewController(), first);
@@ -116,19 +117,16 @@ TEST(Alerts, EnterAndEscapeFindTheDefaultAndCancelActions) {
 }
 
 TEST(AlertsDeathTest, OnlyOneCancelAction) {
-    auto alert =
-        AlertController::alertControllerWithTitle(std::nullopt, "m", AlertControllerStyle::alert);
-    alert->addAction(AlertAction::actionWithTitle("Cancel", AlertActionStyle::cancel, nullptr));
+    auto alert = testsupport::alertWith(AlertControllerStyle::alert, "m",
+                                        {{"Cancel", AlertActionStyle::cancel}});
     EXPECT_DEATH(
         alert->addAction(AlertAction::actionWithTitle("No", AlertActionStyle::cancel, nullptr)),
         "cancel");
 }
 
 TEST(Popovers, ExistOnlyWhereAPadShowsThePopoverStyle) {
-    auto sheet = AlertController::alertControllerWithTitle(std::nullopt, "m",
-                                                           AlertControllerStyle::actionSheet);
-    auto alert =
-        AlertController::alertControllerWithTitle(std::nullopt, "m", AlertControllerStyle::alert);
+    auto sheet = testsupport::alertWith(AlertControllerStyle::actionSheet, "m", {});
+    auto alert = testsupport::alertWith(AlertControllerStyle::alert, "m", {});
     auto picker = std::make_shared<ui::ImagePickerController>();
     EXPECT_EQ(sheet->popoverPresentationController(), nullptr);
     testsupport::PadDevice pad;
@@ -156,7 +154,9 @@ public:
     ui::ImagePickerInfo lastInfo;
 };
 
-TEST(ImagePicker, RefusesAFileThatIsNotAPictureAndStaysOpen) {
+// A file that is no picture is refused and the picker stays open; a
+// picture goes to the delegate; Cancel tells the delegate so.
+TEST(ImagePicker, HandsOnlyPicturesToItsDelegate) {
     auto root = presenter();
     auto delegate = std::make_shared<RecordingDelegate>();
     auto picker = std::make_shared<ui::ImagePickerController>();
@@ -167,25 +167,20 @@ TEST(ImagePicker, RefusesAFileThatIsNotAPictureAndStaysOpen) {
     auto picked = picker->pickFile(folder / "notes.jpg");
     ASSERT_FALSE(picked.ok());
     EXPECT_NE(picked.error().find("notes.jpg"), std::string::npos) << picked.error();
+    EXPECT_FALSE(picker->pickFile(folder / "missing.png").ok());
     EXPECT_EQ(delegate->finished, 0);
     EXPECT_EQ(root->presentedViewController(), picker);
-    EXPECT_FALSE(picker->pickFile(folder / "missing.png").ok());
-    picker->cancel();
-    EXPECT_EQ(delegate->cancelled, 1);
-    EXPECT_EQ(root->presentedViewController(), nullptr);
-}
 
-TEST(ImagePicker, HandsThePickedImageToItsDelegate) {
-    auto root = presenter();
-    auto delegate = std::make_shared<RecordingDelegate>();
-    auto picker = std::make_shared<ui::ImagePickerController>();
-    picker->setDelegate(delegate);
-    root->presentViewController(picker, true, nullptr);
     auto image = std::make_shared<graphics::Image>(std::make_shared<graphics::Bitmap>(4, 3));
     picker->pick(image);
     ASSERT_EQ(delegate->finished, 1);
     auto value = delegate->lastInfo.at(ui::imagePickerOriginalImage);
     EXPECT_EQ(std::any_cast<std::shared_ptr<graphics::Image>>(value), image);
+    EXPECT_EQ(root->presentedViewController(), nullptr);
+
+    root->presentViewController(picker, true, nullptr);
+    picker->cancel();
+    EXPECT_EQ(delegate->cancelled, 1);
     EXPECT_EQ(root->presentedViewController(), nullptr);
 }
 
@@ -199,41 +194,30 @@ TEST(ImagePicker, TheCameraIsThereOnlyOnDevicesWithOne) {
         ui::ImagePickerController::isSourceTypeAvailable(ui::ImagePickerSourceType::camera));
 }
 
-}  // namespace
-
-namespace {
-
+// The share sheet saves its picture under a new name each time, named by
+// the time; when it cannot, it says why and stays open.
 TEST(ShareSheet, SavesThePictureToTheFolderNamedByTheTime) {
     auto root = presenter();
-    auto bitmap = std::make_shared<graphics::Bitmap>(3, 2);
-    bitmap->setPixel(1, 1, {200, 10, 10, 255});
-    auto image = std::make_shared<graphics::Image>(bitmap);
+    auto image = std::make_shared<graphics::Image>(std::make_shared<graphics::Bitmap>(3, 2));
     auto sheet = std::make_shared<ui::ActivityViewController>(
         std::vector<ui::ActivityItem>{std::string("Picture"), image}, std::vector<std::string>{});
     root->presentViewController(sheet, true, nullptr);
-    auto folder = testsupport::freshDirectory("pictures") / "Pictures";
-    auto first = sheet->saveToPictures(folder);
+    auto folder = testsupport::freshDirectory("pictures");
+    std::ofstream(folder / "file") << "x";
+    auto refused = sheet->saveToPictures(folder / "file" / "Pictures");
+    EXPECT_FALSE(refused.ok());
+    EXPECT_NE(refused.error().find("file"), std::string::npos) << refused.error();
+    EXPECT_EQ(root->presentedViewController(), sheet) << "the sheet stays open";
+
+    auto first = sheet->saveToPictures(folder / "Pictures");
     ASSERT_TRUE(first.ok()) << first.error();
-    EXPECT_EQ(first.value().parent_path(), folder);
+    EXPECT_EQ(first.value().parent_path(), folder / "Pictures");
     EXPECT_EQ(first.value().extension(), ".png");
     EXPECT_EQ(first.value().filename().string().rfind("Scrawlet ", 0), 0u);
     EXPECT_EQ(root->presentedViewController(), nullptr);
-    auto second = sheet->saveToPictures(folder);
+    auto second = sheet->saveToPictures(folder / "Pictures");
     ASSERT_TRUE(second.ok());
     EXPECT_NE(first.value(), second.value()) << "a second picture never replaces the first";
-}
-
-TEST(ShareSheet, SayingWhyWhenThePictureCannotBeWritten) {
-    auto root = presenter();
-    auto image = std::make_shared<graphics::Image>(std::make_shared<graphics::Bitmap>(2, 2));
-    auto sheet = std::make_shared<ui::ActivityViewController>(std::vector<ui::ActivityItem>{image},
-                                                              std::vector<std::string>{});
-    root->presentViewController(sheet, true, nullptr);
-    auto folder = testsupport::freshDirectory("not-a-folder");
-    std::ofstream(folder / "file") << "x";
-    auto saved = sheet->saveToPictures(folder / "file" / "Pictures");
-    EXPECT_FALSE(saved.ok());
-    EXPECT_EQ(root->presentedViewController(), sheet) << "the sheet stays open";
 }
 
 }  // namespace
