@@ -3,14 +3,10 @@
 // left end of their baseline, children in order, stretched to fill the view.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdlib>
 #include <functional>
-#include <numbers>
 
 #include "RenderHarness.h"
-#include "platform/graphics/ImageContext.h"
-#include "platform/graphics/Resources.h"
 #include "support/Scripts.h"
 
 namespace {
@@ -243,109 +239,6 @@ TEST(OverlayLabels, TakeTheirColourAndAlignment) {
                     [](Rgba c) { return c.r > 200 && c.g < 60 && c.b < 60; });
     ASSERT_GT(red.count, 100);
     EXPECT_NEAR((red.left + red.right) / 2.0, 195 * 3, 3 * 3);
-}
-
-// The app's own HUD, run through the program.
-struct HudShot {
-    std::shared_ptr<const graphics::Bitmap> picture;
-    std::shared_ptr<const graphics::Bitmap> room;
-};
-
-HudShot snapshotOfTheApp() {
-    auto folder = testsupport::freshDirectory("hud");
-    auto file = folder / "hud.png";
-    auto run = testsupport::runScript("seed 1\nlaunch\nframe\nsnapshot " + file.string() + "\n");
-    EXPECT_EQ(run.exitStatus, 0) << run.errors;
-    if (run.exitStatus != 0) return {};
-    return {rendertest::readPng(file), rendertest::render(*rendertest::makeView())};
-}
-
-// The app's icon `name` as the program would find it for scale 3, with its
-// scale; none when the resource is missing.
-std::pair<std::shared_ptr<const graphics::Bitmap>, double> iconResource(const std::string& name) {
-    auto resources = std::filesystem::path(SCRAWLET_SOURCE_DIR) / "resources";
-    for (auto [suffix, scale] :
-         {std::pair{"@3x.png", 3.0}, std::pair{"@2x.png", 2.0}, std::pair{".png", 1.0}})
-        if (std::filesystem::exists(resources / (name + suffix)))
-            return {rendertest::readPng(resources / (name + suffix)), scale};
-    return {nullptr, 0};
-}
-
-// Whether the icon, centred on its disc, has any ink `dx`, `dy` points from
-// its middle (y upwards).
-bool iconCovers(const std::pair<std::shared_ptr<const graphics::Bitmap>, double>& icon, double dx,
-                double dy) {
-    if (!icon.first) return false;
-    const auto& bitmap = *icon.first;
-    int x = static_cast<int>(std::floor(bitmap.width() / 2.0 + dx * icon.second));
-    int y = static_cast<int>(std::floor(bitmap.height() / 2.0 - dy * icon.second));
-    for (int ny = y - 2; ny <= y + 2; ++ny)
-        for (int nx = x - 2; nx <= x + 2; ++nx)
-            if (nx >= 0 && ny >= 0 && nx < bitmap.width() && ny < bitmap.height() &&
-                bitmap.pixel(nx, ny).a > 0)
-                return true;
-    return false;
-}
-
-TEST(TheAppsHud, HasThreeDarkDiscsThatLetTheRoomShowThrough) {
-    HudShot shot = snapshotOfTheApp();
-    ASSERT_TRUE(shot.picture && shot.room);
-    // Discs of radius 28 centred 30 points above the bottom edge, at 30, 300
-    // and 360 across, looked at on a ring inside their edge wherever their
-    // icon leaves the disc clear.
-    const std::pair<double, const char*> discs[] = {{30, "menu"}, {300, "undo"}, {360, "delete"}};
-    for (auto [x, name] : discs) {
-        auto icon = iconResource(name);
-        int looked = 0;
-        for (int step = 0; step < 24; ++step) {
-            double angle = step * std::numbers::pi / 12;
-            double dx = 25 * std::cos(angle), dy = 25 * std::sin(angle);
-            if (iconCovers(icon, dx, dy)) continue;
-            ++looked;
-            Rgba seen = at(*shot.picture, x + dx, 30 + dy);
-            Rgba expected = rendertest::over({0, 0, 0, 255}, at(*shot.room, x + dx, 30 + dy), 0.8);
-            EXPECT_TRUE(near(seen, expected, 2))
-                << describe(seen) << " at " << x + dx << ", " << 30 + dy;
-            EXPECT_GT(seen.r + seen.g + seen.b, 0) << "the room should show through";
-        }
-        EXPECT_GE(looked, 6) << "the " << name << " icon covers its disc's rim";
-        EXPECT_EQ(describe(at(*shot.picture, x, 30 + 29.5)),
-                  describe(at(*shot.room, x, 30 + 29.5)));
-        EXPECT_EQ(describe(at(*shot.picture, x, 30 - 29.5)),
-                  describe(at(*shot.room, x, 30 - 29.5)));
-    }
-    // The welcome text beside the menu button.
-    Ink text = inkIn(*shot.picture, 88, viewHeight - 50, 290, viewHeight - 10, isWhite);
-    EXPECT_GT(text.count, 200) << "the label's text is not drawn";
-}
-
-TEST(TheAppsHud, ShowsWhiteIconsOnItsDiscs) {
-    const std::pair<double, const char*> discs[] = {{30, "menu"}, {300, "undo"}, {360, "delete"}};
-    for (auto [x, name] : discs)
-        if (!iconResource(name).first)
-            GTEST_SKIP() << "resources/" << name
-                         << "*.png is missing (the icons are being drawn elsewhere): the discs are "
-                            "tested, the icons are not";
-    HudShot shot = snapshotOfTheApp();
-    ASSERT_TRUE(shot.picture);
-    // Where an icon is opaque white the screen is light, centred on its disc.
-    for (auto [x, name] : discs) {
-        auto [image, scale] = iconResource(name);
-        double width = image->width() / scale, height = image->height() / scale;
-        int light = 0, opaque = 0;
-        for (int y = 0; y < image->height(); y += 2)
-            for (int ix = 0; ix < image->width(); ix += 2) {
-                Rgba p = image->pixel(ix, y);
-                if (p.a < 250 || !isWhite(p)) continue;
-                ++opaque;
-                double px = x - width / 2 + (ix + 0.5) / scale;
-                double py = viewHeight - 30 - height / 2 + (y + 0.5) / scale;
-                if (isWhite(rendertest::pixelAt(*shot.picture, px, py))) ++light;
-            }
-        ASSERT_GT(opaque, 0) << name << " has no opaque white pixels";
-        EXPECT_GT(light, opaque * 9 / 10)
-            << light << " of " << opaque << " white pixels of " << name << " are light on screen";
-    }
 }
 
 }  // namespace

@@ -58,31 +58,24 @@ int count(const graphics::Bitmap& bitmap, const graphics::Rect& rect, Test test)
 bool reddish(Rgba c) { return c.r > 200 && c.g < 120 && c.b < 120; }
 bool bluish(Rgba c) { return c.b > 200 && c.r < 80 && c.g < 170; }
 
-std::shared_ptr<ui::AlertController> clearAlert() {
-    auto alert = ui::AlertController::alertControllerWithTitle(std::nullopt, "Clear Drawing?",
-                                                               ui::AlertControllerStyle::alert);
-    alert->addAction(
-        ui::AlertAction::actionWithTitle("OK", ui::AlertActionStyle::destructive, nullptr));
-    alert->addAction(
-        ui::AlertAction::actionWithTitle("Cancel", ui::AlertActionStyle::cancel, nullptr));
-    return alert;
+// The room `alpha` darker where `point` is, as dimmed behind a panel.
+testing::AssertionResult dimmed(const Shot& shot, graphics::Point point, double alpha) {
+    Rgba seen = rendertest::pixelAt(*shot.picture, point.x, point.y);
+    Rgba expected =
+        rendertest::over({0, 0, 0, 255}, rendertest::pixelAt(*shot.room, point.x, point.y), alpha);
+    if (near(seen, expected, 2)) return testing::AssertionSuccess();
+    return testing::AssertionFailure() << describe(seen) << ", expected " << describe(expected);
 }
 
-TEST(PresentedAlerts, DimTheScreenBehindTheirPanel) {
-    Shot shot = shoot(clearAlert());
+// An alert dims the screen behind its panel and shows the destructive
+// action in red, Cancel in the tint, and the message above them.
+TEST(PresentedAlerts, DimTheScreenAndShowTheirActionsColours) {
+    Shot shot = shoot(testsupport::clearAlert());
     ASSERT_TRUE(shot.picture && shot.room);
-    Rgba dimmed = rendertest::pixelAt(*shot.picture, 20, 100);
-    Rgba expected = rendertest::over({0, 0, 0, 255}, rendertest::pixelAt(*shot.room, 20, 100), 0.4);
-    EXPECT_TRUE(near(dimmed, expected, 2))
-        << describe(dimmed) << ", expected " << describe(expected);
+    EXPECT_TRUE(dimmed(shot, {20, 100}, 0.4));
     const auto& frame = shot.layout.panel;
     Rgba inside = rendertest::pixelAt(*shot.picture, frame.origin.x + 20, frame.origin.y + 6);
     EXPECT_TRUE(near(inside, panel, 1)) << describe(inside);
-}
-
-TEST(PresentedAlerts, ShowTheDestructiveActionInRedAndCancelInTheTint) {
-    Shot shot = shoot(clearAlert());
-    ASSERT_TRUE(shot.picture);
     ASSERT_EQ(shot.layout.targets.size(), 2u);
     const auto& cancel = shot.layout.targets[0].rect;
     const auto& ok = shot.layout.targets[1].rect;
@@ -99,13 +92,10 @@ TEST(PresentedAlerts, ShowTheDestructiveActionInRedAndCancelInTheTint) {
 }
 
 TEST(PresentedSheets, CoverTheBottomOfAPhoneWithCancelOnWhite) {
-    auto sheet = ui::AlertController::alertControllerWithTitle(
-        std::nullopt, "Please select:", ui::AlertControllerStyle::actionSheet);
-    sheet->addAction(ui::AlertAction::actionWithTitle("Load Scrawlet",
-                                                      ui::AlertActionStyle::destructive, nullptr));
-    sheet->addAction(
-        ui::AlertAction::actionWithTitle("Cancel", ui::AlertActionStyle::cancel, nullptr));
-    Shot shot = shoot(sheet);
+    Shot shot =
+        shoot(testsupport::alertWith(ui::AlertControllerStyle::actionSheet, "Please select:",
+                                     {{"Load Scrawlet", ui::AlertActionStyle::destructive},
+                                      {"Cancel", ui::AlertActionStyle::cancel}}));
     ASSERT_TRUE(shot.picture);
     const auto& load = shot.layout.targets[0].rect;
     const auto& cancel = shot.layout.targets[1].rect;
@@ -122,12 +112,7 @@ using testsupport::PadDevice;
 TEST(PresentedSheets, PointAtTheirSourceAsAPopoverOnAPad) {
     PadDevice device;
     ui::View source;
-    auto sheet = ui::AlertController::alertControllerWithTitle(
-        std::nullopt, "Please select:", ui::AlertControllerStyle::actionSheet);
-    sheet->addAction(ui::AlertAction::actionWithTitle("Save Scrawlet",
-                                                      ui::AlertActionStyle::defaultStyle, nullptr));
-    sheet->addAction(
-        ui::AlertAction::actionWithTitle("Cancel", ui::AlertActionStyle::cancel, nullptr));
+    auto sheet = testsupport::menuSheet();
     auto* popover = sheet->popoverPresentationController();
     ASSERT_NE(popover, nullptr);
     popover->setSourceView(&source);
@@ -146,29 +131,16 @@ TEST(PresentedSheets, PointAtTheirSourceAsAPopoverOnAPad) {
     EXPECT_TRUE(near(rendertest::pixelAt(*shot.picture, tip.x, tip.y - 3), panel, 2));
     EXPECT_FALSE(near(rendertest::pixelAt(*shot.picture, tip.x + 16, tip.y - 3), panel, 30));
     // Only the popover's own panel is light: the room is dimmed a little.
-    Rgba beside = rendertest::pixelAt(*shot.picture, 300, 100);
-    EXPECT_TRUE(
-        near(beside,
-             rendertest::over({0, 0, 0, 255}, rendertest::pixelAt(*shot.room, 300, 100), 0.15), 2))
-        << describe(beside);
-}
-
-// A library of solid-coloured pictures, one for each of `colours`.
-std::filesystem::path library(const std::vector<Rgba>& colours) {
-    auto folder = testsupport::freshDirectory("picker-pictures");
-    for (std::size_t i = 0; i < colours.size(); ++i) {
-        graphics::Bitmap picture(60, 40);
-        for (int y = 0; y < 40; ++y)
-            for (int x = 0; x < 60; ++x) picture.setPixel(x, y, colours[i]);
-        rendertest::writePng(picture, folder / ("picture" + std::to_string(i) + ".png"));
-    }
-    return folder;
+    EXPECT_TRUE(dimmed(shot, {300, 100}, 0.15));
 }
 
 TEST(PresentedPickers, ShowAThumbnailOfEachPicture) {
     const std::vector<Rgba> colours{{220, 30, 30, 255}, {30, 200, 40, 255}, {40, 60, 210, 255}};
-    ui::LaunchScope withPictures(
-        testsupport::changed([&](auto& d) { d.photoLibrary = library(colours); }));
+    auto library = testsupport::freshDirectory("picker-pictures");
+    for (std::size_t i = 0; i < colours.size(); ++i)
+        testsupport::writePicture(library / ("picture" + std::to_string(i) + ".png"), colours[i],
+                                  60, 40);
+    ui::LaunchScope withPictures(testsupport::changed([&](auto& d) { d.photoLibrary = library; }));
     Shot shot = shoot(std::make_shared<ui::ImagePickerController>());
     ASSERT_TRUE(shot.picture);
     std::size_t picked = 0;
@@ -176,9 +148,7 @@ TEST(PresentedPickers, ShowAThumbnailOfEachPicture) {
         if (target.role != ui::PresentedTargetRole::pickFile) continue;
         std::size_t index = static_cast<std::size_t>(target.file.stem().string().back() - '0');
         ASSERT_LT(index, colours.size());
-        Rgba seen =
-            rendertest::pixelAt(*shot.picture, target.rect.origin.x + target.rect.width() / 2,
-                                target.rect.origin.y + target.rect.height() / 2);
+        Rgba seen = rendertest::pixelAt(*shot.picture, target.rect.midX(), target.rect.midY());
         EXPECT_TRUE(near(seen, colours[index], 2)) << target.file << ": " << describe(seen);
         ++picked;
     }
@@ -200,10 +170,7 @@ TEST(PresentedPickers, ShowTheRoomThroughTheCamerasViewfinder) {
 }
 
 TEST(PresentedShareSheets, PreviewTheirPicture) {
-    auto bitmap = std::make_shared<graphics::Bitmap>(390 * 3, 814 * 3);
-    for (int y = 0; y < bitmap->height(); ++y)
-        for (int x = 0; x < bitmap->width(); ++x) bitmap->setPixel(x, y, {200, 0, 200, 255});
-    auto image = std::make_shared<graphics::Image>(bitmap, 3);
+    auto image = rendertest::solidImage(390, 814, {200, 0, 200, 255});
     auto share = std::make_shared<ui::ActivityViewController>(
         std::vector<ui::ActivityItem>{std::string("Picture"), image}, std::vector<std::string>{});
     Shot shot = shoot(share);
@@ -212,14 +179,11 @@ TEST(PresentedShareSheets, PreviewTheirPicture) {
     for (const auto& shape : shot.layout.shapes)
         if (auto* picture = std::get_if<ui::PresentedPicture>(&shape)) preview = picture;
     ASSERT_NE(preview, nullptr);
-    Rgba seen =
-        rendertest::pixelAt(*shot.picture, preview->rect.origin.x + preview->rect.width() / 2,
-                            preview->rect.origin.y + preview->rect.height() / 2);
+    Rgba seen = rendertest::pixelAt(*shot.picture, preview->rect.midX(), preview->rect.midY());
     EXPECT_TRUE(near(seen, {200, 0, 200, 255}, 1)) << describe(seen);
-    for (const auto& target : shot.layout.targets) {
-        if (target.role != ui::PresentedTargetRole::saveToPictures) continue;
-        EXPECT_GT(count(*shot.picture, target.rect, bluish), 50) << "Save to Pictures is not drawn";
-    }
+    const auto& save = shot.layout.targets.at(0);
+    ASSERT_EQ(save.role, ui::PresentedTargetRole::saveToPictures);
+    EXPECT_GT(count(*shot.picture, save.rect, bluish), 50) << "Save to Pictures is not drawn";
 }
 
 }  // namespace
