@@ -2,7 +2,6 @@
 // scripts/setup under tools/validator) finds no errors in it, and does find
 // them in a broken file, so that its run can fail.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 
@@ -12,18 +11,9 @@
 namespace {
 
 // The validator's exit status and what it printed.
-std::pair<int, std::string> validate(const std::filesystem::path& file) {
-    auto tool = std::filesystem::path(SCRAWLET_SOURCE_DIR) / "tools/validator";
-    std::string command =
-        "node '" + (tool / "validate.mjs").string() + "' '" + file.string() + "' 2>&1";
-    std::string output;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) return {-1, "cannot run node"};
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        output.append(buffer, n);
-    int status = ::pclose(pipe);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+testsupport::CommandRun validate(const std::filesystem::path& file) {
+    auto tool = std::filesystem::path(SCRAWLET_SOURCE_DIR) / "tools/validator/validate.mjs";
+    return testsupport::runCommand("node '" + tool.string() + "' '" + file.string() + "' 2>&1");
 }
 
 TEST(KhronosValidator, FindsNoErrorsInADrawingAndReportsThoseOfABrokenFile) {
@@ -59,15 +49,15 @@ TEST(KhronosValidator, FindsNoErrorsInADrawingAndReportsThoseOfABrokenFile) {
     auto folder = testsupport::freshDirectory("khronos-validator");
     auto file = folder / "scrawlet.glb";
     scenefiles::writeBytes(file, scenefiles::encode(scene));
-    auto [status, output] = validate(file);
-    std::printf("%s", output.c_str());
-    EXPECT_EQ(status, 0) << output;
-    EXPECT_NE(output.find(" 0 errors"), std::string::npos) << output;
+    auto valid = validate(file);
+    std::printf("%s\n", valid.output.c_str());
+    EXPECT_EQ(valid.exitStatus, 0) << valid.output;
+    EXPECT_NE(valid.output.find(" 0 errors"), std::string::npos) << valid.output;
     std::filesystem::remove_all(folder);
 
-    auto [brokenStatus, brokenOutput] = validate(testsupport::testData("scenes/garbage.glb"));
-    EXPECT_EQ(brokenStatus, 1) << brokenOutput;
-    EXPECT_NE(brokenOutput.find("GLB_INVALID_MAGIC"), std::string::npos) << brokenOutput;
+    auto broken = validate(testsupport::testData("scenes/garbage.glb"));
+    EXPECT_EQ(broken.exitStatus, 1) << broken.output;
+    EXPECT_NE(broken.output.find("GLB_INVALID_MAGIC"), std::string::npos) << broken.output;
 }
 
 }  // namespace

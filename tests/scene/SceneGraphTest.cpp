@@ -1,3 +1,5 @@
+// The scene graph: children in order with their parents, world
+// transforms, observers of changes, and what counts as a change of looks.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -10,69 +12,44 @@ namespace {
 
 using scene::Node;
 
-std::vector<const Node*> childrenOf(const Node& node) {
-    std::vector<const Node*> out;
+using Nodes = std::vector<const Node*>;
+Nodes childrenOf(const Node& node) {
+    Nodes out;
     for (const auto& child : node.childNodes()) out.push_back(child.get());
     return out;
 }
 
-TEST(SceneGraph, AddingAppendsInOrderAndSetsTheParent) {
-    auto parent = Node::make();
-    auto a = Node::make(), b = Node::make(), c = Node::make();
-    parent->addChildNode(a);
-    parent->addChildNode(b);
-    parent->addChildNode(c);
-    EXPECT_EQ(childrenOf(*parent), (std::vector<const Node*>{a.get(), b.get(), c.get()}));
-    EXPECT_EQ(b->parentNode(), parent.get());
-}
-
-TEST(SceneGraph, AddingTakesTheNodeOutOfItsFormerParent) {
-    auto first = Node::make(), second = Node::make();
-    auto a = Node::make(), b = Node::make();
-    first->addChildNode(a);
-    first->addChildNode(b);
-    second->addChildNode(a);
-    EXPECT_EQ(childrenOf(*first), (std::vector<const Node*>{b.get()}));
-    EXPECT_EQ(childrenOf(*second), (std::vector<const Node*>{a.get()}));
-    EXPECT_EQ(a->parentNode(), second.get());
-}
-
-TEST(SceneGraph, ReaddingToTheSameParentMovesTheNodeToTheEnd) {
-    auto parent = Node::make();
-    auto a = Node::make(), b = Node::make();
-    parent->addChildNode(a);
-    parent->addChildNode(b);
-    parent->addChildNode(a);
-    EXPECT_EQ(childrenOf(*parent), (std::vector<const Node*>{b.get(), a.get()}));
-}
-
-TEST(SceneGraph, RemovalTakesTheWholeSubtreeOutAndKeepsSiblingsInOrder) {
-    auto root = Node::make();
+// Adding appends and sets the parent, taking the node from a former parent
+// or to the end of the same one; removal takes the whole subtree out and
+// keeps the siblings in order; the last reference gone, the node is freed.
+TEST(SceneGraph, ChildrenKeepTheirOrderAndKnowTheirParent) {
+    auto root = Node::make(), other = Node::make();
     auto a = Node::make(), b = Node::make(), c = Node::make(), grandchild = Node::make();
+    for (const auto& node : {a, b, c}) root->addChildNode(node);
+    EXPECT_EQ(childrenOf(*root), (Nodes{a.get(), b.get(), c.get()}));
+    EXPECT_EQ(b->parentNode(), root.get());
     root->addChildNode(a);
-    root->addChildNode(b);
-    root->addChildNode(c);
-    b->addChildNode(grandchild);
-    b->removeFromParentNode();
-    EXPECT_EQ(childrenOf(*root), (std::vector<const Node*>{a.get(), c.get()}));
-    EXPECT_EQ(b->parentNode(), nullptr);
-    EXPECT_EQ(grandchild->parentNode(), b.get());
-    b->removeFromParentNode();  // a second removal is harmless
-    EXPECT_EQ(root->childNodes().size(), 2u);
-}
+    EXPECT_EQ(childrenOf(*root), (Nodes{b.get(), c.get(), a.get()}));
+    other->addChildNode(c);
+    EXPECT_EQ(childrenOf(*root), (Nodes{b.get(), a.get()}));
+    EXPECT_EQ(childrenOf(*other), (Nodes{c.get()}));
+    EXPECT_EQ(c->parentNode(), other.get());
 
-TEST(SceneGraph, RemovingTheLastReferenceReleasesTheNodeSafely) {
-    auto root = Node::make();
-    std::weak_ptr<Node> watched;
-    {
-        auto child = Node::make();
-        watched = child;
-        root->addChildNode(child);
-    }
+    a->addChildNode(grandchild);
+    root->addChildNode(c);
+    a->removeFromParentNode();
+    EXPECT_EQ(childrenOf(*root), (Nodes{b.get(), c.get()}));
+    EXPECT_EQ(a->parentNode(), nullptr);
+    EXPECT_EQ(grandchild->parentNode(), a.get());
+    a->removeFromParentNode();  // a second removal is harmless
+    EXPECT_EQ(root->childNodes().size(), 2u);
+
+    std::weak_ptr<Node> watched = c;
+    c.reset();
     ASSERT_FALSE(watched.expired());
-    root->childNodes().front()->removeFromParentNode();
+    root->childNodes().back()->removeFromParentNode();
     EXPECT_TRUE(watched.expired());
-    EXPECT_TRUE(root->childNodes().empty());
+    EXPECT_EQ(childrenOf(*root), (Nodes{b.get()}));
 }
 
 TEST(SceneGraph, NodeIdsAreUniqueAndNeverReused) {
