@@ -16,23 +16,15 @@ namespace {
 
 using graphics::Bitmap;
 
-struct IconCase {
-    const char* name;
-    int scale;
-};
-
-std::string fileName(const IconCase& icon) {
-    return std::string(icon.name) +
-           (icon.scale == 1 ? "" : "@" + std::to_string(icon.scale) + "x") + ".png";
-}
-
-std::shared_ptr<graphics::Image> decodeIcon(const IconCase& icon) {
-    auto bytes = platform::readFile(
-        std::filesystem::path(SCRAWLET_SOURCE_DIR) / "resources" / fileName(icon), 1 << 20);
-    EXPECT_TRUE(bytes.ok()) << fileName(icon);
+// The icon resource `name` drawn for `scale`.
+std::shared_ptr<graphics::Image> decodeIcon(const std::string& name, int scale) {
+    auto file = name + (scale == 1 ? "" : "@" + std::to_string(scale) + "x") + ".png";
+    auto bytes = platform::readFile(std::filesystem::path(SCRAWLET_SOURCE_DIR) / "resources" / file,
+                                    1 << 20);
+    EXPECT_TRUE(bytes.ok()) << file;
     if (!bytes.ok()) return nullptr;
     auto image = graphics::backend().decodeImage(bytes.value(), {});
-    EXPECT_TRUE(image.ok()) << fileName(icon);
+    EXPECT_TRUE(image.ok()) << file;
     return image.ok() ? image.value() : nullptr;
 }
 
@@ -49,60 +41,44 @@ int inkedRowRuns(const Bitmap& bitmap) {
     return runs;
 }
 
-class EveryIcon : public testing::TestWithParam<IconCase> {};
-
-TEST_P(EveryIcon, IsAWhiteGlyphOnTransparency28PointsSquare) {
-    IconCase icon = GetParam();
-    auto image = decodeIcon(icon);
-    ASSERT_TRUE(image);
-    const Bitmap& bitmap = *image->cgImage();
-    ASSERT_EQ(bitmap.width(), 28 * icon.scale);
-    ASSERT_EQ(bitmap.height(), 28 * icon.scale);
-    int ink = 0;
-    for (int y = 0; y < bitmap.height(); ++y)
-        for (int x = 0; x < bitmap.width(); ++x) {
-            graphics::Rgba p = bitmap.pixel(x, y);
-            // White at any coverage: premultiplied, each colour equals alpha.
-            ASSERT_LE(std::abs(p.r - p.a), 1) << x << ", " << y;
-            ASSERT_LE(std::abs(p.g - p.a), 1) << x << ", " << y;
-            ASSERT_LE(std::abs(p.b - p.a), 1) << x << ", " << y;
-            if (p.a >= 128) ++ink;
-        }
-    double share = static_cast<double>(ink) / (bitmap.width() * bitmap.height());
-    EXPECT_GT(share, 0.08) << "too faint";
-    EXPECT_LT(share, 0.5) << "not a glyph but a blot";
-}
-
-TEST_P(EveryIcon, KeepsItsInkWellInsideTheDisc) {
-    // Centred on a disc of radius 28 points, every inked pixel stays at
-    // least 12 points clear of the disc's edge: the glyph is compact and
-    // centred, not merely inside its 28-point square (whose corners reach
-    // 19.8 points out).
-    IconCase icon = GetParam();
-    auto image = decodeIcon(icon);
-    ASSERT_TRUE(image);
-    const Bitmap& bitmap = *image->cgImage();
-    double centre = bitmap.width() / 2.0;
-    for (int y = 0; y < bitmap.height(); ++y)
-        for (int x = 0; x < bitmap.width(); ++x) {
-            if (bitmap.pixel(x, y).a == 0) continue;
-            double distance = std::hypot(x + 0.5 - centre, y + 0.5 - centre) / icon.scale;
-            ASSERT_LE(distance, 28.0 - 12.0) << x << ", " << y;
+// Every icon at every scale is a white glyph on transparency, 28 points
+// square. Centred on a disc of radius 28 points, every inked pixel stays at
+// least 12 points clear of the disc's edge: the glyph is compact and
+// centred, not merely inside its square (whose corners reach 19.8 points
+// out).
+TEST(Icons, AreWhiteGlyphsOnTransparencyWellInsideTheirDiscs) {
+    for (const char* name : {"menu", "undo", "delete"})
+        for (int scale : {1, 2, 3}) {
+            SCOPED_TRACE(std::string(name) + " at " + std::to_string(scale) + "x");
+            auto image = decodeIcon(name, scale);
+            ASSERT_TRUE(image);
+            const Bitmap& bitmap = *image->cgImage();
+            ASSERT_EQ(bitmap.width(), 28 * scale);
+            ASSERT_EQ(bitmap.height(), 28 * scale);
+            int ink = 0;
+            for (int y = 0; y < bitmap.height(); ++y)
+                for (int x = 0; x < bitmap.width(); ++x) {
+                    graphics::Rgba p = bitmap.pixel(x, y);
+                    // White at any coverage: premultiplied, each colour equals alpha.
+                    ASSERT_LE(
+                        std::max({std::abs(p.r - p.a), std::abs(p.g - p.a), std::abs(p.b - p.a)}),
+                        1)
+                        << x << ", " << y;
+                    if (p.a == 0) continue;
+                    ink += p.a >= 128;
+                    double centre = bitmap.width() / 2.0;
+                    ASSERT_LE(std::hypot(x + 0.5 - centre, y + 0.5 - centre) / scale, 28.0 - 12.0)
+                        << x << ", " << y;
+                }
+            double share = static_cast<double>(ink) / (bitmap.width() * bitmap.height());
+            EXPECT_GT(share, 0.08) << "too faint";
+            EXPECT_LT(share, 0.5) << "not a glyph but a blot";
         }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Resources, EveryIcon,
-    testing::Values(IconCase{"menu", 1}, IconCase{"menu", 2}, IconCase{"menu", 3},
-                    IconCase{"undo", 1}, IconCase{"undo", 2}, IconCase{"undo", 3},
-                    IconCase{"delete", 1}, IconCase{"delete", 2}, IconCase{"delete", 3}),
-    [](const auto& info) {
-        return std::string(info.param.name) + std::to_string(info.param.scale) + "x";
-    });
 
 TEST(Icons, TheMenuIconIsThreeBars) {
     for (int scale : {1, 2, 3}) {
-        auto image = decodeIcon({"menu", scale});
+        auto image = decodeIcon("menu", scale);
         ASSERT_TRUE(image);
         EXPECT_EQ(inkedRowRuns(*image->cgImage()), 3) << "at " << scale << "x";
     }
@@ -112,7 +88,7 @@ TEST(Icons, TheUndoArrowPointsLeft) {
     // The arrowhead is the tallest inked column run near the left edge: the
     // leftmost ink is its tip, halfway up the head, with the head widening
     // to the right of it.
-    auto image = decodeIcon({"undo", 3});
+    auto image = decodeIcon("undo", 3);
     ASSERT_TRUE(image);
     const Bitmap& bitmap = *image->cgImage();
     auto inkInColumn = [&](int x) {

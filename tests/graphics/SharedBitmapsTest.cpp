@@ -11,10 +11,8 @@ namespace {
 
 using scrawlet::ViewController;
 
-class SharedBitmaps : public testing::Test {};
-
-std::shared_ptr<graphics::Image> filledSquare(graphics::Color color) {
-    graphics::beginImageContextWithOptions({10, 10}, false, 1.0);
+std::shared_ptr<graphics::Image> filledSquare(graphics::Color color, bool opaque = false) {
+    graphics::beginImageContextWithOptions({10, 10}, opaque, 1.0);
     graphics::setCurrentColor(color);
     graphics::currentImageContext()->fillRect({{0, 0}, {10, 10}});
     auto image = graphics::getImageFromCurrentImageContext();
@@ -22,7 +20,7 @@ std::shared_ptr<graphics::Image> filledSquare(graphics::Color color) {
     return image;
 }
 
-TEST_F(SharedBitmaps, TheSamplesOfAStrokeShareOneBitmap) {
+TEST(SharedBitmaps, TheSamplesOfAStrokeShareOneBitmap) {
     std::vector<std::shared_ptr<graphics::Image>> images;
     for (int i = 0; i < 100; ++i)
         images.push_back(ViewController::renderEmojiImage("\U0001F436", 30));
@@ -34,27 +32,23 @@ TEST_F(SharedBitmaps, TheSamplesOfAStrokeShareOneBitmap) {
     EXPECT_NE(images[0], images[1]);
 }
 
-TEST_F(SharedBitmaps, DifferentEmojiKeepTheirOwnBitmaps) {
+TEST(SharedBitmaps, DifferentEmojiKeepTheirOwnBitmaps) {
     auto dog = ViewController::renderEmojiImage("\U0001F436", 30);
     auto cat = ViewController::renderEmojiImage("\U0001F431", 30);
     EXPECT_NE(dog->cgImage(), cat->cgImage());
     EXPECT_FALSE(dog->cgImage()->samePixels(*cat->cgImage()));
 }
 
-TEST_F(SharedBitmaps, SameDrawingInAnotherLayoutIsNotShared) {
+TEST(SharedBitmaps, SameDrawingInAnotherLayoutIsNotShared) {
     // The same pixels, once with alpha and once opaque, are different
     // bitmaps.
     auto clear = filledSquare({1, 0, 0, 1});
-    graphics::beginImageContextWithOptions({10, 10}, true, 1.0);
-    graphics::setCurrentColor({1, 0, 0, 1});
-    graphics::currentImageContext()->fillRect({{0, 0}, {10, 10}});
-    auto opaque = graphics::getImageFromCurrentImageContext();
-    graphics::endImageContext();
+    auto opaque = filledSquare({1, 0, 0, 1}, true);
     EXPECT_NE(clear->cgImage(), opaque->cgImage());
     EXPECT_EQ(opaque->cgImage()->format().alphaInfo, graphics::AlphaInfo::noneSkipLast);
 }
 
-TEST_F(SharedBitmaps, ABitmapIsFreedWithItsLastImage) {
+TEST(SharedBitmaps, ABitmapIsFreedWithItsLastImage) {
     std::weak_ptr<const graphics::Bitmap> bitmap;
     {
         auto first = filledSquare({0.2, 0.4, 0.6, 1});
@@ -68,7 +62,7 @@ TEST_F(SharedBitmaps, ABitmapIsFreedWithItsLastImage) {
     EXPECT_EQ(again->cgImage()->pixel(5, 5), (graphics::Rgba{51, 102, 153, 255}));
 }
 
-TEST_F(SharedBitmaps, ManyShortLivedImagesLeaveNothingBehind) {
+TEST(SharedBitmaps, ManyShortLivedImagesLeaveNothingBehind) {
     // Thousands of different images that are dropped at once: the table
     // of shared bitmaps must not keep any of them alive.
     std::vector<std::weak_ptr<const graphics::Bitmap>> seen;
