@@ -53,17 +53,8 @@ Place uprightPlace(ImageOrientation tag, int i, int j, int W, int H) {
 }
 
 bool liesOnItsSide(ImageOrientation tag) {
-    switch (tag) {
-        case ImageOrientation::left:
-        case ImageOrientation::right:
-        case ImageOrientation::leftMirrored:
-        case ImageOrientation::rightMirrored: return true;
-        case ImageOrientation::up:
-        case ImageOrientation::down:
-        case ImageOrientation::upMirrored:
-        case ImageOrientation::downMirrored: return false;
-    }
-    return false;
+    return tag == ImageOrientation::left || tag == ImageOrientation::right ||
+           tag == ImageOrientation::leftMirrored || tag == ImageOrientation::rightMirrored;
 }
 
 const ImageOrientation turnedTags[] = {
@@ -71,61 +62,35 @@ const ImageOrientation turnedTags[] = {
     ImageOrientation::upMirrored,   ImageOrientation::downMirrored, ImageOrientation::leftMirrored,
     ImageOrientation::rightMirrored};
 
-class EveryTag : public testing::TestWithParam<ImageOrientation> {};
-
-void expectExactPlacement(ImageOrientation tag, int storedWidth, int storedHeight) {
-    auto stored = distinctPixels(storedWidth, storedHeight);
-    auto image = std::make_shared<const Image>(stored, 1.0, tag);
-    auto upright = ViewController::normalizedImage(image);
-    ASSERT_TRUE(upright);
-    ASSERT_NE(upright, image);
-    EXPECT_EQ(upright->imageOrientation(), ImageOrientation::up);
-    EXPECT_EQ(upright->scale(), 1.0);
-    int W = liesOnItsSide(tag) ? storedHeight : storedWidth;
-    int H = liesOnItsSide(tag) ? storedWidth : storedHeight;
-    const Bitmap& result = *upright->cgImage();
-    ASSERT_EQ(result.width(), W);
-    ASSERT_EQ(result.height(), H);
-    for (int j = 0; j < storedHeight; ++j)
-        for (int i = 0; i < storedWidth; ++i) {
-            Place p = uprightPlace(tag, i, j, W, H);
-            Rgba want = stored->pixel(i, j);
-            Rgba got = result.pixel(p.c, p.r);
-            ASSERT_EQ(got, want) << orientationName(tag) << ": stored (" << i << ", " << j
-                                 << ") should be at (" << p.c << ", " << p.r << ")";
+// Every tag moves each stored pixel of a small and an odd-sized bitmap to
+// exactly its place, translucent ones too; a picture tagged up is the very
+// same image.
+TEST(Upright, EveryTagPutsEachPixelExactlyInPlace) {
+    for (auto tag : turnedTags)
+        for (auto [storedWidth, storedHeight] : {std::pair{4, 3}, std::pair{37, 23}}) {
+            SCOPED_TRACE(std::string(orientationName(tag)) + " " + std::to_string(storedWidth));
+            auto stored = distinctPixels(storedWidth, storedHeight);
+            auto image = std::make_shared<const Image>(stored, 1.0, tag);
+            auto upright = ViewController::normalizedImage(image);
+            ASSERT_TRUE(upright);
+            ASSERT_NE(upright, image);
+            EXPECT_EQ(upright->imageOrientation(), ImageOrientation::up);
+            EXPECT_EQ(upright->scale(), 1.0);
+            int W = liesOnItsSide(tag) ? storedHeight : storedWidth;
+            int H = liesOnItsSide(tag) ? storedWidth : storedHeight;
+            const Bitmap& result = *upright->cgImage();
+            ASSERT_EQ(result.width(), W);
+            ASSERT_EQ(result.height(), H);
+            for (int j = 0; j < storedHeight; ++j)
+                for (int i = 0; i < storedWidth; ++i) {
+                    Place p = uprightPlace(tag, i, j, W, H);
+                    ASSERT_EQ(result.pixel(p.c, p.r), stored->pixel(i, j))
+                        << "stored (" << i << ", " << j << ") should be at (" << p.c << ", " << p.r
+                        << ")";
+                }
         }
-}
-
-TEST_P(EveryTag, PutsEachPixelOfA4By3BitmapExactlyInPlace) {
-    expectExactPlacement(GetParam(), 4, 3);
-}
-
-TEST_P(EveryTag, PutsEachPixelOfAnOddSizedBitmapExactlyInPlace) {
-    expectExactPlacement(GetParam(), 37, 23);
-}
-
-INSTANTIATE_TEST_SUITE_P(Tags, EveryTag, testing::ValuesIn(turnedTags),
-                         [](const auto& info) { return std::string(orientationName(info.param)); });
-
-TEST(Upright, AnImageTaggedUpIsReturnedAsTheVerySameObject) {
     auto image = std::make_shared<const Image>(distinctPixels(4, 3), 1.0, ImageOrientation::up);
     EXPECT_EQ(ViewController::normalizedImage(image), image);
-}
-
-TEST(Upright, AQuarterTurnRightPutsTheStoredTopLeftPixelTopRight) {
-    auto stored = distinctPixels(4, 3);
-    auto upright = ViewController::normalizedImage(
-        std::make_shared<const Image>(stored, 1.0, ImageOrientation::right));
-    ASSERT_EQ(upright->cgImage()->width(), 3);
-    ASSERT_EQ(upright->cgImage()->height(), 4);
-    EXPECT_EQ(upright->cgImage()->pixel(2, 0), stored->pixel(0, 0));
-}
-
-TEST(Upright, AQuarterTurnLeftPutsTheStoredTopLeftPixelBottomLeft) {
-    auto stored = distinctPixels(4, 3);
-    auto upright = ViewController::normalizedImage(
-        std::make_shared<const Image>(stored, 1.0, ImageOrientation::left));
-    EXPECT_EQ(upright->cgImage()->pixel(0, 3), stored->pixel(0, 0));
 }
 
 TEST(Upright, AnOpaquePictureStaysOpaque) {
@@ -154,62 +119,56 @@ TEST(Upright, AnOpaquePictureStaysOpaque) {
 
 // --- Fractional sizes -----------------------------------------------------------
 
-class FractionalSize : public testing::TestWithParam<ImageOrientation> {};
-
-TEST_P(FractionalSize, IsTruncatedToWholePixels) {
+TEST(Upright, AFractionalSizeIsTruncatedToWholePixels) {
     // 100.7 × 50.2 points as displayed: 1007 × 502 pixels at scale 10,
     // stored on its side for the quarter-turn tags.
-    ImageOrientation tag = GetParam();
-    bool sideways = liesOnItsSide(tag);
-    auto stored = std::make_shared<Bitmap>(sideways ? 502 : 1007, sideways ? 1007 : 502);
-    for (int y = 0; y < stored->height(); ++y)
-        for (int x = 0; x < stored->width(); ++x) stored->setPixel(x, y, {200, 100, 50, 255});
-    auto image = std::make_shared<const Image>(stored, 10.0, tag);
-    ASSERT_NEAR(image->size().width, 100.7, 1e-9);
-    ASSERT_NEAR(image->size().height, 50.2, 1e-9);
-    auto upright = ViewController::normalizedImage(image);
-    EXPECT_EQ(upright->cgImage()->width(), 100);
-    EXPECT_EQ(upright->cgImage()->height(), 50);
-    EXPECT_EQ(upright->scale(), 1.0);
-    // Shrunk, not cropped: the picture covers the whole result.
-    for (auto [x, y] : {std::pair{0, 0}, std::pair{99, 0}, std::pair{0, 49}, std::pair{99, 49},
-                        std::pair{50, 25}})
-        EXPECT_EQ(upright->cgImage()->pixel(x, y), (Rgba{200, 100, 50, 255})) << x << ", " << y;
+    for (auto tag : turnedTags) {
+        SCOPED_TRACE(orientationName(tag));
+        bool sideways = liesOnItsSide(tag);
+        auto stored = std::make_shared<Bitmap>(sideways ? 502 : 1007, sideways ? 1007 : 502);
+        for (int y = 0; y < stored->height(); ++y)
+            for (int x = 0; x < stored->width(); ++x) stored->setPixel(x, y, {200, 100, 50, 255});
+        auto image = std::make_shared<const Image>(stored, 10.0, tag);
+        ASSERT_NEAR(image->size().width, 100.7, 1e-9);
+        ASSERT_NEAR(image->size().height, 50.2, 1e-9);
+        auto upright = ViewController::normalizedImage(image);
+        EXPECT_EQ(upright->cgImage()->width(), 100);
+        EXPECT_EQ(upright->cgImage()->height(), 50);
+        EXPECT_EQ(upright->scale(), 1.0);
+        // Shrunk, not cropped: the picture covers the whole result.
+        for (auto [x, y] : {std::pair{0, 0}, std::pair{99, 0}, std::pair{0, 49}, std::pair{99, 49},
+                            std::pair{50, 25}})
+            EXPECT_EQ(upright->cgImage()->pixel(x, y), (Rgba{200, 100, 50, 255})) << x << ", " << y;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Tags, FractionalSize, testing::ValuesIn(turnedTags),
-                         [](const auto& info) { return std::string(orientationName(info.param)); });
 
 // --- Photos from files ------------------------------------------------------------
 
-class PhotoFromFile : public testing::TestWithParam<int> {};
-
-TEST_P(PhotoFromFile, ComesOutAsTheUprightScene) {
-    std::string name = "photo-exif-" + std::to_string(GetParam()) + ".jpg";
-    auto bytes = platform::readFile(testsupport::testData(name), 1 << 20);
-    ASSERT_TRUE(bytes.ok()) << bytes.error();
-    auto decoded = graphics::backend().decodeImage(bytes.value(), {});
-    ASSERT_TRUE(decoded.ok()) << decoded.error();
-    auto upright = ViewController::normalizedImage(decoded.value());
-    const Bitmap& result = *upright->cgImage();
-    ASSERT_EQ(result.width(), 300);
-    ASSERT_EQ(result.height(), 400);
-    // Red top left, green top right, blue bottom left, yellow bottom right,
-    // and the white arrow pointing up.
+// Red top left, green top right, blue bottom left, yellow bottom right,
+// and the white arrow pointing up, whatever the EXIF orientation.
+TEST(Upright, PhotosFromFilesComeOutAsTheUprightScene) {
     auto near = [](Rgba got, Rgba want) {
         return std::abs(got.r - want.r) <= 24 && std::abs(got.g - want.g) <= 24 &&
                std::abs(got.b - want.b) <= 24;
     };
-    EXPECT_TRUE(near(result.pixel(75, 100), {220, 30, 30, 255}));
-    EXPECT_TRUE(near(result.pixel(225, 100), {30, 170, 60, 255}));
-    EXPECT_TRUE(near(result.pixel(75, 300), {30, 70, 220, 255}));
-    EXPECT_TRUE(near(result.pixel(225, 300), {240, 200, 20, 255}));
-    EXPECT_TRUE(near(result.pixel(150, 160), {255, 255, 255, 255}));
-    EXPECT_TRUE(near(result.pixel(150, 250), {255, 255, 255, 255}));
-    EXPECT_FALSE(near(result.pixel(150, 120), {255, 255, 255, 255}));
+    const Rgba white{255, 255, 255, 255};
+    for (int exif = 1; exif <= 8; ++exif) {
+        std::string name = "photo-exif-" + std::to_string(exif) + ".jpg";
+        auto bytes = platform::readFile(testsupport::testData(name), 1 << 20);
+        ASSERT_TRUE(bytes.ok()) << bytes.error();
+        auto decoded = graphics::backend().decodeImage(bytes.value(), {});
+        ASSERT_TRUE(decoded.ok()) << decoded.error();
+        const Bitmap& result = *ViewController::normalizedImage(decoded.value())->cgImage();
+        ASSERT_EQ(result.width(), 300) << name;
+        ASSERT_EQ(result.height(), 400) << name;
+        EXPECT_TRUE(near(result.pixel(75, 100), {220, 30, 30, 255})) << name;
+        EXPECT_TRUE(near(result.pixel(225, 100), {30, 170, 60, 255})) << name;
+        EXPECT_TRUE(near(result.pixel(75, 300), {30, 70, 220, 255})) << name;
+        EXPECT_TRUE(near(result.pixel(225, 300), {240, 200, 20, 255})) << name;
+        EXPECT_TRUE(near(result.pixel(150, 160), white) && near(result.pixel(150, 250), white))
+            << name;
+        EXPECT_FALSE(near(result.pixel(150, 120), white)) << name;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(EveryExifValue, PhotoFromFile, testing::Range(1, 9),
-                         [](const auto& info) { return "exif" + std::to_string(info.param); });
 
 }  // namespace
