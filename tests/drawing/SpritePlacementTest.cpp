@@ -1,11 +1,10 @@
+// Where a touch places a sprite, and what a sprite is.
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "controller/ViewController.h"
 #include "platform/ar/Session.h"
-#include "platform/graphics/ImageContext.h"
-#include "support/Fixtures.h"
 
 namespace {
 
@@ -34,13 +33,20 @@ TEST_F(SpritePlacement, BeforeTheFirstFrameNothingIsPlaced) {
     EXPECT_TRUE(root().childNodes().empty());
 }
 
+// The centre of an unmoved camera lands straight ahead at the distance of
+// the moment; two samples at one point give two sprites at one place.
 TEST_F(SpritePlacement, TheCentreOfAnUnmovedCameraLandsStraightAhead) {
     view().session().deliverFrame(scene::Matrix4::identity());
-    auto node = controller->placeSprite({195, 422});
-    ASSERT_NE(node, nullptr);
-    EXPECT_EQ(node->position(), (scene::Vector3{0, 0, -1.234f}));
-    ASSERT_EQ(root().childNodes().size(), 1u);
-    EXPECT_EQ(root().childNodes().front(), node);
+    auto a = controller->placeSprite({195, 422});
+    auto b = controller->placeSprite({195, 422});
+    ASSERT_TRUE(a && b);
+    EXPECT_EQ(a->position(), (scene::Vector3{0, 0, -1.234f}));
+    EXPECT_NE(a, b);
+    EXPECT_EQ(b->position(), a->position());
+    ASSERT_EQ(root().childNodes().size(), 2u);
+    EXPECT_EQ(root().childNodes().front(), a);
+    controller->distance = 2.5f;
+    EXPECT_EQ(controller->placeSprite({195, 422})->position(), (scene::Vector3{0, 0, -2.5f}));
 }
 
 TEST_F(SpritePlacement, ACornerLandsOffAxisAtTheSameDistanceFromTheCamera) {
@@ -60,27 +66,13 @@ TEST_F(SpritePlacement, ACornerLandsOffAxisAtTheSameDistanceFromTheCamera) {
     }
 }
 
-TEST_F(SpritePlacement, TwoSamplesAtOnePointGiveTwoSpritesAtOnePlace) {
+// A sprite is a tenth of a metre, single-sided, showing a 30-point picture
+// at the screen's scale, with a billboard constraint. Samples of one emoji
+// share their plane; another emoji, or another size, gets its own.
+TEST_F(SpritePlacement, ASpriteIsATenthOfAMetreAndSamplesOfOneEmojiShareItsPlane) {
     view().session().deliverFrame(scene::Matrix4::identity());
-    auto a = controller->placeSprite({100, 200});
-    auto b = controller->placeSprite({100, 200});
-    ASSERT_TRUE(a && b);
-    EXPECT_NE(a, b);
-    EXPECT_EQ(a->position(), b->position());
-    EXPECT_EQ(root().childNodes().size(), 2u);
-}
-
-TEST_F(SpritePlacement, AChangeOfDistanceTakesEffectAtTheNextSample) {
-    view().session().deliverFrame(scene::Matrix4::identity());
-    controller->distance = 2.5f;
-    auto node = controller->placeSprite({195, 422});
-    EXPECT_EQ(node->position(), (scene::Vector3{0, 0, -2.5f}));
-}
-
-TEST_F(SpritePlacement, ASpriteIsATenthOfAMetreWithAThirtyPointImageAndABillboard) {
-    view().session().deliverFrame(scene::Matrix4::identity());
-    auto node = controller->placeSprite({50, 60});
-    auto* plane = dynamic_cast<const scene::Plane*>(node->geometry().get());
+    auto a = controller->placeSprite({50, 60});
+    auto* plane = dynamic_cast<const scene::Plane*>(a->geometry().get());
     ASSERT_NE(plane, nullptr);
     EXPECT_EQ(plane->width(), 0.1);
     EXPECT_EQ(plane->height(), 0.1);
@@ -89,13 +81,9 @@ TEST_F(SpritePlacement, ASpriteIsATenthOfAMetreWithAThirtyPointImageAndABillboar
     EXPECT_EQ(image->size(), (graphics::Size{30, 30}));
     EXPECT_EQ(image->scale(), 3);
     EXPECT_FALSE(plane->firstMaterial()->doubleSided);
-    EXPECT_TRUE(node->hasBillboardConstraint());
-    EXPECT_EQ(node->constraints().size(), 1u);
-}
+    EXPECT_TRUE(a->hasBillboardConstraint());
+    EXPECT_EQ(a->constraints().size(), 1u);
 
-TEST_F(SpritePlacement, SamplesOfOneEmojiShareTheirPlaneAndAnotherEmojiGetsItsOwn) {
-    view().session().deliverFrame(scene::Matrix4::identity());
-    auto a = controller->placeSprite({50, 60});
     auto b = controller->placeSprite({60, 60});
     controller->pic = "\U0001F431";
     auto c = controller->placeSprite({70, 60});
@@ -103,13 +91,16 @@ TEST_F(SpritePlacement, SamplesOfOneEmojiShareTheirPlaneAndAnotherEmojiGetsItsOw
     EXPECT_EQ(a->geometry(), b->geometry());
     EXPECT_EQ(a->constraints(), b->constraints());
     ASSERT_NE(c->geometry(), a->geometry());
-    EXPECT_NE(c->geometry()->firstMaterial()->diffuse.contents->cgImage(),
-              a->geometry()->firstMaterial()->diffuse.contents->cgImage());
-    // A billboard of another size has a plane of its own.
-    auto image = a->geometry()->firstMaterial()->diffuse.contents;
-    auto larger = ViewController::makeBillboardNode(image, 0.2, 0.2);
+    EXPECT_NE(c->geometry()->firstMaterial()->diffuse.contents->cgImage(), image->cgImage());
+    auto larger = ViewController::makeBillboardNode(image, 0.2, 0.25);
     EXPECT_NE(larger->geometry(), a->geometry());
-    EXPECT_EQ(dynamic_cast<const scene::Plane&>(*larger->geometry()).width(), 0.2);
+    EXPECT_EQ(larger->parentNode(), nullptr);
+    EXPECT_EQ(larger->position(), (scene::Vector3{0, 0, 0}));
+    const auto& largerPlane = dynamic_cast<const scene::Plane&>(*larger->geometry());
+    EXPECT_EQ(largerPlane.width(), 0.2);
+    EXPECT_EQ(largerPlane.height(), 0.25);
+    EXPECT_EQ(largerPlane.firstMaterial()->diffuse.contents, image);
+    EXPECT_TRUE(larger->hasBillboardConstraint());
 }
 
 TEST_F(SpritePlacement, ADegenerateProjectionPlacesNothing) {
@@ -123,32 +114,6 @@ TEST_F(SpritePlacement, ADegenerateProjectionPlacesNothing) {
         EXPECT_EQ(controller->placeSprite({195, 0}), nullptr);
     }
     EXPECT_TRUE(root().childNodes().empty());
-}
-
-TEST(BillboardNodes, CarryTheImageOnTheFirstMaterialAndStartAtTheOrigin) {
-    auto image = std::make_shared<graphics::Image>(std::make_shared<graphics::Bitmap>(2, 2));
-    auto node = ViewController::makeBillboardNode(image, 0.5, 0.25);
-    EXPECT_EQ(node->parentNode(), nullptr);
-    EXPECT_EQ(node->position(), (scene::Vector3{0, 0, 0}));
-    auto* plane = dynamic_cast<const scene::Plane*>(node->geometry().get());
-    ASSERT_NE(plane, nullptr);
-    EXPECT_EQ(plane->width(), 0.5);
-    EXPECT_EQ(plane->firstMaterial()->diffuse.contents, image);
-    EXPECT_TRUE(node->hasBillboardConstraint());
-}
-
-TEST(EmojiImages, AreThirtyPointsAtTheScreenScaleOnTransparency) {
-    ui::LaunchScope scaleTwo(testsupport::changed([](auto& d) { d.scale = 2; }));
-    auto image = ViewController::renderEmojiImage("\U0001F43B\u200D\u2744\uFE0F", 30);
-    ASSERT_NE(image, nullptr);
-    EXPECT_EQ(image->size(), (graphics::Size{30, 30}));
-    EXPECT_EQ(image->cgImage()->width(), 60);
-    EXPECT_EQ(image->cgImage()->pixel(0, 0).a, 0);
-    EXPECT_EQ(image->cgImage()->pixel(59, 59).a, 0);
-    int inked = 0;
-    for (int y = 0; y < 60; ++y)
-        for (int x = 0; x < 60; ++x) inked += image->cgImage()->pixel(x, y).a > 0;
-    EXPECT_GT(inked, 400);
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+// Undo and clear on the controller, with strokes filed by hand.
 #include <gtest/gtest.h>
 
 #include "controller/ViewController.h"
@@ -36,100 +37,60 @@ protected:
     std::shared_ptr<ViewController> controller;
 };
 
+// Undo removes strokes newest first down to none, an empty stroke from the
+// list only, and leaves the stroke being drawn alone.
 TEST_F(UndoAndClear, UndoRemovesStrokesNewestFirstDownToNone) {
     auto first = file(2);
     auto second = file(3);
+    controller->lines.push_back({});
+    controller->undoLastLine();
+    EXPECT_EQ(controller->lines.size(), 2u);
+    EXPECT_EQ(root().childNodes().size(), 5u);
     controller->undoLastLine();
     EXPECT_EQ(controller->lines.size(), 1u);
     for (const auto& node : second) EXPECT_EQ(node->parentNode(), nullptr);
     for (const auto& node : first) EXPECT_EQ(node->parentNode(), &root());
-    controller->undoLastLine();
-    EXPECT_TRUE(controller->lines.empty());
-    EXPECT_TRUE(root().childNodes().empty());
-    controller->undoLastLine();  // one more changes nothing
-    EXPECT_TRUE(controller->lines.empty());
-}
-
-TEST_F(UndoAndClear, UndoOfAnEmptyStrokeShortensTheListOnly) {
-    auto kept = file(2);
-    controller->lines.push_back({});
-    controller->undoLastLine();
-    EXPECT_EQ(controller->lines.size(), 1u);
-    EXPECT_EQ(root().childNodes().size(), 2u);
-}
-
-TEST_F(UndoAndClear, UndoLeavesTheStrokeBeingDrawnAndTheLabelAlone) {
-    file(1);
     controller->draw = true;
     controller->currentLine = file(2);
     controller->lines.pop_back();
     controller->undoLastLine();
+    EXPECT_TRUE(controller->lines.empty());
     EXPECT_TRUE(controller->draw);
+    EXPECT_EQ(root().childNodes().size(), 2u) << "the stroke being drawn stays";
+    controller->undoLastLine();  // one more changes nothing
+    EXPECT_TRUE(controller->lines.empty());
     EXPECT_EQ(controller->currentLine.size(), 2u);
-    EXPECT_EQ(root().childNodes().size(), 2u);
 }
 
-TEST_F(UndoAndClear, ClearAsksFirstWithTheConfirmingActionBeforeTheCancellingOne) {
-    controller->clearText = "Clear Drawing?";
-    controller->confirmClear();
-    auto alert = presentedAlert();
-    ASSERT_NE(alert, nullptr);
-    EXPECT_EQ(alert->title(), std::nullopt);
-    EXPECT_EQ(alert->message(), "Clear Drawing?");
-    EXPECT_EQ(alert->preferredStyle(), ui::AlertControllerStyle::alert);
-    ASSERT_EQ(alert->actions().size(), 2u);
-    EXPECT_EQ(alert->actions()[0]->title(), "OK");
-    EXPECT_EQ(alert->actions()[0]->style(), ui::AlertActionStyle::destructive);
-    EXPECT_EQ(alert->actions()[1]->title(), "Cancel");
-    EXPECT_EQ(alert->actions()[1]->style(), ui::AlertActionStyle::cancel);
-    EXPECT_EQ(alert->popoverPresentationController(), nullptr);
-}
-
-TEST_F(UndoAndClear, CancellingLeavesEverythingAsItWas) {
-    file(2);
-    controller->fileName = "kept";
-    controller->confirmClear();
-    auto alert = presentedAlert();
-    alert->choose(alert->actions()[1]);
-    EXPECT_EQ(controller->presentedViewController(), nullptr);
-    EXPECT_EQ(controller->lines.size(), 1u);
-    EXPECT_EQ(root().childNodes().size(), 2u);
-    EXPECT_EQ(controller->fileName, "kept");
-}
-
-TEST_F(UndoAndClear, ConfirmingRemovesEveryFiledNodeButNotTheStrokeBeingDrawn) {
+// Clearing asks first: cancelled, everything stays as it was; confirmed,
+// every filed node goes (not the stroke being drawn) and the file name with
+// them, also when there is nothing to clear.
+TEST_F(UndoAndClear, OnlyAConfirmedClearRemovesTheFiledStrokesAndTheFileName) {
     file(2);
     file(1);
     auto unfiled = scene::Node::make();
     root().addChildNode(unfiled);
     controller->currentLine = {unfiled};
-    controller->fileName = "old";
-    controller->confirmClear();
-    auto alert = presentedAlert();
-    alert->choose(alert->actions()[0]);
+    controller->fileName = "kept";
+    auto choose = [&](std::size_t action) {
+        controller->confirmClear();
+        auto alert = presentedAlert();
+        ASSERT_NE(alert, nullptr);
+        alert->choose(alert->actions().at(action));
+        EXPECT_EQ(controller->presentedViewController(), nullptr);
+    };
+    choose(1);
+    EXPECT_EQ(controller->lines.size(), 2u);
+    EXPECT_EQ(root().childNodes().size(), 4u);
+    EXPECT_EQ(controller->fileName, "kept");
+    choose(0);
     EXPECT_TRUE(controller->lines.empty());
     EXPECT_EQ(controller->fileName, std::nullopt);
     ASSERT_EQ(root().childNodes().size(), 1u);
     EXPECT_EQ(root().childNodes().front(), unfiled);
-}
-
-TEST_F(UndoAndClear, ClearingNothingStillAsksAndResetsTheFileName) {
-    controller->fileName = "x";
-    controller->confirmClear();
-    auto alert = presentedAlert();
-    ASSERT_NE(alert, nullptr);
-    alert->choose(alert->actions()[0]);
+    controller->fileName = "again";
+    choose(0);
     EXPECT_EQ(controller->fileName, std::nullopt);
-    EXPECT_TRUE(root().childNodes().empty());
-}
-
-TEST_F(UndoAndClear, AShakeAsksToClearAndOtherMotionsDoNot) {
-    controller->motionEnded(ui::EventSubtype::none, nullptr);
-    controller->motionEnded(static_cast<ui::EventSubtype>(7), nullptr);
-    EXPECT_EQ(presentedAlert(), nullptr);
-    controller->motionEnded(ui::EventSubtype::motionShake, nullptr);
-    ASSERT_NE(presentedAlert(), nullptr);
-    EXPECT_EQ(presentedAlert()->message(), controller->clearText);
 }
 
 }  // namespace
