@@ -3,7 +3,6 @@
 // pass the freedesktop.org checkers.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <fstream>
 
 #include "platform/Files.h"
@@ -12,14 +11,11 @@
 
 namespace {
 
+// A command's exit status, its output (and messages) added to `output`.
 int run(const std::string& command, std::string* output = nullptr) {
-    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    if (pipe == nullptr) return -1;
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe))
-        if (output) *output += buffer;
-    int status = ::pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    auto done = testsupport::runCommand(command + " 2>&1");
+    if (output) *output += done.output;
+    return done.exitStatus;
 }
 
 bool have(const char* program) { return run(std::string("command -v ") + program) == 0; }
