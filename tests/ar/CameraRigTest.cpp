@@ -1,3 +1,4 @@
+// The simulated camera that the desktop's keys and mouse move.
 #include <gtest/gtest.h>
 
 #include "platform/ar/CameraRig.h"
@@ -29,7 +30,9 @@ TEST(CameraRig, WalksWhereItLooksAtWalkingSpeed) {
     EXPECT_NEAR(rig.position().z, -0.6, 1e-5);
 }
 
-TEST(CameraRig, StrafesAndRisesWithoutTurning) {
+// Strafing and rising do not turn; dragging up looks up (but not over the
+// top), dragging right turns right.
+TEST(CameraRig, StrafesRisesAndLooksAroundWhenDragged) {
     CameraRig rig;
     Motion motion;
     motion.right = true;
@@ -38,22 +41,15 @@ TEST(CameraRig, StrafesAndRisesWithoutTurning) {
     EXPECT_NEAR(rig.position().x, 0.12, 1e-6);
     EXPECT_NEAR(rig.position().y, 0.12, 1e-6);
     EXPECT_EQ(rig.yawDegrees(), 0);
-}
-
-TEST(CameraRig, LooksUpAndDownButNotOverTheTop) {
-    CameraRig rig;
-    rig.drag(0, -1000);  // dragging up looks up
+    rig.drag(0, -1000);
     EXPECT_EQ(rig.pitchDegrees(), CameraRig::maxPitch);
     EXPECT_GT(lookDirection(rig).y, 0.99);
     rig.drag(0, 2000);
     EXPECT_EQ(rig.pitchDegrees(), -CameraRig::maxPitch);
-}
-
-TEST(CameraRig, DraggingRightTurnsRight) {
-    CameraRig rig;
-    rig.drag(40, 0);
-    EXPECT_LT(rig.yawDegrees(), 0);
-    EXPECT_GT(lookDirection(rig).x, 0);
+    CameraRig turning;
+    turning.drag(40, 0);
+    EXPECT_LT(turning.yawDegrees(), 0);
+    EXPECT_GT(lookDirection(turning).x, 0);
 }
 
 TEST(CameraRig, AStalledFrameMovesNoFurtherThanATenthOfASecond) {

@@ -1,3 +1,5 @@
+// The world-tracking session: frames, running and pausing, what the
+// device supports, and poses.
 #include <gtest/gtest.h>
 
 #include "platform/ar/Session.h"
@@ -8,41 +10,29 @@ std::shared_ptr<ar::WorldTrackingConfiguration> configuration() {
     return std::make_shared<ar::WorldTrackingConfiguration>();
 }
 
-TEST(Session, HasNoFrameBeforeTheTrackerDeliversOne) {
+// No frame until the tracker delivers one, and only while running; run
+// again without a reset, the tracking state and the last frame stay; a
+// reset drops them.
+TEST(Session, DeliversFramesOnlyWhileRunningAndKeepsThemUntilAReset) {
     ar::Session session;
+    session.deliverFrame(scene::Matrix4::identity());
     session.run(configuration(), ar::RunOptions::none);
     EXPECT_EQ(session.currentFrame(), nullptr);
     session.deliverFrame(ar::poseAt({1, 2, 3}, 0, 0));
-    ASSERT_NE(session.currentFrame(), nullptr);
-    EXPECT_EQ(session.currentFrame()->camera.transform.columns[3][0], 1);
-}
-
-TEST(Session, DeliversFramesOnlyWhileRunning) {
-    ar::Session session;
-    session.deliverFrame(scene::Matrix4::identity());
-    EXPECT_EQ(session.currentFrame(), nullptr);
-    session.run(configuration(), ar::RunOptions::none);
-    session.deliverFrame(scene::Matrix4::identity());
-    auto first = session.currentFrame();
-    session.pause();
-    session.deliverFrame(ar::poseAt({5, 0, 0}, 0, 0));
-    EXPECT_EQ(session.currentFrame(), first);
-}
-
-TEST(Session, RunPauseAndRunAgainKeepTheTrackingState) {
-    ar::Session session;
-    session.run(configuration(), ar::RunOptions::none);
-    session.deliverFrame(ar::poseAt({0, 0, 1}, 10, 0));
     auto frame = session.currentFrame();
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame->camera.transform.columns[3][0], 1);
     session.pause();
     EXPECT_FALSE(session.isRunning());
+    session.deliverFrame(ar::poseAt({5, 0, 0}, 0, 0));
+    EXPECT_EQ(session.currentFrame(), frame);
     auto second = configuration();
     session.run(second, ar::RunOptions::none);
     EXPECT_TRUE(session.isRunning());
     EXPECT_EQ(session.runCount(), 2);
     EXPECT_EQ(session.pauseCount(), 1);
     EXPECT_EQ(session.configuration(), second);
-    EXPECT_EQ(session.currentFrame(), frame);  // no reset: the last frame stays
+    EXPECT_EQ(session.currentFrame(), frame);
     session.run(configuration(), ar::RunOptions::resetTracking);
     EXPECT_EQ(session.currentFrame(), nullptr);
     EXPECT_EQ(session.lastRunOptions(), ar::RunOptions::resetTracking);

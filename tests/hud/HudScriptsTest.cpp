@@ -1,3 +1,6 @@
+// The HUD as the program builds it: its nodes in drawing order with their
+// looks and places, and its texts in the user's language, each fitting
+// before the undo button.
 #include <gtest/gtest.h>
 
 #include "controller/ViewController.h"
@@ -18,61 +21,43 @@ const json& node(const json& dump, const std::string& field) {
 
 json at(double x, double y) { return json::array({x, y}); }
 
+// On a phone with a home indicator, then turned a quarter, then resized:
+// the buttons lie along the bottom edge in its corners, the label beside
+// the menu button.
 TEST(Hud, IsBuiltInDrawingOrderWithItsLookAndPlaces) {
     auto run = runScriptFile("layout.scr");
     ASSERT_EQ(run.exitStatus, 0) << run.errors;
     const auto& d = run.dumps[0];
-    EXPECT_EQ(d["hud"]["size"], at(390, 844));
     EXPECT_EQ(d["hud"]["userInteractionEnabled"], false);
     std::vector<std::string> order;
     for (const auto& n : d["hud"]["nodes"]) order.push_back(n["field"]);
     EXPECT_EQ(order, (std::vector<std::string>{"textLabel", "menuButton", "menuImage", "undoButton",
                                                "undoImage", "deleteButton", "deleteImage"}));
-    const auto& label = node(d, "textLabel");
-    EXPECT_EQ(label["position"], at(90, 39));
-    EXPECT_EQ(label["fontName"], "Noteworthy-Bold");
-    EXPECT_EQ(label["fontSize"], 20);
-    EXPECT_EQ(label["horizontalAlignment"], "left");
-    EXPECT_EQ(label["text"], "Let's Scrawlet!");
-    for (auto [disc, icon, x] :
-         {std::tuple{"menuButton", "menuImage", 30.0}, std::tuple{"undoButton", "undoImage", 300.0},
-          std::tuple{"deleteButton", "deleteImage", 360.0}}) {
-        const auto& circle = node(d, disc);
-        EXPECT_EQ(circle["position"], at(x, 47)) << disc;
-        EXPECT_EQ(circle["radius"], 28);
-        EXPECT_EQ(circle["fillColor"], "black");
-        EXPECT_EQ(circle["strokeColor"], "clear");
-        EXPECT_EQ(circle["alpha"], 0.8);
-        EXPECT_EQ(node(d, icon)["position"], at(x, 47)) << icon;
+    EXPECT_EQ(testsupport::mismatches(node(d, "textLabel"), json::parse(R"({"fontSize": 20,
+        "fontName": "Noteworthy-Bold", "horizontalAlignment": "left", "text": "Let's Scrawlet!"})")),
+              "");
+    for (const char* disc : {"menuButton", "undoButton", "deleteButton"})
+        EXPECT_EQ(testsupport::mismatches(node(d, disc), json::parse(R"({"radius": 28,
+            "fillColor": "black", "strokeColor": "clear", "alpha": 0.8})")),
+                  "")
+            << disc;
+    for (const char* icon : {"menu", "undo", "delete"})
+        EXPECT_EQ(node(d, icon + std::string("Image"))["imageName"], icon);
+    const std::tuple<json, double, double> layouts[] = {
+        {at(390, 844), 300, 360}, {at(844, 390), 754, 814}, {at(500, 700), 410, 470}};
+    for (std::size_t i = 0; i < 3; ++i) {
+        const auto& [size, undo, clear] = layouts[i];
+        const auto& dump = run.dumps[i];
+        EXPECT_EQ(dump["hud"]["size"], size);
+        EXPECT_EQ(node(dump, "textLabel")["position"], at(90, 39)) << size;
+        for (auto [field, x] :
+             {std::pair{"menu", 30.0}, std::pair{"undo", undo}, std::pair{"delete", clear}}) {
+            EXPECT_EQ(node(dump, field + std::string("Button"))["position"], at(x, 47)) << size;
+            EXPECT_EQ(node(dump, field + std::string("Image"))["position"], at(x, 47)) << size;
+        }
     }
-    EXPECT_EQ(node(d, "menuImage")["imageName"], "menu");
-    EXPECT_EQ(node(d, "undoImage")["imageName"], "undo");
-    EXPECT_EQ(node(d, "deleteImage")["imageName"], "delete");
-}
-
-TEST(Hud, AQuarterTurnLaysTheButtonsAlongTheNewBottomEdge) {
-    auto run = runScriptFile("layout.scr");
-    ASSERT_EQ(run.exitStatus, 0) << run.errors;
-    const auto& d = run.dumps[1];
-    EXPECT_EQ(d["hud"]["size"], at(844, 390));
-    EXPECT_EQ(node(d, "menuButton")["position"], at(30, 47));
-    EXPECT_EQ(node(d, "undoButton")["position"], at(754, 47));
-    EXPECT_EQ(node(d, "deleteButton")["position"], at(814, 47));
-    EXPECT_EQ(node(d, "undoImage")["position"], at(754, 47));
-    EXPECT_EQ(node(d, "deleteImage")["position"], at(814, 47));
-    EXPECT_EQ(node(d, "textLabel")["position"], at(90, 39));
-}
-
-TEST(Hud, AResizedWindowKeepsTheButtonsInItsCorners) {
-    auto run = runScriptFile("layout.scr");
-    ASSERT_EQ(run.exitStatus, 0) << run.errors;
-    const auto& d = run.dumps[2];
-    EXPECT_EQ(d["hud"]["size"], at(500, 700));
-    EXPECT_EQ(node(d, "menuButton")["position"], at(30, 47));
-    EXPECT_EQ(node(d, "undoButton")["position"], at(410, 47));
-    EXPECT_EQ(node(d, "deleteButton")["position"], at(470, 47));
     // The distance is set once, when the view loads.
-    EXPECT_EQ(d["distance"], 1.234);
+    EXPECT_EQ(run.dumps[2]["distance"], 1.234);
 }
 
 TEST(Hud, ResizedButtonsAnswerTouchesWhereTheyAreDrawn) {
