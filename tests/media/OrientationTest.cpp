@@ -158,7 +158,8 @@ TEST(Upright, PhotosFromFilesComeOutAsTheUprightScene) {
         ASSERT_TRUE(bytes.ok()) << bytes.error();
         auto decoded = graphics::backend().decodeImage(bytes.value(), {});
         ASSERT_TRUE(decoded.ok()) << decoded.error();
-        const Bitmap& result = *ViewController::normalizedImage(decoded.value())->cgImage();
+        auto upright = ViewController::normalizedImage(decoded.value());
+        const Bitmap& result = *upright->cgImage();
         ASSERT_EQ(result.width(), 300) << name;
         ASSERT_EQ(result.height(), 400) << name;
         EXPECT_TRUE(near(result.pixel(75, 100), {220, 30, 30, 255})) << name;

@@ -44,15 +44,58 @@ struct Case {
 
 const Vector3 ahead{0.3f, 0.2f, -1.5f};
 
+// Each probe of `picture` against the same view drawn `empty`.
+void expectProbes(const graphics::Bitmap& picture, const graphics::Bitmap& empty,
+                  const ui::SceneView& view, const std::vector<Probe>& probes) {
+    for (const Probe& probe : probes) {
+        Rgba seen = rendertest::pixelAtWorld(picture, view, probe.world);
+        Rgba expected = probe.expected(rendertest::pixelAtWorld(empty, view, probe.world));
+        EXPECT_TRUE(near(seen, expected, probe.tolerance))
+            << describe(seen) << ", expected " << describe(expected) << " at " << probe.world.x
+            << ", " << probe.world.y << ", " << probe.world.z;
+    }
+}
+
+// Builders of scenes: a sprite of `image` at `at`; a plane of `image`,
+// `width` × `height` metres at `at`, turned by `rotation`; both of two.
+using Build = std::function<void(ui::SceneView&)>;
+Build sprite(std::shared_ptr<graphics::Image> image, Vector3 at) {
+    return [=](ui::SceneView& v) { rendertest::addSprite(v, image, at); };
+}
+Build plane(std::shared_ptr<graphics::Image> image, double width, double height, Vector3 at,
+            scene::Vector4 rotation = {}, bool doubleSided = false, float opacity = 1) {
+    return [=](ui::SceneView& v) {
+        rendertest::addPlane(v, image, width, height, at, rotation, doubleSided, opacity);
+    };
+}
+Build both(Build first, Build second) {
+    return [=](ui::SceneView& v) {
+        first(v);
+        second(v);
+    };
+}
+std::shared_ptr<graphics::Image> solid(Rgba colour) {
+    return rendertest::solidImage(30, 30, colour);
+}
+
 TEST(SceneRendering, PlanesShowWhereAndHowTheViewSeesThem) {
+    const auto none = scene::Matrix4::identity();
     const auto sideways = ar::poseAt({1, 0, -1}, 90, 0);  // right of the origin, looking left
     const auto behind = ar::poseAt({0, 0, -2.5f}, 180, 0);
+    const Vector3 at{0, 0, -1};
+    // An emoji's own middle pixel over the room, magnified a little.
+    auto apple = rendertest::emojiImage("🍎");
+    ASSERT_TRUE(apple);
+    const auto& stored = *apple->cgImage();
+    const Rgba middle = stored.pixel(stored.width() / 2, stored.height() / 2);
     const Case cases[] = {
+        {"a sprite shows its emoji in its colours",
+         none,
+         sprite(apple, {0, 0, -1.234f}),
+         {{{0, 0, -1.234f}, over(middle), 16}}},
         {"a sprite shows its picture inside its square and the room outside",
-         scene::Matrix4::identity(),
-         [](ui::SceneView& v) {
-             rendertest::addSprite(v, rendertest::solidImage(30, 30, green), ahead);
-         },
+         none,
+         sprite(solid(green), ahead),
          {{ahead, is(green)},
           {{ahead.x - 0.045f, ahead.y - 0.045f, ahead.z}, is(green)},
           {{ahead.x + 0.045f, ahead.y + 0.045f, ahead.z}, is(green)},
@@ -62,108 +105,71 @@ TEST(SceneRendering, PlanesShowWhereAndHowTheViewSeesThem) {
           {{ahead.x, ahead.y - 0.056f, ahead.z}, room}}},
         {"a sprite stays put when the camera moves",
          ar::poseAt({0.3f, 0.1f, 0.2f}, 10, -5),
-         [](ui::SceneView& v) {
-             rendertest::addSprite(v, rendertest::solidImage(30, 30, green), {0, 0, -1.2f});
-         },
+         sprite(solid(green), {0, 0, -1.2f}),
          {{{0, 0, -1.2f}, is(green)}, {{0.06f, 0, -1.2f}, room}}},
         {"a billboard seen from the side faces the camera",
          sideways,
-         [](ui::SceneView& v) {
-             rendertest::addSprite(v, rendertest::solidImage(30, 30, green), {0, 0, -1});
-         },
+         sprite(solid(green), at),
          {{{0, 0, -1.04f}, is(green)}, {{0, 0, -0.96f}, is(green)}}},
         {"without the constraint a plane is edge on from the side",
          sideways,
-         [](ui::SceneView& v) {
-             rendertest::addPlane(v, rendertest::solidImage(30, 30, green), 0.1, 0.1, {0, 0, -1},
-                                  {}, true);
-         },
+         plane(solid(green), 0.1, 0.1, at, {}, true),
          {{{0, 0, -1.04f}, room}}},
+        // Seen from behind, the viewer's left is the world's +x.
         {"a billboard is never seen from behind: red stays on the left",
          ar::poseAt({0, 0, -2}, 180, 0),
-         [](ui::SceneView& v) {
-             rendertest::addSprite(v, rendertest::splitImage(30, 30, red, blue), {0, 0, -1});
-         },
-         // Seen from behind, the viewer's left is the world's +x.
+         sprite(rendertest::splitImage(30, 30, red, blue), at),
          {{{0.025f, 0, -1}, is(red)}, {{-0.025f, 0, -1}, is(blue)}}},
         {"a double-sided plane from behind is mirrored",
          behind,
-         [](ui::SceneView& v) {
-             rendertest::addPlane(v, rendertest::splitImage(40, 30, red, blue), 1.0, 0.75,
-                                  {0, 0, -1}, {}, true);
-         },
+         plane(rendertest::splitImage(40, 30, red, blue), 1.0, 0.75, at, {}, true),
          {{{-0.25f, 0, -1}, is(red)}, {{0.25f, 0, -1}, is(blue)}}},
         {"a single-sided plane shows from the front",
-         scene::Matrix4::identity(),
-         [](ui::SceneView& v) {
-             rendertest::addPlane(v, rendertest::solidImage(30, 30, green), 0.5, 0.5,
-                                  {0, 0, -1.5f});
-         },
+         none,
+         plane(solid(green), 0.5, 0.5, {0, 0, -1.5f}),
          {{{0, 0, -1.5f}, is(green)}}},
         {"a single-sided plane is not seen from behind",
          behind,
-         [](ui::SceneView& v) {
-             rendertest::addPlane(v, rendertest::solidImage(30, 30, green), 0.5, 0.5,
-                                  {0, 0, -1.5f});
-         },
+         plane(solid(green), 0.5, 0.5, {0, 0, -1.5f}),
          {{{0, 0, -1.5f}, room}}},
         {"a photo at 0.9 opacity lets the room through",
-         scene::Matrix4::identity(),
-         [](ui::SceneView& v) {
-             rendertest::addPlane(v, rendertest::solidImage(40, 30, blue), 1.0, 0.75, {0, 0, -1.1f},
-                                  {}, true, 0.9f);
-         },
+         none,
+         plane(rendertest::solidImage(40, 30, blue), 1.0, 0.75, {0, 0, -1.1f}, {}, true, 0.9f),
          {{{0, 0, -1.1f}, over(blue, 0.9)}}},
         {"opacity multiplies down the tree",
-         scene::Matrix4::identity(),
+         none,
          [](ui::SceneView& v) {
+             plane(solid(white), 0.4, 0.4, {0, 0, -1})(v);
              auto parent = scene::Node::make();
              parent->setOpacity(0.5f);
-             parent->setPosition({0, 0, -1});
-             v.scene()->rootNode()->addChildNode(parent);
-             auto plane = scene::Plane::planeWithWidth(0.4, 0.4);
-             plane->firstMaterial()->diffuse.contents = rendertest::solidImage(30, 30, white);
-             auto child = scene::Node::nodeWithGeometry(plane);
+             auto child = v.scene()->rootNode()->childNodes().back();
              child->setOpacity(0.5f);
              parent->addChildNode(child);
+             v.scene()->rootNode()->addChildNode(parent);
          },
-         {{{0, 0, -1}, over(white, 0.25)}}},
+         {{at, over(white, 0.25)}}},
         {"transparent pictures blend back to front, whatever their order in the scene",
-         scene::Matrix4::identity(),
-         [](ui::SceneView& v) {
-             rendertest::addPlane(v, rendertest::solidImage(30, 30, red), 0.3, 0.3, {0, 0, -1}, {},
-                                  false, 0.5f);
-             rendertest::addPlane(v, rendertest::solidImage(30, 30, blue), 1.0, 1.0, {0, 0, -2}, {},
-                                  false, 0.5f);
-         },
-         {{{0, 0, -1},
-           [](Rgba r) { return rendertest::over(red, rendertest::over(blue, r, 0.5), 0.5); },
+         none,
+         both(plane(solid(red), 0.3, 0.3, at, {}, false, 0.5f),
+              plane(solid(blue), 1.0, 1.0, {0, 0, -2}, {}, false, 0.5f)),
+         {{at, [](Rgba r) { return rendertest::over(red, rendertest::over(blue, r, 0.5), 0.5); },
            3}}},
+        // The photo turned 60° about the vertical: its left half is in front.
         {"a photo crossing a sprite hides the part behind it",
-         scene::Matrix4::identity(),
-         [](ui::SceneView& v) {
-             rendertest::addSprite(v, rendertest::solidImage(30, 30, green), {0, 0, -1});
-             // Turned 60° about the vertical: its left half is in front.
-             rendertest::addPlane(v, rendertest::solidImage(30, 30, blue), 0.3, 0.3, {0, 0, -1},
-                                  {0, 1, 0, 1.0472f}, true);
-         },
+         none,
+         both(sprite(solid(green), at), plane(solid(blue), 0.3, 0.3, at, {0, 1, 0, 1.0472f}, true)),
          {{{-0.03f, 0, -1}, is(blue)}, {{0.03f, 0, -1}, is(green)}}},
-        {"a picture is shown upright whatever its orientation tag",
-         scene::Matrix4::identity(),
-         [](ui::SceneView& v) {
-             // Stored upside down, tagged so.
-             auto stored = rendertest::splitImage(30, 30, blue, red)->cgImage();
-             rendertest::addPlane(
-                 v, std::make_shared<graphics::Image>(stored, 3, graphics::ImageOrientation::down),
-                 0.4, 0.4, {0, 0, -1});
-         },
+        {"a picture stored upside down and tagged so is shown upright",
+         none,
+         plane(
+             std::make_shared<graphics::Image>(rendertest::splitImage(30, 30, blue, red)->cgImage(),
+                                               3, graphics::ImageOrientation::down),
+             0.4, 0.4, at),
          {{{-0.1f, 0, -1}, is(red)}, {{0.1f, 0, -1}, is(blue)}}},
         {"a plane without a picture is white",
-         scene::Matrix4::identity(),
-         [](ui::SceneView& v) {
-             rendertest::addPlane(v, nullptr, 0.4, 0.4, {0, 0, -1});
-         },
-         {{{0, 0, -1}, is(white), 1}}},
+         none,
+         plane(nullptr, 0.4, 0.4, at),
+         {{at, is(white), 1}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -172,13 +178,7 @@ TEST(SceneRendering, PlanesShowWhereAndHowTheViewSeesThem) {
         c.build(*view);
         auto picture = rendertest::render(*view);
         ASSERT_TRUE(picture && empty);
-        for (const Probe& probe : c.probes) {
-            Rgba seen = rendertest::pixelAtWorld(*picture, *view, probe.world);
-            Rgba expected = probe.expected(rendertest::pixelAtWorld(*empty, *view, probe.world));
-            EXPECT_TRUE(near(seen, expected, probe.tolerance))
-                << describe(seen) << ", expected " << describe(expected) << " at " << probe.world.x
-                << ", " << probe.world.y << ", " << probe.world.z;
-        }
+        expectProbes(*picture, *empty, *view, c.probes);
     }
 }
 
@@ -230,43 +230,17 @@ TEST(SceneRendering, AChangeAfterAFrameShowsInTheNext) {
         auto view = rendertest::makeView();
         auto empty = rendertest::render(*view);
         auto parent = scene::Node::make();
-        view->scene()->rootNode()->addChildNode(parent);
-        auto plane = scene::Plane::planeWithWidth(0.1, 0.1);
-        plane->firstMaterial()->diffuse.contents = rendertest::solidImage(30, 30, green);
-        auto node = scene::Node::nodeWithGeometry(plane);
-        node->setConstraints({std::make_shared<scene::BillboardConstraint>()});
-        node->setPosition(at);
+        auto node = rendertest::addSprite(*view, solid(green), at);
         parent->addChildNode(node);
+        view->scene()->rootNode()->addChildNode(parent);
         auto first = rendertest::render(*view);
         ASSERT_TRUE(first && empty);
         EXPECT_TRUE(near(rendertest::pixelAtWorld(*first, *view, at), green, 2));
         c.change(*node, *parent);
         auto next = rendertest::render(*view);
         ASSERT_TRUE(next);
-        for (const Probe& probe : c.probes) {
-            Rgba seen = rendertest::pixelAtWorld(*next, *view, probe.world);
-            Rgba expected = probe.expected(rendertest::pixelAtWorld(*empty, *view, probe.world));
-            EXPECT_TRUE(near(seen, expected, probe.tolerance))
-                << describe(seen) << ", expected " << describe(expected);
-        }
+        expectProbes(*next, *empty, *view, c.probes);
     }
-}
-
-TEST(SceneRendering, SpritesShowTheirEmojiInItsColours) {
-    auto view = rendertest::makeView();
-    auto apple = rendertest::emojiImage("🍎");
-    ASSERT_TRUE(apple);
-    const Vector3 centre{0, 0, -1.234f};
-    auto empty = rendertest::render(*view);
-    rendertest::addSprite(*view, apple, centre);
-    auto picture = rendertest::render(*view);
-    ASSERT_TRUE(picture && empty);
-    // The picture's own middle over the room, magnified a little.
-    const auto& stored = *apple->cgImage();
-    Rgba middle = stored.pixel(stored.width() / 2, stored.height() / 2);
-    Rgba seen = rendertest::pixelAtWorld(*picture, *view, centre);
-    Rgba expected = rendertest::over(middle, rendertest::pixelAtWorld(*empty, *view, centre));
-    EXPECT_TRUE(near(seen, expected, 16)) << describe(seen) << ", expected " << describe(expected);
 }
 
 TEST(SceneRendering, AFarSpriteIsDrawnFromASmallerPictureAndDoesNotShimmer) {

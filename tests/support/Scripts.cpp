@@ -1,129 +1,53 @@
 #include "support/Scripts.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
-#include <cstring>
+#include <fstream>
 #include <sstream>
 #include <stdexcept>
 
 #include "platform/Files.h"
 #include "platform/graphics/Backend.h"
 
-extern char** environ;
-
 namespace testsupport {
 
 namespace {
-ScriptRun spawn(const std::string& script, const std::vector<std::string>& environment,
-                std::vector<std::string> arguments);
-}  // namespace
-
-ScriptRun runScript(const std::string& script, const std::vector<std::string>& environment) {
-    return spawn(script, environment, {SCRAWLET_BINARY, "--headless", "-"});
-}
-
-ScriptRun runScriptWithFileSizeLimit(const std::string& script, std::size_t bytes) {
-    // ulimit counts in blocks of 512 bytes; the ignored signal is inherited.
-    std::string blocks = std::to_string((bytes + 511) / 512);
-    return spawn(
-        script, {},
-        {"/bin/sh", "-c", "trap '' XFSZ; ulimit -f " + blocks + "; exec \"$0\" --headless -",
-         SCRAWLET_BINARY});
-}
-
-namespace {
-ScriptRun spawn(const std::string& script, const std::vector<std::string>& environment,
-                std::vector<std::string> arguments) {
-    int input[2], output[2], errors[2];
-    if (::pipe2(input, O_CLOEXEC) || ::pipe2(output, O_CLOEXEC) || ::pipe2(errors, O_CLOEXEC))
-        throw std::runtime_error("pipe failed");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, input[0], 0);
-    posix_spawn_file_actions_adddup2(&actions, output[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, errors[1], 2);
-
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e) {
-        std::string entry = *e;
-        // The tests set the locale themselves.
-        if (entry.rfind("LANG", 0) == 0 || entry.rfind("LC_", 0) == 0 ||
-            entry.rfind("LANGUAGE", 0) == 0)
-            continue;
-        env.push_back(entry);
-    }
-    env.insert(env.end(), environment.begin(), environment.end());
-    std::vector<char*> envp;
-    for (auto& entry : env) envp.push_back(entry.data());
-    envp.push_back(nullptr);
-    std::vector<char*> argv;
-    for (auto& argument : arguments) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    const std::string& binary = arguments.front();
-
-    pid_t pid;
-    int spawned = posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(input[0]);
-    ::close(output[1]);
-    ::close(errors[1]);
-    if (spawned != 0) {
-        ::close(input[1]);
-        ::close(output[0]);
-        ::close(errors[0]);
-        throw std::runtime_error("cannot start " + binary);
-    }
-
-    // Feed the script and read both outputs together, so that neither pipe
-    // fills up while the other is waited on.
-    ScriptRun run;
-    std::size_t written = 0;
-    int inFd = input[1];
-    pollfd fds[3] = {{output[0], POLLIN, 0}, {errors[0], POLLIN, 0}, {inFd, POLLOUT, 0}};
-    int open = 3;
-    while (open > 0) {
-        ::poll(fds, 3, -1);
-        for (int i = 0; i < 3; ++i) {
-            if (fds[i].fd < 0 || fds[i].revents == 0) continue;
-            if (i == 2) {
-                ssize_t n = ::write(fds[i].fd, script.data() + written, script.size() - written);
-                if (n > 0) written += static_cast<std::size_t>(n);
-                if (n < 0 || written == script.size()) {
-                    ::close(fds[i].fd);
-                    fds[i].fd = -1;
-                    --open;
-                }
-                continue;
-            }
-            char buffer[65536];
-            ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
-            if (n <= 0) {
-                ::close(fds[i].fd);
-                fds[i].fd = -1;
-                --open;
-                continue;
-            }
-            (i == 0 ? run.output : run.errors).append(buffer, static_cast<std::size_t>(n));
-        }
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-
+// Runs the program through the shell on `script` (kept in a file and given
+// on standard input), with `limits` set first, in a clean locale with
+// `environment` added; its messages go to a file, read when it has ended.
+ScriptRun runThroughTheShell(const std::string& script, const std::vector<std::string>& environment,
+                             const std::string& limits) {
+    auto folder = freshDirectory("script-run");
+    std::ofstream(folder / "script", std::ios::binary) << script;
+    std::string command = "unset LANG LANGUAGE $(env | sed -n 's/^\\(LC_[A-Z_]*\\)=.*/\\1/p'); " +
+                          limits + "exec env";
+    for (const auto& entry : environment) command += " '" + entry + "'";
+    command += std::string(" ") + SCRAWLET_BINARY + " --headless - < " +
+               (folder / "script").string() + " 2> " + (folder / "errors").string();
+    auto done = runCommand(command);
+    ScriptRun run{done.exitStatus, {}, done.output, {}};
+    std::ifstream errors(folder / "errors", std::ios::binary);
+    run.errors.assign(std::istreambuf_iterator<char>(errors), {});
     std::istringstream lines(run.output);
-    std::string line;
-    while (std::getline(lines, line))
+    for (std::string line; std::getline(lines, line);)
         if (!line.empty() && line.front() == '{') run.dumps.push_back(nlohmann::json::parse(line));
     return run;
 }
 }  // namespace
+
+ScriptRun runScript(const std::string& script, const std::vector<std::string>& environment) {
+    return runThroughTheShell(script, environment, "");
+}
+
+ScriptRun runScriptWithFileSizeLimit(const std::string& script, std::size_t bytes) {
+    // ulimit counts in blocks of 512 bytes; the ignored signal is inherited.
+    return runThroughTheShell(
+        script, {}, "trap '' XFSZ; ulimit -f " + std::to_string((bytes + 511) / 512) + "; ");
+}
 
 namespace {
 // The folders a test program made, removed when it ends, so that a test
@@ -163,7 +87,7 @@ CommandRun runCommand(const std::string& command) {
     for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
         run.output.append(buffer, n);
     int status = ::pclose(pipe);
-    run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     while (!run.output.empty() && run.output.back() == '\n') run.output.pop_back();
     return run;
 }
