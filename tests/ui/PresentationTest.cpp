@@ -21,58 +21,43 @@ std::shared_ptr<ui::ViewController> presenter() {
     return std::make_shared<ui::ViewController>(std::nullopt, std::nullopt);
 }
 
+// The presenter holds a presented alert and its handlers, and refuses a
+// second presentation; a chosen action dismisses the alert, then runs its
+// handler, once, and the presenter lets both go.
 TEST(Alerts, AChosenActionDismissesTheAlertThenRunsItsHandlerOnce) {
-    auto root = presenter();
-    auto alert = AlertController::alertControllerWithTitle(std::nullopt, "Sure?",
-                                                           AlertControllerStyle::alert);
-    int runs = 0;
-    bool presentedDuringHandler = true;
-    auto ok = AlertAction::actionWithTitle("OK", AlertActionStyle::destructive, [&](AlertAction&) {
-        ++runs;
-        presentedDuringHandler = root->presentedViewController() != nullptr;
-    });
-    alert->addAction(ok);
-    alert->addAction(AlertAction::actionWithTitle("Cancel", AlertActionStyle::cancel, nullptr));
-    root->presentViewController(alert, true, nullptr);
-    EXPECT_EQ(root->presentedViewController(), alert);
-    alert->choose(ok);
-    EXPECT_EQ(runs, 1);
-    EXPECT_FALSE(presentedDuringHandler);
-    EXPECT_EQ(root->presentedViewController(), nullptr);
-    ok->perform();
-    EXPECT_EQ(runs, 1);
-}
-
-TEST(Alerts, ThePresenterHoldsTheAlertAndItsHandlersUntilDismissed) {
     auto root = presenter();
     std::weak_ptr<AlertController> watched;
     auto token = std::make_shared<int>(0);
     std::weak_ptr<int> held = token;
+    int runs = 0;
+    bool presentedDuringHandler = true;
     {
-        auto alert = AlertController::alertControllerWithTitle(std::nullopt, "m",
-                                                               AlertControllerStyle::alert);
-        alert->addAction(AlertAction::actionWithTitle("OK", AlertActionStyle::defaultStyle,
-                                                      [token](AlertAction&) {}));
+        auto alert = testsupport::alertWith(AlertControllerStyle::alert, "Sure?",
+                                            {{"Cancel", AlertActionStyle::cancel}});
+        alert->addAction(AlertAction::actionWithTitle(
+            "OK", AlertActionStyle::destructive, [&, token](AlertAction&) {
+                ++runs;
+                presentedDuringHandler = root->presentedViewController() != nullptr;
+            }));
         watched = alert;
         root->presentViewController(alert, true, nullptr);
+        root->presentViewController(testsupport::alertWith(AlertControllerStyle::alert, "2", {}),
+                                    true, nullptr);
+        EXPECT_EQ(root->presentedViewController(), alert);
     }
     token.reset();
-    EXPECT_FALSE(watched.expired());
+    ASSERT_FALSE(watched.expired());
     EXPECT_FALSE(held.expired());
-    watched.lock()->choose(watched.lock()->actions().front());
-    EXPECT_TRUE(watched.expired());
-    EXPECT_TRUE(held.expired());
-}
-
-TEST(Alerts, ASecondPresentationFromTheSameControllerIsRefused) {
-    auto root = presenter();
-    auto first = testsupport::alertWith(AlertControllerStyle::alert, "1", {});
-    auto second = testsupport::alertWith(AlertControllerStyle::alert, "2", {});
-    root->presentViewController(first, true, nullptr);
-    root->presentViewController(second, true, nullptr);
-    EXPECT_EQ(root->presentedViewController(), first);
-    first->dismissViewControllerAnimated(true, nullptr);
+    auto ok = watched.lock()->actions().back();
+    watched.lock()->choose(ok);
+    EXPECT_EQ(runs, 1);
+    EXPECT_FALSE(presentedDuringHandler);
     EXPECT_EQ(root->presentedViewController(), nullptr);
+    EXPECT_TRUE(watched.expired());
+    ok->perform();
+    EXPECT_EQ(runs, 1);
+    ok.reset();
+    EXPECT_TRUE(held.expired());
 }
 
 // Enter chooses the bold action and never a destructive one; Esc the
