@@ -5,8 +5,6 @@
 
 #include <fstream>
 
-#include "platform/Files.h"
-#include "platform/graphics/Backend.h"
 #include "support/Scripts.h"
 
 namespace {
@@ -37,11 +35,9 @@ TEST(Installing, PutsTheProgramItsResourcesAndItsDesktopEntryUnderThePrefix) {
         std::string side = std::to_string(size);
         auto icon =
             share / ("icons/hicolor/" + side + "x" + side + "/apps/io.scrawlet.Scrawlet.png");
-        auto bytes = platform::readFile(icon, 1 << 20);
-        ASSERT_TRUE(bytes) << icon;
-        auto image = graphics::backend().decodeImage(bytes.value(), {});
+        auto image = testsupport::readPicture(icon);
         ASSERT_TRUE(image) << icon;
-        EXPECT_EQ(image.value()->cgImage()->width(), size) << icon;
+        EXPECT_EQ(image->cgImage()->width(), size) << icon;
     }
     if (!have("desktop-file-validate") || !have("appstreamcli"))
         GTEST_SKIP()
@@ -58,13 +54,11 @@ TEST(Installing, PutsTheProgramItsResourcesAndItsDesktopEntryUnderThePrefix) {
                   &report),
               0)
         << report;
-    auto bytes = platform::readFile(work / "shot.png", 16 << 20);
-    ASSERT_TRUE(bytes);
-    auto shot = graphics::backend().decodeImage(bytes.value(), {});
+    auto shot = testsupport::readPicture(work / "shot.png");
     ASSERT_TRUE(shot);
     // The menu icon's white bars in the middle of its dark disc.
     int white = 0;
-    const auto& pixels = *shot.value()->cgImage();
+    const auto& pixels = *shot->cgImage();
     for (int y = 844 - 44; y < 844 - 16; ++y)
         for (int x = 16; x < 44; ++x) white += pixels.pixel(x, y).r > 200;
     EXPECT_GT(white, 20);

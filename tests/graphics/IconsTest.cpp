@@ -11,6 +11,7 @@
 #include "platform/graphics/ImageContext.h"
 #include "platform/graphics/Resources.h"
 #include "support/Fixtures.h"
+#include "support/Scripts.h"
 
 namespace {
 
@@ -18,14 +19,9 @@ using graphics::Bitmap;
 
 // The icon resource `name` drawn for `scale`.
 std::shared_ptr<graphics::Image> decodeIcon(const std::string& name, int scale) {
-    auto file = name + (scale == 1 ? "" : "@" + std::to_string(scale) + "x") + ".png";
-    auto bytes = platform::readFile(std::filesystem::path(SCRAWLET_SOURCE_DIR) / "resources" / file,
-                                    1 << 20);
-    EXPECT_TRUE(bytes.ok()) << file;
-    if (!bytes.ok()) return nullptr;
-    auto image = graphics::backend().decodeImage(bytes.value(), {});
-    EXPECT_TRUE(image.ok()) << file;
-    return image.ok() ? image.value() : nullptr;
+    return testsupport::readPicture(
+        std::filesystem::path(SCRAWLET_SOURCE_DIR) / "resources" /
+        (name + (scale == 1 ? "" : "@" + std::to_string(scale) + "x") + ".png"));
 }
 
 // Rows of the bitmap that hold ink, as runs from top to bottom.

@@ -6,8 +6,6 @@
 #include <string>
 
 #include "controller/ViewController.h"
-#include "platform/Files.h"
-#include "platform/graphics/Backend.h"
 #include "support/Scripts.h"
 
 namespace {
@@ -154,11 +152,9 @@ TEST(Upright, PhotosFromFilesComeOutAsTheUprightScene) {
     const Rgba white{255, 255, 255, 255};
     for (int exif = 1; exif <= 8; ++exif) {
         std::string name = "photo-exif-" + std::to_string(exif) + ".jpg";
-        auto bytes = platform::readFile(testsupport::testData(name), 1 << 20);
-        ASSERT_TRUE(bytes.ok()) << bytes.error();
-        auto decoded = graphics::backend().decodeImage(bytes.value(), {});
-        ASSERT_TRUE(decoded.ok()) << decoded.error();
-        auto upright = ViewController::normalizedImage(decoded.value());
+        auto decoded = testsupport::readPicture(testsupport::testData(name));
+        ASSERT_TRUE(decoded);
+        auto upright = ViewController::normalizedImage(decoded);
         const Bitmap& result = *upright->cgImage();
         ASSERT_EQ(result.width(), 300) << name;
         ASSERT_EQ(result.height(), 400) << name;

@@ -45,24 +45,21 @@ TEST(Photos, ArePlacedUprightAMetreWideAheadOfTheCamera) {
     EXPECT_EQ(run.dumps[2]["lines"].size(), 4u);
 }
 
-TEST(Photos, TwoPhotosFromAnUnmovedCameraHangInOnePlace) {
+// Before the first frame a photo sits at the origin and is still filed;
+// two photos from an unmoved camera hang in one place.
+TEST(Photos, HangWhereTheCameraIsOrAtTheOriginBeforeTheFirstFrame) {
     std::string pick = "down 30 820\nup\nchoose #1\npick tests/data/photo-exif-1.jpg\n";
     auto run = runScript(testsupport::withSourcePaths(
-        "launch\npose at 1 0 0 yaw 30 pitch -20\nframe\n" + pick + pick + "dump\n"));
+        "launch\n" + pick + "dump\npose at 1 0 0 yaw 30 pitch -20\nframe\n" + pick + pick +
+        "dump\n"));
     ASSERT_EQ(run.exitStatus, 0) << run.errors;
-    const auto& photos = children(run.dumps[0]);
-    ASSERT_EQ(photos.size(), 2u);
-    EXPECT_EQ(photos[0]["position"], photos[1]["position"]);
-    EXPECT_EQ(photos[0]["rotation"], photos[1]["rotation"]);
-}
-
-TEST(Photos, BeforeTheFirstFrameAPhotoSitsAtTheOriginAndIsStillFiled) {
-    auto run = runScript(testsupport::withSourcePaths(
-        "launch\ndown 30 820\nup\nchoose #1\npick tests/data/photo-no-exif.jpg\ndump\n"));
-    ASSERT_EQ(run.exitStatus, 0) << run.errors;
-    const auto& photo = children(run.dumps[0])[0];
-    EXPECT_EQ(photo["position"], json::parse("[0, 0, 0]"));
+    EXPECT_EQ(children(run.dumps[0])[0]["position"], json::parse("[0, 0, 0]"));
     EXPECT_EQ(run.dumps[0]["lines"].size(), 1u);
+    const auto& photos = children(run.dumps[1]);
+    ASSERT_EQ(photos.size(), 3u);
+    EXPECT_NE(photos[1]["position"], photos[0]["position"]);
+    EXPECT_EQ(photos[1]["position"], photos[2]["position"]);
+    EXPECT_EQ(photos[1]["rotation"], photos[2]["rotation"]);
 }
 
 TEST(Photos, AFileThatIsNotAPictureIsRefusedAndStopsTheScript) {

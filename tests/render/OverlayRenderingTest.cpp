@@ -155,7 +155,7 @@ TEST(OverlayIcons, AreDrawnAtTheirSizeCentredOnTheirPosition) {
     graphics::Bitmap icon(84, 84);
     for (int y = 12; y < 72; ++y)
         for (int x = 12; x < 72; ++x) icon.setPixel(x, y, {255, 255, 255, 255});
-    rendertest::writePng(icon, folder / "rendertest-icon@3x.png");
+    testsupport::writePicture(folder / "rendertest-icon@3x.png", icon);
     ::setenv("SCRAWLET_RESOURCES", folder.c_str(), 1);
     auto sprite = std::make_shared<overlay::SpriteNode>("rendertest-icon");
     ASSERT_TRUE(sprite->texture()) << "the icon resource could not be read";

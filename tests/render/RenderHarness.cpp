@@ -139,25 +139,4 @@ std::string describe(graphics::Rgba color) {
     return out.str();
 }
 
-std::shared_ptr<const graphics::Bitmap> readPng(const std::filesystem::path& file) {
-    auto bytes = platform::readFile(file, 256u << 20);
-    if (!bytes) {
-        ADD_FAILURE() << bytes.error();
-        return nullptr;
-    }
-    auto image = graphics::backend().decodeImage(bytes.value(), {});
-    if (!image) {
-        ADD_FAILURE() << file << ": " << image.error();
-        return nullptr;
-    }
-    return image.value()->cgImage();
-}
-
-void writePng(const graphics::Bitmap& bitmap, const std::filesystem::path& file) {
-    auto png = graphics::backend().encodePng(bitmap);
-    ASSERT_TRUE(png) << png.error();
-    auto written = platform::writeFileAtomically(file, png.value());
-    ASSERT_TRUE(written) << written.error();
-}
-
 }  // namespace rendertest

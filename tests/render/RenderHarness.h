@@ -62,9 +62,4 @@ bool near(graphics::Rgba a, graphics::Rgba b, int tolerance);
 graphics::Rgba over(graphics::Rgba top, graphics::Rgba under, double alpha = 1);
 std::string describe(graphics::Rgba color);
 
-// A PNG file read back as a bitmap; none (and a failure) when it cannot be.
-std::shared_ptr<const graphics::Bitmap> readPng(const std::filesystem::path& file);
-// Writes `bitmap` as a PNG file.
-void writePng(const graphics::Bitmap& bitmap, const std::filesystem::path& file);
-
 }  // namespace rendertest

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "platform/scene/Node.h"
 #include "platform/scene/Scene.h"
@@ -108,50 +109,36 @@ TEST(SceneObservers, HearOfEveryChangeBelowTheObservedNodeAndNothingElse) {
          outside = Node::make();
     Recorder recorder;
     root->addObserver(recorder);
+    auto heard = [&] { return std::exchange(recorder.heard, {}); };
+    using Heard = std::vector<std::string>;
     const std::string c = std::to_string(child->id()), g = std::to_string(grandchild->id());
-    struct Step {
-        std::function<void()> change;
-        std::vector<std::string> heard;
-    };
-    const Step steps[] = {
-        {[&] { root->addChildNode(child); }, {"added " + c}},
-        {[&] { child->addChildNode(grandchild); }, {"added " + g}},
-        {[&] {
-             grandchild->setPosition({1, 2, 3});
-         },
-         {"changed " + g}},
-        {[&] {
-             grandchild->setRotation({0, 1, 0, 1});
-         },
-         {"changed " + g}},
-        {[&] { child->setOpacity(0.5f); }, {"changed " + c}},
-        {[&] { child->setGeometry(scene::Plane::planeWithWidth(1, 1)); }, {"changed " + c}},
-        {[&] { child->setConstraints({}); }, {"changed " + c}},
-        {[&] {
-             outside->setPosition({1, 1, 1});
-         },
-         {}},
-        {[&] { root->addChildNode(grandchild); }, {"removing " + g + " attached", "added " + g}},
-        {[&] { child->removeFromParentNode(); }, {"removing " + c + " attached"}},
-        {[&] {
-             child->setPosition({0, 0, 1});
-         },
-         {}},
-    };
-    for (const auto& step : steps) {
-        recorder.heard.clear();
-        step.change();
-        EXPECT_EQ(recorder.heard, step.heard);
-    }
+    root->addChildNode(child);
+    EXPECT_EQ(heard(), Heard{"added " + c});
+    child->addChildNode(grandchild);
+    EXPECT_EQ(heard(), Heard{"added " + g});
+    grandchild->setPosition({1, 2, 3});
+    grandchild->setRotation({0, 1, 0, 1});
+    EXPECT_EQ(heard(), (Heard{"changed " + g, "changed " + g}));
+    child->setOpacity(0.5f);
+    child->setGeometry(scene::Plane::planeWithWidth(1, 1));
+    child->setConstraints({});
+    EXPECT_EQ(heard(), (Heard{"changed " + c, "changed " + c, "changed " + c}));
+    outside->setPosition({1, 1, 1});
+    EXPECT_EQ(heard(), Heard{});
+    root->addChildNode(grandchild);
+    EXPECT_EQ(heard(), (Heard{"removing " + g + " attached", "added " + g}));
+    child->removeFromParentNode();
+    EXPECT_EQ(heard(), Heard{"removing " + c + " attached"});
+    child->setPosition({0, 0, 1});
+    EXPECT_EQ(heard(), Heard{});
     root->removeObserver(recorder);
-    recorder.heard.clear();
     grandchild->setPosition({0, 0, 0});
-    EXPECT_TRUE(recorder.heard.empty());
+    EXPECT_EQ(heard(), Heard{});
 
     root->addObserver(recorder);
     const std::string r = std::to_string(root->id());
     root.reset();
-    EXPECT_EQ(recorder.heard, (std::vector<std::string>{"destroyed " + r}));
+    EXPECT_EQ(heard(), Heard{"destroyed " + r});
 }
 
 TEST(Appearance, ChangesOfShownPlanesAndMaterialsAreCountedAndOthersNot) {

@@ -1,5 +1,6 @@
 #include "support/Scripts.h"
 
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -92,13 +93,26 @@ CommandRun runCommand(const std::string& command) {
     return run;
 }
 
+void writePicture(const std::filesystem::path& file, const graphics::Bitmap& bitmap) {
+    auto png = graphics::backend().encodePng(bitmap);
+    if (!png || !platform::writeFileAtomically(file, png.value()))
+        throw std::runtime_error("cannot write " + file.string());
+}
+
 void writePicture(const std::filesystem::path& file, graphics::Rgba colour, int width, int height) {
     graphics::Bitmap bitmap(width, height);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) bitmap.setPixel(x, y, colour);
-    auto png = graphics::backend().encodePng(bitmap);
-    if (!png || !platform::writeFileAtomically(file, png.value()))
-        throw std::runtime_error("cannot write " + file.string());
+    writePicture(file, bitmap);
+}
+
+std::shared_ptr<graphics::Image> readPicture(const std::filesystem::path& file) {
+    auto bytes = platform::readFile(file, 256u << 20);
+    auto image =
+        bytes ? graphics::backend().decodeImage(bytes.value(), {}) : platform::fail(bytes.error());
+    if (image) return image.value();
+    ADD_FAILURE() << file << ": " << image.error();
+    return nullptr;
 }
 
 double secondsFor(const std::function<void()>& work) {

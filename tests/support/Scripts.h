@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/graphics/Bitmap.h"
+#include "platform/graphics/Image.h"
 
 namespace testsupport {
 
@@ -60,9 +61,14 @@ struct CommandRun {
 };
 CommandRun runCommand(const std::string& command);
 
-// Writes a PNG picture of `width` × `height` pixels of `colour`.
+// Writes `bitmap` as a PNG picture, or one of `width` × `height` pixels of
+// `colour`.
+void writePicture(const std::filesystem::path& file, const graphics::Bitmap& bitmap);
 void writePicture(const std::filesystem::path& file, graphics::Rgba colour = {}, int width = 2,
                   int height = 2);
+// A picture file decoded as the program decodes photos; none (and a
+// failure) when it cannot be.
+std::shared_ptr<graphics::Image> readPicture(const std::filesystem::path& file);
 
 // How many seconds `work` takes, and the peak memory of this process so
 // far, for the generous bounds that tests of hostile input keep.

@@ -34,26 +34,23 @@ std::vector<std::string> languagesFor(std::map<std::string, std::string> values)
     return ui::languagesFromEnvironment(fakeEnvironment);
 }
 
+// LC_ALL, then LC_MESSAGES, then LANG; LANGUAGE lists several, but (as
+// with gettext) not under the C locale; empty or C locales give English.
 TEST(PreferredLanguages, FollowTheUsualPrecedence) {
-    EXPECT_EQ(languagesFor({{"LANG", "zh_TW.UTF-8"}}), (std::vector<std::string>{"zh-Hant-TW"}));
-    EXPECT_EQ(languagesFor({{"LANG", "en_US.UTF-8"}, {"LC_MESSAGES", "zh_CN.UTF-8"}}),
-              (std::vector<std::string>{"zh-Hans-CN"}));
-    EXPECT_EQ(
-        languagesFor(
-            {{"LANG", "en_US.UTF-8"}, {"LC_MESSAGES", "zh_CN.UTF-8"}, {"LC_ALL", "zh_HK.UTF-8"}}),
-        (std::vector<std::string>{"zh-HK"}));
-    EXPECT_EQ(languagesFor({{"LANG", "en_US.UTF-8"}, {"LANGUAGE", "zh_CN:en_GB"}}),
-              (std::vector<std::string>{"zh-Hans-CN", "en-GB"}));
-}
-
-TEST(PreferredLanguages, EmptyOrCLocalesGiveEnglish) {
-    EXPECT_EQ(languagesFor({}), (std::vector<std::string>{"en-US"}));
-    EXPECT_EQ(languagesFor({{"LANG", ""}}), (std::vector<std::string>{"en-US"}));
-    EXPECT_EQ(languagesFor({{"LANG", "C"}}), (std::vector<std::string>{"en-US"}));
-    EXPECT_EQ(languagesFor({{"LC_ALL", "POSIX"}}), (std::vector<std::string>{"en-US"}));
-    // As with gettext, LANGUAGE does not count under the C locale.
-    EXPECT_EQ(languagesFor({{"LANG", "C.UTF-8"}, {"LANGUAGE", "zh_CN"}}),
-              (std::vector<std::string>{"en-US"}));
+    using Languages = std::vector<std::string>;
+    const std::pair<std::map<std::string, std::string>, Languages> cases[] = {
+        {{{"LANG", "zh_TW.UTF-8"}}, {"zh-Hant-TW"}},
+        {{{"LANG", "en_US.UTF-8"}, {"LC_MESSAGES", "zh_CN.UTF-8"}}, {"zh-Hans-CN"}},
+        {{{"LANG", "en_US.UTF-8"}, {"LC_MESSAGES", "zh_CN.UTF-8"}, {"LC_ALL", "zh_HK.UTF-8"}},
+         {"zh-HK"}},
+        {{{"LANG", "en_US.UTF-8"}, {"LANGUAGE", "zh_CN:en_GB"}}, {"zh-Hans-CN", "en-GB"}},
+        {{}, {"en-US"}},
+        {{{"LANG", ""}}, {"en-US"}},
+        {{{"LANG", "C"}}, {"en-US"}},
+        {{{"LC_ALL", "POSIX"}}, {"en-US"}},
+        {{{"LANG", "C.UTF-8"}, {"LANGUAGE", "zh_CN"}}, {"en-US"}},
+    };
+    for (const auto& [values, expected] : cases) EXPECT_EQ(languagesFor(values), expected);
 }
 
 TEST(PreferredLanguages, TheLaunchDescriptionsReplaceTheEnvironments) {
