@@ -6,9 +6,6 @@
 #include <cmath>
 #include <string>
 
-#include "platform/Files.h"
-#include "platform/graphics/Backend.h"
-#include "platform/graphics/ImageContext.h"
 #include "platform/graphics/Resources.h"
 #include "support/Fixtures.h"
 #include "support/Scripts.h"

@@ -5,7 +5,6 @@
 
 #include "controller/ViewController.h"
 #include "platform/graphics/ImageContext.h"
-#include "support/Fixtures.h"
 
 namespace {
 

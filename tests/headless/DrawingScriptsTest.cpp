@@ -6,7 +6,7 @@
 #include <set>
 #include <sstream>
 
-#include "support/ScriptFiles.h"
+#include "support/Scripts.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include "controller/ViewController.h"
 #include "platform/graphics/Backend.h"
-#include "support/ScriptFiles.h"
+#include "support/Scripts.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // pad, its words in Chinese, and that touches behind it reach nothing.
 #include <gtest/gtest.h>
 
-#include "support/ScriptFiles.h"
+#include "support/Scripts.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "support/ScriptFiles.h"
+#include "support/Scripts.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "support/ScriptFiles.h"
+#include "support/Scripts.h"
 
 namespace {
 

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include "RenderHarness.h"
-#include "platform/Files.h"
 #include "platform/render/Renderer.h"
 #include "support/Fixtures.h"
 #include "support/Scripts.h"

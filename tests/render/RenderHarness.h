@@ -3,63 +3,150 @@
 // to look at the pixels that come out.
 #pragma once
 
-#include <filesystem>
+#include <gtest/gtest.h>
+
+#include <cmath>
 #include <memory>
+#include <sstream>
 #include <string>
 
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/Image.h"
+#include "platform/graphics/ImageContext.h"
 #include "platform/headless/EglScreenRenderer.h"
+#include "platform/scene/Constraint.h"
 #include "platform/scene/Node.h"
 #include "platform/ui/SceneView.h"
 
 namespace rendertest {
 
-// The renderer every test draws with, made once. It is released before the
-// program exits, while the EGL library is still whole.
-headless::EglScreenRenderer& eglRenderer();
+inline std::unique_ptr<headless::EglScreenRenderer>& sharedRenderer() {
+    static std::unique_ptr<headless::EglScreenRenderer> renderer;
+    return renderer;
+}
+
+// Releases the renderer after the last test, before static destruction,
+// when Mesa's own exit handlers may already have run.
+class RendererEnvironment : public testing::Environment {
+public:
+    void TearDown() override { sharedRenderer().reset(); }
+};
+inline testing::Environment* const environment =
+    testing::AddGlobalTestEnvironment(new RendererEnvironment);
+
+// The renderer every test draws with, made once.
+inline headless::EglScreenRenderer& eglRenderer() {
+    auto& renderer = sharedRenderer();
+    if (!renderer) renderer = std::make_unique<headless::EglScreenRenderer>();
+    return *renderer;
+}
 
 // A scene view of `size` points with an empty scene, its session running
 // and one frame delivered with the camera at `pose`.
-std::unique_ptr<ui::SceneView> makeView(graphics::Size size = {390, 844},
-                                        const scene::Matrix4& pose = scene::Matrix4::identity());
-// Delivers a frame with the camera at `pose`.
-void moveCamera(ui::SceneView& view, const scene::Matrix4& pose);
+inline std::unique_ptr<ui::SceneView> makeView(
+    graphics::Size size = {390, 844}, const scene::Matrix4& pose = scene::Matrix4::identity()) {
+    auto view = std::make_unique<ui::SceneView>();
+    view->setFrame({{0, 0}, size});
+    view->setScene(std::make_shared<scene::Scene>());
+    view->session().run(std::make_shared<ar::WorldTrackingConfiguration>(), ar::RunOptions::none);
+    view->session().deliverFrame(pose);
+    return view;
+}
 
-// A picture of `width` by `height` points at `scale`, filled with `color`
-// (premultiplied).
-std::shared_ptr<graphics::Image> solidImage(int width, int height, graphics::Rgba color,
-                                            double scale = 3);
-// A picture whose left half is `left` and right half is `right`.
-std::shared_ptr<graphics::Image> splitImage(int width, int height, graphics::Rgba left,
-                                            graphics::Rgba right, double scale = 3);
+// A picture of `width` by `height` points at `scale` whose left half is
+// `left` and right half is `right` (premultiplied), or all one colour.
+inline std::shared_ptr<graphics::Image> splitImage(int width, int height, graphics::Rgba left,
+                                                   graphics::Rgba right, double scale = 3) {
+    int w = static_cast<int>(std::lround(width * scale)),
+        h = static_cast<int>(std::lround(height * scale));
+    auto bitmap = std::make_shared<graphics::Bitmap>(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) bitmap->setPixel(x, y, x < w / 2 ? left : right);
+    return std::make_shared<graphics::Image>(bitmap, scale);
+}
+inline std::shared_ptr<graphics::Image> solidImage(int width, int height, graphics::Rgba color,
+                                                   double scale = 3) {
+    return splitImage(width, height, color, color, scale);
+}
+
 // An emoji drawn as the program draws a sprite's picture: 30 points square.
-std::shared_ptr<graphics::Image> emojiImage(const std::string& text, double scale = 3);
+inline std::shared_ptr<graphics::Image> emojiImage(const std::string& text, double scale = 3) {
+    graphics::beginImageContextWithOptions({30, 30}, false, scale);
+    graphics::drawStringInRect(text, {{0, 0}, {30, 30}},
+                               {graphics::Font::systemFont(30), std::nullopt});
+    auto image = graphics::getImageFromCurrentImageContext();
+    graphics::endImageContext();
+    return image;
+}
 
-// A sprite as the program places one: a 0.1 m plane showing `image`, with a
-// billboard constraint, under the scene's root.
-std::shared_ptr<scene::Node> addSprite(ui::SceneView& view,
-                                       std::shared_ptr<const graphics::Image> image,
-                                       scene::Vector3 position);
-// A plane without constraints, facing +z unless turned by `rotation`.
-std::shared_ptr<scene::Node> addPlane(ui::SceneView& view,
-                                      std::shared_ptr<const graphics::Image> image, double width,
-                                      double height, scene::Vector3 position,
-                                      scene::Vector4 rotation = {}, bool doubleSided = false,
-                                      float opacity = 1);
+// A plane showing `image` under the scene's root, facing +z unless turned
+// by `rotation`.
+inline std::shared_ptr<scene::Node> addPlane(ui::SceneView& view,
+                                             std::shared_ptr<const graphics::Image> image,
+                                             double width, double height, scene::Vector3 position,
+                                             scene::Vector4 rotation = {}, bool doubleSided = false,
+                                             float opacity = 1) {
+    auto plane = scene::Plane::planeWithWidth(width, height);
+    plane->firstMaterial()->diffuse.contents = std::move(image);
+    plane->firstMaterial()->doubleSided = doubleSided;
+    auto node = scene::Node::nodeWithGeometry(plane);
+    node->setPosition(position);
+    node->setRotation(rotation);
+    node->setOpacity(opacity);
+    view.scene()->rootNode()->addChildNode(node);
+    return node;
+}
+// A sprite as the program places one: a 0.1 m plane with a billboard
+// constraint.
+inline std::shared_ptr<scene::Node> addSprite(ui::SceneView& view,
+                                              std::shared_ptr<const graphics::Image> image,
+                                              scene::Vector3 position) {
+    auto node = addPlane(view, std::move(image), 0.1, 0.1, position);
+    node->setConstraints({std::make_shared<scene::BillboardConstraint>()});
+    return node;
+}
 
 // The view drawn at `scale`; a failed drawing fails the test and gives none.
-std::shared_ptr<const graphics::Bitmap> render(const ui::SceneView& view, double scale = 3);
+inline std::shared_ptr<const graphics::Bitmap> render(const ui::SceneView& view, double scale = 3) {
+    auto picture = eglRenderer().renderView(view, scale);
+    if (picture) return picture.value();
+    ADD_FAILURE() << "the view could not be drawn: " << picture.error();
+    return nullptr;
+}
 
-// The pixel under the point (x, y) in points of a picture at `scale`.
-graphics::Rgba pixelAt(const graphics::Bitmap& bitmap, double x, double y, double scale = 3);
-// The pixel under where `world` projects in `view`.
-graphics::Rgba pixelAtWorld(const graphics::Bitmap& bitmap, const ui::SceneView& view,
-                            scene::Vector3 world, double scale = 3);
+// The pixel under the point (x, y) in points of a picture at `scale`, or
+// under where `world` projects in `view`.
+inline graphics::Rgba pixelAt(const graphics::Bitmap& bitmap, double x, double y,
+                              double scale = 3) {
+    int px = std::clamp(static_cast<int>(std::floor(x * scale)), 0, bitmap.width() - 1);
+    int py = std::clamp(static_cast<int>(std::floor(y * scale)), 0, bitmap.height() - 1);
+    return bitmap.pixel(px, py);
+}
+inline graphics::Rgba pixelAtWorld(const graphics::Bitmap& bitmap, const ui::SceneView& view,
+                                   scene::Vector3 world, double scale = 3) {
+    scene::Vector3 screen = view.projectPoint(world);
+    return pixelAt(bitmap, screen.x, screen.y, scale);
+}
 
-bool near(graphics::Rgba a, graphics::Rgba b, int tolerance);
-// `over` composited over `under` (premultiplied, `over` faded by `alpha`).
-graphics::Rgba over(graphics::Rgba top, graphics::Rgba under, double alpha = 1);
-std::string describe(graphics::Rgba color);
+inline bool near(graphics::Rgba a, graphics::Rgba b, int tolerance) {
+    return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance &&
+           std::abs(a.b - b.b) <= tolerance && std::abs(a.a - b.a) <= tolerance;
+}
+
+// `top` composited over `under` (premultiplied, `top` faded by `alpha`).
+inline graphics::Rgba over(graphics::Rgba top, graphics::Rgba under, double alpha = 1) {
+    auto mix = [&](int t, int u) {
+        double a = top.a / 255.0 * alpha;
+        return static_cast<std::uint8_t>(std::lround(t * alpha + u * (1 - a)));
+    };
+    return {mix(top.r, under.r), mix(top.g, under.g), mix(top.b, under.b), mix(top.a, under.a)};
+}
+
+inline std::string describe(graphics::Rgba color) {
+    std::ostringstream out;
+    out << "rgba(" << int(color.r) << ", " << int(color.g) << ", " << int(color.b) << ", "
+        << int(color.a) << ")";
+    return out.str();
+}
 
 }  // namespace rendertest

@@ -265,7 +265,7 @@ TEST(SceneRendering, AFarSpriteIsDrawnFromASmallerPictureAndDoesNotShimmer) {
 TEST(SceneRendering, TheRoomIsDrawnFromThePointOfView) {
     auto view = rendertest::makeView();
     auto before = rendertest::render(*view);
-    rendertest::moveCamera(*view, ar::poseAt({0.3f, 0.1f, 0.2f}, 10, -5));
+    view->session().deliverFrame(ar::poseAt({0.3f, 0.1f, 0.2f}, 10, -5));
     auto after = rendertest::render(*view);
     ASSERT_TRUE(before && after);
     EXPECT_NE(describe(rendertest::pixelAt(*before, 100, 200)),

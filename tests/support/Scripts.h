@@ -1,18 +1,78 @@
-// Runs the real program on a headless script and reads what it printed:
-// the exit status, the dumps (one JSON object a line) and the messages; and
-// what else tests of whole programs and files share.
+// Runs the real program on a headless script (or one kept under
+// tests/scripts/) and reads what it printed: the exit status, the dumps (one
+// JSON object a line) and the messages; and what else tests of whole
+// programs and files share: folders, commands, pictures, costs.
 #pragma once
 
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <nlohmann/json.hpp>
+#include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "platform/graphics/Bitmap.h"
-#include "platform/graphics/Image.h"
+#include "platform/Files.h"
+#include "platform/graphics/Backend.h"
 
 namespace testsupport {
+
+// The folders a test program made, removed when it ends, so that a test
+// run leaves nothing behind in the temporary folder.
+class MadeFolders {
+public:
+    ~MadeFolders() {
+        std::error_code ignored;
+        for (const auto& folder : folders_) std::filesystem::remove_all(folder, ignored);
+    }
+    void add(const std::filesystem::path& folder) { folders_.push_back(folder); }
+
+private:
+    std::vector<std::filesystem::path> folders_;
+};
+inline MadeFolders madeFolders;
+
+// A fresh, empty folder under the temporary folder, removed with everything
+// in it when the test program ends.
+inline std::filesystem::path freshDirectory(const std::string& name) {
+    auto directory = std::filesystem::temp_directory_path() /
+                     ("scrawlet-test-" + std::to_string(::getpid()) + "-" + name);
+    std::filesystem::remove_all(directory);
+    std::filesystem::create_directories(directory);
+    madeFolders.add(directory);
+    return directory;
+}
+
+inline std::filesystem::path testData(const std::string& name) {
+    return std::filesystem::path(SCRAWLET_TEST_DATA) / name;
+}
+
+// A shell command's exit status and its standard output, less the line
+// breaks at its end.
+struct CommandRun {
+    int exitStatus = -1;
+    std::string output;
+};
+inline CommandRun runCommand(const std::string& command) {
+    CommandRun run;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) return run;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        run.output.append(buffer, n);
+    int status = ::pclose(pipe);
+    run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    while (!run.output.empty() && run.output.back() == '\n') run.output.pop_back();
+    return run;
+}
 
 struct ScriptRun {
     int exitStatus = -1;
@@ -21,19 +81,58 @@ struct ScriptRun {
     std::string errors;
 };
 
-// Runs `scrawlet --headless -` with `script` on standard input, in the
-// environment given as NAME=VALUE pairs on top of a clean locale.
-ScriptRun runScript(const std::string& script, const std::vector<std::string>& environment = {});
+// Runs `scrawlet --headless -` through the shell with `script` (kept in a
+// file) on standard input, `limits` set first, in a clean locale with
+// `environment` (NAME=VALUE pairs) added; its messages go to a file, read
+// when it has ended.
+inline ScriptRun runScript(const std::string& script,
+                           const std::vector<std::string>& environment = {},
+                           const std::string& limits = "") {
+    auto folder = freshDirectory("script-run");
+    std::ofstream(folder / "script", std::ios::binary) << script;
+    std::string command = "unset LANG LANGUAGE $(env | sed -n 's/^\\(LC_[A-Z_]*\\)=.*/\\1/p'); " +
+                          limits + "exec env";
+    for (const auto& entry : environment) command += " '" + entry + "'";
+    command += std::string(" ") + SCRAWLET_BINARY + " --headless - < " +
+               (folder / "script").string() + " 2> " + (folder / "errors").string();
+    auto done = runCommand(command);
+    ScriptRun run{done.exitStatus, {}, done.output, {}};
+    std::ifstream errors(folder / "errors", std::ios::binary);
+    run.errors.assign(std::istreambuf_iterator<char>(errors), {});
+    std::istringstream lines(run.output);
+    for (std::string line; std::getline(lines, line);)
+        if (!line.empty() && line.front() == '{') run.dumps.push_back(nlohmann::json::parse(line));
+    return run;
+}
 
 // The same, with files the program writes limited to `bytes` (as on a full
 // disk); writing past the limit fails instead of ending the program.
-ScriptRun runScriptWithFileSizeLimit(const std::string& script, std::size_t bytes);
+inline ScriptRun runScriptWithFileSizeLimit(const std::string& script, std::size_t bytes) {
+    // ulimit counts in blocks of 512 bytes; the ignored signal is inherited.
+    return runScript(script, {},
+                     "trap '' XFSZ; ulimit -f " + std::to_string((bytes + 511) / 512) + "; ");
+}
 
-// A fresh, empty folder under the temporary folder, removed with everything
-// in it when the test program ends.
-std::filesystem::path freshDirectory(const std::string& name);
+inline std::string scriptText(const std::string& name) {
+    std::ifstream in(std::filesystem::path(SCRAWLET_SOURCE_DIR) / "tests" / "scripts" / name);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
 
-std::filesystem::path testData(const std::string& name);
+// The script with every " tests/data/…" path made absolute, so that it runs
+// from any folder.
+inline std::string withSourcePaths(std::string text) {
+    const std::string from = " tests/data/",
+                      to = " " + std::string(SCRAWLET_SOURCE_DIR) + "/tests/data/";
+    for (std::size_t at = text.find(from); at != std::string::npos;
+         at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+// Runs the kept script `name`.
+inline ScriptRun runScriptFile(const std::string& name) { return runScript(scriptText(name)); }
 
 // The nodes under the scene's root in a dump.
 inline const nlohmann::json& children(const nlohmann::json& dump) {
@@ -53,26 +152,43 @@ inline std::string mismatches(const nlohmann::json& actual, const nlohmann::json
     return found;
 }
 
-// A shell command's exit status and its standard output, less the line
-// breaks at its end.
-struct CommandRun {
-    int exitStatus = -1;
-    std::string output;
-};
-CommandRun runCommand(const std::string& command);
-
 // Writes `bitmap` as a PNG picture, or one of `width` × `height` pixels of
 // `colour`.
-void writePicture(const std::filesystem::path& file, const graphics::Bitmap& bitmap);
-void writePicture(const std::filesystem::path& file, graphics::Rgba colour = {}, int width = 2,
-                  int height = 2);
+inline void writePicture(const std::filesystem::path& file, const graphics::Bitmap& bitmap) {
+    auto png = graphics::backend().encodePng(bitmap);
+    if (!png || !platform::writeFileAtomically(file, png.value()))
+        throw std::runtime_error("cannot write " + file.string());
+}
+inline void writePicture(const std::filesystem::path& file, graphics::Rgba colour = {},
+                         int width = 2, int height = 2) {
+    graphics::Bitmap bitmap(width, height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) bitmap.setPixel(x, y, colour);
+    writePicture(file, bitmap);
+}
+
 // A picture file decoded as the program decodes photos; none (and a
 // failure) when it cannot be.
-std::shared_ptr<graphics::Image> readPicture(const std::filesystem::path& file);
+inline std::shared_ptr<graphics::Image> readPicture(const std::filesystem::path& file) {
+    auto bytes = platform::readFile(file, 256u << 20);
+    auto image =
+        bytes ? graphics::backend().decodeImage(bytes.value(), {}) : platform::fail(bytes.error());
+    if (image) return image.value();
+    ADD_FAILURE() << file << ": " << image.error();
+    return nullptr;
+}
 
 // How many seconds `work` takes, and the peak memory of this process so
 // far, for the generous bounds that tests of hostile input keep.
-double secondsFor(const std::function<void()>& work);
-long peakMegabytes();
+inline double secondsFor(const std::function<void()>& work) {
+    auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+inline long peakMegabytes() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024;
+}
 
 }  // namespace testsupport

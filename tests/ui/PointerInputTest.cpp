@@ -4,7 +4,6 @@
 #include "controller/ViewController.h"
 #include "platform/ui/PointerInput.h"
 #include "platform/ui/PresentedResponse.h"
-#include "support/Fixtures.h"
 
 namespace {
 
