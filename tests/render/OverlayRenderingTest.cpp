@@ -72,73 +72,57 @@ Ink inkIn(const graphics::Bitmap& bitmap, double x0, double y0, double x1, doubl
 TEST(OverlayShapes, AreFilledStrokedStackedAndStretchedAsTheirNodesSay) {
     using Expect = std::function<Rgba(Rgba room)>;
     auto is = [](Rgba c) { return Expect([c](Rgba) { return c; }); };
-    auto blackAt = [](double alpha) {
-        return Expect([alpha](Rgba r) { return rendertest::over({0, 0, 0, 255}, r, alpha); });
+    auto over = [](Rgba c, double alpha) {
+        return Expect([c, alpha](Rgba r) { return rendertest::over(c, r, alpha); });
     };
     const Expect room = [](Rgba r) { return r; };
+    const graphics::Color red{1, 0, 0, 1}, blue{0, 0, 1, 1};
+    const Rgba black{0, 0, 0, 255};
+    auto ring = disc(40, {195, 422}, graphics::Color::clear());
+    ring->setStrokeColor(red);
+    ring->setLineWidth(4);
+    auto parent = disc(1, {100, 300}, graphics::Color::clear(), 0.5);
+    parent->addChild(disc(20, {50, 40}, graphics::Color::white()));
     struct Probe {
         double x, y;
         Expect expected;
     };
-    struct Case {
-        const char* name;
-        graphics::Size size;
-        std::function<void(overlay::Scene&)> build;
-        std::vector<Probe> probes;
-    };
-    const Case cases[] = {
-        {"a disc is filled and lets the room through by its alpha",
-         {390, 844},
-         [&](overlay::Scene& hud) {
-             hud.addChild(disc(28, {30, 30}, graphics::Color::black(), 0.8));
-         },
-         {{30, 30, blackAt(0.8)},
-          {56, 30, blackAt(0.8)},
-          {30, 4, blackAt(0.8)},
-          {59.5, 30, room},
-          {30, 59.5, room}}},
-        {"a disc's stroke lies on its edge",
-         {390, 844},
-         [&](overlay::Scene& hud) {
-             auto ring = disc(40, {195, 422}, graphics::Color::clear());
-             ring->setStrokeColor(graphics::Color{1, 0, 0, 1});
-             ring->setLineWidth(4);
-             hud.addChild(ring);
-         },
-         {{235, 422, is({255, 0, 0, 255})}, {195, 422, room}}},
-        {"later children draw over earlier ones",
-         {390, 844},
-         [&](overlay::Scene& hud) {
-             hud.addChild(disc(30, {100, 400}, graphics::Color{1, 0, 0, 1}));
-             hud.addChild(disc(30, {100, 400}, graphics::Color{0, 0, 1, 1}));
-             hud.addChild(disc(30, {250, 400}, graphics::Color{0, 0, 1, 1}));
-             hud.addChild(disc(30, {250, 400}, graphics::Color{1, 0, 0, 1}));
-         },
-         {{100, 400, is({0, 0, 255, 255})}, {250, 400, is({255, 0, 0, 255})}}},
-        {"children sit relative to their parent and take its alpha",
-         {390, 844},
-         [&](overlay::Scene& hud) {
-             auto parent = disc(1, {100, 300}, graphics::Color::clear(), 0.5);
-             parent->addChild(disc(20, {50, 40}, graphics::Color::white()));
-             hud.addChild(parent);
-         },
-         {{150, 340, Expect([](Rgba r) {
-               return rendertest::over({255, 255, 255, 255}, r, 0.5);
-           })}}},
-        {"an overlay of another size is stretched to fill the view",
-         {195, 422},
-         [&](overlay::Scene& hud) {
-             hud.addChild(disc(20, {97.5, 211}, graphics::Color{0, 0, 1, 1}));
-         },
-         {{233, 422, is({0, 0, 255, 255})}, {237, 422, room}}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        auto hud = std::make_shared<overlay::Scene>(c.size);
-        c.build(*hud);
+    const std::tuple<const char*, graphics::Size, std::vector<std::shared_ptr<overlay::Node>>,
+                     std::vector<Probe>>
+        cases[] = {
+            {"a disc is filled and lets the room through by its alpha",
+             {390, 844},
+             {disc(28, {30, 30}, graphics::Color::black(), 0.8)},
+             {{30, 30, over(black, 0.8)},
+              {56, 30, over(black, 0.8)},
+              {30, 4, over(black, 0.8)},
+              {59.5, 30, room},
+              {30, 59.5, room}}},
+            {"a disc's stroke lies on its edge",
+             {390, 844},
+             {ring},
+             {{235, 422, is({255, 0, 0, 255})}, {195, 422, room}}},
+            {"later children draw over earlier ones",
+             {390, 844},
+             {disc(30, {100, 400}, red), disc(30, {100, 400}, blue), disc(30, {250, 400}, blue),
+              disc(30, {250, 400}, red)},
+             {{100, 400, is({0, 0, 255, 255})}, {250, 400, is({255, 0, 0, 255})}}},
+            {"children sit relative to their parent and take its alpha",
+             {390, 844},
+             {parent},
+             {{150, 340, over({255, 255, 255, 255}, 0.5)}}},
+            {"an overlay of another size is stretched to fill the view",
+             {195, 422},
+             {disc(20, {97.5, 211}, blue)},
+             {{233, 422, is({0, 0, 255, 255})}, {237, 422, room}}},
+        };
+    for (const auto& [name, size, nodes, probes] : cases) {
+        SCOPED_TRACE(name);
+        auto hud = std::make_shared<overlay::Scene>(size);
+        for (const auto& node : nodes) hud->addChild(node);
         auto drawn = draw(hud);
         ASSERT_TRUE(drawn.picture && drawn.room);
-        for (const Probe& probe : c.probes) {
+        for (const Probe& probe : probes) {
             Rgba seen = at(*drawn.picture, probe.x, probe.y);
             Rgba expected = probe.expected(at(*drawn.room, probe.x, probe.y));
             EXPECT_TRUE(near(seen, expected, 2))
