@@ -170,8 +170,7 @@ TEST(PresentedPickers, ShowTheRoomThroughTheCamerasViewfinder) {
 
 TEST(PresentedShareSheets, PreviewTheirPicture) {
     auto image = rendertest::solidImage(390, 814, {200, 0, 200, 255});
-    auto share = std::make_shared<ui::ActivityViewController>(
-        std::vector<ui::ActivityItem>{std::string("Picture"), image}, std::vector<std::string>{});
+    auto share = testsupport::shareSheet(image);
     Shot shot = shoot(share);
     ASSERT_TRUE(shot.picture);
     const ui::PresentedPicture* preview = nullptr;

@@ -64,4 +64,12 @@ inline std::shared_ptr<ui::AlertController> clearAlert() {
         {{"OK", ui::AlertActionStyle::destructive}, {"Cancel", ui::AlertActionStyle::cancel}});
 }
 
+// The share sheet as the program shows it: a title and the picture.
+inline std::shared_ptr<ui::ActivityViewController> shareSheet(
+    std::shared_ptr<graphics::Image> picture) {
+    return std::make_shared<ui::ActivityViewController>(
+        std::vector<ui::ActivityItem>{std::string("Picture"), std::move(picture)},
+        std::vector<std::string>{});
+}
+
 }  // namespace testsupport

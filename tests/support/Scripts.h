@@ -82,16 +82,14 @@ struct ScriptRun {
 };
 
 // Runs `scrawlet --headless -` through the shell with `script` (kept in a
-// file) on standard input, `limits` set first, in a clean locale with
-// `environment` (NAME=VALUE pairs) added; its messages go to a file, read
-// when it has ended.
+// file) on standard input, in a clean locale with `environment` (NAME=VALUE
+// pairs) added; its messages go to a file, read when it has ended.
 inline ScriptRun runScript(const std::string& script,
-                           const std::vector<std::string>& environment = {},
-                           const std::string& limits = "") {
+                           const std::vector<std::string>& environment = {}) {
     auto folder = freshDirectory("script-run");
     std::ofstream(folder / "script", std::ios::binary) << script;
-    std::string command = "unset LANG LANGUAGE $(env | sed -n 's/^\\(LC_[A-Z_]*\\)=.*/\\1/p'); " +
-                          limits + "exec env";
+    std::string command =
+        "unset LANG LANGUAGE $(env | sed -n 's/^\\(LC_[A-Z_]*\\)=.*/\\1/p'); exec env";
     for (const auto& entry : environment) command += " '" + entry + "'";
     command += std::string(" ") + SCRAWLET_BINARY + " --headless - < " +
                (folder / "script").string() + " 2> " + (folder / "errors").string();
@@ -103,14 +101,6 @@ inline ScriptRun runScript(const std::string& script,
     for (std::string line; std::getline(lines, line);)
         if (!line.empty() && line.front() == '{') run.dumps.push_back(nlohmann::json::parse(line));
     return run;
-}
-
-// The same, with files the program writes limited to `bytes` (as on a full
-// disk); writing past the limit fails instead of ending the program.
-inline ScriptRun runScriptWithFileSizeLimit(const std::string& script, std::size_t bytes) {
-    // ulimit counts in blocks of 512 bytes; the ignored signal is inherited.
-    return runScript(script, {},
-                     "trap '' XFSZ; ulimit -f " + std::to_string((bytes + 511) / 512) + "; ");
 }
 
 inline std::string scriptText(const std::string& name) {

@@ -256,8 +256,7 @@ TEST(ImagePickers, ScrollByWholeRowsWithinTheLibrary) {
 
 TEST(ShareSheets, PreviewThePictureAboveSaveAndCancel) {
     auto image = std::make_shared<graphics::Image>(std::make_shared<graphics::Bitmap>(390, 814));
-    auto share = std::make_shared<ui::ActivityViewController>(
-        std::vector<ui::ActivityItem>{std::string("Picture"), image}, std::vector<std::string>{});
+    auto share = testsupport::shareSheet(image);
     auto layout = ui::layoutPresented(*share, screen(phone));
     auto save = withRole(layout, Role::saveToPictures);
     auto cancel = withRole(layout, Role::cancelShare);
@@ -287,11 +286,7 @@ TEST(Panels, SpeakTheUsersLanguage) {
         ui::LaunchScope speaking(testsupport::changed([&](auto& d) { d.languages = {language}; }));
         auto picker = ui::layoutPresented(*std::make_shared<ui::ImagePickerController>(),
                                           screen(phone, "/nonexistent"));
-        auto share =
-            ui::layoutPresented(*std::make_shared<ui::ActivityViewController>(
-                                    std::vector<ui::ActivityItem>{std::string("Picture"), picture},
-                                    std::vector<std::string>{}),
-                                screen(phone));
+        auto share = ui::layoutPresented(*testsupport::shareSheet(picture), screen(phone));
         for (auto [layout, text] : {std::pair{&picker, photos}, std::pair{&picker, cancel},
                                     std::pair{&share, save}, std::pair{&share, cancel}})
             EXPECT_NE(textOf(*layout, text), nullptr) << language << ": " << text;
@@ -315,42 +310,26 @@ TEST(Panels, FitEveryScreenFromTheSmallestWindowUp) {
     for (int i = 0; i < 14; ++i)
         help += "Ctrl+Key " + std::to_string(i) + ": does something useful\n";
     auto shared = std::make_shared<graphics::Image>(std::make_shared<graphics::Bitmap>(390, 814));
-    const std::vector<std::pair<const char*, std::function<std::shared_ptr<ui::ViewController>()>>>
-        screens{
-            {"menu", [] { return testsupport::menuSheet(); }},
-            {"help",
-             [&] {
-                 return testsupport::alertWith(ui::AlertControllerStyle::alert, help,
-                                               {{"OK", Style::cancel}});
-             }},
-            {"quit",
-             [] {
-                 return testsupport::alertWith(ui::AlertControllerStyle::alert,
-                                               "Save the drawing before quitting?",
-                                               {{"Save", Style::defaultStyle},
-                                                {"Don't Save", Style::destructive},
-                                                {"Cancel", Style::cancel}});
-             }},
-            {"picker", [] { return std::make_shared<ui::ImagePickerController>(); }},
-            {"camera",
-             [] {
-                 auto camera = std::make_shared<ui::ImagePickerController>();
-                 camera->setSourceType(ui::ImagePickerSourceType::camera);
-                 return camera;
-             }},
-            {"share",
-             [&] {
-                 return std::make_shared<ui::ActivityViewController>(
-                     std::vector<ui::ActivityItem>{std::string("Picture"), shared},
-                     std::vector<std::string>{});
-             }},
-        };
+    auto make = [&](const std::string& name) -> std::shared_ptr<ui::ViewController> {
+        const auto alert = ui::AlertControllerStyle::alert;
+        if (name == "menu") return testsupport::menuSheet();
+        if (name == "help") return testsupport::alertWith(alert, help, {{"OK", Style::cancel}});
+        if (name == "quit")
+            return testsupport::alertWith(alert, "Save the drawing before quitting?",
+                                          {{"Save", Style::defaultStyle},
+                                           {"Don't Save", Style::destructive},
+                                           {"Cancel", Style::cancel}});
+        if (name == "share") return testsupport::shareSheet(shared);
+        auto picker = std::make_shared<ui::ImagePickerController>();
+        if (name == "camera") picker->setSourceType(ui::ImagePickerSourceType::camera);
+        return picker;
+    };
     const graphics::Size sizes[] = {{320, 480}, {480, 320}, phone, {844, 390}, {1024, 768}};
     for (auto idiom : {ui::UserInterfaceIdiom::phone, ui::UserInterfaceIdiom::pad}) {
         ui::LaunchScope device(testsupport::changed([&](auto& d) { d.idiom = idiom; }));
         for (auto size : sizes) {
-            for (const auto& [name, make] : screens) {
-                auto controller = make();
+            for (std::string name : {"menu", "help", "quit", "picker", "camera", "share"}) {
+                auto controller = make(name);
                 // Anchored at the menu button, as the program anchors them.
                 if (auto* popover = controller->popoverPresentationController()) {
                     static ui::View anchor;
@@ -359,7 +338,7 @@ TEST(Panels, FitEveryScreenFromTheSmallestWindowUp) {
                     popover->setPermittedArrowDirections(ui::PopoverArrowDirection::down);
                 }
                 auto layout = ui::layoutPresented(*controller, screen(size, library, idiom));
-                SCOPED_TRACE(std::string(name) + " at " + std::to_string(int(size.width)) + "x" +
+                SCOPED_TRACE(name + " at " + std::to_string(int(size.width)) + "x" +
                              std::to_string(int(size.height)) +
                              (idiom == ui::UserInterfaceIdiom::pad ? " on a pad" : ""));
                 const graphics::Rect whole{{0, 0}, size};

@@ -184,8 +184,7 @@ TEST(ImagePicker, TheCameraIsThereOnlyOnDevicesWithOne) {
 TEST(ShareSheet, SavesThePictureToTheFolderNamedByTheTime) {
     auto root = presenter();
     auto image = std::make_shared<graphics::Image>(std::make_shared<graphics::Bitmap>(3, 2));
-    auto sheet = std::make_shared<ui::ActivityViewController>(
-        std::vector<ui::ActivityItem>{std::string("Picture"), image}, std::vector<std::string>{});
+    auto sheet = testsupport::shareSheet(image);
     root->presentViewController(sheet, true, nullptr);
     auto folder = testsupport::freshDirectory("pictures");
     std::ofstream(folder / "file") << "x";
