@@ -59,19 +59,18 @@ protected:
         }
         ASSERT_FALSE(display.empty()) << "Xvfb did not start";
         std::filesystem::create_directories(folder / "home" / "Pictures");
-        std::vector<std::string> env;
-        for (char** e = environ; *e; ++e) env.emplace_back(*e);
-        for (const auto& entry : {"DISPLAY=" + display, "HOME=" + (folder / "home").string(),
-                                  "XDG_CONFIG_HOME=" + (folder / "home" / ".config").string(),
-                                  "SCRAWLET_STATE_FILE=" + (folder / "state.json").string(),
-                                  std::string("LANG=en_US.UTF-8")})
-            env.push_back(entry);
-        std::vector<char*> envp;
-        for (auto& entry : env) envp.push_back(entry.data());
-        envp.push_back(nullptr);
-        std::string binary = SCRAWLET_BINARY;
-        char* argv[] = {binary.data(), nullptr};
-        ASSERT_EQ(posix_spawn(&app, argv[0], nullptr, nullptr, argv, envp.data()), 0);
+        std::vector<std::string> arguments{
+            "env",
+            "DISPLAY=" + display,
+            "HOME=" + (folder / "home").string(),
+            "XDG_CONFIG_HOME=" + (folder / "home" / ".config").string(),
+            "SCRAWLET_STATE_FILE=" + (folder / "state.json").string(),
+            "LANG=en_US.UTF-8",
+            SCRAWLET_BINARY};
+        std::vector<char*> argv;
+        for (auto& argument : arguments) argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        ASSERT_EQ(posix_spawnp(&app, "env", nullptr, nullptr, argv.data(), environ), 0);
         window = runCommand(x("search --sync --name '^Scrawlet'")).output;
         ASSERT_FALSE(window.empty());
         ASSERT_TRUE(waitFor([](const json& s) { return s["session"]["running"] == true; }));
