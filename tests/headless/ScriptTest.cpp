@@ -60,6 +60,9 @@ TEST(Scripts, StopAtABadLineWithAMessageNamingIt) {
         {"launch\ndown 20 830\nup\nchoose \"Share as Picture…\"\nsave-shared /nonexistent/a.png\n",
          1, 5, "/nonexistent"},
         {"launch\ndump /nonexistent/state.json\n", 1, 2, "/nonexistent"},
+        {"launch\ndown 20 830\nup\nchoose #1\npick " +
+             testsupport::testData("truncated.jpg").string() + "\n",
+         1, 5, "pick: truncated.jpg: the JPEG picture is damaged"},
     };
     for (const auto& [script, status, line, words] : cases) {
         auto run = runScript(script);

@@ -60,18 +60,6 @@ TEST(Hud, IsBuiltInDrawingOrderWithItsLookAndPlaces) {
     EXPECT_EQ(run.dumps[2]["distance"], 1.234);
 }
 
-TEST(Hud, ResizedButtonsAnswerTouchesWhereTheyAreDrawn) {
-    auto run = runScript(
-        "seed 4\nlaunch\nframe\nresize 500 700\ndown 200 200\nup\ndown 410 680\nup\ndump\n"
-        "down 470 680\ndump\n");
-    ASSERT_EQ(run.exitStatus, 0) << run.errors;
-    EXPECT_TRUE(run.dumps[0]["lines"].empty()) << "the undo disc at x 410 undid the stroke";
-    EXPECT_EQ(run.dumps[1]["presented"]["message"], "Clear Drawing?");
-}
-
-// The first preferred language chooses the texts: both Chinese sets are
-// complete, with full-width punctuation; tags that do not name the script
-// (but Hong Kong's) and other languages get English.
 TEST(Texts, AreChosenByTheFirstPreferredLanguage) {
     const json simplified = json::parse(R"({
         "welcomeText": "开始涂鸦吧！", "cameraText": "拍摄照片", "photoText": "使用照片…",

@@ -62,18 +62,4 @@ TEST(Photos, HangWhereTheCameraIsOrAtTheOriginBeforeTheFirstFrame) {
     EXPECT_EQ(photos[1]["rotation"], photos[2]["rotation"]);
 }
 
-TEST(Photos, AFileThatIsNotAPictureIsRefusedAndStopsTheScript) {
-    for (const char* bad :
-         {"not-a-picture.jpg", "truncated.jpg", "huge-claim.png", "garbage.bin", "missing.jpg"}) {
-        auto run = runScript(testsupport::withSourcePaths(
-            std::string("launch\nframe\ndown 30 820\nup\nchoose #1\ndump\npick tests/data/") + bad +
-            "\ndump\n"));
-        EXPECT_EQ(run.exitStatus, 1) << bad << ": " << run.errors;
-        EXPECT_NE(run.errors.find("line 7: pick: "), std::string::npos) << run.errors;
-        EXPECT_NE(run.errors.find(bad), std::string::npos) << run.errors;
-        ASSERT_EQ(run.dumps.size(), 1u) << bad;
-        EXPECT_EQ(run.dumps[0]["presented"]["type"], "imagePicker") << bad;
-    }
-}
-
 }  // namespace

@@ -12,7 +12,6 @@
 
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/Image.h"
-#include "platform/graphics/ImageContext.h"
 #include "platform/headless/EglScreenRenderer.h"
 #include "platform/scene/Constraint.h"
 #include "platform/scene/Node.h"
@@ -67,16 +66,6 @@ inline std::shared_ptr<graphics::Image> splitImage(int width, int height, graphi
 inline std::shared_ptr<graphics::Image> solidImage(int width, int height, graphics::Rgba color,
                                                    double scale = 3) {
     return splitImage(width, height, color, color, scale);
-}
-
-// An emoji drawn as the program draws a sprite's picture: 30 points square.
-inline std::shared_ptr<graphics::Image> emojiImage(const std::string& text, double scale = 3) {
-    graphics::beginImageContextWithOptions({30, 30}, false, scale);
-    graphics::drawStringInRect(text, {{0, 0}, {30, 30}},
-                               {graphics::Font::systemFont(30), std::nullopt});
-    auto image = graphics::getImageFromCurrentImageContext();
-    graphics::endImageContext();
-    return image;
 }
 
 // A plane showing `image` under the scene's root, facing +z unless turned

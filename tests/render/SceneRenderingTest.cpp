@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "RenderHarness.h"
+#include "controller/ViewController.h"
 #include "platform/ar/Session.h"
 
 namespace {
@@ -84,7 +85,7 @@ TEST(SceneRendering, PlanesShowWhereAndHowTheViewSeesThem) {
     const auto behind = ar::poseAt({0, 0, -2.5f}, 180, 0);
     const Vector3 at{0, 0, -1};
     // An emoji's own middle pixel over the room, magnified a little.
-    auto apple = rendertest::emojiImage("🍎");
+    auto apple = scrawlet::ViewController::renderEmojiImage("🍎", 30);
     ASSERT_TRUE(apple);
     const auto& stored = *apple->cgImage();
     const Rgba middle = stored.pixel(stored.width() / 2, stored.height() / 2);
