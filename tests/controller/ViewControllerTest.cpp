@@ -1,6 +1,6 @@
 // The controller as it starts: its defaults from either initialiser, the
-// emoji it picks from, what it answers the platform, and the session it
-// pauses and runs again with the view.
+// emoji it picks from, and what it answers the platform. (Its session's
+// life: the life-cycle script.)
 #include <gtest/gtest.h>
 
 #include <set>
@@ -40,24 +40,6 @@ TEST(EmojiTable, HoldsSeventyFiveEntriesThreeOfThemTwice) {
     EXPECT_EQ(table[23], table[27]);
     EXPECT_EQ(table[37], table[47]);
     EXPECT_EQ(std::set<std::string>(table.begin(), table.end()).size(), 72u);
-}
-
-TEST(SessionLifeCycle, DisappearingPausesAndReappearingRunsAFreshConfigurationWithoutReset) {
-    auto controller = std::make_shared<ViewController>(ui::Coder{});
-    controller->setSceneView(std::make_shared<ui::SceneView>());
-    auto& session = controller->sceneView->session();
-    controller->viewWillAppear(false);
-    auto first = session.configuration();
-    session.deliverFrame(scene::Matrix4::identity());
-    controller->viewWillDisappear(false);
-    EXPECT_FALSE(session.isRunning());
-    controller->viewWillAppear(false);
-    EXPECT_TRUE(session.isRunning());
-    EXPECT_EQ(session.runCount(), 2);
-    EXPECT_EQ(session.pauseCount(), 1);
-    EXPECT_NE(session.configuration(), first);
-    EXPECT_NE(session.currentFrame(), nullptr);
-    EXPECT_EQ(session.lastRunOptions(), ar::RunOptions::none);
 }
 
 }  // namespace

@@ -31,13 +31,6 @@ TEST(SharedBitmaps, TheSamplesOfAStrokeShareOneBitmap) {
     EXPECT_NE(images[0], images[1]);
 }
 
-TEST(SharedBitmaps, DifferentEmojiKeepTheirOwnBitmaps) {
-    auto dog = ViewController::renderEmojiImage("\U0001F436", 30);
-    auto cat = ViewController::renderEmojiImage("\U0001F431", 30);
-    EXPECT_NE(dog->cgImage(), cat->cgImage());
-    EXPECT_FALSE(dog->cgImage()->samePixels(*cat->cgImage()));
-}
-
 TEST(SharedBitmaps, SameDrawingInAnotherLayoutIsNotShared) {
     // The same pixels, once with alpha and once opaque, are different
     // bitmaps.

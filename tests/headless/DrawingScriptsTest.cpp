@@ -26,11 +26,8 @@ TEST(Strokes, SeveralSamplesMakeOneStrokeWithOneEmoji) {
     EXPECT_EQ(first["hud"]["nodes"][0]["text"], "") << "a drawing touch empties the label";
     ASSERT_EQ(children(first).size(), 4u);
     std::set<std::string> pixels;
-    for (const auto& child : children(first)) {
-        EXPECT_EQ(child["constraints"], json::array({"billboard"}));
-        EXPECT_EQ(child["geometry"]["width"], 0.1);
+    for (const auto& child : children(first))
         pixels.insert(child["geometry"]["material"]["image"]["pixels"].get<std::string>());
-    }
     EXPECT_EQ(pixels.size(), 1u) << "every sprite of a stroke shows the same emoji";
 
     const auto& second = run.dumps[1];

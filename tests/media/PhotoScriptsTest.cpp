@@ -11,11 +11,20 @@ using testsupport::runScript;
 
 using testsupport::children;
 
+// The menu's Add Photo, and the test picture `name` picked.
+std::string addPhoto(const std::string& name) {
+    return "down 30 820\nup\nchoose #1\npick " + testsupport::testData(name).string() + "\n";
+}
+
 // Four photos of different EXIF orientations, each placed upright, a metre
 // wide, 1.1 m ahead of the camera and filed as a stroke of its own; then
 // one from a turned and moved camera, facing it; then undo.
 TEST(Photos, ArePlacedUprightAMetreWideAheadOfTheCamera) {
-    auto run = runScript(testsupport::withSourcePaths(testsupport::scriptText("photos.scr")));
+    auto run =
+        runScript("launch\nframe\n" + addPhoto("photo-exif-1.jpg") + addPhoto("photo-exif-3.jpg") +
+                  addPhoto("photo-exif-6.jpg") + addPhoto("photo-exif-8.jpg") +
+                  "dump\npose at 0.5 0.2 1 yaw 90 pitch 10\nframe\n" +
+                  addPhoto("photo-exif-6.jpg") + "dump\ndown 300 820\nup\ndump\n");
     ASSERT_EQ(run.exitStatus, 0) << run.errors;
     const auto& d = run.dumps[0];
     ASSERT_EQ(children(d).size(), 4u);
@@ -48,10 +57,9 @@ TEST(Photos, ArePlacedUprightAMetreWideAheadOfTheCamera) {
 // Before the first frame a photo sits at the origin and is still filed;
 // two photos from an unmoved camera hang in one place.
 TEST(Photos, HangWhereTheCameraIsOrAtTheOriginBeforeTheFirstFrame) {
-    std::string pick = "down 30 820\nup\nchoose #1\npick tests/data/photo-exif-1.jpg\n";
-    auto run = runScript(testsupport::withSourcePaths(
-        "launch\n" + pick + "dump\npose at 1 0 0 yaw 30 pitch -20\nframe\n" + pick + pick +
-        "dump\n"));
+    std::string pick = addPhoto("photo-exif-1.jpg");
+    auto run = runScript("launch\n" + pick + "dump\npose at 1 0 0 yaw 30 pitch -20\nframe\n" +
+                         pick + pick + "dump\n");
     ASSERT_EQ(run.exitStatus, 0) << run.errors;
     EXPECT_EQ(children(run.dumps[0])[0]["position"], json::parse("[0, 0, 0]"));
     EXPECT_EQ(run.dumps[0]["lines"].size(), 1u);

@@ -110,17 +110,6 @@ inline std::string scriptText(const std::string& name) {
     return text.str();
 }
 
-// The script with every " tests/data/…" path made absolute, so that it runs
-// from any folder.
-inline std::string withSourcePaths(std::string text) {
-    const std::string from = " tests/data/",
-                      to = " " + std::string(SCRAWLET_SOURCE_DIR) + "/tests/data/";
-    for (std::size_t at = text.find(from); at != std::string::npos;
-         at = text.find(from, at + to.size()))
-        text.replace(at, from.size(), to);
-    return text;
-}
-
 // Runs the kept script `name`.
 inline ScriptRun runScriptFile(const std::string& name) { return runScript(scriptText(name)); }
 
