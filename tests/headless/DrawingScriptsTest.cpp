@@ -48,8 +48,13 @@ TEST(Strokes, WithoutACameraFrameAStrokeIsFiledEmpty) {
     EXPECT_EQ(run.dumps[1]["lines"][1].size(), 1u);
 }
 
+// Two strokes; the delete button, cancelled; a shake, cancelled by its
+// number; other motions, which do nothing; a shake, confirmed.
 TEST(Clear, AsksFromTheButtonAndFromAShakeAndOnlyConfirmingClears) {
-    auto run = runScriptFile("clear.scr");
+    auto run = testsupport::runScript(
+        "seed 8\ninset 34\nlaunch\nframe\ndown 100 300\nmove 120 300\nup\ndown 100 400\nup\n"
+        "down 360 820\ndump\nup\nchoose Cancel\ndump\nshake\nchoose #2\ndump\n"
+        "motion 0\nmotion 2\ndump\nshake\nchoose OK\ndump\n");
     ASSERT_EQ(run.exitStatus, 0) << run.errors;
     ASSERT_EQ(run.dumps.size(), 5u);
     EXPECT_EQ(run.dumps[0]["presented"], json::parse(R"({"type": "alert", "preferredStyle": "alert",
@@ -80,8 +85,13 @@ TEST(CancelledTouches, EndTheStrokeLikeALift) {
     EXPECT_TRUE(children(run.dumps[1]).empty()) << "undo reaches the cancelled stroke";
 }
 
+// Leaving and coming back: only the view's own callbacks pause and rerun the
+// session, never the application's state changes, and nothing drawn is lost.
 TEST(LifeCycle, OnlyTheViewsCallbacksPauseAndRunTheSession) {
-    auto run = runScriptFile("lifecycle.scr");
+    auto run = testsupport::runScript(
+        "seed 3\nlaunch\nframe\ndown 100 300\nmove 120 320\nup\ndump\n"
+        "background\nforeground\nmemory-warning\ndump\ndisappear\ndump\nappear\ndump\n"
+        "terminate\ndump\n");
     ASSERT_EQ(run.exitStatus, 0) << run.errors;
     ASSERT_EQ(run.dumps.size(), 4u) << "nothing runs after terminate";
     const auto& drawn = run.dumps[0];
