@@ -11,7 +11,6 @@ namespace {
 
 using nlohmann::json;
 using testsupport::runScript;
-using testsupport::runScriptFile;
 
 const json& node(const json& dump, const std::string& field) {
     for (const auto& n : dump["hud"]["nodes"])
@@ -25,7 +24,8 @@ json at(double x, double y) { return json::array({x, y}); }
 // the buttons lie along the bottom edge in its corners, the label beside
 // the menu button.
 TEST(Hud, IsBuiltInDrawingOrderWithItsLookAndPlaces) {
-    auto run = runScriptFile("layout.scr");
+    auto run = runScript(
+        "view 390 844\ninset 34\nlaunch\ndump\nrotate\ndump\nrotate\nresize 500 700\ndump\n");
     ASSERT_EQ(run.exitStatus, 0) << run.errors;
     const auto& d = run.dumps[0];
     EXPECT_EQ(d["hud"]["userInteractionEnabled"], false);
