@@ -35,6 +35,7 @@ export async function startBrowser() {
   const profile = mkdtempSync(join(tmpdir(), 'scrawlet-chromium-'));
   const context = await chromium.launchPersistentContext(profile, {
     executablePath, headless: true, args: flags, viewport, ignoreDefaultArgs: ['--headless=new'],
+    locale: 'en-US', acceptDownloads: true,
   });
   const url = `http://127.0.0.1:${server.address().port}/`;
   return {
@@ -49,15 +50,16 @@ export async function startBrowser() {
 
 // A new tab on the page, with what it logs kept for failure messages.
 // `phone` installs the emulated AR phone before the page's scripts run;
-// `before` is a script run before them too.
-export async function openPage(browser, { phone = false, before = null } = {}) {
+// `before` is a script run before them too; `setup` is set-up commands of
+// the automation language that describe the device before launch.
+export async function openPage(browser, { phone = false, before = null, setup = null } = {}) {
   const page = await browser.context.newPage();
   const log = [];
   page.on('console', (message) => log.push(`${message.type()}: ${message.text()}`));
   page.on('pageerror', (error) => log.push(`pageerror: ${error.message}`));
   if (phone) await installPhone(page);
   if (before) await page.addInitScript(before);
-  await page.goto(browser.url);
+  await page.goto(setup === null ? browser.url : `${browser.url}?setup=${encodeURIComponent(setup)}`);
   return { page, log };
 }
 
