@@ -289,8 +289,8 @@ mergeInto(LibraryManager.library, {
       return JSON.parse(ScrawletPage.withText(String(text), (script) =>
         UTF8ToString(Module['_scrawlet_run_script'](script))));
     };
-    // window.scrawlet.targets: what can be tapped on the presented screen.
-    Module.targets = function() { return JSON.parse(UTF8ToString(Module['_scrawlet_targets']())); };
+    // window.scrawlet.presented: the screen on top and what can be tapped.
+    Module.presented = function() { return JSON.parse(UTF8ToString(Module['_scrawlet_presented']())); };
     Module.redraw = function() { Module['_scrawlet_redraw'](); };
     ScrawletPage.offerXr();
     Module.page.launched(Module);

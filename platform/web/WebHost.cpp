@@ -198,7 +198,7 @@ public:
     void shareFinished();
 
     std::string runScript(std::string_view text);
-    std::string targets();
+    std::string presented();
     void redraw() { dirty_ = true; }
 
 private:
@@ -208,8 +208,10 @@ private:
     void syncSize();
     void draw();
     void deliverRigFrame();
-    void afterUserInput();
-    void answerPresented();
+    // After what the user did: `tapped` when it was a tap, which the
+    // browser lets open its file chooser.
+    void afterUserInput(bool tapped = false);
+    void answerPresented(bool tapped);
     void keepDocuments();
     ui::ImagePickerController* choosingPicker() const;
 
@@ -445,7 +447,7 @@ void WebHost::pointer(PointerPhase phase, ui::PointerInput::PointerId id, bool m
         case PointerPhase::up: pointers_->up(id, point); break;
         case PointerPhase::cancel: pointers_->cancelAll(); break;
     }
-    afterUserInput();
+    afterUserInput(phase == PointerPhase::up);
 }
 
 void WebHost::wheel(int rows) {
@@ -519,17 +521,18 @@ void WebHost::shake() {
     afterUserInput();
 }
 
-void WebHost::afterUserInput() {
+void WebHost::afterUserInput(bool tapped) {
     dirty_ = true;
-    answerPresented();
+    answerPresented(tapped);
     keepDocuments();
 }
 
 // A screen the user brought up that the browser answers: the image picker
 // by its file chooser, the share sheet by its own share sheet or a
 // download. This runs while the user's tap is still being handled, which
-// the browser requires of both.
-void WebHost::answerPresented() {
+// the browser requires of both. The chooser opens on a tap only: a key
+// that leaves the picker on top (Esc on a refusal) leaves it to be tapped.
+void WebHost::answerPresented(bool tapped) {
     auto top = ui::topPresented(*application_);
     auto screen = top ? top->presentedScreen() : std::nullopt;
     if (!screen) return;
@@ -537,7 +540,7 @@ void WebHost::answerPresented() {
         platform::Overloaded{
             [&](ui::AlertController*) {},
             [&](ui::ImagePickerController* picker) {
-                if (choosing_.lock() == top) return;
+                if (!tapped || choosing_.lock() == top) return;
                 choosing_ = top;
                 scrawlet_page_choose_picture(picker->sourceType() ==
                                              ui::ImagePickerSourceType::camera);
@@ -666,30 +669,50 @@ std::string WebHost::runScript(std::string_view text) {
     return answer.dump();
 }
 
-// What can be tapped on the screen presented over the view, in page
-// coordinates, so that a test taps it as a user would: each target's role,
-// rectangle and, for an alert's action, its title.
-std::string WebHost::targets() {
-    nlohmann::json list = nlohmann::json::array();
-    if (!launched()) return list.dump();
+// The screen presented on top, as the user sees it, so that a test reads
+// and taps it as a user would: its kind, an alert's title and message, and
+// what can be tapped on it in page coordinates (each target's role,
+// rectangle and, for an alert's action, its title). Null when nothing is
+// presented.
+std::string WebHost::presented() {
+    if (!launched()) return "null";
     auto frame = pointers_->describe();
     const auto* layout = frame.topLayout();
-    if (layout == nullptr) return list.dump();
-    auto screen = frame.presented.back().controller->presentedScreen();
-    auto** alert = screen ? std::get_if<ui::AlertController*>(&*screen) : nullptr;
+    auto screen = layout ? frame.presented.back().controller->presentedScreen() : std::nullopt;
+    if (!screen) return "null";
+    nlohmann::json shown;
+    ui::AlertController* alert = nullptr;
+    std::visit(platform::Overloaded{
+                   [&](ui::AlertController* a) {
+                       alert = a;
+                       shown = {
+                           {"type", "alert"},
+                           {"title", a->title() ? nlohmann::json(*a->title()) : nullptr},
+                           {"message", a->message() ? nlohmann::json(*a->message()) : nullptr}};
+                   },
+                   [&](ui::ImagePickerController*) {
+                       shown = {{"type", "imagePicker"}};
+                   },
+                   [&](ui::ActivityViewController*) {
+                       shown = {{"type", "share"}};
+                   },
+               },
+               *screen);
     auto screenSize = ui::Screen::main().bounds().size;
     double sx = screenSize.width > 0 ? pageSize_.width / screenSize.width : 1;
     double sy = screenSize.height > 0 ? pageSize_.height / screenSize.height : 1;
+    nlohmann::json targets = nlohmann::json::array();
     for (const auto& target : layout->targets) {
         nlohmann::json entry = {{"role", roleName(target.role)},
                                 {"rect",
                                  {target.rect.origin.x * sx, target.rect.origin.y * sy,
                                   target.rect.width() * sx, target.rect.height() * sy}}};
-        if (alert && target.actionIndex && *target.actionIndex < (*alert)->actions().size())
-            entry["title"] = (*alert)->actions()[*target.actionIndex]->title().value_or("");
-        list.push_back(std::move(entry));
+        if (alert && target.actionIndex && *target.actionIndex < alert->actions().size())
+            entry["title"] = alert->actions()[*target.actionIndex]->title().value_or("");
+        targets.push_back(std::move(entry));
     }
-    return list.dump();
+    shown["targets"] = std::move(targets);
+    return shown.dump();
 }
 
 }  // namespace
@@ -791,12 +814,11 @@ EMSCRIPTEN_KEEPALIVE const char* scrawlet_run_script(const char* text) {
     return answer.c_str();
 }
 
-// The targets of the presented screen as JSON; the text lives until the
-// next call.
-EMSCRIPTEN_KEEPALIVE const char* scrawlet_targets() {
-    static std::string list;
-    list = web::currentHost ? web::currentHost->targets() : std::string("[]");
-    return list.c_str();
+// The screen presented on top as JSON; the text lives until the next call.
+EMSCRIPTEN_KEEPALIVE const char* scrawlet_presented() {
+    static std::string shown;
+    shown = web::currentHost ? web::currentHost->presented() : std::string("null");
+    return shown.c_str();
 }
 
 EMSCRIPTEN_KEEPALIVE void scrawlet_redraw() {

@@ -3,6 +3,7 @@
 // (removed afterwards), WebGL 2 on SwiftShader, nothing fetched from the
 // network. Optionally the page gets an emulated AR phone: IWER with the
 // synthetic environment module and a captured room from the npm package.
+import assert from 'node:assert/strict';
 import { chromium } from 'playwright-core';
 import { existsSync, mkdtempSync, readFileSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
@@ -92,4 +93,61 @@ export async function launched(page, log) {
     throw new Error(`the page did not launch: ${error.message}\n${log.join('\n')}`);
   }
   return page.evaluate(() => window.scrawlet.stats);
+}
+
+// The app's state, as a script's `dump` gives it.
+export async function dump(page) {
+  const run = await page.evaluate(() => window.scrawlet.run('dump'));
+  assert.equal(run.status, 0, run.errors.join('\n'));
+  return JSON.parse(run.lines[0]);
+}
+
+// The screen presented on top, as the user sees it (the dump shows the one
+// presented over the drawing, not an alert shown over that).
+export const presented = (page) => page.evaluate(() => window.scrawlet.presented());
+
+// Waits until the app's state passes `check` (a function of the dump that
+// returns true), or fails naming what it last saw.
+export async function dumpWhen(page, check, what) {
+  let state;
+  for (const until = Date.now() + 15000; Date.now() < until;) {
+    state = await dump(page);
+    if (check(state)) return state;
+    await page.waitForTimeout(50);
+  }
+  assert.fail(`${what}: never came; last presented ${JSON.stringify(state?.presented)}`);
+}
+
+// Taps, as a user would, the target of the presented screen whose title
+// (or role) is `name`.
+export async function tapTarget(page, name) {
+  const targets = (await page.evaluate(() => window.scrawlet.presented()))?.targets ?? [];
+  const target = targets.find((t) => t.title === name) ?? targets.find((t) => t.role === name);
+  assert.ok(target, `"${name}" is shown: ${JSON.stringify(targets)}`);
+  const [x, y, w, h] = target.rect;
+  await page.mouse.click(x + w / 2, y + h / 2);
+}
+
+// The round buttons along the bottom edge, and a tap on one.
+export const buttons = { menu: [30, 820], undo: [300, 820], clear: [360, 820] };
+export const tap = (page, [x, y]) => page.mouse.click(x, y);
+
+// A mouse drag through `points`, in a few steps between each.
+export async function drag(page, points) {
+  await page.mouse.move(...points[0]);
+  await page.mouse.down();
+  for (const point of points.slice(1)) await page.mouse.move(...point, { steps: 4 });
+  await page.mouse.up();
+}
+
+// The file choosers the page opens, in order. Listening all along keeps
+// Playwright intercepting them: a listener added just before a tap races
+// with the chooser, which headless Chromium then cancels at once.
+export function fileChoosers(page) {
+  const waiting = [], opened = [];
+  page.on('filechooser', (chooser) => (waiting.length ? waiting.shift()(chooser) : opened.push(chooser)));
+  return {
+    next: () => (opened.length ? Promise.resolve(opened.shift())
+                               : new Promise((resolve) => waiting.push(resolve))),
+  };
 }
