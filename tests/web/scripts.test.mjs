@@ -8,7 +8,7 @@
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
-import { existsSync, mkdtempSync, readFileSync, readdirSync, rmSync, writeFileSync } from 'node:fs';
+import { existsSync, mkdtempSync, readFileSync, mkdirSync, readdirSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { PNG } from './png.mjs';
@@ -48,10 +48,16 @@ function split(text) {
 const dataFiles = (text) => [...new Set(text.match(/tests\/data\/[\w.-]+/g) ?? [])];
 const snapshots = (text) => [...text.matchAll(/^snapshot\s+(\S+)/gm)].map((m) => m[1]);
 
-function runNative(setup, rest) {
+// Runs the script natively; `saved` comes in as the documents folder's
+// drawing and goes out as what is there afterwards.
+function runNative(setup, rest, saved = null) {
   const folder = mkdtempSync(join(tmpdir(), 'scrawlet-native-'));
   try {
     const documents = join(folder, 'documents');
+    if (saved) {
+      mkdirSync(documents);
+      writeFileSync(join(documents, 'scrawlet.scn'), saved);
+    }
     const text = [...setup, `documents ${documents}`, 'launch', ...rest].join('\n')
       .replaceAll(' tests/data/', ` ${root}/tests/data/`).replace(/^library tests\/data$/m, `library ${root}/tests/data`);
     let status = 0, output;
@@ -66,28 +72,35 @@ function runNative(setup, rest) {
     }
     const pictures = Object.fromEntries(snapshots(rest.join('\n'))
       .map((file) => [file, readFileSync(join(folder, file))]));
-    return { status, lines: output.split('\n').filter((line) => line !== ''), pictures };
+    const drawing = join(documents, 'scrawlet.scn');
+    return { status, lines: output.split('\n').filter((line) => line !== ''), pictures,
+             saved: existsSync(drawing) ? readFileSync(drawing) : null };
   } finally {
     rmSync(folder, { recursive: true, force: true });
   }
 }
 
-async function runInPage(browser, setup, rest) {
+async function runInPage(browser, setup, rest, saved = null) {
   const { page, log } = await openPage(browser, { setup: [...setup, 'documents /tmp/documents'].join('\n') });
   await launched(page, log);
   const text = rest.join('\n');
   const files = Object.fromEntries(dataFiles(text + setup.join('\n')).filter((file) => file.includes('.'))
     .map((file) => [file, [...readFileSync(join(root, file))]]));
+  if (saved) files['tmp/documents/scrawlet.scn'] = [...saved];
   const answer = await page.evaluate(async ({ files, text, wanted }) => {
     const FS = window.scrawlet.module.FS;
     FS.mkdirTree('/tests/data');
+    FS.mkdirTree('/tmp/documents');
     for (const [path, bytes] of Object.entries(files)) FS.writeFile(`/${path}`, new Uint8Array(bytes));
     const run = await window.scrawlet.run(text);
     run.pictures = Object.fromEntries(wanted.map((file) => [file, Array.from(FS.readFile(`/${file}`))]));
+    const drawing = '/tmp/documents/scrawlet.scn';
+    run.saved = FS.analyzePath(drawing).exists ? Array.from(FS.readFile(drawing)) : null;
     return run;
   }, { files, text, wanted: snapshots(text) });
   await page.close();
   for (const file of Object.keys(answer.pictures)) answer.pictures[file] = Buffer.from(answer.pictures[file]);
+  if (answer.saved) answer.saved = Buffer.from(answer.saved);
   return answer;
 }
 
@@ -151,3 +164,19 @@ for (const script of scripts) {
     }
   });
 }
+
+test('a drawing is saved as the same bytes in the page as natively', async () => {
+  // A drawing with emoji and a photo, saved natively; then loaded and saved
+  // again on both sides, whose pictures are then the same pixels.
+  const made = runNative([...defaults, 'library tests/data'], split(readFileSync(
+    join(root, 'tests/scripts/save-load.scr'), 'utf8')).rest);
+  assert.ok(made.saved, 'the native program saved the drawing');
+  const again = ['down 30 820', 'up', 'choose "Load Scrawlet"', 'down 30 820', 'up',
+                 'choose "Save Scrawlet"'];
+  const native = runNative(defaults, again, made.saved);
+  const page = await runInPage(browser, defaults, again, made.saved);
+  assert.equal(page.status, 0, page.errors.join('\n'));
+  assert.ok(native.saved.length > 1000);
+  assert.ok(page.saved.equals(native.saved),
+            `${page.saved.length} bytes in the page, ${native.saved.length} natively`);
+});

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "platform/graphics/PictureFiles.h"
+#include "platform/graphics/stb/PngEncoder.h"
 
 namespace graphics {
 
@@ -198,25 +199,9 @@ platform::Result<std::shared_ptr<Image>> decodePicture(std::span<const std::uint
 }
 
 platform::Result<std::vector<std::uint8_t>> encodePng(const Bitmap& bitmap) {
-    if (bitmap.width() == 0 || bitmap.height() == 0)
-        return platform::fail("a picture with no pixels");
-    // PNG keeps alpha straight, not premultiplied.
-    std::vector<std::uint8_t> straight = unpremultiplied(bitmap);
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    image.width = static_cast<png_uint_32>(bitmap.width());
-    image.height = static_cast<png_uint_32>(bitmap.height());
-    image.format = PNG_FORMAT_RGBA;
-    png_alloc_size_t size = 0;
-    auto stride = static_cast<png_int_32>(bitmap.bytesPerRow());
-    if (!png_image_write_to_memory(&image, nullptr, &size, 0, straight.data(), stride, nullptr))
-        return platform::fail(std::string("cannot encode PNG: ") + image.message);
-    std::vector<std::uint8_t> out(size);
-    if (!png_image_write_to_memory(&image, out.data(), &size, 0, straight.data(), stride, nullptr))
-        return platform::fail(std::string("cannot encode PNG: ") + image.message);
-    out.resize(size);
-    return out;
+    // Written by the same encoder as in the browser, so that a drawing is
+    // saved as the same bytes in both.
+    return stb::encodePng(bitmap);
 }
 
 }  // namespace graphics

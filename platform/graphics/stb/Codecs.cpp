@@ -132,19 +132,4 @@ platform::Result<std::shared_ptr<Image>> decodePicture(std::span<const std::uint
     return platform::fail(unsupportedKind(bytes));
 }
 
-platform::Result<std::vector<std::uint8_t>> encodePng(const Bitmap& bitmap) {
-    if (bitmap.width() == 0 || bitmap.height() == 0)
-        return platform::fail("a picture with no pixels");
-    // PNG keeps alpha straight, not premultiplied.
-    std::vector<std::uint8_t> straight = unpremultiplied(bitmap);
-    int length = 0;
-    unsigned char* png =
-        stbi_write_png_to_mem(straight.data(), static_cast<int>(bitmap.bytesPerRow()),
-                              bitmap.width(), bitmap.height(), 4, &length);
-    if (png == nullptr) return platform::fail("cannot encode PNG: out of memory");
-    std::vector<std::uint8_t> out(png, png + length);
-    std::free(png);
-    return out;
-}
-
 }  // namespace graphics::stb
