@@ -26,8 +26,8 @@ const flags = [
 export const viewport = { width: 390, height: 844 };
 
 // Starts the server and the browser; `close()` stops both and removes the
-// profile.
-export async function startBrowser() {
+// profile. `scale` is the pages' device pixels per CSS pixel.
+export async function startBrowser({ scale = 1 } = {}) {
   if (!existsSync(join(buildDir, 'index.html')))
     throw new Error(`${buildDir}/index.html is missing: run scripts/web-build first`);
   const executablePath = chromiumPaths.find((path) => existsSync(path));
@@ -36,7 +36,7 @@ export async function startBrowser() {
   const profile = mkdtempSync(join(tmpdir(), 'scrawlet-chromium-'));
   const context = await chromium.launchPersistentContext(profile, {
     executablePath, headless: true, args: flags, viewport, ignoreDefaultArgs: ['--headless=new'],
-    locale: 'en-US', acceptDownloads: true,
+    locale: 'en-US', acceptDownloads: true, deviceScaleFactor: scale,
   });
   const url = `http://127.0.0.1:${server.address().port}/`;
   return {
@@ -150,4 +150,17 @@ export function fileChoosers(page) {
     next: () => (opened.length ? Promise.resolve(opened.shift())
                                : new Promise((resolve) => waiting.push(resolve))),
   };
+}
+
+// A finger dragged through `points` on a touch screen (pointer events of
+// the touch kind, as a phone's browser sends them).
+export async function touchDrag(page, points) {
+  const cdp = await page.context().newCDPSession(page);
+  await cdp.send('Emulation.setTouchEmulationEnabled', { enabled: true, maxTouchPoints: 5 });
+  const at = ([x, y]) => [{ x, y, id: 1 }];
+  await cdp.send('Input.dispatchTouchEvent', { type: 'touchStart', touchPoints: at(points[0]) });
+  for (const point of points.slice(1))
+    await cdp.send('Input.dispatchTouchEvent', { type: 'touchMove', touchPoints: at(point) });
+  await cdp.send('Input.dispatchTouchEvent', { type: 'touchEnd', touchPoints: [] });
+  await cdp.detach();
 }

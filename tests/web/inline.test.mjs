@@ -41,9 +41,14 @@ test('the page draws the simulated room, and says why it offers no augmented rea
   assert.ok(wall.slice(0, 3).some((c) => c > 60), 'the wall is lit, not cleared to black');
   assert.notDeepEqual(wall, floor, 'wall and floor differ');
   assert.ok(picture.pixel(12, 814).slice(0, 3).every((c) => c < 60), 'the menu button is drawn');
-  const state = await dump(page);
+  let state = await dump(page);
   assert.deepEqual(state.session.cameraTransform, [1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1],
                    'the room is seen from where the walk starts');
+  // The window turned on its side: the app takes the new size.
+  await page.setViewportSize({ width: 700, height: 400 });
+  state = await dumpWhen(page, (s) => s.hud.size[0] === 700, 'the new size');
+  assert.deepEqual(state.hud.size, [700, 400]);
+  await page.setViewportSize(viewport);
   await page.close();
 });
 

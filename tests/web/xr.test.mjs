@@ -9,7 +9,7 @@ import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { PNG } from './png.mjs';
 import {
-  buttons, dump, dumpWhen, launched, openPage, startBrowser, tap, tapTarget, viewport,
+  buttons, dump, dumpWhen, launched, openPage, startBrowser, tap, tapTarget, touchDrag, viewport,
 } from './chromium.mjs';
 
 let browser;
@@ -165,11 +165,12 @@ test('in AR the round buttons undo and clear, and a saved drawing comes back aft
   state = await dump(page);
   assert.deepEqual([state.lines.length, spritesOf(state).length], [0, 0], 'cleared');
 
-  await page.mouse.move(120, 400);
-  await page.mouse.down();
-  await page.mouse.move(220, 430, { steps: 6 });
-  await page.mouse.up();
+  // A finger on the phone's screen: pointer events of the touch kind.
+  await touchDrag(page, [[120, 400], [150, 410], [180, 420], [220, 430]]);
   const drawn = await dump(page);
+  // (Moves within one frame come as one, as on a phone.)
+  assert.equal(drawn.lines.length, 1, 'a stroke of the finger');
+  assert.ok(spritesOf(drawn).length >= 2, `sprites as it moved: ${spritesOf(drawn).length}`);
   await tap(page, buttons.menu);
   await tapTarget(page, 'Save Scrawlet');
   await page.evaluate(() => window.scrawlet.module.storagePersisted());
