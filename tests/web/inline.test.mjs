@@ -50,6 +50,13 @@ test('the page draws the simulated room, and says why it offers no augmented rea
   assert.deepEqual(state.hud.size, [700, 400]);
   await page.setViewportSize(viewport);
   await page.close();
+
+  const { page: older, log: olderLog } = await openPage(browser, {
+    before: () => { delete Navigator.prototype.xr; },
+  });
+  await launched(older, olderLog);
+  assert.match(await older.textContent('#note'), /^This browser offers no WebXR: drawing in the simulated room/);
+  await older.close();
 });
 
 test('the mouse draws where it drags; the round buttons undo and clear; Esc and Enter answer', async () => {
@@ -175,7 +182,48 @@ test('"Add Photo…" opens the file chooser: a photo hangs upright, anything els
   await (await choosers.next()).setFiles([]);
   state = await dumpWhen(page, (s) => s.presented === null, 'the picker closed');
   assert.equal(state.lines.length, 2);
+
+  // A kind of picture our decoders do not read (WebP, as phones' galleries
+  // have) is read by the browser's.
+  const webp = await page.evaluate(async () => {
+    const canvas = new OffscreenCanvas(40, 30);
+    const context = canvas.getContext('2d');
+    context.fillStyle = '#c03';
+    context.fillRect(0, 0, 40, 30);
+    const blob = await canvas.convertToBlob({ type: 'image/webp' });
+    return Array.from(new Uint8Array(await blob.arrayBuffer()));
+  });
+  chooser = await addPhoto();
+  await chooser.setFiles({ name: 'gallery.webp', mimeType: 'image/webp', buffer: Buffer.from(webp) });
+  state = await dumpWhen(page, (s) => s.lines.length === 3, 'the WebP photo placed');
+  const image = state.scene.rootNode.children[2].geometry.material.image;
+  assert.deepEqual([image.width, image.height, image.orientation], [40, 30, 'up']);
   await page.close();
+});
+
+test('"Take Photo…" opens the camera\'s chooser where there is a camera, and does nothing elsewhere', async () => {
+  for (const camera of ['yes', 'no']) {
+    const { page, log } = await openPage(browser, { setup: `camera ${camera}` });
+    await launched(page, log);
+    await page.evaluate(() => window.scrawlet.run('frame'));
+    const choosers = fileChoosers(page);
+    await tap(page, buttons.menu);
+    await tapTarget(page, 'Take Photo…');
+    if (camera === 'no') {
+      const state = await dump(page);
+      assert.deepEqual([state.presented, state.lines.length], [null, 0], 'nothing happens');
+      await page.close();
+      continue;
+    }
+    const chooser = await choosers.next();
+    const input = chooser.element();
+    assert.equal(await input.getAttribute('capture'), 'environment', 'the camera is asked for');
+    assert.equal(await input.getAttribute('accept'), 'image/*');
+    await chooser.setFiles(join(root, 'tests/data/photo-exif-3.jpg'));
+    const state = await dumpWhen(page, (s) => s.lines.length === 1, 'the photo placed');
+    assert.equal(state.scene.rootNode.children[0].geometry.material.image.orientation, 'up');
+    await page.close();
+  }
 });
 
 test('"Share as Picture…" downloads the picture as a PNG where the browser cannot share files', async () => {
