@@ -440,7 +440,10 @@ void WebHost::pointer(PointerPhase phase, ui::PointerInput::PointerId id, bool m
             return;
         }
     }
-    if (mouse && button != leftButton && phase != PointerPhase::move) return;
+    // The mouse's other buttons do nothing; a pointer the browser takes
+    // away is cancelled whatever it was.
+    if (mouse && button != leftButton && (phase == PointerPhase::down || phase == PointerPhase::up))
+        return;
     switch (phase) {
         case PointerPhase::down: pointers_->down(id, point); break;
         case PointerPhase::move: pointers_->move(id, point); return;

@@ -7,7 +7,7 @@
 // back with the drawing kept.
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
-import { PNG } from './png.mjs';
+import { PNG, changedAround } from './png.mjs';
 import {
   buttons, dump, dumpWhen, launched, openPage, startBrowser, tap, tapTarget, touchDrag, viewport,
 } from './chromium.mjs';
@@ -70,19 +70,6 @@ function projected(point, { cameraToWorld: c, projection: p }) {
   const sx = (p[0] * eye[0] + p[4] * eye[1] + p[8] * eye[2] + p[12]) / w;
   const sy = (p[1] * eye[0] + p[5] * eye[1] + p[9] * eye[2] + p[13]) / w;
   return [((sx + 1) / 2) * viewport.width, ((1 - sy) / 2) * viewport.height];
-}
-
-// Pixels around a page point that differ between two pictures: where a
-// sprite is drawn, or was before it went (emoji come in every colour, grey
-// koalas too, so what counts is the change).
-function changedAround(a, b, [cx, cy], half = 10) {
-  let count = 0;
-  for (let y = Math.round(cy - half); y < cy + half; ++y)
-    for (let x = Math.round(cx - half); x < cx + half; ++x) {
-      const p = a.pixel(x, y), q = b.pixel(x, y);
-      if (Math.max(...[0, 1, 2].map((i) => Math.abs(p[i] - q[i]))) > 40) ++count;
-    }
-  return count;
 }
 
 const screenshot = async (page, name) => PNG.read(await page.screenshot({
