@@ -281,7 +281,7 @@ test('a saved drawing is kept across a reload; a damaged file is refused and the
   await page.close();
 });
 
-test('a browser without WebGL 2 is told so, and what it kept is still there afterwards', async () => {
+test('a browser without WebGL 2, or set-up commands that make no sense, are told so; nothing kept is lost', async () => {
   const { page, log } = await openPage(browser);
   await launched(page, log);
   await page.evaluate(() => window.scrawlet.run('frame\ndown 100 300\nmove 150 300\nup\n' +
@@ -301,6 +301,12 @@ test('a browser without WebGL 2 is told so, and what it kept is still there afte
   assert.match(await blind.textContent('#message'), /no WebGL 2/);
   assert.equal(await blind.isVisible('#message'), true);
   await blind.close();
+
+  // Set-up commands in the address that make no sense are named.
+  const { page: garbled } = await openPage(browser, { setup: 'view 390' });
+  await assert.rejects(garbled.evaluate(() => window.scrawlet.ready), /line 1: view: expected a width and a height/);
+  assert.equal(await garbled.isVisible('#message'), true);
+  await garbled.close();
 
   const { page: again, log: againLog } = await openPage(browser);
   await launched(again, againLog);
