@@ -91,6 +91,9 @@ public:
     // announces.
     void layoutHUD(graphics::Size size);
     void localizeTexts();
+    // The texts of `language` (a language tag): Chinese for zh-Hans,
+    // zh-Hant and zh-HK, the English defaults otherwise.
+    void useTextsFor(std::string_view language);
 
     // The menu and what it reaches.
     void showMenu();
@@ -140,9 +143,9 @@ public:
     std::string okText = "OK";
     std::string cancelText = "Cancel";
     std::string savedText = "Scrawlet saved.";
-    std::string saveFailedText = "Could not save Scrawlet.";
-    std::string noSavedText = "No saved Scrawlet.";
-    std::string loadFailedText = "Could not load Scrawlet.";
+    std::string saveFailedText = "Save failed.";
+    std::string noSavedText = "Nothing saved.";
+    std::string loadFailedText = "Load failed.";
 
 private:
     std::shared_ptr<ViewController> self();

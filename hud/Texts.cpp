@@ -3,6 +3,7 @@
 #include "controller/ViewController.h"
 #include "platform/Precondition.h"
 #include "platform/ui/Locale.h"
+#include "platform/ui/PlatformTexts.h"
 
 namespace scrawlet {
 
@@ -25,15 +26,15 @@ struct TextSet {
 };
 
 const TextSet simplifiedChinese{
-    "开始涂鸦吧！",   "拍摄照片",       "使用照片\u2026",     "打开绘画",       "储存绘画",
-    "分享绘画\u2026", "请选择：",       "清除绘画？",         "确定",           "取消",
-    "已经储存。",     "无法储存绘画。", "没有已储存的绘画。", "无法打开绘画。",
+    "开始涂鸦吧！",   "拍摄照片",   "使用照片\u2026", "打开绘画",   "储存绘画",
+    "分享绘画\u2026", "请选择：",   "清除绘画？",     "确定",       "取消",
+    "已经储存。",     "储存失败。", "没有存档。",     "打开失败。",
 };
 
 const TextSet traditionalChinese{
-    "開始塗鴉吧！",   "拍攝照片",       "使用照片\u2026",     "打開繪畫",       "儲存繪畫",
-    "分享繪畫\u2026", "請選擇：",       "清除繪畫？",         "確定",           "取消",
-    "已經儲存。",     "無法儲存繪畫。", "沒有已儲存的繪畫。", "無法打開繪畫。",
+    "開始塗鴉吧！",   "拍攝照片",   "使用照片\u2026", "打開繪畫",   "儲存繪畫",
+    "分享繪畫\u2026", "請選擇：",   "清除繪畫？",     "確定",       "取消",
+    "已經儲存。",     "儲存失敗。", "沒有存檔。",     "打開失敗。",
 };
 }  // namespace
 
@@ -46,17 +47,15 @@ const std::string& ViewController::preferredLanguage() {
     return language;
 }
 
-void ViewController::localizeTexts() {
-    const std::string& language = preferredLanguage();
+void ViewController::localizeTexts() { useTextsFor(preferredLanguage()); }
+
+void ViewController::useTextsFor(std::string_view language) {
     const TextSet* set = nullptr;
-    // Case-sensitive searches over the whole tag, the first match decides.
-    if (language.find("zh-Hans") != std::string::npos)
-        set = &simplifiedChinese;
-    else if (language.find("zh-Hant") != std::string::npos)
-        set = &traditionalChinese;
-    else if (language.find("zh-HK") != std::string::npos)
-        set = &traditionalChinese;
-    if (set == nullptr) return;
+    switch (ui::textLanguageOf(language)) {
+        case ui::TextLanguage::english: return;
+        case ui::TextLanguage::simplifiedChinese: set = &simplifiedChinese; break;
+        case ui::TextLanguage::traditionalChinese: set = &traditionalChinese; break;
+    }
     welcomeText = set->welcome;
     cameraText = set->camera;
     photoText = set->photo;

@@ -239,7 +239,7 @@ ScriptStatus ScriptRunner::run(std::string_view text, std::string_view name,
         if (!done) {
             errors << "scrawlet: " << name << ", line " << command.line << ": " << command.name
                    << ": " << done.error() << "\n";
-            return ScriptStatus::malformed;
+            return ScriptStatus::failed;
         }
     }
     output.flush();
@@ -448,11 +448,8 @@ bool ScriptRunner::showsPicker() const {
 
 ScriptRunner::Done ScriptRunner::pick(const Command& command) {
     if (!showsPicker()) return platform::fail("no image picker is shown");
-    // A refused file leaves the picker open; the script goes on, as a user
-    // would pick again.
-    if (auto picked = ui::pickFile(application_, resolve(command.args[0])); !picked)
-        *errors_ << "scrawlet: line " << command.line << ": " << picked.error() << "\n";
-    return {};
+    // A refused file leaves the picker open, and the script stops there.
+    return ui::pickFile(application_, resolve(command.args[0]));
 }
 
 ScriptRunner::Done ScriptRunner::pickCancel(const Command&) {

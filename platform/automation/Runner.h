@@ -43,8 +43,8 @@ public:
                  std::shared_ptr<ScreenPictures> pictures);
 
     // Runs `text`, named `name` in messages; relative paths resolve against
-    // `folder`. What the script prints goes to `output`, one line a dump;
-    // what went wrong to `errors`, naming the line.
+    // `folder` (none: the working folder). What the script prints goes to `output`, one line a
+    // dump; what went wrong to `errors`, naming the line.
     ScriptStatus run(std::string_view text, std::string_view name,
                      const std::filesystem::path& folder, std::ostream& output,
                      std::ostream& errors);

@@ -39,8 +39,15 @@ int HeadlessHost::run(ui::Application& application) {
     description.picturesFolder = ui::xdgUserDirectory("PICTURES");
     description.viewRenderer = pictures->viewRenderer();
     automation::ScriptRunner runner(application, std::move(description), pictures);
+    // Paths in a script file are its own folder's; on standard input, the
+    // working folder's.
     std::string name = scriptPath_ == "-" ? "standard input" : scriptPath_.string();
-    auto status = runner.run(text, name, {}, std::cout, std::cerr);
+    std::filesystem::path folder;
+    if (scriptPath_ != "-") {
+        std::error_code ignored;
+        folder = std::filesystem::absolute(scriptPath_, ignored).parent_path();
+    }
+    auto status = runner.run(text, name, folder, std::cout, std::cerr);
     return static_cast<int>(status);
 }
 

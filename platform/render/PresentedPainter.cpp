@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "platform/Files.h"
+#include "platform/Overloaded.h"
 #include "platform/render/ImageMapping.h"
 
 namespace render {
@@ -82,29 +83,52 @@ const ThumbnailCache::Thumbnail* ThumbnailCache::thumbnail(const std::filesystem
     return it->second ? &*it->second : nullptr;
 }
 
+// A picture that cannot be read: a grey tile crossed out, so that it is
+// seen to be broken rather than taken for an empty one.
+void paintBroken(const graphics::Rect& rect, graphics::Canvas& canvas,
+                 const graphics::AffineTransform& pointsToPixels) {
+    const graphics::Color tile{0.85, 0.85, 0.87, 1}, cross{0.55, 0.55, 0.58, 1};
+    canvas.fillRect(rect, tile, pointsToPixels);
+    const double inset = rect.width() * 0.3;
+    graphics::Point a{rect.origin.x + inset, rect.origin.y + inset};
+    graphics::Point b{rect.right() - inset, rect.bottom() - inset};
+    canvas.strokeLine(a, b, 3, cross, pointsToPixels);
+    canvas.strokeLine({b.x, a.y}, {a.x, b.y}, 3, cross, pointsToPixels);
+}
+
 void paintPresented(const ui::PresentedLayout& layout, graphics::Canvas& canvas,
                     const graphics::AffineTransform& pointsToPixels, ThumbnailCache& thumbnails) {
     for (const auto& shape : layout.shapes) {
-        if (auto* fill = std::get_if<ui::PresentedFill>(&shape)) {
-            if (fill->cornerRadius > 0)
-                canvas.fillRoundedRect(fill->rect, fill->cornerRadius, fill->color, pointsToPixels);
-            else
-                canvas.fillRect(fill->rect, fill->color, pointsToPixels);
-        } else if (auto* arrow = std::get_if<ui::PresentedArrow>(&shape)) {
-            paintArrow(*arrow, canvas, pointsToPixels);
-        } else if (auto* line = std::get_if<ui::PresentedLine>(&shape)) {
-            canvas.strokeLine(line->from, line->to, line->width, line->color, pointsToPixels);
-        } else if (auto* text = std::get_if<ui::PresentedText>(&shape)) {
-            canvas.drawText(text->text, text->rect, text->font, text->color, pointsToPixels);
-        } else if (auto* picture = std::get_if<ui::PresentedPicture>(&shape)) {
-            if (picture->image && picture->image->cgImage())
-                paintPicture(*picture->image->cgImage(), picture->image->imageOrientation(),
-                             picture->rect, canvas, pointsToPixels);
-        } else if (auto* thumbnail = std::get_if<ui::PresentedThumbnail>(&shape)) {
-            if (const auto* made = thumbnails.thumbnail(thumbnail->file))
-                paintPicture(*made->square, made->orientation, thumbnail->rect, canvas,
-                             pointsToPixels);
-        }
+        std::visit(
+            platform::Overloaded{
+                [&](const ui::PresentedFill& fill) {
+                    if (fill.cornerRadius > 0)
+                        canvas.fillRoundedRect(fill.rect, fill.cornerRadius, fill.color,
+                                               pointsToPixels);
+                    else
+                        canvas.fillRect(fill.rect, fill.color, pointsToPixels);
+                },
+                [&](const ui::PresentedArrow& arrow) { paintArrow(arrow, canvas, pointsToPixels); },
+                [&](const ui::PresentedLine& line) {
+                    canvas.strokeLine(line.from, line.to, line.width, line.color, pointsToPixels);
+                },
+                [&](const ui::PresentedText& text) {
+                    canvas.drawText(text.text, text.rect, text.font, text.color, pointsToPixels);
+                },
+                [&](const ui::PresentedPicture& picture) {
+                    if (picture.image && picture.image->cgImage())
+                        paintPicture(*picture.image->cgImage(), picture.image->imageOrientation(),
+                                     picture.rect, canvas, pointsToPixels);
+                },
+                [&](const ui::PresentedThumbnail& thumbnail) {
+                    if (const auto* made = thumbnails.thumbnail(thumbnail.file))
+                        paintPicture(*made->square, made->orientation, thumbnail.rect, canvas,
+                                     pointsToPixels);
+                    else
+                        paintBroken(thumbnail.rect, canvas, pointsToPixels);
+                },
+            },
+            shape);
     }
 }
 

@@ -7,8 +7,8 @@
 
 namespace ui {
 
-// The pictures (JPEG and PNG files) in `folder`, by file name. None for a
-// missing folder.
+// The pictures in `folder` (files named and starting as JPEG or PNG), by
+// file name. None for a missing folder.
 std::vector<std::filesystem::path> photoLibraryFiles(const std::filesystem::path& folder);
 
 }  // namespace ui

@@ -47,15 +47,13 @@ void AlertController::addAction(std::shared_ptr<AlertAction> action) {
 }
 
 std::shared_ptr<AlertAction> AlertController::defaultAction() const {
-    if (preferred_) return preferred_;
     if (style_ != AlertControllerStyle::alert) return nullptr;
-    std::shared_ptr<AlertAction> only;
-    for (const auto& action : actions_) {
-        if (action->style() == AlertActionStyle::cancel) continue;
-        if (only) return nullptr;
-        only = action;
-    }
-    return only;
+    auto safe = [](const std::shared_ptr<AlertAction>& action) {
+        return action && action->style() != AlertActionStyle::destructive ? action : nullptr;
+    };
+    if (auto preferred = safe(preferred_)) return preferred;
+    if (auto cancel = cancelAction()) return cancel;
+    return actions_.size() == 1 ? safe(actions_.front()) : nullptr;
 }
 
 std::shared_ptr<AlertAction> AlertController::cancelAction() const {

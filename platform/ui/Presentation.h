@@ -82,8 +82,10 @@ public:
 
     const std::shared_ptr<AlertAction>& preferredAction() const { return preferred_; }
     void setPreferredAction(std::shared_ptr<AlertAction> action) { preferred_ = std::move(action); }
-    // What Enter chooses: the preferred action, or else the one action
-    // that does not cancel, if there is exactly one. Sheets have none.
+    // What Enter chooses: the action drawn bold, which is the preferred
+    // action or else the cancel action, or else the alert's only action;
+    // never a destructive one, so that Enter cannot destroy work. Sheets
+    // have none.
     std::shared_ptr<AlertAction> defaultAction() const;
     // What Esc chooses: the cancel action, if any.
     std::shared_ptr<AlertAction> cancelAction() const;

@@ -4,6 +4,7 @@
 #include "platform/Overloaded.h"
 #include "platform/graphics/Backend.h"
 #include "platform/ui/LaunchDescription.h"
+#include "platform/ui/PlatformTexts.h"
 
 namespace ui {
 
@@ -70,7 +71,7 @@ std::optional<Problem> respondToTarget(Application& application, const Presented
                 switch (target.role) {
                     case PresentedTargetRole::pickFile:
                         if (auto picked = picker->pickFile(target.file); !picked)
-                            problem = Problem{"This picture cannot be used", picked.error()};
+                            problem = Problem{platformTexts().pictureCannotBeUsed, picked.error()};
                         break;
                     case PresentedTargetRole::cancelPicker: picker->cancel(); break;
                     // The camera takes its pictures through the host, which
@@ -89,7 +90,7 @@ std::optional<Problem> respondToTarget(Application& application, const Presented
                         if (auto saved =
                                 share->saveToPictures(currentLaunchDescription().picturesFolder);
                             !saved)
-                            problem = Problem{"The picture was not saved", saved.error()};
+                            problem = Problem{platformTexts().pictureNotSaved, saved.error()};
                         break;
                     case PresentedTargetRole::cancelShare: share->complete(); break;
                     case PresentedTargetRole::action:
@@ -194,7 +195,8 @@ void showProblem(Application& application, const Problem& problem) {
     if (!top) return;
     auto alert = AlertController::alertControllerWithTitle(problem.title, problem.message,
                                                            AlertControllerStyle::alert);
-    alert->addAction(AlertAction::actionWithTitle("OK", AlertActionStyle::cancel, nullptr));
+    alert->addAction(
+        AlertAction::actionWithTitle(platformTexts().ok, AlertActionStyle::cancel, nullptr));
     top->presentViewController(alert, true, nullptr);
 }
 

@@ -75,15 +75,46 @@ TEST(MalformedScripts, NothingRunsBeforeASyntaxErrorIsFound) {
     EXPECT_TRUE(run.dumps.empty());
 }
 
-TEST(MalformedScripts, ACommandThatFindsNothingToActOnStopsTheScript) {
-    auto run = runScript("launch\ndump\nchoose OK\ndump\n");
-    EXPECT_EQ(run.exitStatus, 2);
-    EXPECT_EQ(run.dumps.size(), 1u);
-    EXPECT_NE(run.errors.find("line 3"), std::string::npos) << run.errors;
-    EXPECT_NE(run.errors.find("no alert"), std::string::npos) << run.errors;
-    auto move = runScript("launch\nmove 1 2\n");
-    EXPECT_EQ(move.exitStatus, 2);
-    EXPECT_NE(move.errors.find("no touch is down"), std::string::npos) << move.errors;
+// A command that cannot do what it says stops the script with status 1 and
+// a message naming the line.
+TEST(FailedCommands, StopTheScriptWithAMessageNamingTheLine) {
+    const std::tuple<std::string, int, std::string> cases[] = {
+        {"launch\ndump\nchoose OK\ndump\n", 3, "no alert"},
+        {"launch\nmove 1 2\n", 2, "no touch is down"},
+        {"launch\ndown 20 830\nup\nchoose Nope\n", 4, "no action titled 'Nope'"},
+        {"launch\ndown 20 830\nup\nchoose #9\n", 4, "#1 to #6"},
+        {"launch\ndown 20 830\nup\nchoose #18446744073709551615\n", 4, "#1 to #6"},
+        {"launch\ndown 20 830\nup\nchoose \"Share as Picture…\"\nsave-shared /nonexistent/a.png\n",
+         5, "/nonexistent"},
+        {"launch\ndump /nonexistent/state.json\n", 2, "/nonexistent"},
+    };
+    for (const auto& [script, line, words] : cases) {
+        auto run = runScript(script);
+        EXPECT_EQ(run.exitStatus, 1) << script << run.errors;
+        EXPECT_NE(run.errors.find("line " + std::to_string(line)), std::string::npos) << run.errors;
+        EXPECT_NE(run.errors.find(words), std::string::npos) << run.errors;
+    }
+}
+
+TEST(Scripts, RelativePathsAreTheScriptFilesOwn) {
+    // A script beside its pictures, run from another folder, finds them and
+    // writes beside itself.
+    auto folder = testsupport::freshDirectory("script-folder");
+    std::filesystem::create_directories(folder / "pictures");
+    std::filesystem::copy_file(testsupport::testData("photo-exif-6.jpg"),
+                               folder / "pictures" / "photo.jpg");
+    std::ofstream(folder / "photo.scr")
+        << "library pictures\nlaunch\nframe\ndown 30 820\nup\nchoose #1\n"
+           "pick pictures/photo.jpg\ndump state.json\n";
+    auto elsewhere = testsupport::freshDirectory("elsewhere");
+    std::string command = "cd " + elsewhere.string() + " && " + SCRAWLET_BINARY + " --headless " +
+                          (folder / "photo.scr").string() + " 2>&1";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    std::ifstream in(folder / "state.json");
+    auto state = nlohmann::json::parse(in, nullptr, false);
+    ASSERT_FALSE(state.is_discarded());
+    EXPECT_EQ(state["lines"].size(), 1u);
+    EXPECT_TRUE(std::filesystem::is_empty(elsewhere));
 }
 
 TEST(Scripts, QuotedTextsAndCommentsAreRead) {

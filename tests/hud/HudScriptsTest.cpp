@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "controller/ViewController.h"
+#include "platform/graphics/Backend.h"
 #include "support/ScriptFiles.h"
 
 namespace {
@@ -117,12 +119,12 @@ TEST(Texts, BothChineseSetsAreCompleteWithFullWidthPunctuation) {
         "welcomeText": "开始涂鸦吧！", "cameraText": "拍摄照片", "photoText": "使用照片…",
         "loadText": "打开绘画", "saveText": "储存绘画", "shareText": "分享绘画…", "selectText": "请选择：",
         "clearText": "清除绘画？", "okText": "确定", "cancelText": "取消", "savedText": "已经储存。",
-        "saveFailedText": "无法储存绘画。", "noSavedText": "没有已储存的绘画。", "loadFailedText": "无法打开绘画。"})"},
+        "saveFailedText": "储存失败。", "noSavedText": "没有存档。", "loadFailedText": "打开失败。"})"},
                                                         {"zh-Hant-TW", R"({
         "welcomeText": "開始塗鴉吧！", "cameraText": "拍攝照片", "photoText": "使用照片…",
         "loadText": "打開繪畫", "saveText": "儲存繪畫", "shareText": "分享繪畫…", "selectText": "請選擇：",
         "clearText": "清除繪畫？", "okText": "確定", "cancelText": "取消", "savedText": "已經儲存。",
-        "saveFailedText": "無法儲存繪畫。", "noSavedText": "沒有已儲存的繪畫。", "loadFailedText": "無法打開繪畫。"})"}};
+        "saveFailedText": "儲存失敗。", "noSavedText": "沒有存檔。", "loadFailedText": "打開失敗。"})"}};
     for (auto [language, texts] : sets) {
         auto run = runScript(std::string("languages ") + language + "\nlaunch\ndump\n");
         ASSERT_EQ(run.exitStatus, 0) << run.errors;
@@ -141,3 +143,25 @@ TEST(Texts, ComeFromTheLocaleEnvironmentWhenNotSet) {
 }
 
 }  // namespace
+
+// Every text the HUD's line shows fits between its left edge and the undo
+// button on the narrowest phone, in every language.
+TEST(Texts, EveryLineTextFitsBeforeTheUndoButtonOnAPhone) {
+    constexpr graphics::Size phone{390, 844};
+    for (const char* language : {"en-US", "zh-Hans-CN", "zh-Hant-TW"}) {
+        scrawlet::ViewController controller(ui::Coder{});
+        controller.useTextsFor(language);
+        auto places = scrawlet::hudPlaces(phone, 0, controller.buttonSize);
+        // The disc is two points smaller than its button.
+        const double undoLeft = places.undo.x - (controller.buttonSize / 2 - 2);
+        const double room = undoLeft - places.label.x;
+        for (const std::string* text :
+             {&controller.welcomeText, &controller.savedText, &controller.saveFailedText,
+              &controller.noSavedText, &controller.loadFailedText}) {
+            double width = graphics::backend()
+                               .measureText(*text, graphics::Font::named("Noteworthy-Bold", 20), 0)
+                               .width;
+            EXPECT_LE(width, room) << language << ": " << *text;
+        }
+    }
+}

@@ -96,7 +96,7 @@ TEST_F(SaveAndLoad, WithNothingSavedTheDrawingStaysAndSaysSo) {
     ASSERT_EQ(r.exitStatus, 0) << r.errors;
     EXPECT_EQ(r.dumps[1]["scene"], r.dumps[0]["scene"]);
     EXPECT_EQ(r.dumps[1]["lines"], r.dumps[0]["lines"]);
-    EXPECT_EQ(r.dumps[1]["hud"]["nodes"][0]["text"], "No saved Scrawlet.");
+    EXPECT_EQ(r.dumps[1]["hud"]["nodes"][0]["text"], "Nothing saved.");
 }
 
 TEST_F(SaveAndLoad, ADamagedFileLeavesTheDrawingAndSaysItCouldNotLoad) {
@@ -111,7 +111,7 @@ TEST_F(SaveAndLoad, ADamagedFileLeavesTheDrawingAndSaysItCouldNotLoad) {
         ASSERT_EQ(r.exitStatus, 0) << r.errors;
         EXPECT_EQ(r.dumps[1]["scene"], r.dumps[0]["scene"]) << bad;
         EXPECT_EQ(r.dumps[1]["lines"], r.dumps[0]["lines"]) << bad;
-        EXPECT_EQ(r.dumps[1]["hud"]["nodes"][0]["text"], "無法打開繪畫。") << bad;
+        EXPECT_EQ(r.dumps[1]["hud"]["nodes"][0]["text"], "打開失敗。") << bad;
         EXPECT_NE(r.errors.find("scrawlet.scn"), std::string::npos) << r.errors;
     }
 }
@@ -128,7 +128,7 @@ TEST_F(SaveAndLoad, AFailedSaveSaysSoAndKeepsTheEarlierFile) {
     script += "down 30 820\nup\nchoose \"Save Scrawlet\"\ndump\n";
     auto full = testsupport::runScriptWithFileSizeLimit(script, before.size() / 2);
     ASSERT_EQ(full.exitStatus, 0) << full.errors;
-    EXPECT_EQ(full.dumps[0]["hud"]["nodes"][0]["text"], "Could not save Scrawlet.");
+    EXPECT_EQ(full.dumps[0]["hud"]["nodes"][0]["text"], "Save failed.");
     EXPECT_EQ(bytesOf(saved()), before);
     for (const auto& entry : std::filesystem::directory_iterator(documents))
         EXPECT_EQ(entry.path().filename(), "scrawlet.scn")

@@ -74,20 +74,45 @@ TEST(Alerts, ASecondPresentationFromTheSameControllerIsRefused) {
     EXPECT_EQ(root->presentedViewController(), nullptr);
 }
 
+// Enter chooses the bold action and never a destructive one; Esc the
+// cancel action.
 TEST(Alerts, EnterAndEscapeFindTheDefaultAndCancelActions) {
-    auto alert =
-        AlertController::alertControllerWithTitle(std::nullopt, "m", AlertControllerStyle::alert);
-    auto ok = AlertAction::actionWithTitle("OK", AlertActionStyle::destructive, nullptr);
-    auto cancel = AlertAction::actionWithTitle("Cancel", AlertActionStyle::cancel, nullptr);
-    alert->addAction(ok);
-    alert->addAction(cancel);
-    EXPECT_EQ(alert->defaultAction(), ok);
-    EXPECT_EQ(alert->cancelAction(), cancel);
-    auto sheet = AlertController::alertControllerWithTitle(std::nullopt, "m",
-                                                           AlertControllerStyle::actionSheet);
-    sheet->addAction(AlertAction::actionWithTitle("A", AlertActionStyle::defaultStyle, nullptr));
-    EXPECT_EQ(sheet->defaultAction(), nullptr);
-    EXPECT_EQ(sheet->cancelAction(), nullptr);
+    using Style = AlertActionStyle;
+    struct Case {
+        const char* what;
+        AlertControllerStyle kind;
+        std::vector<Style> actions;
+        std::optional<std::size_t> preferred;
+        std::optional<std::size_t> enter;
+        std::optional<std::size_t> escape;
+    };
+    const auto alert = AlertControllerStyle::alert;
+    const Case cases[] = {
+        {"a red OK beside Cancel", alert, {Style::destructive, Style::cancel}, {}, 1, 1},
+        {"a lone OK that cancels", alert, {Style::cancel}, {}, 0, 0},
+        {"a lone plain OK", alert, {Style::defaultStyle}, {}, 0, {}},
+        {"a lone destructive action", alert, {Style::destructive}, {}, {}, {}},
+        {"a destructive preferred action", alert, {Style::destructive, Style::cancel}, 0, 1, 1},
+        {"a plain preferred action", alert, {Style::defaultStyle, Style::cancel}, 0, 0, 1},
+        {"two plain actions", alert, {Style::defaultStyle, Style::defaultStyle}, {}, {}, {}},
+        {"a sheet",
+         AlertControllerStyle::actionSheet,
+         {Style::defaultStyle, Style::cancel},
+         {},
+         {},
+         1},
+    };
+    for (const auto& c : cases) {
+        auto controller = AlertController::alertControllerWithTitle(std::nullopt, "m", c.kind);
+        for (auto style : c.actions)
+            controller->addAction(AlertAction::actionWithTitle("a", style, nullptr));
+        if (c.preferred) controller->setPreferredAction(controller->actions()[*c.preferred]);
+        auto expected = [&](std::optional<std::size_t> index) {
+            return index ? controller->actions()[*index] : nullptr;
+        };
+        EXPECT_EQ(controller->defaultAction(), expected(c.enter)) << c.what;
+        EXPECT_EQ(controller->cancelAction(), expected(c.escape)) << c.what;
+    }
 }
 
 TEST(AlertsDeathTest, OnlyOneCancelAction) {

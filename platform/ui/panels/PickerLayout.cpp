@@ -1,15 +1,31 @@
 // The image picker: the photo library's grid of thumbnails, full screen on a
 // phone and as a popover on a pad, or the camera with its viewfinder.
+#include <cstdlib>
+
 #include "platform/ui/PhotoLibrary.h"
+#include "platform/ui/PlatformTexts.h"
 #include "platform/ui/panels/Panels.h"
 
 namespace ui::panels {
 
 namespace {
+constexpr double folderLineHeight = 24;
+
+// A folder as people read it: the home folder as "~".
+std::string shownFolderName(const std::filesystem::path& folder) {
+    std::string text = folder.string();
+    const char* home = std::getenv("HOME");
+    std::string prefix = home ? std::string(home) : std::string();
+    if (!prefix.empty() && prefix != "/" && text.rfind(prefix, 0) == 0 &&
+        (text.size() == prefix.size() || text[prefix.size()] == '/'))
+        text = "~" + text.substr(prefix.size());
+    return text;
+}
+
 // The navigation bar of the picker: a title in the middle, Cancel on the right.
 void drawBar(Builder& builder, Rect bar, const std::string& title) {
     builder.centredText(title, boldFont(barFontSize), primaryTextColor, bar);
-    std::string cancel = "Cancel";
+    std::string cancel = platformTexts().cancel;
     Size size = measure(cancel, regularFont(barFontSize), 0);
     Rect rect{{bar.right() - size.width - 2 * 16, bar.origin.y},
               {size.width + 2 * 16, bar.height()}};
@@ -37,7 +53,7 @@ void layoutCamera(Builder& builder) {
     builder.fill(shutter, shutterSize / 2, Color{1, 1, 1, 1});
     Rect inner{{shutter.origin.x + 6, shutter.origin.y + 6}, {shutterSize - 12, shutterSize - 12}};
     builder.fill(inner, inner.width() / 2, Color{0.9, 0.9, 0.9, 1});
-    std::string cancel = "Cancel";
+    std::string cancel = platformTexts().cancel;
     Size size = measure(cancel, regularFont(barFontSize), 0);
     Rect cancelRect{{16, rowY}, {size.width + 16, shutterSize}};
     builder.target({PresentedTargetRole::cancelPicker, cancelRect, std::nullopt, {}}, 8);
@@ -69,11 +85,13 @@ void layoutPicker(Builder& builder, ImagePickerController& picker) {
         bottomInset = insets.bottom;
     }
     Rect bar{{panel.origin.x, panel.origin.y + topInset}, {panel.width(), barHeight}};
+    // Which folder the picker shows, under the bar.
+    Rect folderLine{{panel.origin.x + alertTextInset, bar.bottom() + separatorWidth},
+                    {panel.width() - 2 * alertTextInset, folderLineHeight}};
 
     // The grid of thumbnails, whole rows only, scrolled by rows.
-    Rect grid{{panel.origin.x, bar.bottom() + separatorWidth},
-              {panel.width(),
-               std::max(0.0, panel.bottom() - bottomInset - bar.bottom() - separatorWidth)}};
+    Rect grid{{panel.origin.x, folderLine.bottom()},
+              {panel.width(), std::max(0.0, panel.bottom() - bottomInset - folderLine.bottom())}};
     auto files = photoLibraryFiles(builder.environment().photoLibrary);
     std::size_t columns =
         std::max(gridMinimumColumns,
@@ -92,9 +110,11 @@ void layoutPicker(Builder& builder, ImagePickerController& picker) {
     // A full-screen picker shows its grid on white; a popover keeps its
     // panel's colour, so that its rounded corners stay round.
     if (!popover) builder.fill(grid, 0, gridColor);
-    drawBar(builder, bar, "Photos");
+    drawBar(builder, bar, platformTexts().photos);
+    builder.centredText(shownFolderName(builder.environment().photoLibrary),
+                        regularFont(sheetHeaderFontSize), secondaryTextColor, folderLine);
     if (files.empty()) {
-        builder.centredText("No Photos", boldFont(22), secondaryTextColor, grid);
+        builder.centredText(platformTexts().noPhotos, boldFont(22), secondaryTextColor, grid);
         return;
     }
     for (std::size_t row = first; row < std::min(rows, first + visible); ++row) {

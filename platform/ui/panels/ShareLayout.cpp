@@ -1,5 +1,6 @@
 // The share sheet: a preview of the picture with its caption, "Save to
 // Pictures" and Cancel.
+#include "platform/ui/PlatformTexts.h"
 #include "platform/ui/panels/Panels.h"
 
 namespace ui::panels {
@@ -27,8 +28,8 @@ void layoutShare(Builder& builder, ActivityViewController& share) {
             break;
         }
     const Font captionFont = regularFont(sheetHeaderFontSize);
-    const std::string saveTitle = "Save to Pictures";
-    const std::string cancelTitle = "Cancel";
+    const std::string saveTitle = platformTexts().saveToPictures;
+    const std::string cancelTitle = platformTexts().cancel;
 
     bool popover = isPopover(share, builder.environment());
     double width =
