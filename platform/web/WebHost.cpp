@@ -23,6 +23,7 @@
 #include "platform/graphics/PictureFiles.h"
 #include "platform/render/Renderer.h"
 #include "platform/ui/Locale.h"
+#include "platform/ui/PlatformTexts.h"
 #include "platform/ui/PointerInput.h"
 #include "platform/ui/PresentedResponse.h"
 #include "platform/web/WebPictures.h"
@@ -539,31 +540,32 @@ void WebHost::answerPresented(bool tapped) {
     auto top = ui::topPresented(*application_);
     auto screen = top ? top->presentedScreen() : std::nullopt;
     if (!screen) return;
-    std::visit(
-        platform::Overloaded{
-            [&](ui::AlertController*) {},
-            [&](ui::ImagePickerController* picker) {
-                if (!tapped || choosing_.lock() == top) return;
-                choosing_ = top;
-                scrawlet_page_choose_picture(picker->sourceType() ==
-                                             ui::ImagePickerSourceType::camera);
-            },
-            [&](ui::ActivityViewController* share) {
-                if (sharing_.lock() == top) return;
-                sharing_ = top;
-                auto image = share->firstImage();
-                auto png = image ? graphics::backend().encodePng(*image->cgImage())
-                                 : platform::Result<std::vector<std::uint8_t>>(
-                                       platform::fail("the sheet holds no picture"));
-                if (!png) {
-                    share->complete();
-                    ui::showProblem(*application_, {"The picture was not shared", png.error()});
-                    return;
-                }
-                scrawlet_page_share(png.value().data(), static_cast<int>(png.value().size()));
-            },
-        },
-        *screen);
+    std::visit(platform::Overloaded{
+                   [&](ui::AlertController*) {},
+                   [&](ui::ImagePickerController* picker) {
+                       if (!tapped || choosing_.lock() == top) return;
+                       choosing_ = top;
+                       scrawlet_page_choose_picture(picker->sourceType() ==
+                                                    ui::ImagePickerSourceType::camera);
+                   },
+                   [&](ui::ActivityViewController* share) {
+                       if (sharing_.lock() == top) return;
+                       sharing_ = top;
+                       auto image = share->firstImage();
+                       auto png = image ? graphics::backend().encodePng(*image->cgImage())
+                                        : platform::Result<std::vector<std::uint8_t>>(
+                                              platform::fail("the sheet holds no picture"));
+                       if (!png) {
+                           share->complete();
+                           ui::showProblem(*application_,
+                                           {ui::platformTexts().pictureNotSaved, png.error()});
+                           return;
+                       }
+                       scrawlet_page_share(png.value().data(),
+                                           static_cast<int>(png.value().size()));
+                   },
+               },
+               *screen);
 }
 
 void WebHost::keepDocuments() {
@@ -620,7 +622,7 @@ void WebHost::pickRefused(std::string_view name, std::string_view reason) {
     // The picker stays for another try, as when a file in the library is
     // refused.
     choosing_.reset();
-    ui::showProblem(*application_, {"This picture cannot be used",
+    ui::showProblem(*application_, {ui::platformTexts().pictureCannotBeUsed,
                                     std::string(name) + ": " + std::string(reason)});
     dirty_ = true;
 }

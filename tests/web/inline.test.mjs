@@ -68,17 +68,19 @@ test('the mouse draws where it drags; the round buttons undo and clear; Esc and 
   state = await dump(page);
   assert.equal(state.lines.length, 1, 'undo takes the newest stroke');
 
+  // Esc cancels; Enter chooses the bold action, never the destructive
+  // one; OK clears.
+  for (const key of ['Escape', 'Enter']) {
+    await tap(page, buttons.clear);
+    state = await dumpWhen(page, (s) => s.presented?.message === s.texts.clearText, 'the clear alert');
+    await page.keyboard.press(key);
+    state = await dump(page);
+    assert.deepEqual([state.presented, state.lines.length], [null, 1], `${key} keeps the drawing`);
+  }
   await tap(page, buttons.clear);
-  state = await dumpWhen(page, (s) => s.presented?.message === 'Clear Drawing?', 'the clear alert');
-  await page.keyboard.press('Escape');
+  await tapTarget(page, state.texts.okText);
   state = await dump(page);
-  assert.equal(state.presented, null, 'Esc cancels');
-  assert.equal(state.lines.length, 1, 'and keeps the drawing');
-  await tap(page, buttons.clear);
-  await page.keyboard.press('Enter');
-  state = await dump(page);
-  assert.deepEqual([state.presented, state.lines.length, sprites(state)], [null, 0, 0],
-                   'Enter clears');
+  assert.deepEqual([state.presented, state.lines.length, sprites(state)], [null, 0, 0], 'OK clears');
   await page.close();
 });
 
@@ -110,7 +112,7 @@ test('the walking keys move the camera, a right-drag turns it, R brings it back'
 test('Space, or the phone shaken, asks to clear; a gentle movement does not', async () => {
   const { page, log } = await openPage(browser);
   await launched(page, log);
-  const asksToClear = (s) => s.presented?.message === 'Clear Drawing?';
+  const asksToClear = (s) => s.presented?.message === s.texts.clearText;
   await page.keyboard.press('Space');
   assert.ok(asksToClear(await dump(page)), 'Space is a shake');
   await page.keyboard.press('Escape');
@@ -249,7 +251,8 @@ test('a saved drawing is kept across a reload; a damaged file is refused and the
   const drawn = await dump(page);
   await tap(page, buttons.menu);
   await tapTarget(page, 'Save Scrawlet');
-  assert.equal(label(await dump(page)), 'Scrawlet saved.');
+  const saved = await dump(page);
+  assert.equal(label(saved), saved.texts.savedText);
   await page.evaluate(() => window.scrawlet.module.storagePersisted());
 
   await page.reload();
@@ -276,7 +279,7 @@ test('a saved drawing is kept across a reload; a damaged file is refused and the
   await tap(page, buttons.menu);
   await tapTarget(page, 'Load Scrawlet');
   const after = await dump(page);
-  assert.equal(label(after), 'Could not load Scrawlet.');
+  assert.equal(label(after), after.texts.loadFailedText);
   assert.deepEqual(after.lines, before.lines, 'the drawing is kept');
   await page.close();
 });

@@ -10,7 +10,7 @@ import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
 import { existsSync, mkdtempSync, readFileSync, mkdirSync, readdirSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
-import { join } from 'node:path';
+import { dirname, join, resolve } from 'node:path';
 import { PNG } from './png.mjs';
 import { launched, openPage, root, startBrowser } from './chromium.mjs';
 
@@ -35,31 +35,45 @@ const defaults = ['view 390 844', 'scale 3', 'seed 1'];
 // 255). Measured: under 1 % and 1.3.
 const tolerance = { differentShare: 0.015, meanDifference: 2 };
 
-// A script as set-up commands (before `launch`) and the rest.
-function split(text) {
-  const lines = text.split('\n');
+// A script as set-up commands (before `launch`) and the rest, with the
+// pictures it reads named by their full paths (the page gets copies at the
+// same paths) and the snapshots it writes put in `output`. The examples'
+// paths are their own folder's; the kept test scripts', as the native tests
+// run them, the source folder's.
+function prepare(script, output) {
+  const base = script.startsWith('examples/') ? dirname(join(root, script)) : root;
+  const inputs = new Set(), pictures = [];
+  const lines = readFileSync(join(root, script), 'utf8').split('\n').map((line) => {
+    const [command, path, ...more] = line.trim().split(/\s+/);
+    if (!path || more.length > 0) return line;
+    if (command === 'pick') inputs.add(resolve(base, path));
+    if (command === 'pick' || command === 'library') return `${command} ${resolve(base, path)}`;
+    if (command !== 'snapshot') return line;
+    pictures.push(path);
+    return `snapshot ${output}/${path}`;
+  });
   const at = lines.findIndex((line) => line.trim().split(/\s+/)[0] === 'launch');
   assert.ok(at >= 0, 'the script launches');
-  return { setup: lines.slice(0, at), rest: lines.slice(at + 1) };
+  return { setup: lines.slice(0, at), rest: lines.slice(at + 1), inputs: [...inputs], pictures };
 }
 
-// Where pictures are read from and snapshots written to: the same relative
-// paths on both sides.
-const dataFiles = (text) => [...new Set(text.match(/tests\/data\/[\w.-]+/g) ?? [])];
-const snapshots = (text) => [...text.matchAll(/^snapshot\s+(\S+)/gm)].map((m) => m[1]);
+// The script's own set-up after the defaults, which it may override, and
+// without its documents folder: each side gets a fresh one.
+const setupOf = (setup) =>
+  [...defaults, ...setup.filter((line) => !/^\s*(#|$)/.test(line) && !/^documents\s/.test(line))];
 
 // Runs the script natively; `saved` comes in as the documents folder's
 // drawing and goes out as what is there afterwards.
-function runNative(setup, rest, saved = null) {
+function runNative(script, saved = null) {
   const folder = mkdtempSync(join(tmpdir(), 'scrawlet-native-'));
   try {
+    const { setup, rest, pictures } = script.name ? prepare(script.name, folder) : script;
     const documents = join(folder, 'documents');
     if (saved) {
       mkdirSync(documents);
       writeFileSync(join(documents, 'scrawlet.scn'), saved);
     }
-    const text = [...setup, `documents ${documents}`, 'launch', ...rest].join('\n')
-      .replaceAll(' tests/data/', ` ${root}/tests/data/`).replace(/^library tests\/data$/m, `library ${root}/tests/data`);
+    const text = [...setupOf(setup), `documents ${documents}`, 'launch', ...rest].join('\n');
     let status = 0, output;
     try {
       output = execFileSync(native, ['--headless', '-'], {
@@ -70,34 +84,39 @@ function runNative(setup, rest, saved = null) {
       status = error.status;
       output = error.stdout;
     }
-    const pictures = Object.fromEntries(snapshots(rest.join('\n'))
-      .map((file) => [file, readFileSync(join(folder, file))]));
     const drawing = join(documents, 'scrawlet.scn');
-    return { status, lines: output.split('\n').filter((line) => line !== ''), pictures,
-             saved: existsSync(drawing) ? readFileSync(drawing) : null };
+    return {
+      status, lines: output.split('\n').filter((line) => line !== ''),
+      pictures: Object.fromEntries((pictures ?? []).map((file) => [file, readFileSync(join(folder, file))])),
+      saved: existsSync(drawing) ? readFileSync(drawing) : null,
+    };
   } finally {
     rmSync(folder, { recursive: true, force: true });
   }
 }
 
-async function runInPage(browser, setup, rest, saved = null) {
-  const { page, log } = await openPage(browser, { setup: [...setup, 'documents /tmp/documents'].join('\n') });
+async function runInPage(browser, script, saved = null) {
+  const { setup, rest, inputs = [], pictures = [] } =
+    script.name ? prepare(script.name, '/snapshots') : script;
+  const { page, log } = await openPage(browser, {
+    setup: [...setupOf(setup), 'documents /tmp/documents'].join('\n'),
+  });
   await launched(page, log);
-  const text = rest.join('\n');
-  const files = Object.fromEntries(dataFiles(text + setup.join('\n')).filter((file) => file.includes('.'))
-    .map((file) => [file, [...readFileSync(join(root, file))]]));
-  if (saved) files['tmp/documents/scrawlet.scn'] = [...saved];
-  const answer = await page.evaluate(async ({ files, text, wanted }) => {
+  const files = Object.fromEntries(inputs.map((file) => [file, [...readFileSync(file)]]));
+  if (saved) files['/tmp/documents/scrawlet.scn'] = [...saved];
+  const answer = await page.evaluate(async ({ files, text, pictures }) => {
     const FS = window.scrawlet.module.FS;
-    FS.mkdirTree('/tests/data');
-    FS.mkdirTree('/tmp/documents');
-    for (const [path, bytes] of Object.entries(files)) FS.writeFile(`/${path}`, new Uint8Array(bytes));
+    for (const [path, bytes] of Object.entries(files)) {
+      FS.mkdirTree(path.slice(0, path.lastIndexOf('/')));
+      FS.writeFile(path, new Uint8Array(bytes));
+    }
+    FS.mkdirTree('/snapshots');
     const run = await window.scrawlet.run(text);
-    run.pictures = Object.fromEntries(wanted.map((file) => [file, Array.from(FS.readFile(`/${file}`))]));
+    run.pictures = Object.fromEntries(pictures.map((file) => [file, Array.from(FS.readFile(`/snapshots/${file}`))]));
     const drawing = '/tmp/documents/scrawlet.scn';
     run.saved = FS.analyzePath(drawing).exists ? Array.from(FS.readFile(drawing)) : null;
     return run;
-  }, { files, text, wanted: snapshots(text) });
+  }, { files, text: rest.join('\n'), pictures });
   await page.close();
   for (const file of Object.keys(answer.pictures)) answer.pictures[file] = Buffer.from(answer.pictures[file]);
   if (answer.saved) answer.saved = Buffer.from(answer.saved);
@@ -137,13 +156,8 @@ after(async () => { await browser?.close(); });
 
 for (const script of scripts) {
   test(`${script} runs in the page as it runs natively`, async (t) => {
-    const { setup, rest } = split(readFileSync(join(root, script), 'utf8'));
-    // The script's own set-up after the defaults, which it may override;
-    // the documents folder is the test's.
-    const own = setup.filter((line) => !/^\s*(#|$)/.test(line) && !/^documents\s/.test(line));
-    const full = [...defaults, ...own];
-    const expected = runNative(full, rest);
-    const actual = await runInPage(browser, full, rest);
+    const expected = runNative({ name: script });
+    const actual = await runInPage(browser, { name: script });
     assert.equal(actual.status, expected.status, actual.errors.join('\n'));
     assert.equal(actual.lines.length, expected.lines.length, 'as many dumps');
     expected.lines.forEach((line, i) =>
@@ -168,13 +182,12 @@ for (const script of scripts) {
 test('a drawing is saved as the same bytes in the page as natively', async () => {
   // A drawing with emoji and a photo, saved natively; then loaded and saved
   // again on both sides, whose pictures are then the same pixels.
-  const made = runNative([...defaults, 'library tests/data'], split(readFileSync(
-    join(root, 'tests/scripts/save-load.scr'), 'utf8')).rest);
+  const made = runNative({ name: 'tests/scripts/save-load.scr' });
   assert.ok(made.saved, 'the native program saved the drawing');
   const again = ['down 30 820', 'up', 'choose "Load Scrawlet"', 'down 30 820', 'up',
                  'choose "Save Scrawlet"'];
-  const native = runNative(defaults, again, made.saved);
-  const page = await runInPage(browser, defaults, again, made.saved);
+  const native = runNative({ setup: [], rest: again }, made.saved);
+  const page = await runInPage(browser, { setup: [], rest: again }, made.saved);
   assert.equal(page.status, 0, page.errors.join('\n'));
   assert.ok(native.saved.length > 1000);
   assert.ok(page.saved.equals(native.saved),
