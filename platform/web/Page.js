@@ -80,16 +80,26 @@ mergeInto(LibraryManager.library, {
         Module['_scrawlet_pointer'](phase, event.pointerId, event.pointerType === 'mouse' ? 1 : 0,
                                     event.button, event.clientX - box.left, event.clientY - box.top);
       };
+      // The pointers that went down on the overlay itself; the rest (on the
+      // page's buttons, or hovering) are not the app's.
+      const ours = new Set();
       overlay.addEventListener('pointerdown', (event) => {
         if (event.target.closest('button, a, [data-page]')) return;
         event.preventDefault();
         overlay.setPointerCapture(event.pointerId);
+        ours.add(event.pointerId);
         ScrawletPage.askForMotion();
         send(0, event);
       });
-      overlay.addEventListener('pointermove', (event) => send(1, event));
-      overlay.addEventListener('pointerup', (event) => send(2, event));
-      overlay.addEventListener('pointercancel', (event) => send(3, event));
+      overlay.addEventListener('pointermove', (event) => { if (ours.has(event.pointerId)) send(1, event); });
+      const end = (phase) => (event) => {
+        if (!ours.has(event.pointerId)) return;
+        // The mouse stays ours while another of its buttons is held.
+        if (event.pointerType !== 'mouse' || event.buttons === 0) ours.delete(event.pointerId);
+        send(phase, event);
+      };
+      overlay.addEventListener('pointerup', end(2));
+      overlay.addEventListener('pointercancel', end(3));
       overlay.addEventListener('contextmenu', (event) => event.preventDefault());
       // Taps on the overlay are the app's, not XR selections.
       overlay.addEventListener('beforexrselect', (event) => event.preventDefault());

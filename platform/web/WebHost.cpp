@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/Overloaded.h"
+#include "platform/Precondition.h"
 #include "platform/ar/CameraRig.h"
 #include "platform/automation/Runner.h"
 #include "platform/automation/Script.h"
@@ -144,7 +145,7 @@ const char* roleName(ui::PresentedTargetRole role) {
         case ui::PresentedTargetRole::saveToPictures: return "saveToPictures";
         case ui::PresentedTargetRole::cancelShare: return "cancelShare";
     }
-    return "";
+    platform::unreachable("roleName");
 }
 
 // The mouse's buttons as the browser numbers them.
