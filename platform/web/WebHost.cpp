@@ -209,6 +209,9 @@ private:
     graphics::Point toPoints(double x, double y) const;
     void syncSize();
     void draw();
+    // The camera was walked, turned or put back: the simulated tracker's
+    // frames follow it from now on.
+    void walked();
     void deliverRigFrame();
     // After what the user did: `tapped` when it was a tap, which the
     // browser lets open its file chooser.
@@ -234,6 +237,11 @@ private:
     bool fixedScale_ = false;
     bool inXr_ = false;
     std::optional<scene::Matrix4> lastXrPose_;
+    // In the simulated room the tracker delivers the walking camera's pose
+    // with every frame drawn, except while the frames are a script's: a page
+    // opened with set-up commands, or after a script's own `frame`, until
+    // someone walks.
+    bool framesFromScripts_ = false;
     // The mouse turns the camera while its right button is held.
     bool turning_ = false;
     graphics::Point lastMouse_;
@@ -311,7 +319,7 @@ void WebHost::pageReady(std::string_view factsText) {
     }
     pointers_ = std::make_unique<ui::PointerInput>(*application_);
     documents_ = documentsSignature();
-    if (setup.empty()) deliverRigFrame();
+    framesFromScripts_ = !setup.empty();
     emscripten_request_animation_frame_loop(
         [](double time, void*) -> EM_BOOL {
             if (currentHost) currentHost->animationFrame(time);
@@ -351,9 +359,15 @@ void WebHost::syncSize() {
     }
 }
 
-void WebHost::deliverRigFrame() {
-    if (auto view = application_->sceneView()) view->session().deliverFrame(rig_.pose());
+void WebHost::walked() {
+    framesFromScripts_ = false;
+    deliverRigFrame();
     dirty_ = true;
+}
+
+void WebHost::deliverRigFrame() {
+    if (auto view = application_->sceneView(); view && !framesFromScripts_)
+        view->session().deliverFrame(rig_.pose());
 }
 
 void WebHost::animationFrame(double milliseconds) {
@@ -362,14 +376,14 @@ void WebHost::animationFrame(double milliseconds) {
     // In augmented reality the XR frames draw.
     if (!launched() || inXr_) return;
     syncSize();
-    // The simulated tracker delivers a frame whenever the camera moves.
-    if (rig_.update(motion_, seconds)) deliverRigFrame();
+    if (rig_.update(motion_, seconds)) walked();
     if (pointers_->deliverMoves()) dirty_ = true;
     if (dirty_) draw();
 }
 
 void WebHost::draw() {
     dirty_ = false;
+    deliverRigFrame();
     makeCurrent();
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     int width = 0, height = 0;
@@ -416,7 +430,7 @@ void WebHost::xrEnded() {
     // made.
     if (lastXrPose_) rig_.place(*lastXrPose_);
     lastXrPose_.reset();
-    deliverRigFrame();
+    walked();
 }
 
 void WebHost::pointer(PointerPhase phase, ui::PointerInput::PointerId id, bool mouse, int button,
@@ -434,7 +448,7 @@ void WebHost::pointer(PointerPhase phase, ui::PointerInput::PointerId id, bool m
         if (turning_ && phase == PointerPhase::move) {
             rig_.drag(point.x - lastMouse_.x, point.y - lastMouse_.y);
             lastMouse_ = point;
-            deliverRigFrame();
+            walked();
         }
         if (turning_ && (phase == PointerPhase::up || phase == PointerPhase::cancel) &&
             button == rightButton) {
@@ -487,7 +501,7 @@ bool WebHost::key(std::string_view code, bool down, bool repeat) {
     if (code == "KeyR") {
         if (inXr_) return true;
         rig_.reset();
-        deliverRigFrame();
+        walked();
     } else if (code == "Space") {
         application_->sendMotionEnded(ui::EventSubtype::motionShake);
     } else if (code == "Escape") {
@@ -661,10 +675,13 @@ std::string WebHost::runScript(std::string_view text) {
     auto frameBefore = view ? view->session().currentFrame() : nullptr;
     std::ostringstream output, errors;
     auto status = runner_->run(text, "the script", {}, output, errors);
-    // Walking goes on from where the script put the camera.
+    // A script that delivered frames holds the camera where it put it;
+    // walking goes on from there.
     if (auto frame = view ? view->session().currentFrame() : nullptr;
-        !inXr_ && frame && frame != frameBefore)
+        !inXr_ && frame && frame != frameBefore) {
         rig_.place(frame->camera.transform);
+        framesFromScripts_ = true;
+    }
     // A script may have resized the screen: it keeps that size.
     if (ui::Screen::main().bounds().size != pageSize_) fixedView_ = true;
     dirty_ = true;
