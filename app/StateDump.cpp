@@ -67,6 +67,8 @@ Json dumpController(const ui::Application& application, const ViewController& c)
     }
     out["hud"] = hud;
     out["presented"] = automation::dumpPresented(application);
+    out["unsavedChanges"] = c.hasUnsavedChanges();
+    out["documentFile"] = c.documentFile() ? Json(c.documentFile()->string()) : Json(nullptr);
     return out;
 }
 

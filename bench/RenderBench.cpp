@@ -1,16 +1,22 @@
 // Frame times of the headless renderer for drawings of many sprites: the
 // steady frame (pictures already in textures), the drawing alone without
-// reading the picture back, and the first frame, which uploads the pictures.
+// reading the picture back, a frame that adds a stroke, a frame from a moved
+// camera, and the first frame, which uploads the pictures.
 //
 //   cmake --build build --target bench_RenderBench && build/bench/bench_RenderBench
 #include <GLES3/gl3.h>
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <fstream>
 #include <iostream>
 #include <random>
 
 #include "bench/BenchMain.h"
+#include "controller/ViewController.h"
+#include "platform/ar/Session.h"
 #include "platform/graphics/ImageContext.h"
 #include "platform/graphics/cairo/CairoBackend.h"
 #include "platform/headless/EglScreenRenderer.h"
@@ -85,6 +91,26 @@ std::unique_ptr<headless::EglScreenRenderer> egl;
 
 headless::EglScreenRenderer& renderer() { return *egl; }
 
+// What the renderer drew in the last frame.
+void reportScene(benchmark::State& state, render::Renderer& r) {
+    const auto& stats = r.lastFrame();
+    state.counters["planes"] = static_cast<double>(stats.planes);
+    state.counters["drawCalls"] = static_cast<double>(stats.sceneDrawCalls);
+}
+
+// The renderer's own main-thread work in the scene pass per timed frame,
+// before the driver takes its draw calls (Mesa's software renderer then
+// shades the vertices on the same thread).
+struct Preparation {
+    std::chrono::nanoseconds total{0};
+    void add(const render::Renderer& r) { total += r.lastFrame().scenePreparation; }
+    void report(benchmark::State& state) const {
+        state.counters["prepareMs"] =
+            std::chrono::duration<double, std::milli>(total).count() /
+            static_cast<double>(std::max<std::int64_t>(1, state.iterations()));
+    }
+};
+
 // The steady frame as `snapshot` takes it: drawn and read back.
 void steadyFrame(benchmark::State& state) {
     Drawing drawing = makeDrawing(static_cast<int>(state.range(0)), false);
@@ -101,34 +127,165 @@ void steadyFrame(benchmark::State& state) {
     state.counters["pictures"] = static_cast<double>(stats.pictures);
 }
 
-// The drawing alone, as a window would show it: no read-back. At a tenth
-// of the screen's width the pixels cost little, which leaves the work of
-// walking, sorting and batching the scene.
+// A framebuffer of `width` pixels across and the phone's proportions, bound
+// until the value goes.
+struct Target {
+    render::Framebuffer framebuffer = render::makeFramebuffer();
+    render::Renderbuffer color = render::makeRenderbuffer();
+    render::Renderbuffer depth = render::makeRenderbuffer();
+    int width, height;
+    explicit Target(int w) : width(w), height(w * 2532 / 1170) {
+        glBindRenderbuffer(GL_RENDERBUFFER, color.get());
+        glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
+        glBindRenderbuffer(GL_RENDERBUFFER, depth.get());
+        glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width, height);
+        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer.get());
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
+                                  color.get());
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
+                                  depth.get());
+    }
+    ~Target() { glBindFramebuffer(GL_FRAMEBUFFER, 0); }
+    Target(const Target&) = delete;
+    Target& operator=(const Target&) = delete;
+};
+
+// The drawing alone, as a window would show it: no read-back. The CPU
+// column is the main thread's time: at a tenth of the screen's width the
+// pixels cost little, which leaves the renderer's own work per frame and
+// the driver's (Mesa's software renderer shades vertices on the calling
+// thread). At full width the real time is the software renderer's fill.
 void drawOnly(benchmark::State& state) {
     Drawing drawing = makeDrawing(static_cast<int>(state.range(0)), false);
     if (auto ready = renderer().prepare(); !ready) {
         state.SkipWithError(ready.error().c_str());
         return;
     }
-    const int width = static_cast<int>(state.range(1)), height = width * 2532 / 1170;
-    render::Framebuffer framebuffer = render::makeFramebuffer();
-    render::Renderbuffer color = render::makeRenderbuffer(), depth = render::makeRenderbuffer();
-    glBindRenderbuffer(GL_RENDERBUFFER, color.get());
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
-    glBindRenderbuffer(GL_RENDERBUFFER, depth.get());
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width, height);
-    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer.get());
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, color.get());
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
-                              depth.get());
+    Target target(static_cast<int>(state.range(1)));
     auto& r = *renderer().renderer();
-    r.drawSceneView(*drawing.view, width, height);
+    r.drawSceneView(*drawing.view, target.width, target.height);
     glFinish();
+    Preparation preparation;
     for (auto _ : state) {
-        r.drawSceneView(*drawing.view, width, height);
+        r.drawSceneView(*drawing.view, target.width, target.height);
+        glFinish();
+        preparation.add(r);
+    }
+    reportScene(state, r);
+    preparation.report(state);
+}
+
+// A frame that adds one stroke of 100 sprites to the drawing; the stroke is
+// taken away again between frames, untimed.
+void strokeAdded(benchmark::State& state) {
+    Drawing drawing = makeDrawing(static_cast<int>(state.range(0)), false);
+    if (auto ready = renderer().prepare(); !ready) {
+        state.SkipWithError(ready.error().c_str());
+        return;
+    }
+    Drawing stroke = makeDrawing(100, false);
+    std::vector<std::shared_ptr<scene::Node>> sprites =
+        stroke.view->scene()->rootNode()->childNodes();
+    Target target(static_cast<int>(state.range(1)));
+    auto& r = *renderer().renderer();
+    const auto& root = drawing.view->scene()->rootNode();
+    r.drawSceneView(*drawing.view, target.width, target.height);
+    glFinish();
+    Preparation preparation;
+    for (auto _ : state) {
+        for (const auto& sprite : sprites) root->addChildNode(sprite);
+        r.drawSceneView(*drawing.view, target.width, target.height);
+        glFinish();
+        preparation.add(r);
+        state.PauseTiming();
+        for (const auto& sprite : sprites) sprite->removeFromParentNode();
+        r.drawSceneView(*drawing.view, target.width, target.height);
+        glFinish();
+        state.ResumeTiming();
+    }
+    reportScene(state, r);
+    preparation.report(state);
+}
+
+// A frame seen from a camera that has moved a little since the last one,
+// as every frame in augmented reality is.
+void cameraMoved(benchmark::State& state) {
+    Drawing drawing = makeDrawing(static_cast<int>(state.range(0)), false);
+    if (auto ready = renderer().prepare(); !ready) {
+        state.SkipWithError(ready.error().c_str());
+        return;
+    }
+    Target target(static_cast<int>(state.range(1)));
+    auto& r = *renderer().renderer();
+    r.drawSceneView(*drawing.view, target.width, target.height);
+    glFinish();
+    int step = 0;
+    Preparation preparation;
+    for (auto _ : state) {
+        float turn = static_cast<float>(step++ % 20 + 1) * 0.1f;
+        drawing.view->session().deliverFrame(ar::poseAt({turn * 0.01f, 0, 0}, turn, 0));
+        r.drawSceneView(*drawing.view, target.width, target.height);
+        glFinish();
+        preparation.add(r);
+    }
+    reportScene(state, r);
+    preparation.report(state);
+}
+
+// Resident memory of this process, in bytes.
+double residentBytes() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0) return std::stod(line.substr(6)) * 1024;
+    return 0;
+}
+
+// What a sprite holds, as the program places it (the controller's placement,
+// filed in strokes of 100) and the renderer draws it: the resident memory
+// the drawing adds, per sprite. Run it alone: freed memory of earlier
+// benchmarks would be reused and hide part of the growth.
+void memoryPerSprite(benchmark::State& state) {
+    if (auto ready = renderer().prepare(); !ready) {
+        state.SkipWithError(ready.error().c_str());
+        return;
+    }
+    const auto sprites = static_cast<std::size_t>(state.range(0));
+    for (auto _ : state) {
+        auto controller = std::make_shared<scrawlet::ViewController>(ui::Coder{});
+        auto view = std::make_shared<ui::SceneView>();
+        view->setFrame({{0, 0}, {390, 844}});
+        view->setScene(std::make_shared<scene::Scene>());
+        controller->setSceneView(view);
+        controller->distance = 1.234f;
+        view->session().run(std::make_shared<ar::WorldTrackingConfiguration>(),
+                            ar::RunOptions::none);
+        view->session().deliverFrame(scene::Matrix4::identity());
+        Target target(117);
+        auto& r = *renderer().renderer();
+        r.drawSceneView(*view, target.width, target.height);
+        glFinish();
+        const auto& table = scrawlet::emojiTable();
+        const double before = residentBytes();
+        for (std::size_t i = 0; i < sprites; i += 100) {
+            controller->pic = table[i / 100 % table.size()];
+            scrawlet::Stroke stroke;
+            for (std::size_t k = 0; k < 100; ++k)
+                stroke.push_back(
+                    controller->placeSprite({20.0 + static_cast<double>((i + 3 * k) % 350),
+                                             60.0 + static_cast<double>(i / 100 % 700)}));
+            controller->lines.push_back(std::move(stroke));
+        }
+        const double placed = residentBytes();
+        r.drawSceneView(*view, target.width, target.height);
+        glFinish();
+        const double after = residentBytes();
+        state.counters["bytesPerSprite"] = (after - before) / static_cast<double>(sprites);
+        state.counters["placedBytesPerSprite"] = (placed - before) / static_cast<double>(sprites);
+        controller->clearDrawing();
+        r.drawSceneView(*view, target.width, target.height);
         glFinish();
     }
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 
 // The first frame of a drawing: every picture uploaded, and with
@@ -149,13 +306,29 @@ void firstFrame(benchmark::State& state) {
 
 BENCHMARK(steadyFrame)->Arg(0)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(drawOnly)
-    ->Args({1000, 1170})
-    ->Args({10000, 1170})
     ->Args({1000, 117})
     ->Args({10000, 117})
+    ->Args({100000, 117})
+    ->Args({1000, 1170})
+    ->Args({10000, 1170})
     ->ArgNames({"sprites", "width"})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+BENCHMARK(strokeAdded)
+    ->Args({1000, 117})
+    ->Args({10000, 117})
+    ->Args({100000, 117})
+    ->ArgNames({"sprites", "width"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(cameraMoved)
+    ->Args({1000, 117})
+    ->Args({10000, 117})
+    ->Args({100000, 117})
+    ->ArgNames({"sprites", "width"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(memoryPerSprite)->Arg(100000)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(firstFrame)
     ->Args({1000, 0})
     ->Args({10000, 0})

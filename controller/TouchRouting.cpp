@@ -21,9 +21,18 @@ void ViewController::touchesBegan(const ui::TouchSet& touches, const ui::Event*)
     graphics::Size size{graphics::rectGetWidth(sceneView->frame()),
                         graphics::rectGetHeight(sceneView->frame())};
     switch (hudButtonAt(location, size, inset, buttonSize)) {
-        case HudButton::menu: showMenu(); return;
-        case HudButton::remove: confirmClear(); return;
-        case HudButton::undo: undoLastLine(); return;
+        case HudButton::menu:
+            pressButton(menuButton);
+            showMenu();
+            return;
+        case HudButton::remove:
+            pressButton(deleteButton);
+            confirmClear();
+            return;
+        case HudButton::undo:
+            pressButton(undoButton);
+            undoLastLine();
+            return;
         case HudButton::none: break;
     }
 
@@ -46,8 +55,37 @@ void ViewController::touchesMoved(const ui::TouchSet& touches, const ui::Event*)
 }
 
 void ViewController::touchesEnded(const ui::TouchSet&, const ui::Event*) {
-    if (draw) lines.push_back(currentLine);
+    if (draw) {
+        lines.push_back(currentLine);
+        edited_ = true;
+    }
     draw = false;
+    releaseButton();
+}
+
+void ViewController::pressButton(const std::shared_ptr<overlay::ShapeNode>& button) {
+    releaseButton();
+    if (!button) return;
+    pressedButton_ = button;
+    button->setFillColor(graphics::Color{0.35, 0.35, 0.38, 1});
+}
+
+void ViewController::releaseButton() {
+    if (pressedButton_) pressedButton_->setFillColor(graphics::Color::black());
+    pressedButton_.reset();
+}
+
+std::vector<ui::KeyCommand> ViewController::keyCommands() {
+    auto command = [controller = self()](void (ViewController::*run)()) {
+        return [controller, run] { ((*controller).*run)(); };
+    };
+    return {
+        {"z", true, command(&ViewController::undoLastLine)},
+        {"Delete", false, command(&ViewController::confirmClear)},
+        {"s", true, command(&ViewController::saveDrawing)},
+        {"o", true, command(&ViewController::loadDrawing)},
+        {"F10", false, command(&ViewController::showMenu)},
+    };
 }
 
 // A cancelled touch sequence (a system gesture, a window losing the

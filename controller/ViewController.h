@@ -109,6 +109,13 @@ public:
     void loadDrawing();
     void shareAsPicture();
 
+    // A keyboard's way to the same commands as the buttons and the menu.
+    std::vector<ui::KeyCommand> keyCommands() override;
+    // The drawing as a document: changed since it was last saved or loaded.
+    bool hasUnsavedChanges() const override { return edited_; }
+    bool saveChanges() override;
+    std::optional<std::filesystem::path> documentFile() const override { return documentFile_; }
+
     // The user's most preferred language, looked up once per process.
     static const std::string& preferredLanguage();
     // The application's first window, looked up once per process.
@@ -151,6 +158,16 @@ private:
     std::shared_ptr<ViewController> self();
     // Takes every filed stroke out of the scene and forgets it.
     void removeAllStrokes();
+    // Shows the button under a touch held down, and shows it let go.
+    void pressButton(const std::shared_ptr<overlay::ShapeNode>& button);
+    void releaseButton();
+
+    // Whether the drawing changed since it was last saved or loaded, and
+    // the file it was last saved to or loaded from.
+    bool edited_ = false;
+    std::optional<std::filesystem::path> documentFile_;
+    // The button a touch holds down, drawn lighter until it lifts.
+    std::shared_ptr<overlay::ShapeNode> pressedButton_;
 };
 
 }  // namespace scrawlet

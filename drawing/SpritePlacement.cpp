@@ -3,6 +3,9 @@
 // through the touched point, turned to face the viewer. All vector
 // arithmetic is single precision, in the order written.
 #include <cmath>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "controller/ViewController.h"
 #include "platform/Precondition.h"
@@ -57,24 +60,90 @@ std::optional<scene::Vector3> ViewController::cameraPosition(const ui::SceneView
     return scene::Vector3{v[0], v[1], v[2]};
 }
 
+namespace {
+// The pictures of the last few emoji drawn. Every touch sample of a stroke
+// draws the same emoji at the same size: drawing it again would give the
+// same pixels (images that show the same pixels share one bitmap anyway),
+// so a sample takes a new image of the bitmap already drawn.
+class RecentEmoji {
+public:
+    struct Key {
+        std::string text;
+        double size;
+        double scale;
+        const graphics::Backend* backend;
+        friend bool operator==(const Key&, const Key&) = default;
+    };
+    std::shared_ptr<const graphics::Bitmap> find(const Key& key) const {
+        for (const auto& [known, bitmap] : recent_)
+            if (known == key) return bitmap;
+        return nullptr;
+    }
+    void remember(Key key, std::shared_ptr<const graphics::Bitmap> bitmap) {
+        if (recent_.size() == capacity) recent_.erase(recent_.begin());
+        recent_.emplace_back(std::move(key), std::move(bitmap));
+    }
+
+private:
+    static constexpr std::size_t capacity = 8;
+    std::vector<std::pair<Key, std::shared_ptr<const graphics::Bitmap>>> recent_;
+};
+}  // namespace
+
 std::shared_ptr<graphics::Image> ViewController::renderEmojiImage(std::string_view text,
                                                                   double size) {
-    graphics::beginImageContextWithOptions({size, size}, false, 0.0);
+    static RecentEmoji recent;
+    const double scale = graphics::mainScreenScale();
+    RecentEmoji::Key key{std::string(text), size, scale, &graphics::backend()};
+    if (auto bitmap = recent.find(key)) return std::make_shared<graphics::Image>(bitmap, scale);
+
+    graphics::beginImageContextWithOptions({size, size}, false, scale);
     graphics::setCurrentColor(graphics::Color::clear());
     graphics::TextAttributes attributes;
     attributes.font = graphics::Font::systemFont(size);
     graphics::drawStringInRect(text, {{0, 0}, {size, size}}, attributes);
     auto image = graphics::getImageFromCurrentImageContext();
     graphics::endImageContext();
+    if (image) recent.remember(std::move(key), image->cgImage());
     return image;
 }
 
+namespace {
+// The plane and constraint of the last billboard made. The samples of a
+// stroke show one picture (their images share one bitmap), so they share
+// one plane with its material, and one constraint: what a sprite needs of
+// its own is its node. Nothing changes them once the sprite is placed.
+struct LastBillboard {
+    std::weak_ptr<scene::Plane> plane;
+    std::weak_ptr<scene::BillboardConstraint> constraint;
+};
+
+bool shows(const scene::Plane& plane, const graphics::Image& image, double width, double height) {
+    if (plane.width() != width || plane.height() != height || plane.materials().size() != 1)
+        return false;
+    const auto& material = *plane.materials().front();
+    const auto& shown = material.diffuse.contents;
+    return !material.doubleSided && shown && shown->cgImage() == image.cgImage() &&
+           shown->scale() == image.scale() && shown->imageOrientation() == image.imageOrientation();
+}
+}  // namespace
+
 std::shared_ptr<scene::Node> ViewController::makeBillboardNode(
     std::shared_ptr<const graphics::Image> image, double width, double height) {
-    auto plane = scene::Plane::planeWithWidth(width, height);
-    auto node = scene::Node::nodeWithGeometry(plane);
-    if (auto material = plane->firstMaterial()) material->diffuse.contents = std::move(image);
-    node->setConstraints({std::make_shared<scene::BillboardConstraint>()});
+    static LastBillboard last;
+    auto plane = last.plane.lock();
+    if (!plane || !image || !shows(*plane, *image, width, height)) {
+        plane = scene::Plane::planeWithWidth(width, height);
+        if (auto material = plane->firstMaterial()) material->diffuse.contents = std::move(image);
+        last.plane = plane;
+    }
+    auto constraint = last.constraint.lock();
+    if (!constraint || constraint->freeAxes() != scene::BillboardConstraint::Axes::all) {
+        constraint = std::make_shared<scene::BillboardConstraint>();
+        last.constraint = constraint;
+    }
+    auto node = scene::Node::nodeWithGeometry(std::move(plane));
+    node->setConstraints({std::move(constraint)});
     return node;
 }
 

@@ -9,6 +9,7 @@ void ViewController::undoLastLine() {
     Stroke stroke = std::move(lines.back());
     lines.pop_back();
     for (const auto& node : stroke) node->removeFromParentNode();
+    edited_ = true;
 }
 
 void ViewController::confirmClear() {
@@ -24,8 +25,12 @@ void ViewController::confirmClear() {
 }
 
 void ViewController::removeAllStrokes() {
-    for (const auto& stroke : lines)
-        for (const auto& node : stroke) node->removeFromParentNode();
+    if (!lines.empty()) edited_ = true;
+    // Newest first: each node is then found at the end of its parent's
+    // children, and a drawing of any size goes in time linear in it.
+    for (auto stroke = lines.rbegin(); stroke != lines.rend(); ++stroke)
+        for (auto node = stroke->rbegin(); node != stroke->rend(); ++node)
+            (*node)->removeFromParentNode();
     lines.clear();
 }
 

@@ -75,6 +75,7 @@ void ViewController::placePhoto(ui::ImagePickerController& picker,
     }
     sceneView->scene()->rootNode()->addChildNode(node);
     lines.push_back(Stroke{node});
+    edited_ = true;
 }
 
 }  // namespace scrawlet

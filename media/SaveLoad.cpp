@@ -32,6 +32,15 @@ void ViewController::saveDrawing() {
     // A failed save says so; the earlier file is still in place.
     if (!written) platform::log(written.error());
     textLabel->setText(written ? savedText : saveFailedText);
+    if (written) {
+        edited_ = false;
+        documentFile_ = *url;
+    }
+}
+
+bool ViewController::saveChanges() {
+    saveDrawing();
+    return !edited_;
 }
 
 // The file is read before anything is removed, so a missing or damaged file
@@ -57,11 +66,16 @@ void ViewController::loadDrawing() {
     removeAllStrokes();
 
     auto container = scene::Node::make();
-    // A copy: moving the nodes changes the list being walked.
+    // A copy: moving the nodes changes the list being walked. They leave the
+    // loaded root from its end, which takes no time however many there are.
     auto children = loaded.value()->rootNode()->childNodes();
+    for (auto child = children.rbegin(); child != children.rend(); ++child)
+        (*child)->removeFromParentNode();
     for (const auto& child : children) container->addChildNode(child);
     lines.push_back(Stroke{container});
     sceneView->scene()->rootNode()->addChildNode(container);
+    edited_ = false;
+    documentFile_ = *url;
 }
 
 }  // namespace scrawlet

@@ -1,7 +1,9 @@
 // Draws the button icons under resources/: "menu" (three bars), "undo" (an
 // arrow that turns back to the left) and "delete" (a trash can), white on
 // transparency, 28 × 28 points at 1×, 2× and 3×. Each sits on a dark
-// 56-point disc in the overlay, so it keeps well inside that. Run through
+// 56-point disc in the overlay, so it keeps well inside that. Also the
+// application's own icon, a trail of coloured dots hanging in a dark room,
+// at the sizes desktops ask for (resources/icons/). Run through
 // scripts/make-icons; the output is committed.
 #include <cairo.h>
 
@@ -97,6 +99,70 @@ bool writeIcon(const std::filesystem::path& folder, const std::string& name, int
     return true;
 }
 
+// The application's icon on a `pixels`-square canvas: a rounded dark square,
+// lighter towards the floor, with a curving trail of dots in the colours of
+// the rainbow and a spark where it ends.
+void appIcon(cairo_t* cr, int pixels) {
+    const double s = pixels;
+    const double r = s * 0.22, inset = s * 0.04;
+    const double x0 = inset, y0 = inset, x1 = s - inset, y1 = s - inset;
+    cairo_new_sub_path(cr);
+    cairo_arc(cr, x1 - r, y0 + r, r, -M_PI / 2, 0);
+    cairo_arc(cr, x1 - r, y1 - r, r, 0, M_PI / 2);
+    cairo_arc(cr, x0 + r, y1 - r, r, M_PI / 2, M_PI);
+    cairo_arc(cr, x0 + r, y0 + r, r, M_PI, 3 * M_PI / 2);
+    cairo_close_path(cr);
+    cairo_pattern_t* room = cairo_pattern_create_linear(0, y0, 0, y1);
+    cairo_pattern_add_color_stop_rgb(room, 0, 0.11, 0.16, 0.36);
+    cairo_pattern_add_color_stop_rgb(room, 1, 0.36, 0.24, 0.62);
+    cairo_set_source(cr, room);
+    cairo_fill(cr);
+    cairo_pattern_destroy(room);
+    // The trail: from the lower left up to the right, growing as it nears.
+    const double colours[][3] = {{0.96, 0.26, 0.21}, {1.0, 0.6, 0.0},    {1.0, 0.92, 0.23},
+                                 {0.3, 0.69, 0.31},  {0.13, 0.59, 0.95}, {0.61, 0.15, 0.69}};
+    const int dots = 6;
+    for (int i = 0; i < dots; ++i) {
+        double t = i / double(dots - 1);
+        double x = s * (0.22 + 0.5 * t);
+        double y = s * (0.72 - 0.42 * t + 0.18 * std::sin(t * M_PI));
+        double radius = s * (0.045 + 0.035 * t);
+        cairo_arc(cr, x, y, radius, 0, 2 * M_PI);
+        cairo_set_source_rgb(cr, colours[i][0], colours[i][1], colours[i][2]);
+        cairo_fill(cr);
+    }
+    // A four-pointed spark beyond the last dot.
+    const double cx = s * 0.8, cy = s * 0.22, arm = s * 0.11, waist = s * 0.025;
+    cairo_move_to(cr, cx, cy - arm);
+    cairo_line_to(cr, cx + waist, cy - waist);
+    cairo_line_to(cr, cx + arm, cy);
+    cairo_line_to(cr, cx + waist, cy + waist);
+    cairo_line_to(cr, cx, cy + arm);
+    cairo_line_to(cr, cx - waist, cy + waist);
+    cairo_line_to(cr, cx - arm, cy);
+    cairo_line_to(cr, cx - waist, cy - waist);
+    cairo_close_path(cr);
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_fill(cr);
+}
+
+bool writeAppIcon(const std::filesystem::path& folder, int pixels) {
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pixels, pixels);
+    cairo_t* cr = cairo_create(surface);
+    appIcon(cr, pixels);
+    cairo_destroy(cr);
+    std::string file = "scrawlet-" + std::to_string(pixels) + ".png";
+    cairo_status_t status = cairo_surface_write_to_png(surface, (folder / file).c_str());
+    cairo_surface_destroy(surface);
+    if (status != CAIRO_STATUS_SUCCESS) {
+        std::fprintf(stderr, "make-icons: cannot write %s: %s\n", file.c_str(),
+                     cairo_status_to_string(status));
+        return false;
+    }
+    std::printf("%s\n", file.c_str());
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -112,5 +178,8 @@ int main(int argc, char** argv) {
         ok = writeIcon(folder, "undo", scale, undoArrow) && ok;
         ok = writeIcon(folder, "delete", scale, trashCan) && ok;
     }
+    std::filesystem::create_directories(folder / "icons");
+    for (int pixels : {16, 24, 32, 48, 64, 128, 256, 512})
+        ok = writeAppIcon(folder / "icons", pixels) && ok;
     return ok ? 0 : 1;
 }

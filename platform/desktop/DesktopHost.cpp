@@ -2,9 +2,11 @@
 
 #include <GLES3/gl3.h>
 #include <SDL.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -14,11 +16,14 @@
 #include "platform/Log.h"
 #include "platform/ar/CameraRig.h"
 #include "platform/automation/Dump.h"
+#include "platform/desktop/Icon.h"
 #include "platform/desktop/Keys.h"
 #include "platform/desktop/Offscreen.h"
 #include "platform/render/Renderer.h"
 #include "platform/ui/FileManager.h"
 #include "platform/ui/Frame.h"
+#include "platform/ui/Locale.h"
+#include "platform/ui/PlatformTexts.h"
 #include "platform/ui/PointerInput.h"
 #include "platform/ui/PresentedResponse.h"
 
@@ -27,10 +32,60 @@ namespace desktop {
 namespace {
 
 constexpr graphics::Size phoneSize{390, 844};
+// The smallest window, in points: a small phone. Every presented screen is
+// laid out to fit it.
+constexpr int minimumWidth = 320;
+constexpr int minimumHeight = 480;
+// Pictures (emoji, icons, a shared picture) are made at least as sharp as
+// on a phone of three pixels a point, whatever the display's density.
+constexpr double minimumPictureScale = 3;
+// How long a display may take to answer before the program gives up.
+constexpr unsigned displayPatienceSeconds = 5;
 // The mouse among the pointers; fingers have SDL's ids, which are positive.
 constexpr ui::PointerInput::PointerId mousePointer = -1;
 
 void say(const std::string& message) { platform::log(message); }
+
+// A display that does not answer must not hang the program: if opening the
+// window takes too long, it says so and ends.
+extern "C" void displayDidNotAnswer(int) {
+    const char message[] =
+        "scrawlet: the display does not answer; run a script without one with "
+        "scrawlet --headless FILE\n";
+    [[maybe_unused]] auto written = ::write(2, message, sizeof message - 1);
+    ::_exit(1);
+}
+
+// The video drivers for the displays the environment names, Wayland's
+// first; SDL's own choice where the user named one.
+std::vector<std::string> videoDrivers() {
+    if (const char* chosen = std::getenv("SDL_VIDEODRIVER"); chosen && *chosen) return {chosen};
+    std::vector<std::string> drivers;
+    if (const char* wayland = std::getenv("WAYLAND_DISPLAY"); wayland && *wayland)
+        drivers.push_back("wayland");
+    if (const char* x11 = std::getenv("DISPLAY"); x11 && *x11) drivers.push_back("x11");
+    return drivers;
+}
+
+// The home folder written as "~", as people read it.
+std::string readablePath(const std::filesystem::path& path) {
+    std::string text = path.string();
+    const char* home = std::getenv("HOME");
+    std::string prefix = home ? home : "";
+    if (!prefix.empty() && prefix != "/" && text.rfind(prefix + "/", 0) == 0)
+        text = "~" + text.substr(prefix.size());
+    return text;
+}
+
+// The key's name as key commands spell it: a letter, or "Delete", "F10".
+std::string keyInput(SDL_Keycode key) {
+    if (key >= SDLK_a && key <= SDLK_z) return std::string(1, static_cast<char>(key));
+    switch (key) {
+        case SDLK_DELETE: return "Delete";
+        case SDLK_F10: return "F10";
+        default: return {};
+    }
+}
 
 class DesktopHost : public ui::Host {
 public:
@@ -40,14 +95,20 @@ public:
 
 private:
     bool openWindow();
+    bool openVideo();
     void closeWindow();
     void handle(ui::Application& application, const SDL_Event& event);
     void handleKey(ui::Application& application, const SDL_KeyboardEvent& key, bool down);
+    bool walk(const SDL_KeyboardEvent& key, bool down);
+    void askToQuit(ui::Application& application);
     void toggleHelp(ui::Application& application);
+    void followWindowSize(ui::Application& application);
     void draw(ui::Application& application);
+    void updateTitle(const ui::Application& application);
     void writeState(const ui::Application& application);
     graphics::Size windowSize() const;
     double pixelScale() const;
+    double pictureScale() const { return std::max(minimumPictureScale, pixelScale()); }
 
     ui::LaunchDescription description_;
     SDL_Window* window_ = nullptr;
@@ -56,10 +117,12 @@ private:
     std::shared_ptr<OffscreenViewRenderer> viewRenderer_;
     ar::CameraRig rig_;
     ar::Motion motion_;
-    // The mouse and the touch screen's fingers.
+    // The mouse and the touch screen's fingers, and the keyboard's marker
+    // on a presented screen.
     std::unique_ptr<ui::PointerInput> pointers_;
     bool turning_ = false;
     std::shared_ptr<ui::AlertController> help_;
+    std::string title_;
     bool dirty_ = true;
     bool quit_ = false;
     const char* stateFile_ = nullptr;
@@ -78,46 +141,72 @@ double DesktopHost::pixelScale() const {
     return w > 0 ? static_cast<double>(pw) / w : 1.0;
 }
 
+bool DesktopHost::openVideo() {
+    auto drivers = videoDrivers();
+    if (drivers.empty()) {
+        say("there is no display to open a window on");
+        return false;
+    }
+    std::string failures;
+    for (const auto& driver : drivers) {
+        ::setenv("SDL_VIDEODRIVER", driver.c_str(), 1);
+        if (SDL_Init(SDL_INIT_VIDEO) == 0) return true;
+        failures += (failures.empty() ? "" : "; ") + driver + ": " + SDL_GetError();
+        SDL_Quit();
+    }
+    say("cannot open a window (" + failures +
+        "); run a script without a display with scrawlet --headless FILE");
+    return false;
+}
+
 bool DesktopHost::openWindow() {
     // Touch-screen fingers arrive as touches only, not also as a mouse.
     SDL_SetHint(SDL_HINT_TOUCH_MOUSE_EVENTS, "0");
     SDL_SetHint(SDL_HINT_MOUSE_TOUCH_EVENTS, "0");
     SDL_SetHint(SDL_HINT_VIDEO_X11_FORCE_EGL, "1");
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-        say(std::string("cannot open a window: ") + SDL_GetError());
-        return false;
-    }
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_ES);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
-    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
+    // A signal to end (the session closing, a kill) ends the program, as
+    // for any other; only the user's own closing of the window asks first.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    std::signal(SIGALRM, displayDidNotAnswer);
+    ::alarm(displayPatienceSeconds);
+    bool opened = openVideo();
+    if (opened) {
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_ES);
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
+        SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+        SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+        SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
 
-    // Phone-shaped, made smaller where the screen is not tall enough.
-    double fit = 1.0;
-    SDL_Rect usable;
-    if (SDL_GetDisplayUsableBounds(0, &usable) == 0 && usable.h > 0) {
-        fit =
-            std::min({1.0, (usable.h - 40) / phoneSize.height, (usable.w - 40) / phoneSize.width});
-        fit = std::max(fit, 0.3);
+        // Phone-shaped, made smaller where the screen is not tall enough.
+        double fit = 1.0;
+        SDL_Rect usable;
+        if (SDL_GetDisplayUsableBounds(0, &usable) == 0 && usable.h > 0)
+            fit = std::min(
+                {1.0, (usable.h - 40) / phoneSize.height, (usable.w - 40) / phoneSize.width});
+        int width = std::max(minimumWidth, static_cast<int>(std::lround(phoneSize.width * fit)));
+        int height = std::max(minimumHeight, static_cast<int>(std::lround(phoneSize.height * fit)));
+        window_ = SDL_CreateWindow(
+            "Scrawlet", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,
+            SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
+        if (window_ == nullptr) say(std::string("cannot open a window: ") + SDL_GetError());
+        opened = window_ != nullptr;
     }
-    window_ = SDL_CreateWindow("Scrawlet", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                               static_cast<int>(std::lround(phoneSize.width * fit)),
-                               static_cast<int>(std::lround(phoneSize.height * fit)),
-                               SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
-    if (window_ == nullptr) {
-        say(std::string("cannot open a window: ") + SDL_GetError());
-        return false;
+    if (opened) {
+        SDL_SetWindowMinimumSize(window_, minimumWidth, minimumHeight);
+        if (description_.graphics)
+            if (auto icon = loadIcon(*description_.graphics))
+                SDL_SetWindowIcon(window_, icon.get());
+        context_ = SDL_GL_CreateContext(window_);
+        if (context_ == nullptr)
+            say(std::string("cannot draw in the window (OpenGL ES 3.0 is needed): ") +
+                SDL_GetError());
+        opened = context_ != nullptr;
     }
-    // Small enough for any screen, large enough for the buttons and a picture
-    // to share.
-    SDL_SetWindowMinimumSize(window_, 200, 240);
-    context_ = SDL_GL_CreateContext(window_);
-    if (context_ == nullptr) {
-        say(std::string("cannot draw in the window (OpenGL ES 3.0 is needed): ") + SDL_GetError());
-        return false;
-    }
+    // The display answered.
+    ::alarm(0);
+    std::signal(SIGALRM, SIG_DFL);
+    if (!opened) return false;
     SDL_GL_SetSwapInterval(1);
     auto renderer = render::Renderer::make();
     if (!renderer) {
@@ -148,7 +237,7 @@ int DesktopHost::run(ui::Application& application) {
     viewRenderer_ = std::make_shared<OffscreenViewRenderer>(*renderer_);
     ui::LaunchDescription description = description_;
     description.screenSize = windowSize();
-    description.scale = pixelScale();
+    description.scale = pictureScale();
     description.idiom = ui::UserInterfaceIdiom::pad;
     description.hasCamera = false;
     description.documents = ui::xdgUserDirectory("DOCUMENTS");
@@ -172,15 +261,37 @@ int DesktopHost::run(ui::Application& application) {
         previous = now;
         if (rig_.update(motion_, seconds)) dirty_ = true;
         if (pointers_->deliverMoves()) dirty_ = true;
+        followWindowSize(application);
         if (dirty_ && !quit_) {
             draw(application);
+            updateTitle(application);
             writeState(application);
             dirty_ = false;
         }
     }
     application.terminate();
+    writeState(application);
     closeWindow();
     return 0;
+}
+
+// Some window systems (full screen without a window manager among them)
+// change the window's size without saying so; the size is checked every
+// frame.
+void DesktopHost::followWindowSize(ui::Application& application) {
+    if (ui::Screen::main().scale() != pictureScale()) ui::Screen::main().setScale(pictureScale());
+    auto size = windowSize();
+    // Without a window manager nothing keeps the window from getting
+    // smaller than the layouts are made for.
+    if (size.width < minimumWidth || size.height < minimumHeight) {
+        SDL_SetWindowSize(window_, std::max(minimumWidth, static_cast<int>(size.width)),
+                          std::max(minimumHeight, static_cast<int>(size.height)));
+        size = windowSize();
+    }
+    if (size != ui::Screen::main().bounds().size) {
+        application.transitionToSize(size);
+        dirty_ = true;
+    }
 }
 
 void DesktopHost::draw(ui::Application& application) {
@@ -193,16 +304,23 @@ void DesktopHost::draw(ui::Application& application) {
     SDL_GL_SwapWindow(window_);
 }
 
+// Where the drawing is kept, said once it has been saved or loaded. (In
+// plain ASCII: window systems in the C locale drop other titles.)
+void DesktopHost::updateTitle(const ui::Application& application) {
+    std::string title = "Scrawlet";
+    if (auto root = application.rootViewController())
+        if (auto file = root->documentFile()) title += " - " + readablePath(*file);
+    if (title == title_) return;
+    title_ = title;
+    SDL_SetWindowTitle(window_, title_.c_str());
+}
+
 void DesktopHost::handle(ui::Application& application, const SDL_Event& event) {
     dirty_ = true;
     switch (event.type) {
-        case SDL_QUIT: quit_ = true; break;
+        case SDL_QUIT: askToQuit(application); break;
         case SDL_WINDOWEVENT:
-            if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
-                ui::Screen::main().setScale(pixelScale());
-                auto size = windowSize();
-                if (size != ui::Screen::main().bounds().size) application.transitionToSize(size);
-            } else if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
+            if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
                 // Keys released elsewhere never arrive; a drag that loses the
                 // window is cancelled, like a touch the system takes over.
                 motion_ = ar::Motion{};
@@ -253,33 +371,65 @@ void DesktopHost::handle(ui::Application& application, const SDL_Event& event) {
     }
 }
 
-void DesktopHost::handleKey(ui::Application& application, const SDL_KeyboardEvent& key, bool down) {
+// The keys that walk and turn the camera, held down. Held with Control they
+// are shortcuts instead, and do not walk.
+bool DesktopHost::walk(const SDL_KeyboardEvent& key, bool down) {
+    bool* held = nullptr;
     switch (key.keysym.scancode) {
-        case SDL_SCANCODE_W: motion_.forward = down; return;
-        case SDL_SCANCODE_S: motion_.back = down; return;
-        case SDL_SCANCODE_A: motion_.left = down; return;
-        case SDL_SCANCODE_D: motion_.right = down; return;
-        case SDL_SCANCODE_Q:
-            if (down && (key.keysym.mod & KMOD_CTRL)) {
-                quit_ = true;
-                return;
-            }
-            motion_.down = down;
-            return;
-        case SDL_SCANCODE_E: motion_.up = down; return;
-        case SDL_SCANCODE_LEFT: motion_.turnLeft = down; return;
-        case SDL_SCANCODE_RIGHT: motion_.turnRight = down; return;
-        case SDL_SCANCODE_UP: motion_.turnUp = down; return;
-        case SDL_SCANCODE_DOWN: motion_.turnDown = down; return;
-        default: break;
+        case SDL_SCANCODE_W: held = &motion_.forward; break;
+        case SDL_SCANCODE_S: held = &motion_.back; break;
+        case SDL_SCANCODE_A: held = &motion_.left; break;
+        case SDL_SCANCODE_D: held = &motion_.right; break;
+        case SDL_SCANCODE_Q: held = &motion_.down; break;
+        case SDL_SCANCODE_E: held = &motion_.up; break;
+        case SDL_SCANCODE_LEFT: held = &motion_.turnLeft; break;
+        case SDL_SCANCODE_RIGHT: held = &motion_.turnRight; break;
+        case SDL_SCANCODE_UP: held = &motion_.turnUp; break;
+        case SDL_SCANCODE_DOWN: held = &motion_.turnDown; break;
+        default: return false;
     }
-    if (!down || key.repeat) return;
+    // A key let go always stops; a key pressed with Control never starts.
+    if (!down)
+        *held = false;
+    else if (!(key.keysym.mod & KMOD_CTRL))
+        *held = true;
+    else
+        return false;
+    return true;
+}
+
+void DesktopHost::handleKey(ui::Application& application, const SDL_KeyboardEvent& key, bool down) {
+    const bool control = (key.keysym.mod & KMOD_CTRL) != 0;
+    const bool presenting = ui::topPresented(application) != nullptr;
+    // Over a presented screen the arrows move through its choices.
+    if (presenting && down) {
+        switch (key.keysym.sym) {
+            case SDLK_UP:
+            case SDLK_LEFT: pointers_->moveFocus(-1); return;
+            case SDLK_DOWN:
+            case SDLK_RIGHT:
+            case SDLK_TAB: pointers_->moveFocus(1); return;
+            default: break;
+        }
+    }
+    if (!presenting && walk(key, down)) return;
+    if (!down) return;
+    if (control && key.keysym.sym == SDLK_q) {
+        askToQuit(application);
+        return;
+    }
+    if (key.repeat) return;
+    if (auto input = keyInput(key.keysym.sym);
+        !input.empty() && application.sendKeyCommand(input, control))
+        return;
     switch (key.keysym.sym) {
-        case SDLK_r: rig_.reset(); break;
+        case SDLK_r:
+            if (!control) rig_.reset();
+            break;
         case SDLK_SPACE: application.sendMotionEnded(ui::EventSubtype::motionShake); break;
         case SDLK_ESCAPE: ui::cancelPresented(application); break;
         case SDLK_RETURN:
-        case SDLK_KP_ENTER: ui::performDefaultAction(application); break;
+        case SDLK_KP_ENTER: pointers_->chooseFocused(); break;
         case SDLK_F1: toggleHelp(application); break;
         case SDLK_F11: {
             bool full = SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN_DESKTOP;
@@ -290,6 +440,10 @@ void DesktopHost::handleKey(ui::Application& application, const SDL_KeyboardEven
     }
 }
 
+void DesktopHost::askToQuit(ui::Application& application) {
+    ui::askBeforeQuitting(application, [this] { quit_ = true; });
+}
+
 void DesktopHost::toggleHelp(ui::Application& application) {
     if (help_ && help_->presentingViewController()) {
         help_->dismissViewControllerAnimated(true, nullptr);
@@ -298,10 +452,12 @@ void DesktopHost::toggleHelp(ui::Application& application) {
     }
     auto top = application.topViewController();
     if (!top) return;
-    help_ = ui::AlertController::alertControllerWithTitle("Keys", helpText(),
+    const auto& texts = ui::platformTexts();
+    auto language = ui::textLanguageOf(ui::Locale::preferredLanguages().front());
+    help_ = ui::AlertController::alertControllerWithTitle(texts.keys, helpText(language),
                                                           ui::AlertControllerStyle::alert);
     help_->addAction(
-        ui::AlertAction::actionWithTitle("Close", ui::AlertActionStyle::cancel, nullptr));
+        ui::AlertAction::actionWithTitle(texts.close, ui::AlertActionStyle::cancel, nullptr));
     top->presentViewController(help_, true, nullptr);
 }
 
@@ -309,7 +465,9 @@ void DesktopHost::writeState(const ui::Application& application) {
     // For tests that drive the window from outside: the same state a
     // headless script's dump shows, after every change.
     if (stateFile_ == nullptr || *stateFile_ == '\0') return;
-    std::string text = automation::dumpState(application).dump() + "\n";
+    automation::Json state = automation::dumpState(application);
+    state["window"] = {{"title", title_}, {"pictureScale", pictureScale()}};
+    std::string text = state.dump() + "\n";
     auto written = platform::writeFileAtomically(
         stateFile_, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
     if (!written) say(written.error());

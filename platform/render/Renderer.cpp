@@ -38,7 +38,9 @@ struct Renderer::Parts {
     void beginFrame(int width, int height) {
         textures.beginFrame();
         overlay->beginFrame({static_cast<double>(width), static_cast<double>(height)});
-        stats.planes = stats.culled = stats.sceneDrawCalls = 0;
+        stats.planes = stats.sceneDrawCalls = 0;
+        stats.sceneReordered = false;
+        stats.scenePreparation = {};
     }
 
     void endFrame() {
@@ -84,8 +86,9 @@ struct Renderer::Parts {
                 ScenePassStats drawn =
                     scene->draw(*world->rootNode(), cameraToWorld, viewProjection, textures);
                 stats.planes += drawn.planes;
-                stats.culled += drawn.culled;
                 stats.sceneDrawCalls += drawn.drawCalls;
+                stats.sceneReordered = stats.sceneReordered || drawn.reordered;
+                stats.scenePreparation += drawn.preparation;
             }
         }
         glDisable(GL_SCISSOR_TEST);

@@ -4,6 +4,7 @@
 // the caller's context is current.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <vector>
@@ -17,12 +18,16 @@ namespace render {
 
 // What the last frame drew, for tests and benchmarks.
 struct FrameStats {
-    // 3-D planes drawn, and planes left out (seen from behind, or behind
-    // the camera).
+    // 3-D planes drawn (a single-sided plane seen from behind is left out
+    // by the GPU, and counted here).
     std::size_t planes = 0;
-    std::size_t culled = 0;
-    // Draw calls for the 3-D planes.
+    // Draw calls for the 3-D planes, both passes.
     std::size_t sceneDrawCalls = 0;
+    // Whether the planes were put in order again (the scene or the point of
+    // view changed), and the main thread's time in the scene pass before
+    // its draw calls.
+    bool sceneReordered = false;
+    std::chrono::nanoseconds scenePreparation{0};
     // The picture textures held after the frame.
     std::size_t pictures = 0;
     std::size_t atlasPages = 0;

@@ -1,6 +1,8 @@
 #include "platform/render/ScenePass.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
 #include <cstddef>
 
@@ -10,38 +12,98 @@ namespace render {
 
 namespace {
 
+// A look is five RGBA texels of the looks texture, 256 looks to a row:
+//   right.xyz, facing (0 fixed, 1 to the camera, 2 upright)
+//   up.xyz, opacity
+//   where the picture's top-left corner is, its s axis
+//   its t axis, double-sided (1) or not (0), the picture's width in texels
+//   the part of the picture that is not transparent: s0, t0, s1, t1
+constexpr int looksPerRow = 256;
+constexpr int texelsPerLook = 5;
+
 const char* vertexSource = R"(#version 300 es
 layout(location = 0) in vec2 corner;
 layout(location = 1) in vec3 centre;
-layout(location = 2) in vec3 halfRight;
-layout(location = 3) in vec3 halfUp;
-layout(location = 4) in vec4 uvOriginAndS;
-layout(location = 5) in vec3 uvTAndOpacity;
+layout(location = 2) in uint look;
 uniform mat4 viewProjection;
+uniform vec3 eye;
+uniform vec3 cameraRight;
+uniform vec3 cameraUp;
+uniform float viewportWidth;
+uniform highp sampler2D looks;
 out vec2 uv;
-out float opacity;
+flat out float opacity;
+invariant gl_Position;
 void main() {
-    vec3 position = centre + corner.x * halfRight + corner.y * halfUp;
-    // (s, t) across the shown picture, t downwards from its top edge.
+    ivec2 at = ivec2(int(look % 256u) * 5, int(look / 256u));
+    vec4 a = texelFetch(looks, at, 0);
+    vec4 b = texelFetch(looks, at + ivec2(1, 0), 0);
+    vec4 c = texelFetch(looks, at + ivec2(2, 0), 0);
+    vec4 d = texelFetch(looks, at + ivec2(3, 0), 0);
+    vec4 e = texelFetch(looks, at + ivec2(4, 0), 0);
+    vec3 right = a.xyz;
+    vec3 up = b.xyz;
+    if (a.w == 1.0) {
+        right = cameraRight * a.x;
+        up = cameraUp * b.y;
+    } else if (a.w == 2.0) {
+        vec3 toEye = vec3(eye.x - centre.x, 0.0, eye.z - centre.z);
+        if (length(toEye) > 1e-6) {
+            right = normalize(cross(vec3(0.0, 1.0, 0.0), normalize(toEye))) * a.x;
+            up = vec3(0.0, 1.0, 0.0) * b.y;
+        } else {
+            right = cameraRight * a.x;
+            up = cameraUp * b.y;
+        }
+    }
+    // (s, t) across the shown picture, t downwards from its top edge. A
+    // sprite's quad covers only the part of its picture that shows, and as
+    // far around it as filtering reaches: a texel, or more where the sprite
+    // is small on the screen and drawn from a smaller level of detail. The
+    // pixels left out would be fully transparent.
     vec2 st = vec2(corner.x * 0.5 + 0.5, 0.5 - corner.y * 0.5);
-    uv = uvOriginAndS.xy + st.x * uvOriginAndS.zw + st.y * uvTAndOpacity.xy;
-    opacity = uvTAndOpacity.z;
+    vec2 quad = corner;
+    if (d.w > 0.0) {
+        vec4 middle = viewProjection * vec4(centre, 1.0);
+        vec4 side = viewProjection * vec4(centre + right, 1.0);
+        float pixels = abs(side.x / side.w - middle.x / middle.w) * viewportWidth;
+        float texelsPerPixel = d.w / max(pixels, 1e-6);
+        float reach = texelsPerPixel > 1.0 ? exp2(ceil(log2(texelsPerPixel)) + 1.0) : 1.0;
+        vec2 low = max(e.xy - reach / d.w, 0.0), high = min(e.zw + reach / d.w, 1.0);
+        st = mix(low, high, st);
+        quad = vec2(st.x * 2.0 - 1.0, 1.0 - st.y * 2.0);
+    }
+    vec3 position = centre + quad.x * right + quad.y * up;
+    uv = c.xy + st.x * c.zw + st.y * d.xy;
+    opacity = b.w;
     gl_Position = viewProjection * vec4(position, 1.0);
+    // A single-sided plane shows only its front, the side its +z axis
+    // points to; from behind it is moved out of the view.
+    if (a.w == 0.0 && d.z == 0.0 && dot(cross(right, up), eye - centre) <= 0.0)
+        gl_Position = vec4(0.0, 0.0, 2.0, 1.0);
 }
 )";
 
-// Pictures are premultiplied, so opacity scales all four components.
-// Fully transparent pixels leave no depth behind.
+// Pictures are premultiplied, so opacity scales all four components. The
+// opaque pass keeps the texels that hide what lies behind them, the blended
+// pass everything else that shows; fully transparent texels leave nothing.
 const char* fragmentSource = R"(#version 300 es
 precision mediump float;
 uniform sampler2D picture;
+uniform int blendPass;
 in vec2 uv;
-in float opacity;
+flat in float opacity;
 out vec4 fragmentColor;
+const float opaqueAlpha = 254.5 / 255.0;
 void main() {
     vec4 color = texture(picture, uv) * opacity;
-    if (color.a < 0.002) discard;
-    fragmentColor = color;
+    if (blendPass == 0) {
+        if (color.a < opaqueAlpha) discard;
+        fragmentColor = vec4(color.rgb, 1.0);
+    } else {
+        if (color.a < 0.002 || (opacity == 1.0 && color.a >= opaqueAlpha)) discard;
+        fragmentColor = color;
+    }
 }
 )";
 
@@ -56,50 +118,95 @@ Vector3 normalized(Vector3 v) {
     return l > 0 ? v * (1.0f / l) : v;
 }
 
-void store(float (&out)[3], Vector3 v) {
-    out[0] = v.x;
-    out[1] = v.y;
-    out[2] = v.z;
+float facingCode(Look::Facing facing) {
+    switch (facing) {
+        case Look::Facing::fixed: return 0;
+        case Look::Facing::camera: return 1;
+        case Look::Facing::upright: return 2;
+    }
+    return 0;
 }
 
-const scene::BillboardConstraint* billboardOf(const scene::Node& node) {
-    for (const auto& constraint : node.constraints())
-        if (auto* billboard = dynamic_cast<const scene::BillboardConstraint*>(constraint.get()))
-            return billboard;
-    return nullptr;
+// A key whose unsigned order is the float's order, reversed: farthest
+// first. Planes at one depth keep the order they came in (a stable sort).
+std::uint32_t farthestFirst(float depth) {
+    std::uint32_t bits = std::bit_cast<std::uint32_t>(depth);
+    bits ^= (bits >> 31) != 0 ? 0xFFFFFFFFu : 0x80000000u;
+    return ~bits;
 }
 
-constexpr std::size_t instanceFloats = sizeof(ScenePass::Instance) / sizeof(float);
-static_assert(instanceFloats == 16, "the instance layout is four vec4s");
+// Sorts `items` (key, slot) by key, keeping the order of equal keys: three
+// passes of eleven bits, linear in the planes.
+void radixSort(std::vector<std::uint64_t>& items, std::vector<std::uint64_t>& scratch) {
+    scratch.resize(items.size());
+    for (int shift = 32; shift < 64; shift += 11) {
+        std::array<std::size_t, 2049> counts{};
+        for (std::uint64_t item : items) ++counts[((item >> shift) & 0x7FF) + 1];
+        for (std::size_t i = 1; i < counts.size(); ++i) counts[i] += counts[i - 1];
+        for (std::uint64_t item : items) scratch[counts[(item >> shift) & 0x7FF]++] = item;
+        items.swap(scratch);
+    }
+}
+
+// The part of `bitmap` whose pixels are not fully transparent, as fractions
+// of its width and height (x0, y0, x1, y1); a picture with none keeps one
+// pixel.
+void visibleBounds(const graphics::Bitmap& bitmap, float (&bounds)[4]) {
+    const int w = bitmap.width(), h = bitmap.height();
+    int x0 = w, y0 = h, x1 = 0, y1 = 0;
+    for (int y = 0; y < h; ++y) {
+        const std::uint8_t* row =
+            bitmap.data() + static_cast<std::size_t>(y) * bitmap.bytesPerRow();
+        for (int x = 0; x < w; ++x)
+            if (row[static_cast<std::size_t>(x) * 4 + 3] != 0) {
+                x0 = std::min(x0, x), x1 = std::max(x1, x + 1);
+                y0 = std::min(y0, y), y1 = std::max(y1, y + 1);
+            }
+    }
+    if (x1 <= x0) x0 = 0, y0 = 0, x1 = 1, y1 = 1;
+    bounds[0] = static_cast<float>(x0) / static_cast<float>(w);
+    bounds[1] = static_cast<float>(y0) / static_cast<float>(h);
+    bounds[2] = static_cast<float>(x1) / static_cast<float>(w);
+    bounds[3] = static_cast<float>(y1) / static_cast<float>(h);
+}
+
+constexpr std::size_t instanceSize = sizeof(ScenePass::Instance);
+static_assert(instanceSize == 16, "an instance is a centre and a look");
 
 }  // namespace
-
-struct ScenePass::Camera {
-    Vector3 eye;
-    Vector3 right;
-    Vector3 up;
-    Vector3 back;
-};
 
 platform::Result<std::unique_ptr<ScenePass>> ScenePass::make() {
     auto program = buildProgram("scene", vertexSource, fragmentSource);
     if (!program) return platform::fail(program.error());
     std::unique_ptr<ScenePass> pass(new ScenePass());
     pass->program_ = std::move(program).value();
-    pass->viewProjection_ = glGetUniformLocation(pass->program_.get(), "viewProjection");
-    glUseProgram(pass->program_.get());
-    glUniform1i(glGetUniformLocation(pass->program_.get(), "picture"), 0);
+    GLuint p = pass->program_.get();
+    pass->viewProjection_ = glGetUniformLocation(p, "viewProjection");
+    pass->eye_ = glGetUniformLocation(p, "eye");
+    pass->cameraRight_ = glGetUniformLocation(p, "cameraRight");
+    pass->cameraUp_ = glGetUniformLocation(p, "cameraUp");
+    pass->viewportWidth_ = glGetUniformLocation(p, "viewportWidth");
+    pass->blendPass_ = glGetUniformLocation(p, "blendPass");
+    glUseProgram(p);
+    glUniform1i(glGetUniformLocation(p, "picture"), 0);
+    glUniform1i(glGetUniformLocation(p, "looks"), 1);
+
+    pass->looksTexture_ = makeTexture();
+    glBindTexture(GL_TEXTURE_2D, pass->looksTexture_.get());
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
 
     pass->vertexArray_ = makeVertexArray();
     pass->corners_ = makeBuffer();
-    pass->instances_ = makeBuffer();
+    pass->opaque_ = makeBuffer();
+    pass->blended_ = makeBuffer();
     glBindVertexArray(pass->vertexArray_.get());
     const float corners[] = {-1, -1, 1, -1, -1, 1, 1, 1};
     glBindBuffer(GL_ARRAY_BUFFER, pass->corners_.get());
     glBufferData(GL_ARRAY_BUFFER, sizeof corners, corners, GL_STATIC_DRAW);
     glEnableVertexAttribArray(0);
     glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 0, nullptr);
-    for (GLuint location = 1; location <= 5; ++location) {
+    for (GLuint location = 1; location <= 2; ++location) {
         glEnableVertexAttribArray(location);
         glVertexAttribDivisor(location, 1);
     }
@@ -107,154 +214,304 @@ platform::Result<std::unique_ptr<ScenePass>> ScenePass::make() {
     return pass;
 }
 
-void ScenePass::collect(const scene::Node& node, const scene::Matrix4& parentToWorld,
-                        float parentOpacity, const Camera& camera, TextureCache& textures,
-                        ScenePassStats& stats) {
-    const scene::Matrix4 toWorld = parentToWorld * node.transform();
-    const float opacity = parentOpacity * node.opacity();
-    // A transparent node hides everything below it.
-    if (!(opacity > 0)) return;
-
-    if (auto* plane = dynamic_cast<const scene::Plane*>(node.geometry().get())) {
-        const Vector3 centre = column(toWorld, 3);
-        const float halfWidth = static_cast<float>(plane->width() / 2);
-        const float halfHeight = static_cast<float>(plane->height() / 2);
-        auto material = plane->firstMaterial();
-        bool doubleSided = material && material->doubleSided;
-        Vector3 right, up;
-        bool visible = true;
-        bool squareToScreen = false;
-        if (const auto* billboard = billboardOf(node)) {
-            // Turned to the viewer: with all axes free the plane takes the
-            // point of view's orientation, square to the screen, so it faces
-            // the camera from any side. Free about y alone, it stays upright
-            // and turns about the world's vertical towards the eye.
-            right = camera.right;
-            up = camera.up;
-            squareToScreen = true;
-            switch (billboard->freeAxes()) {
-                case scene::BillboardConstraint::Axes::y: {
-                    Vector3 toEye = camera.eye - centre;
-                    toEye.y = 0;
-                    if (scene::length(toEye) > 1e-6f) {
-                        up = {0, 1, 0};
-                        right = normalized(scene::cross(up, normalized(toEye)));
-                        squareToScreen = false;
-                    }
-                    break;
-                }
-                case scene::BillboardConstraint::Axes::x:
-                case scene::BillboardConstraint::Axes::z:
-                case scene::BillboardConstraint::Axes::all: break;
+bool ScenePass::resolveLooks(TextureCache& textures) {
+    const auto& looks = cache_.looks();
+    bool changed = resolved_.size() != looks.size();
+    resolved_.resize(looks.size());
+    for (std::size_t i = 0; i < looks.size(); ++i) {
+        if (looks[i].users == 0) continue;
+        const Look& look = looks[i].look;
+        TextureSlot slot{textures.white(), 0, 0, 1, 1};
+        if (look.bitmap) slot = textures.slotFor(look.bitmap);
+        ResolvedLook& known = resolved_[i];
+        if (known.texture != slot.texture) orderStale_ = true;
+        if (known.texture != slot.texture || known.slot.u0 != slot.u0 || known.slot.v0 != slot.v0 ||
+            known.slot.u1 != slot.u1 || known.slot.v1 != slot.v1) {
+            known = {slot.texture, slot, {0, 0, 1, 1}, 0};
+            // A picture square to the screen and upright is drawn only
+            // where it is not transparent.
+            if (look.bitmap && look.facing == Look::Facing::camera &&
+                look.orientation == graphics::ImageOrientation::up) {
+                visibleBounds(*look.bitmap, known.visible);
+                known.texels = static_cast<float>(look.bitmap->width());
             }
-        } else {
-            right = column(toWorld, 0);
-            up = column(toWorld, 1);
-            // A single-sided plane shows only its front, the side its +z
-            // axis points to.
-            if (!doubleSided) visible = scene::dot(column(toWorld, 2), camera.eye - centre) > 0;
-        }
-        const float depth = scene::dot(centre - camera.eye, camera.back * -1.0f);
-        const float radius = std::sqrt(halfWidth * halfWidth + halfHeight * halfHeight);
-        if (!visible || depth < -radius) {
-            ++stats.culled;
-        } else {
-            Item item{};
-            item.depth = depth;
-            item.order = static_cast<std::uint32_t>(items_.size());
-            TextureSlot slot{textures.white(), 0, 0, 1, 1};
-            auto orientation = graphics::ImageOrientation::up;
-            if (material && material->diffuse.contents) {
-                const auto& image = material->diffuse.contents;
-                slot = textures.slotFor(image->cgImage());
-                orientation = image->imageOrientation();
-            }
-            if (slot.texture != 0) {
-                Instance& instance = item.instance;
-                store(instance.centre, centre);
-                store(instance.halfRight, right * halfWidth);
-                store(instance.halfUp, up * halfHeight);
-                StoredMapping mapping = storedMapping(orientation);
-                float du = slot.u1 - slot.u0, dv = slot.v1 - slot.v0;
-                instance.uvOrigin[0] = slot.u0 + static_cast<float>(mapping.origin.x) * du;
-                instance.uvOrigin[1] = slot.v0 + static_cast<float>(mapping.origin.y) * dv;
-                instance.uvS[0] = static_cast<float>(mapping.sAxis.x) * du;
-                instance.uvS[1] = static_cast<float>(mapping.sAxis.y) * dv;
-                instance.uvT[0] = static_cast<float>(mapping.tAxis.x) * du;
-                instance.uvT[1] = static_cast<float>(mapping.tAxis.y) * dv;
-                instance.opacity = opacity;
-                item.texture = slot.texture;
-                items_.push_back(item);
-                crossing_ = crossing_ || !squareToScreen;
-            }
+            changed = true;
         }
     }
-    for (const auto& child : node.childNodes())
-        collect(*child, toWorld, opacity, camera, textures, stats);
+    return changed;
+}
+
+void ScenePass::uploadLooks() {
+    const auto& looks = cache_.looks();
+    const int rows =
+        std::max<int>(1, static_cast<int>((looks.size() + looksPerRow - 1) / looksPerRow));
+    std::vector<float> texels(static_cast<std::size_t>(rows) * looksPerRow * texelsPerLook * 4,
+                              0.0f);
+    for (std::size_t i = 0; i < looks.size(); ++i) {
+        if (looks[i].users == 0) continue;
+        const Look& look = looks[i].look;
+        const TextureSlot& slot = resolved_[i].slot;
+        StoredMapping mapping = storedMapping(look.orientation);
+        const float du = slot.u1 - slot.u0, dv = slot.v1 - slot.v0;
+        float* t = texels.data() + i * texelsPerLook * 4;
+        const float values[texelsPerLook * 4] = {
+            look.right.x,
+            look.right.y,
+            look.right.z,
+            facingCode(look.facing),
+            look.up.x,
+            look.up.y,
+            look.up.z,
+            look.opacity,
+            slot.u0 + static_cast<float>(mapping.origin.x) * du,
+            slot.v0 + static_cast<float>(mapping.origin.y) * dv,
+            static_cast<float>(mapping.sAxis.x) * du,
+            static_cast<float>(mapping.sAxis.y) * dv,
+            static_cast<float>(mapping.tAxis.x) * du,
+            static_cast<float>(mapping.tAxis.y) * dv,
+            look.doubleSided ? 1.0f : 0.0f,
+            resolved_[i].texels,
+            resolved_[i].visible[0],
+            resolved_[i].visible[1],
+            resolved_[i].visible[2],
+            resolved_[i].visible[3],
+        };
+        std::copy(std::begin(values), std::end(values), t);
+    }
+    glBindTexture(GL_TEXTURE_2D, looksTexture_.get());
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA32F, looksPerRow * texelsPerLook, rows, 0, GL_RGBA,
+                 GL_FLOAT, texels.data());
+    looksRows_ = rows;
+}
+
+void ScenePass::order(Vector3 eye, Vector3 forward) {
+    const auto& entries = cache_.entries();
+    const auto& looks = cache_.looks();
+    std::vector<std::uint64_t> items;
+    items.reserve(cache_.planes());
+    // See-through planes that are not turned to the viewer (photos) divide
+    // the scene: what lies on the eye's side of one is drawn after it, what
+    // lies behind it before, whatever their centres' depths say. A sprite
+    // behind a photo whose centre is nearer than the photo's is then still
+    // seen through the photo.
+    struct Divider {
+        Vector3 centre, normal;
+        float eyeSide;
+        std::uint32_t slot;
+    };
+    std::vector<Divider> dividers;
+    float nearest = 1e30f, farthest = 0;
+    for (std::size_t slot = 0; slot < entries.size(); ++slot) {
+        const SceneCache::Entry& entry = entries[slot];
+        if (entry.look == SceneCache::none || resolved_[entry.look].texture == 0) continue;
+        const Look& look = looks[entry.look].look;
+        if (look.facing == Look::Facing::fixed && look.opacity < 1) {
+            Vector3 normal = scene::cross(look.right, look.up);
+            float side = scene::dot(normal, eye - entry.centre);
+            if (side != 0)
+                dividers.push_back({entry.centre, normal, side > 0 ? 1.0f : -1.0f,
+                                    static_cast<std::uint32_t>(slot)});
+        }
+        const float depth = scene::dot(entry.centre - eye, forward);
+        // How far the plane can reach towards or away from the eye.
+        const float reach = look.facing == Look::Facing::fixed
+                                ? scene::length(look.right) + scene::length(look.up)
+                                : look.right.x + look.up.y;
+        if (depth + reach > 0) {
+            nearest = std::min(nearest, depth - reach);
+            farthest = std::max(farthest, depth + reach);
+        }
+        items.push_back(static_cast<std::uint64_t>(farthestFirst(depth)) << 32 | slot);
+    }
+    {
+        std::vector<std::uint64_t> scratch;
+        radixSort(items, scratch);
+        if (!dividers.empty()) {
+            // Layer 2k: in front of k dividers; a divider in front of k
+            // others is layer 2k + 1. A stable sort by layer keeps depth
+            // order within each.
+            auto layerOf = [&](std::uint32_t slot) {
+                std::uint32_t layer = 0;
+                bool divider = false;
+                for (const Divider& d : dividers) {
+                    if (d.slot == slot) {
+                        divider = true;
+                        continue;
+                    }
+                    if (scene::dot(d.normal, entries[slot].centre - d.centre) * d.eyeSide > 0)
+                        layer += 2;
+                }
+                return divider ? layer + 1 : layer;
+            };
+            std::vector<std::uint32_t> layers(items.size());
+            std::uint32_t most = 0;
+            for (std::size_t i = 0; i < items.size(); ++i) {
+                layers[i] = layerOf(static_cast<std::uint32_t>(items[i]));
+                most = std::max(most, layers[i]);
+            }
+            std::vector<std::size_t> counts(most + 2, 0);
+            for (std::uint32_t layer : layers) ++counts[layer + 1];
+            for (std::size_t i = 1; i < counts.size(); ++i) counts[i] += counts[i - 1];
+            scratch.resize(items.size());
+            for (std::size_t i = 0; i < items.size(); ++i) scratch[counts[layers[i]]++] = items[i];
+            items.swap(scratch);
+        }
+    }
+
+    auto instance = [&entries](std::uint64_t item) {
+        const SceneCache::Entry& entry = entries[static_cast<std::uint32_t>(item)];
+        return Instance{{entry.centre.x, entry.centre.y, entry.centre.z}, entry.look};
+    };
+    auto textureOf = [this, &entries](std::uint64_t item) {
+        return resolved_[entries[static_cast<std::uint32_t>(item)].look].texture;
+    };
+
+    // Farthest first, in runs of one texture.
+    std::vector<Instance> blended;
+    blended.reserve(items.size());
+    blendedRuns_.clear();
+    for (std::uint64_t item : items) {
+        GLuint texture = textureOf(item);
+        if (blendedRuns_.empty() || blendedRuns_.back().texture != texture)
+            blendedRuns_.push_back({texture, blended.size(), 0});
+        ++blendedRuns_.back().count;
+        blended.push_back(instance(item));
+    }
+
+    // Nearest first, the fully opaque planes only, grouped by texture: the
+    // order only saves work here, so a texture's planes are drawn together.
+    opaqueRuns_.clear();
+    std::size_t opaqueCount = 0;
+    for (auto it = items.rbegin(); it != items.rend(); ++it) {
+        const SceneCache::Entry& entry = entries[static_cast<std::uint32_t>(*it)];
+        if (looks[entry.look].look.opacity < 1) continue;
+        GLuint texture = resolved_[entry.look].texture;
+        auto run = std::find_if(opaqueRuns_.begin(), opaqueRuns_.end(),
+                                [texture](const Run& r) { return r.texture == texture; });
+        if (run == opaqueRuns_.end())
+            opaqueRuns_.push_back({texture, 0, 1});
+        else
+            ++run->count;
+        ++opaqueCount;
+    }
+    for (std::size_t i = 1; i < opaqueRuns_.size(); ++i)
+        opaqueRuns_[i].first = opaqueRuns_[i - 1].first + opaqueRuns_[i - 1].count;
+    std::vector<Instance> opaque(opaqueCount);
+    std::vector<std::size_t> next(opaqueRuns_.size());
+    for (std::size_t i = 0; i < opaqueRuns_.size(); ++i) next[i] = opaqueRuns_[i].first;
+    for (auto it = items.rbegin(); it != items.rend(); ++it) {
+        const SceneCache::Entry& entry = entries[static_cast<std::uint32_t>(*it)];
+        if (looks[entry.look].look.opacity < 1) continue;
+        GLuint texture = resolved_[entry.look].texture;
+        std::size_t run = 0;
+        while (opaqueRuns_[run].texture != texture) ++run;
+        opaque[next[run]++] = instance(*it);
+    }
+
+    glBindBuffer(GL_ARRAY_BUFFER, blended_.get());
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(blended.size() * instanceSize),
+                 blended.data(), GL_DYNAMIC_DRAW);
+    glBindBuffer(GL_ARRAY_BUFFER, opaque_.get());
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(opaque.size() * instanceSize),
+                 opaque.data(), GL_DYNAMIC_DRAW);
+    orderedEye_ = eye;
+    orderedForward_ = forward;
+    // The depth buffer spans what the planes reach, not the view's whole
+    // range from a millimetre to a kilometre: sprites a fraction of a
+    // millimetre apart then still keep their order in it.
+    depthNear_ = std::max(0.001f, nearest * 0.9f);
+    depthFar_ = std::max(farthest * 1.1f, depthNear_ * 2);
+    entriesOrdered_ = cache_.entriesGeneration();
+    orderStale_ = false;
+}
+
+void ScenePass::drawRuns(const Buffer& buffer, const std::vector<Run>& runs,
+                         ScenePassStats& stats) {
+    glBindBuffer(GL_ARRAY_BUFFER, buffer.get());
+    // Without a base instance (WebGL 2 has none) each run points the
+    // instance attributes at its first plane.
+    for (const Run& run : runs) {
+        const std::size_t base = run.first * instanceSize;
+        glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, instanceSize,
+                              reinterpret_cast<const void*>(base + offsetof(Instance, centre)));
+        glVertexAttribIPointer(2, 1, GL_UNSIGNED_INT, instanceSize,
+                               reinterpret_cast<const void*>(base + offsetof(Instance, look)));
+        glBindTexture(GL_TEXTURE_2D, run.texture);
+        glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, static_cast<GLsizei>(run.count));
+        ++stats.drawCalls;
+    }
 }
 
 ScenePassStats ScenePass::draw(const scene::Node& root, const scene::Matrix4& cameraToWorld,
                                const scene::Matrix4& viewProjection, TextureCache& textures) {
+    const auto start = std::chrono::steady_clock::now();
     ScenePassStats stats;
-    Camera camera{column(cameraToWorld, 3), normalized(column(cameraToWorld, 0)),
-                  normalized(column(cameraToWorld, 1)), normalized(column(cameraToWorld, 2))};
-    items_.clear();
-    crossing_ = false;
-    // The root's own parent is the world.
-    collect(root, scene::Matrix4::identity(), 1.0f, camera, textures, stats);
-    stats.planes = items_.size();
-    if (items_.empty()) return stats;
+    const Vector3 eye = column(cameraToWorld, 3);
+    const Vector3 right = normalized(column(cameraToWorld, 0));
+    const Vector3 up = normalized(column(cameraToWorld, 1));
+    const Vector3 forward = normalized(column(cameraToWorld, 2)) * -1.0f;
 
-    // Back to front, so that transparent pictures blend over what lies
-    // behind them; planes at the same depth keep the scene's order.
-    std::sort(items_.begin(), items_.end(), [](const Item& a, const Item& b) {
-        if (a.depth != b.depth) return a.depth > b.depth;
-        return a.order < b.order;
-    });
-    ordered_.resize(items_.size());
-    for (std::size_t i = 0; i < items_.size(); ++i) ordered_[i] = items_[i].instance;
+    cache_.observe(root);
+    cache_.refresh();
+    const bool looksChanged = resolveLooks(textures);
+    if (looksChanged || looksUploaded_ != cache_.looksGeneration()) {
+        uploadLooks();
+        looksUploaded_ = cache_.looksGeneration();
+    }
+    if (orderStale_ || entriesOrdered_ != cache_.entriesGeneration() || !(eye == orderedEye_) ||
+        !(forward == orderedForward_)) {
+        order(eye, forward);
+        stats.reordered = true;
+    }
+    stats.planes = 0;
+    for (const Run& run : blendedRuns_) stats.planes += run.count;
+    stats.preparation = std::chrono::steady_clock::now() - start;
+    if (stats.planes == 0) return stats;
 
     glUseProgram(program_.get());
-    setMatrixUniform(viewProjection_, viewProjection);
-    // Planes square to the screen (screen-aligned billboards) are parallel
-    // and never cross, so drawing back to front is all they need; depth
-    // testing them would cost a depth read and write for every pixel of
-    // every sprite. A plane at another angle can cross others, and then
-    // each hides what lies behind it.
-    if (crossing_) {
-        glEnable(GL_DEPTH_TEST);
-        glDepthFunc(GL_LEQUAL);
-        glDepthMask(GL_TRUE);
-    } else {
-        glDisable(GL_DEPTH_TEST);
-        glDepthMask(GL_FALSE);
+    // The view's projection with its depth mapped to [depthNear_, depthFar_]:
+    // positions on the screen stay exactly as the view projects them.
+    scene::Matrix4 fitted = viewProjection;
+    {
+        const scene::Matrix4 view = scene::rigidInverse(cameraToWorld);
+        const float n = depthNear_, f = depthFar_;
+        const float a = -(f + n) / (f - n), b = -2 * f * n / (f - n);
+        for (int c = 0; c < 4; ++c)
+            fitted.columns[c][2] = a * view.columns[c][2] + (c == 3 ? b : 0.0f);
     }
+    setMatrixUniform(viewProjection_, fitted);
+    glUniform3f(eye_, eye.x, eye.y, eye.z);
+    glUniform3f(cameraRight_, right.x, right.y, right.z);
+    glUniform3f(cameraUp_, up.x, up.y, up.z);
+    GLint viewport[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    glUniform1f(viewportWidth_, static_cast<float>(viewport[2]));
+    glActiveTexture(GL_TEXTURE1);
+    glBindTexture(GL_TEXTURE_2D, looksTexture_.get());
     usePremultipliedBlending();
-
     glBindVertexArray(vertexArray_.get());
-    glBindBuffer(GL_ARRAY_BUFFER, instances_.get());
-    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(ordered_.size() * sizeof(Instance)),
-                 ordered_.data(), GL_STREAM_DRAW);
-    // Without a base instance (WebGL 2 has none) each run points the
-    // instance attributes at its first plane.
-    const GLsizei stride = sizeof(Instance);
-    for (std::size_t begin = 0; begin < items_.size();) {
-        std::size_t end = begin + 1;
-        while (end < items_.size() && items_[end].texture == items_[begin].texture) ++end;
-        const std::size_t base = begin * sizeof(Instance);
-        auto at = [base](std::size_t offset) {
-            return reinterpret_cast<const void*>(base + offset);
-        };
-        glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, stride, at(offsetof(Instance, centre)));
-        glVertexAttribPointer(2, 3, GL_FLOAT, GL_FALSE, stride, at(offsetof(Instance, halfRight)));
-        glVertexAttribPointer(3, 3, GL_FLOAT, GL_FALSE, stride, at(offsetof(Instance, halfUp)));
-        glVertexAttribPointer(4, 4, GL_FLOAT, GL_FALSE, stride, at(offsetof(Instance, uvOrigin)));
-        glVertexAttribPointer(5, 3, GL_FLOAT, GL_FALSE, stride, at(offsetof(Instance, uvT)));
-        glBindTexture(GL_TEXTURE_2D, items_[begin].texture);
-        glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, static_cast<GLsizei>(end - begin));
-        ++stats.drawCalls;
-        begin = end;
-    }
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LESS);
+    // A stencil test that passes everything and writes nothing: Mesa's
+    // software renderer skips a block of pixels that fails the depth test
+    // only when a stencil test is on, and shades it in vain otherwise.
+    glEnable(GL_STENCIL_TEST);
+    glStencilFunc(GL_ALWAYS, 0, 0);
+    glStencilMask(0);
+
+    glDisable(GL_BLEND);
+    glDepthMask(GL_TRUE);
+    glUniform1i(blendPass_, 0);
+    drawRuns(opaque_, opaqueRuns_, stats);
+
+    glEnable(GL_BLEND);
+    glDepthMask(GL_FALSE);
+    glUniform1i(blendPass_, 1);
+    drawRuns(blended_, blendedRuns_, stats);
+
+    glDisable(GL_STENCIL_TEST);
+    glStencilMask(0xFF);
     glBindVertexArray(0);
     return stats;
 }

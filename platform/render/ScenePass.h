@@ -1,14 +1,24 @@
 // The 3-D scene from the point of view: planes with their pictures,
-// billboards turned to the viewer, opacity multiplied down the tree, sorted
-// back to front and drawn in instanced batches, one call per shared texture.
+// billboards turned to the viewer in the vertex shader, opacity multiplied
+// down the tree. What is drawn lives in GPU buffers that change only when
+// the scene or the point of view does: the scene's notifications keep a
+// cache of it (SceneCache), and a frame with nothing new uploads nothing.
+//
+// Two passes keep overdraw low and transparency right: the opaque texels of
+// every fully opaque plane first, nearest first, writing depth, so that
+// what they hide is rejected before it is shaded; then soft edges and
+// see-through planes, farthest first, blended and tested against that depth.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
 #include "platform/Result.h"
 #include "platform/render/Gl.h"
+#include "platform/render/SceneCache.h"
 #include "platform/render/TextureCache.h"
 #include "platform/scene/Node.h"
 
@@ -16,8 +26,12 @@ namespace render {
 
 struct ScenePassStats {
     std::size_t planes = 0;
-    std::size_t culled = 0;
     std::size_t drawCalls = 0;
+    // Whether the planes' order and instance buffers were made again.
+    bool reordered = false;
+    // The main thread's time in the pass before it hands the GPU its draw
+    // calls: following changes, ordering, uploading.
+    std::chrono::nanoseconds preparation{0};
 };
 
 class ScenePass {
@@ -30,40 +44,65 @@ public:
     ScenePassStats draw(const scene::Node& root, const scene::Matrix4& cameraToWorld,
                         const scene::Matrix4& viewProjection, TextureCache& textures);
 
-    // One plane as the vertex shader reads it: its centre and half-axes in
-    // the world, and where its picture lies in its texture.
+    // One plane as the vertex shader reads it: its centre in the world and
+    // its look, an index into the looks texture.
     struct Instance {
         float centre[3];
-        float halfRight[3];
-        float halfUp[3];
-        float uvOrigin[2];
-        float uvS[2];
-        float uvT[2];
-        float opacity;
+        std::uint32_t look;
     };
 
 private:
-    struct Item {
-        float depth;
-        std::uint32_t order;
+    // Consecutive instances of one pass that share a texture: one draw call.
+    struct Run {
         GLuint texture;
-        Instance instance;
+        std::size_t first;
+        std::size_t count;
     };
-    struct Camera;
+    // A look as the GPU sees it: where its picture lies in which texture.
+    struct ResolvedLook {
+        GLuint texture = 0;
+        TextureSlot slot;
+        // The part of the picture that is not transparent (fractions of
+        // its size), and its width in texels; none (0) when the quad is
+        // drawn whole.
+        float visible[4] = {0, 0, 1, 1};
+        float texels = 0;
+    };
 
     ScenePass() = default;
-    void collect(const scene::Node& node, const scene::Matrix4& parentToWorld, float parentOpacity,
-                 const Camera& camera, TextureCache& textures, ScenePassStats& stats);
+    bool resolveLooks(TextureCache& textures);
+    void uploadLooks();
+    void order(scene::Vector3 eye, scene::Vector3 forward);
+    void drawRuns(const Buffer& buffer, const std::vector<Run>& runs, ScenePassStats& stats);
 
     Program program_;
     GLint viewProjection_ = -1;
+    GLint eye_ = -1;
+    GLint cameraRight_ = -1;
+    GLint cameraUp_ = -1;
+    GLint viewportWidth_ = -1;
+    GLint blendPass_ = -1;
     VertexArray vertexArray_;
     Buffer corners_;
-    Buffer instances_;
-    std::vector<Item> items_;
-    // Whether a drawn plane is not square to the screen and may cross others.
-    bool crossing_ = false;
-    std::vector<Instance> ordered_;
+    Texture looksTexture_;
+    int looksRows_ = 0;
+
+    SceneCache cache_;
+    std::vector<ResolvedLook> resolved_;
+    std::uint64_t looksUploaded_ = ~0ull;
+    std::uint64_t entriesOrdered_ = ~0ull;
+    scene::Vector3 orderedEye_, orderedForward_;
+    float depthNear_ = 0.001f, depthFar_ = 1000;
+    bool orderStale_ = true;
+
+    // The opaque pass, nearest first, grouped by texture; the blended pass,
+    // farthest first.
+    Buffer opaque_;
+    Buffer blended_;
+    std::vector<Run> opaqueRuns_;
+    std::vector<Run> blendedRuns_;
+    std::size_t opaqueCapacity_ = 0;
+    std::size_t blendedCapacity_ = 0;
 };
 
 }  // namespace render

@@ -30,33 +30,46 @@ struct TextureCache::Entry {
 
 namespace {
 // Atlas cells come in steps of this many pixels, so that pictures of about
-// the same size share pages and a freed cell fits the next one.
+// the same size share pages and a freed cell fits the next one. A cell's
+// corner then lies on a whole pixel of every level of detail up to the
+// fifth, so each level of a cell is made from that cell alone.
 constexpr int cellStep = 32;
+// Atlas pages keep this many levels of detail below the full picture, so
+// that a sprite far away is drawn from a smaller picture instead of
+// shimmering as it moves.
+constexpr int mipLevels = 4;
+// Around its picture a cell repeats the picture's edge pixels this far, so
+// that filtering at the picture's edge, at every level, sees the picture's
+// own edge and never a neighbour's pixels.
+constexpr int margin = 1 << (mipLevels - 1);
 
 int roundUp(int value, int step) { return (value + step - 1) / step * step; }
 
-// The bitmap with a one-pixel border that repeats its edge pixels: linear
-// filtering at the picture's edge then never blends in a neighbour's pixels.
-std::vector<std::uint8_t> withGutter(const graphics::Bitmap& bitmap) {
+// A cell of `cellWidth` by `cellHeight` pixels holding `bitmap` at
+// (margin, margin), with its edge pixels repeated out to the cell's edges.
+std::vector<std::uint8_t> cellPixels(const graphics::Bitmap& bitmap, int cellWidth,
+                                     int cellHeight) {
     const int w = bitmap.width(), h = bitmap.height();
-    const int pw = w + 2, ph = h + 2;
-    std::vector<std::uint8_t> out(static_cast<std::size_t>(pw) * static_cast<std::size_t>(ph) * 4);
-    for (int y = 0; y < ph; ++y) {
-        int sy = std::clamp(y - 1, 0, h - 1);
+    std::vector<std::uint8_t> out(static_cast<std::size_t>(cellWidth) *
+                                  static_cast<std::size_t>(cellHeight) * 4);
+    for (int y = 0; y < cellHeight; ++y) {
+        const int sy = std::clamp(y - margin, 0, h - 1);
         const std::uint8_t* row =
             bitmap.data() + static_cast<std::size_t>(sy) * bitmap.bytesPerRow();
         std::uint8_t* dst =
-            out.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(pw) * 4;
-        std::memcpy(dst + 4, row, static_cast<std::size_t>(w) * 4);
-        std::memcpy(dst, row, 4);
-        std::memcpy(dst + static_cast<std::size_t>(pw - 1) * 4,
-                    row + static_cast<std::size_t>(w - 1) * 4, 4);
+            out.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(cellWidth) * 4;
+        for (int x = 0; x < margin; ++x) std::memcpy(dst + x * 4, row, 4);
+        std::memcpy(dst + margin * 4, row, static_cast<std::size_t>(w) * 4);
+        for (int x = margin + w; x < cellWidth; ++x)
+            std::memcpy(dst + static_cast<std::size_t>(x) * 4,
+                        row + static_cast<std::size_t>(w - 1) * 4, 4);
     }
     return out;
 }
 
-// Halves a premultiplied picture by averaging 2 × 2 blocks, for pictures
-// larger than the context's largest texture.
+// Halves a premultiplied picture by averaging 2 × 2 blocks: the levels of
+// detail of an atlas cell, and pictures larger than the context's largest
+// texture.
 std::vector<std::uint8_t> halve(const std::vector<std::uint8_t>& pixels, int& width, int& height) {
     int w = std::max(1, width / 2), h = std::max(1, height / 2);
     std::vector<std::uint8_t> out(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4);
@@ -134,8 +147,9 @@ TextureCache::Page* TextureCache::pageWithRoom(int cellWidth, int cellHeight) {
     for (int cell = page->columns * page->rows - 1; cell >= 0; --cell)
         page->freeCells.push_back(cell);
     page->texture = makeSamplingTexture();
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, pageSide, pageSide, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-                 nullptr);
+    glTexStorage2D(GL_TEXTURE_2D, mipLevels + 1, GL_RGBA8, pageSide, pageSide);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, mipLevels);
     pages_.push_back(std::move(page));
     return pages_.back().get();
 }
@@ -148,22 +162,29 @@ std::shared_ptr<TextureCache::Entry> TextureCache::upload(
     const int w = bitmap->width(), h = bitmap->height();
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     if (w <= atlasMaxSide && h <= atlasMaxSide) {
-        Page* page = pageWithRoom(roundUp(w + 2, cellStep), roundUp(h + 2, cellStep));
+        Page* page =
+            pageWithRoom(roundUp(w + 2 * margin, cellStep), roundUp(h + 2 * margin, cellStep));
         int cell = page->freeCells.back();
         page->freeCells.pop_back();
         ++page->used;
         int x0 = (cell % page->columns) * page->cellWidth;
         int y0 = (cell / page->columns) * page->cellHeight;
-        auto padded = withGutter(*bitmap);
+        int cw = page->cellWidth, ch = page->cellHeight;
+        auto pixels = cellPixels(*bitmap, cw, ch);
         glBindTexture(GL_TEXTURE_2D, page->texture.get());
-        glTexSubImage2D(GL_TEXTURE_2D, 0, x0, y0, w + 2, h + 2, GL_RGBA, GL_UNSIGNED_BYTE,
-                        padded.data());
+        for (int level = 0;; ++level) {
+            glTexSubImage2D(GL_TEXTURE_2D, level, x0 >> level, y0 >> level, cw, ch, GL_RGBA,
+                            GL_UNSIGNED_BYTE, pixels.data());
+            if (level == mipLevels) break;
+            pixels = halve(pixels, cw, ch);
+        }
         const float side = static_cast<float>(pageSide);
         entry->page = page;
         entry->cell = cell;
-        entry->slot = {page->texture.get(), static_cast<float>(x0 + 1) / side,
-                       static_cast<float>(y0 + 1) / side, static_cast<float>(x0 + 1 + w) / side,
-                       static_cast<float>(y0 + 1 + h) / side};
+        entry->slot = {page->texture.get(), static_cast<float>(x0 + margin) / side,
+                       static_cast<float>(y0 + margin) / side,
+                       static_cast<float>(x0 + margin + w) / side,
+                       static_cast<float>(y0 + margin + h) / side};
     } else {
         GLint maxSide = 2048;
         glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
@@ -251,7 +272,7 @@ TextureStats TextureCache::stats() const {
     stats.pictures = byContent_.size();
     stats.atlasPages = pages_.size();
     stats.ownTextures = 0;
-    stats.bytes = pages_.size() * static_cast<std::size_t>(pageSide) * pageSide * 4;
+    stats.bytes = pages_.size() * static_cast<std::size_t>(pageSide) * pageSide * 4 * 4 / 3;
     for (const auto& [hash, entry] : byContent_)
         if (entry->own) {
             ++stats.ownTextures;

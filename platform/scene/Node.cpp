@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <unordered_map>
 
 #include "platform/Precondition.h"
 
@@ -14,7 +15,91 @@ std::uint64_t nextNodeId() {
 }
 }  // namespace
 
+namespace {
+// The observers of each observed node.
+std::unordered_map<const Node*, std::vector<SceneObserver*>>& observerLists() {
+    static std::unordered_map<const Node*, std::vector<SceneObserver*>> lists;
+    return lists;
+}
+}  // namespace
+
 Node::Node(Key) : id_(nextNodeId()) {}
+
+Node::~Node() {
+    if ((id_ & observedBit) == 0) return;
+    auto& lists = observerLists();
+    auto observers = std::move(lists[this]);
+    lists.erase(this);
+    for (SceneObserver* observer : observers) observer->observedNodeDestroyed(*this);
+}
+
+// Observers are found by walking up from the changed node: scenes are
+// shallow (a sprite is a child of the root), so a change costs a step or two.
+template <class Notify>
+void Node::notify(Notify notify) const {
+    for (const Node* n = this; n != nullptr; n = n->parent_)
+        if ((n->id_ & observedBit) != 0)
+            for (SceneObserver* observer : observerLists()[n]) notify(*observer);
+}
+
+void Node::changed() {
+    notify([this](SceneObserver& observer) { observer.nodeChanged(*this); });
+}
+
+void Node::addObserver(SceneObserver& observer) const {
+    observerLists()[this].push_back(&observer);
+    id_ |= observedBit;
+}
+
+void Node::removeObserver(SceneObserver& observer) const {
+    if ((id_ & observedBit) == 0) return;
+    auto& lists = observerLists();
+    auto& list = lists[this];
+    std::erase(list, &observer);
+    if (list.empty()) {
+        lists.erase(this);
+        id_ &= ~observedBit;
+    }
+}
+
+void Node::setPosition(Vector3 position) {
+    position_ = position;
+    changed();
+}
+
+void Node::setRotation(Vector4 rotation) {
+    rotation_ = rotation;
+    changed();
+}
+
+void Node::setOpacity(float opacity) {
+    opacity_ = opacity;
+    changed();
+}
+
+void Node::setGeometry(std::shared_ptr<Geometry> geometry) {
+    geometry_ = std::move(geometry);
+    changed();
+}
+
+const std::vector<std::shared_ptr<Constraint>>& Node::constraints() const {
+    static const Constraints none;
+    return constraints_ ? *constraints_ : none;
+}
+
+void Node::setConstraints(std::vector<std::shared_ptr<Constraint>> constraints) {
+    // The list last given out, kept to share with the next equal one.
+    static std::weak_ptr<const Constraints> last;
+    if (constraints.empty()) {
+        constraints_.reset();
+    } else if (auto known = last.lock(); known && *known == constraints) {
+        constraints_ = std::move(known);
+    } else {
+        constraints_ = std::make_shared<const Constraints>(std::move(constraints));
+        last = constraints_;
+    }
+    changed();
+}
 
 std::shared_ptr<Node> Node::make() { return std::make_shared<Node>(Key{}); }
 
@@ -24,10 +109,13 @@ std::shared_ptr<Node> Node::nodeWithGeometry(std::shared_ptr<Geometry> geometry)
     return node;
 }
 
-bool Node::hasBillboardConstraint() const {
-    return std::any_of(constraints_.begin(), constraints_.end(), [](const auto& constraint) {
-        return dynamic_cast<const BillboardConstraint*>(constraint.get()) != nullptr;
-    });
+bool Node::hasBillboardConstraint() const { return billboardConstraint() != nullptr; }
+
+const BillboardConstraint* Node::billboardConstraint() const {
+    for (const auto& constraint : constraints())
+        if (auto* billboard = dynamic_cast<const BillboardConstraint*>(constraint.get()))
+            return billboard;
+    return nullptr;
 }
 
 bool Node::isAncestorOf(const Node& node) const {
@@ -43,15 +131,21 @@ void Node::addChildNode(std::shared_ptr<Node> child) {
     child->removeFromParentNode();
     child->parent_ = this;
     children_.push_back(std::move(child));
+    const Node& added = *children_.back();
+    added.notify([&added](SceneObserver& observer) { observer.childAdded(added); });
 }
 
 void Node::removeFromParentNode() {
     if (parent_ == nullptr) return;
+    notify([this](SceneObserver& observer) { observer.childRemoving(*this); });
+    // Searched from the end: undo takes away the newest nodes.
+    auto& siblings = parent_->children_;
+    auto at = std::find_if(siblings.rbegin(), siblings.rend(),
+                           [this](const auto& sibling) { return sibling.get() == this; });
     // The parent may hold the last reference; keep this node alive until
     // the removal is done.
-    auto self = shared_from_this();
-    auto& siblings = parent_->children_;
-    siblings.erase(std::find(siblings.begin(), siblings.end(), self));
+    std::shared_ptr<Node> self = std::move(*at);
+    siblings.erase(std::next(at).base());
     parent_ = nullptr;
 }
 

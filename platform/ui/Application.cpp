@@ -233,6 +233,17 @@ void Application::sendMotionEnded(EventSubtype motion) {
     if (auto* target = touchTarget()) target->motionEnded(motion, &event);
 }
 
+bool Application::sendKeyCommand(std::string_view input, bool control) {
+    auto* target = touchTarget();
+    if (target == nullptr) return false;
+    for (auto& command : target->keyCommands()) {
+        if (command.control != control || command.input != input) continue;
+        if (command.action) command.action();
+        return true;
+    }
+    return false;
+}
+
 void Application::sendMemoryWarning() {
     for (auto controller = rootViewController(); controller;
          controller = controller->presentedViewController())

@@ -121,6 +121,9 @@ public:
     void sendTouchesCancelled(const TouchSet& touches);
     void sendMotionEnded(EventSubtype motion);
     void sendMemoryWarning();
+    // A key pressed: runs the root controller's matching key command while
+    // nothing is presented over it. True when one ran.
+    bool sendKeyCommand(std::string_view input, bool control);
 
 private:
     // Touches reach the root controller only while it presents nothing.

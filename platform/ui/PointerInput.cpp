@@ -1,6 +1,7 @@
 #include "platform/ui/PointerInput.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "platform/ui/PresentedResponse.h"
 
@@ -100,6 +101,38 @@ void PointerInput::cancelAll() {
     auto cancelled = std::move(touches_);
     touches_.clear();
     for (auto& held : cancelled) end(std::move(held), true);
+}
+
+bool PointerInput::moveFocus(int step) {
+    auto frame = describe();
+    const auto* layout = frame.topLayout();
+    if (layout == nullptr || pressing_) return false;
+    // Every target but the whole screen beside a sheet, in reading order.
+    std::vector<std::size_t> order;
+    for (std::size_t i = 0; i < layout->targets.size(); ++i)
+        if (layout->targets[i].role != PresentedTargetRole::outside) order.push_back(i);
+    if (order.empty()) return false;
+    auto at = std::find(order.begin(), order.end(), interaction_.pressedTarget.value_or(SIZE_MAX));
+    long long position = at == order.end() ? (step > 0 ? -1 : 0) : at - order.begin();
+    long long count = static_cast<long long>(order.size());
+    position = ((position + step) % count + count) % count;
+    interaction_.pressedTarget = order[static_cast<std::size_t>(position)];
+    return true;
+}
+
+bool PointerInput::chooseFocused() {
+    if (!pressing_ && interaction_.pressedTarget) {
+        auto frame = describe();
+        auto focused = interaction_.pressedTarget;
+        const auto* layout = frame.topLayout();
+        interaction_.pressedTarget.reset();
+        if (layout != nullptr && *focused < layout->targets.size()) {
+            if (auto problem = respondToTarget(application_, *layout, *focused))
+                showProblem(application_, *problem);
+            return true;
+        }
+    }
+    return performDefaultAction(application_);
 }
 
 void PointerInput::scroll(int rows) {

@@ -1,7 +1,8 @@
 // Pointers as a phone's user would have them: a mouse, fingers on a touch
 // screen or the browser's pointer events become the application's touches,
 // or presses on the presented screen's targets (chosen when released over
-// the target pressed). The one path every host with a pointer takes.
+// the target pressed). The keyboard moves through those targets too. The
+// one path every host with a pointer or keys takes.
 #pragma once
 
 #include <cstdint>
@@ -29,6 +30,12 @@ public:
     void cancelAll();
     // Scrolls the photo picker by `rows`, down for positive.
     void scroll(int rows);
+    // The arrow keys: the next (or, with -1, the previous) target of the
+    // presented screen is marked. False when nothing is presented.
+    bool moveFocus(int step);
+    // Enter: the marked target is chosen, or else the default action.
+    // False when neither was there.
+    bool chooseFocused();
 
     // Sends the moves kept since the last call; true when there were any.
     bool deliverMoves();

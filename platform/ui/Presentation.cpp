@@ -5,6 +5,7 @@
 
 #include "platform/Files.h"
 #include "platform/graphics/Backend.h"
+#include "platform/graphics/PhotoFile.h"
 #include "platform/ui/LaunchDescription.h"
 
 namespace ui {
@@ -87,12 +88,8 @@ bool ImagePickerController::isSourceTypeAvailable(ImagePickerSourceType source) 
 }
 
 platform::Result<void> ImagePickerController::pickFile(const std::filesystem::path& file) {
-    // Phone photos are a few megabytes; anything far larger is not one.
-    constexpr std::size_t maxPhotoBytes = 256u << 20;
-    auto bytes = platform::readFile(file, maxPhotoBytes);
-    if (!bytes) return platform::fail(bytes.error());
-    auto image = graphics::backend().decodeImage(bytes.value(), graphics::DecodeLimits{});
-    if (!image) return platform::fail(file.filename().string() + ": " + image.error());
+    auto image = graphics::readPhoto(file);
+    if (!image) return platform::fail(image.error());
     pick(std::move(image).value());
     return {};
 }

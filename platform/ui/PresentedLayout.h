@@ -91,9 +91,9 @@ using PresentedShape = std::variant<PresentedFill, PresentedArrow, PresentedLine
 enum class PresentedTargetRole {
     // Choose the alert's action `actionIndex`.
     action = 0,
-    // A click outside an action sheet or a popover: it chooses the cancel
-    // action `actionIndex` when there is one, and otherwise dismisses the
-    // popover.
+    // A click outside an action sheet, a popover or the share sheet: it
+    // chooses the cancel action `actionIndex` when there is one, and
+    // otherwise puts the screen away as its Cancel would.
     outside = 1,
     // The picker's thumbnail of `file`: ImagePickerController::pickFile.
     pickFile = 2,

@@ -92,9 +92,9 @@ std::optional<Problem> respondToTarget(Application& application, const Presented
                             !saved)
                             problem = Problem{platformTexts().pictureNotSaved, saved.error()};
                         break;
+                    case PresentedTargetRole::outside:
                     case PresentedTargetRole::cancelShare: share->complete(); break;
                     case PresentedTargetRole::action:
-                    case PresentedTargetRole::outside:
                     case PresentedTargetRole::pickFile:
                     case PresentedTargetRole::cancelPicker:
                     case PresentedTargetRole::takePicture:
@@ -188,6 +188,28 @@ platform::Result<void> saveSharedPicture(Application& application,
     auto self = share->shared_from_this();
     share->complete();
     return {};
+}
+
+void askBeforeQuitting(Application& application, std::function<void()> quit) {
+    auto root = application.rootViewController();
+    auto top = application.topViewController();
+    if (!root || !top || !root->hasUnsavedChanges()) {
+        quit();
+        return;
+    }
+    const auto& texts = platformTexts();
+    auto alert = AlertController::alertControllerWithTitle(std::nullopt, texts.saveBeforeQuitting,
+                                                           AlertControllerStyle::alert);
+    auto save = AlertAction::actionWithTitle(texts.save, AlertActionStyle::defaultStyle,
+                                             [root, quit](AlertAction&) {
+                                                 if (root->saveChanges()) quit();
+                                             });
+    alert->addAction(save);
+    alert->addAction(AlertAction::actionWithTitle(texts.dontSave, AlertActionStyle::destructive,
+                                                  [quit](AlertAction&) { quit(); }));
+    alert->addAction(AlertAction::actionWithTitle(texts.cancel, AlertActionStyle::cancel, nullptr));
+    alert->setPreferredAction(save);
+    top->presentViewController(alert, true, nullptr);
 }
 
 void showProblem(Application& application, const Problem& problem) {

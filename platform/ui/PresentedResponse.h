@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -50,5 +51,11 @@ platform::Result<void> saveSharedPicture(Application& application,
 
 // Shows `problem` over the top controller as an alert with one OK.
 void showProblem(Application& application, const Problem& problem);
+
+// The user asked to quit: with unsaved changes the root controller's
+// document is saved first, or not, or the quitting is called off, as the
+// user answers; `quit` runs once it may quit. A save that fails does not
+// quit.
+void askBeforeQuitting(Application& application, std::function<void()> quit);
 
 }  // namespace ui

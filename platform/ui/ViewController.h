@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <variant>
+#include <vector>
 
 #include "platform/graphics/Geometry.h"
 #include "platform/ui/Touch.h"
@@ -27,6 +28,15 @@ class ActivityViewController;
 // does not compile until every such place handles it.
 using PresentedScreen =
     std::variant<AlertController*, ImagePickerController*, ActivityViewController*>;
+
+// A keyboard shortcut a controller offers: a key, with or without Control,
+// that runs one of its commands. `input` is a character ("z") or a key's
+// name ("Delete", "F10").
+struct KeyCommand {
+    std::string input;
+    bool control = false;
+    std::function<void()> action;
+};
 
 // Responds to touches and motion; the default responses do nothing.
 class Responder {
@@ -93,6 +103,16 @@ public:
     virtual void didReceiveMemoryWarning();
     virtual bool prefersStatusBarHidden() const;
     virtual bool prefersHomeIndicatorAutoHidden() const;
+
+    // The keyboard shortcuts this controller offers; none by default.
+    virtual std::vector<KeyCommand> keyCommands() { return {}; }
+
+    // The document this controller shows, for hosts that can close it: its
+    // changes since it was last saved or opened, saving them (false when
+    // that failed), and the file it was last saved to or opened from.
+    virtual bool hasUnsavedChanges() const { return false; }
+    virtual bool saveChanges() { return true; }
+    virtual std::optional<std::filesystem::path> documentFile() const { return std::nullopt; }
 
     // Shows `controller` modally over this one. Ignored, with a warning, when
     // this controller is already presenting another.

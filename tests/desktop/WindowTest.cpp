@@ -5,11 +5,15 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <thread>
@@ -35,6 +39,12 @@ std::string output(const std::string& command) {
     if (pipe) ::pclose(pipe);
     while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
     return text;
+}
+
+// A field of what is presented, or null when nothing is.
+json presented(const json& state, const char* field) {
+    const auto& shown = state["presented"];
+    return shown.is_object() && shown.contains(field) ? shown[field] : json();
 }
 
 pid_t start(std::vector<std::string> arguments, const std::vector<std::string>& environment) {
@@ -78,7 +88,7 @@ protected:
                                         "SCRAWLET_STATE_FILE=" + (folder / "state.json").string(),
                                         "LANG=en_US.UTF-8"});
         ASSERT_GT(app, 0);
-        window = output(x("search --sync --name '^Scrawlet$'"));
+        window = output(x("search --sync --name '^Scrawlet'"));
         ASSERT_FALSE(window.empty());
         ASSERT_TRUE(waitFor([](const json& s) { return s["session"]["running"] == true; }));
     }
@@ -134,6 +144,25 @@ protected:
             ("DISPLAY=" + display + " import -window root " + (shots / name).string()).c_str());
     }
     json::size_type sprites() const { return state()["scene"]["rootNode"]["children"].size(); }
+    void key(const std::string& keys) const { xdo("key --window " + window + " " + keys); }
+    // Whether the program has ended, waiting up to five seconds.
+    bool ended(int* status) {
+        for (int i = 0; i < 100; ++i) {
+            if (::waitpid(app, status, WNOHANG) == app) {
+                app = -1;
+                return true;
+            }
+            std::this_thread::sleep_for(50ms);
+        }
+        return false;
+    }
+    void drag(double fromX, double fromY, double toX, double toY) const {
+        moveTo(fromX, fromY);
+        xdo("mousedown 1");
+        for (int i = 1; i <= 5; ++i)
+            moveTo(fromX + (toX - fromX) * i / 5, fromY + (toY - fromY) * i / 5);
+        xdo("mouseup 1");
+    }
 
     std::filesystem::path folder, shots;
     std::string display, window;
@@ -226,6 +255,121 @@ TEST_F(DesktopWindow, TheKeysMoveTheCameraAndTheDrawingStaysInTheRoom) {
     auto children = state()["scene"]["rootNode"]["children"];
     EXPECT_EQ(children[0]["position"], placed);
     EXPECT_GT(children[1]["position"][0].get<double>(), placed[0].get<double>() + 0.1);
+}
+
+TEST_F(DesktopWindow, KeysReachTheDrawingsCommandsAndClosingAsksToSaveIt) {
+    auto size = state()["hud"]["size"];
+    double width = size[0], height = size[1];
+    // Pictures are at least as sharp as on a phone of three pixels a point.
+    EXPECT_GE(state()["window"]["pictureScale"].get<double>(), 3);
+    EXPECT_FALSE(
+        output("DISPLAY=" + display + " xprop -id " + window + " _NET_WM_ICON | head -c 40")
+            .empty());
+    drag(width * 0.3, height * 0.3, width * 0.6, height * 0.4);
+    ASSERT_TRUE(waitFor([](const json& s) { return s["lines"].size() == 1; }));
+    EXPECT_EQ(state()["scene"]["rootNode"]["children"][0]["geometry"]["material"]["image"]["scale"],
+              3);
+    EXPECT_TRUE(state()["unsavedChanges"]);
+
+    // Control+Z undoes; keys held with Control do not walk.
+    key("ctrl+z");
+    ASSERT_TRUE(waitFor([](const json& s) { return s["lines"].empty(); }));
+    auto camera = state()["session"]["cameraTransform"];
+    xdo("keydown --window " + window + " ctrl+w");
+    std::this_thread::sleep_for(400ms);
+    xdo("keyup --window " + window + " ctrl+w");
+    drag(width * 0.3, height * 0.3, width * 0.6, height * 0.4);
+    ASSERT_TRUE(waitFor([](const json& s) { return s["lines"].size() == 1; }));
+    EXPECT_EQ(state()["session"]["cameraTransform"], camera);
+
+    // Delete asks to clear; Esc leaves the drawing.
+    key("Delete");
+    ASSERT_TRUE(waitFor([](const json& s) { return presented(s, "message") == "Clear Drawing?"; }));
+    key("Escape");
+    ASSERT_TRUE(waitFor([](const json& s) { return s["presented"].is_null(); }));
+
+    // Control+S saves, as the menu does, and the title says where.
+    key("ctrl+s");
+    ASSERT_TRUE(waitFor([](const json& s) { return s["unsavedChanges"] == false; }));
+    EXPECT_EQ(state()["hud"]["nodes"][0]["text"], "Scrawlet saved.");
+    EXPECT_NE(output("DISPLAY=" + display + " xprop -id " + window + " _NET_WM_NAME")
+                  .find("Scrawlet - ~/Documents/scrawlet.scn"),
+              std::string::npos)
+        << output("DISPLAY=" + display + " xprop -id " + window + " _NET_WM_NAME") << " / "
+        << state()["window"];
+
+    // F10 opens the menu; the arrows and Enter choose "Load Scrawlet".
+    key("F10");
+    ASSERT_TRUE(waitFor([](const json& s) { return presented(s, "type") == "alert"; }));
+    key("Down Down Down Return");
+    ASSERT_TRUE(waitFor([](const json& s) {
+        return s["presented"].is_null() && s["lines"].size() == 1 &&
+               s["lines"][0].size() == 1;  // the loaded drawing, filed as one
+    }));
+
+    // The round button shows it is held down.
+    drag(width * 0.3, height * 0.5, width * 0.6, height * 0.6);
+    ASSERT_TRUE(waitFor([](const json& s) { return s["unsavedChanges"] == true; }));
+    moveTo(width - 90 * width / 390, height - 30 * height / 844);
+    xdo("mousedown 1");
+    ASSERT_TRUE(
+        waitFor([](const json& s) { return s["hud"]["nodes"][3]["fillColor"] != "black"; }));
+    xdo("mouseup 1");
+    ASSERT_TRUE(
+        waitFor([](const json& s) { return s["hud"]["nodes"][3]["fillColor"] == "black"; }));
+
+    // Closing with changes asks first; Cancel keeps the window, Save saves
+    // and ends.
+    drag(width * 0.3, height * 0.5, width * 0.6, height * 0.6);
+    ASSERT_TRUE(waitFor([](const json& s) { return s["unsavedChanges"] == true; }));
+    key("ctrl+q");
+    ASSERT_TRUE(waitFor([](const json& s) {
+        return presented(s, "message") == "Save the drawing before quitting?";
+    }));
+    screenshot("quit.png");
+    key("Escape");
+    ASSERT_TRUE(waitFor([](const json& s) { return s["presented"].is_null(); }));
+    key("ctrl+q");
+    ASSERT_TRUE(waitFor([](const json& s) { return !s["presented"].is_null(); }));
+    key("Return");
+    int status = -1;
+    ASSERT_TRUE(ended(&status)) << "the window did not close";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_FALSE(state()["unsavedChanges"]);
+}
+
+TEST_F(DesktopWindow, ANarrowWindowKeepsItsLeastSize) {
+    xdo("windowsize " + window + " 100 100");
+    ASSERT_TRUE(waitFor([](const json& s) { return s["hud"]["size"] == json::array({320, 480}); }));
+}
+
+// A display that is not there, or does not answer, ends the program with a
+// message within a few seconds rather than leaving it running unseen.
+TEST(Displays, ThatDoNotAnswerEndTheProgramWithAMessage) {
+    // A display that accepts a connection and never says anything.
+    int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::string name = "/tmp/.X11-unix/X" + std::to_string(600 + ::getpid() % 300);
+    std::memcpy(address.sun_path + 1, name.data(), name.size());
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address),
+                     static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size())),
+              0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    std::string hung = ":" + name.substr(name.rfind('X') + 1);
+    for (const std::string& environment :
+         {std::string("DISPLAY=:599"), std::string("WAYLAND_DISPLAY=wayland-599"),
+          "DISPLAY=" + hung}) {
+        auto started = std::chrono::steady_clock::now();
+        std::string message = output("env -u DISPLAY -u WAYLAND_DISPLAY " + environment + " " +
+                                     SCRAWLET_BINARY + " 2>&1; echo \"status $?\"");
+        auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started);
+        EXPECT_NE(message.find("status 1"), std::string::npos) << environment << ": " << message;
+        EXPECT_NE(message.find("--headless"), std::string::npos) << environment << ": " << message;
+        EXPECT_LT(seconds.count(), 15) << environment;
+    }
+    ::close(listener);
 }
 
 }  // namespace

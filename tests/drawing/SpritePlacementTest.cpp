@@ -93,14 +93,23 @@ TEST_F(SpritePlacement, ASpriteIsATenthOfAMetreWithAThirtyPointImageAndABillboar
     EXPECT_EQ(node->constraints().size(), 1u);
 }
 
-TEST_F(SpritePlacement, EverySampleGetsItsOwnImage) {
+TEST_F(SpritePlacement, SamplesOfOneEmojiShareTheirPlaneAndAnotherEmojiGetsItsOwn) {
     view().session().deliverFrame(scene::Matrix4::identity());
     auto a = controller->placeSprite({50, 60});
-    auto b = controller->placeSprite({50, 60});
-    auto imageOf = [](const scene::Node& node) {
-        return node.geometry()->firstMaterial()->diffuse.contents;
-    };
-    EXPECT_NE(imageOf(*a), imageOf(*b));
+    auto b = controller->placeSprite({60, 60});
+    controller->pic = "\U0001F431";
+    auto c = controller->placeSprite({70, 60});
+    EXPECT_NE(a, b);
+    EXPECT_EQ(a->geometry(), b->geometry());
+    EXPECT_EQ(a->constraints(), b->constraints());
+    ASSERT_NE(c->geometry(), a->geometry());
+    EXPECT_NE(c->geometry()->firstMaterial()->diffuse.contents->cgImage(),
+              a->geometry()->firstMaterial()->diffuse.contents->cgImage());
+    // A billboard of another size has a plane of its own.
+    auto image = a->geometry()->firstMaterial()->diffuse.contents;
+    auto larger = ViewController::makeBillboardNode(image, 0.2, 0.2);
+    EXPECT_NE(larger->geometry(), a->geometry());
+    EXPECT_EQ(dynamic_cast<const scene::Plane&>(*larger->geometry()).width(), 0.2);
 }
 
 TEST_F(SpritePlacement, ADegenerateProjectionPlacesNothing) {

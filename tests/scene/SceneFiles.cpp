@@ -2,11 +2,16 @@
 
 #include <bit>
 #include <fstream>
+#include <iomanip>
 #include <iterator>
 #include <sstream>
 #include <stdexcept>
+#include <tuple>
+#include <type_traits>
 
+#include "platform/Files.h"
 #include "platform/scene/Material.h"
+#include "platform/scene/gltf/SceneEncoder.h"
 
 namespace scenefiles {
 
@@ -59,116 +64,61 @@ std::shared_ptr<scene::Node> photo(std::shared_ptr<const graphics::Image> image)
 
 namespace {
 template <class T>
-bool sameBits(T a, T b) {
-    if constexpr (sizeof(T) == 4)
-        return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b);
-    else
-        return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
-}
-
-std::string show(scene::Vector4 v) {
+std::string bits(T value) {
     std::ostringstream out;
-    out.precision(9);
-    out << "(" << v.x << ", " << v.y << ", " << v.z << ", " << v.w << ")";
+    out << std::hex
+        << std::bit_cast<std::conditional_t<sizeof(T) == 4, std::uint32_t, std::uint64_t>>(value)
+        << "(" << std::setprecision(9) << value << ")";
     return out.str();
 }
 
-std::string show(scene::Vector3 v) { return show(scene::Vector4{v.x, v.y, v.z, 0}); }
-
-std::string compareMaterials(const scene::Material& a, const scene::Material& b) {
-    if (a.doubleSided != b.doubleSided) return "double-sided differs";
-    const auto& ia = a.diffuse.contents;
-    const auto& ib = b.diffuse.contents;
-    if ((ia == nullptr) != (ib == nullptr)) return "one has a picture, the other none";
-    if (ia == nullptr) return "";
-    if (!sameBits(ia->scale(), ib->scale()))
-        return "picture scale " + std::to_string(ia->scale()) + " against " +
-               std::to_string(ib->scale());
-    if (ia->imageOrientation() != ib->imageOrientation())
-        return "picture orientation " +
-               std::string(graphics::orientationName(ia->imageOrientation())) + " against " +
-               std::string(graphics::orientationName(ib->imageOrientation()));
-    const auto& ba = *ia->cgImage();
-    const auto& bb = *ib->cgImage();
-    if (!(ba.format() == bb.format())) return "bitmap format differs";
-    if (ba.width() != bb.width() || ba.height() != bb.height())
-        return "picture size " + std::to_string(ba.width()) + "x" + std::to_string(ba.height()) +
-               " against " + std::to_string(bb.width()) + "x" + std::to_string(bb.height());
-    if (!ba.samePixels(bb)) {
-        for (int y = 0; y < ba.height(); ++y)
-            for (int x = 0; x < ba.width(); ++x)
-                if (!(ba.pixel(x, y) == bb.pixel(x, y))) {
-                    auto p = ba.pixel(x, y), q = bb.pixel(x, y);
-                    return "pixel (" + std::to_string(x) + ", " + std::to_string(y) + ") " +
-                           std::to_string(p.r) + "," + std::to_string(p.g) + "," +
-                           std::to_string(p.b) + "," + std::to_string(p.a) + " against " +
-                           std::to_string(q.r) + "," + std::to_string(q.g) + "," +
-                           std::to_string(q.b) + "," + std::to_string(q.a);
-                }
-    }
-    return "";
-}
-
-std::string compareOne(const scene::Node& a, const scene::Node& b) {
-    auto pa = a.position(), pb = b.position();
-    if (!sameBits(pa.x, pb.x) || !sameBits(pa.y, pb.y) || !sameBits(pa.z, pb.z))
-        return "position " + show(pa) + " against " + show(pb);
-    auto ra = a.rotation(), rb = b.rotation();
-    if (!sameBits(ra.x, rb.x) || !sameBits(ra.y, rb.y) || !sameBits(ra.z, rb.z) ||
-        !sameBits(ra.w, rb.w))
-        return "rotation " + show(ra) + " against " + show(rb);
-    if (!sameBits(a.opacity(), b.opacity()))
-        return "opacity " + std::to_string(a.opacity()) + " against " + std::to_string(b.opacity());
-
-    if ((a.geometry() == nullptr) != (b.geometry() == nullptr))
-        return "one has a geometry, the other none";
-    if (a.geometry() != nullptr) {
-        const auto* ga = dynamic_cast<const scene::Plane*>(a.geometry().get());
-        const auto* gb = dynamic_cast<const scene::Plane*>(b.geometry().get());
-        if (ga == nullptr || gb == nullptr) return "a geometry that is not a plane";
-        if (!sameBits(ga->width(), gb->width()) || !sameBits(ga->height(), gb->height()))
-            return "plane size differs";
-        // A plane shows only its first material; that is what is stored.
-        if ((ga->firstMaterial() == nullptr) != (gb->firstMaterial() == nullptr))
-            return "one plane has a material, the other none";
-        if (ga->firstMaterial() != nullptr) {
-            auto difference = compareMaterials(*ga->firstMaterial(), *gb->firstMaterial());
-            if (!difference.empty()) return difference;
+// Everything the file stores about one node, exactly: its values as bits
+// (and readable), its plane, first material and picture (pixels by their
+// hash), its constraints and how many children it has.
+std::string describe(const scene::Node& node) {
+    std::ostringstream out;
+    auto p = node.position();
+    auto r = node.rotation();
+    out << "position " << bits(p.x) << " " << bits(p.y) << " " << bits(p.z) << ", rotation "
+        << bits(r.x) << " " << bits(r.y) << " " << bits(r.z) << " " << bits(r.w) << ", opacity "
+        << bits(node.opacity());
+    if (const auto* plane = dynamic_cast<const scene::Plane*>(node.geometry().get())) {
+        out << ", plane " << bits(plane->width()) << " " << bits(plane->height());
+        if (auto material = plane->firstMaterial()) {
+            out << (material->doubleSided ? " double-sided" : " single-sided");
+            if (const auto& image = material->diffuse.contents) {
+                const auto& bitmap = *image->cgImage();
+                out << ", picture scale " << bits(image->scale()) << " "
+                    << graphics::orientationName(image->imageOrientation()) << " alpha "
+                    << static_cast<int>(bitmap.format().alphaInfo) << " " << bitmap.width() << "x"
+                    << bitmap.height() << " pixels " << std::hex << bitmap.contentHash()
+                    << std::dec;
+            }
         }
+    } else if (node.geometry() != nullptr) {
+        out << ", a geometry that is not a plane";
     }
-
-    const auto& ca = a.constraints();
-    const auto& cb = b.constraints();
-    if (ca.size() != cb.size()) return "constraint count differs";
-    for (std::size_t i = 0; i < ca.size(); ++i) {
-        const auto* ba = dynamic_cast<const scene::BillboardConstraint*>(ca[i].get());
-        const auto* bb = dynamic_cast<const scene::BillboardConstraint*>(cb[i].get());
-        if ((ba == nullptr) != (bb == nullptr)) return "constraint kind differs";
-        if (ba != nullptr && ba->freeAxes() != bb->freeAxes()) return "billboard axes differ";
+    out << ", constraints";
+    for (const auto& constraint : node.constraints()) {
+        const auto* billboard = dynamic_cast<const scene::BillboardConstraint*>(constraint.get());
+        out << " " << (billboard ? static_cast<int>(billboard->freeAxes()) : -1);
     }
-    if (a.childNodes().size() != b.childNodes().size())
-        return "child count " + std::to_string(a.childNodes().size()) + " against " +
-               std::to_string(b.childNodes().size());
-    return "";
+    out << ", " << node.childNodes().size() << " children";
+    return out.str();
 }
 }  // namespace
 
 std::string firstDifference(const scene::Node& a, const scene::Node& b) {
-    struct Pair {
-        const scene::Node* a;
-        const scene::Node* b;
-        std::string path;
-    };
-    std::vector<Pair> stack{{&a, &b, "root"}};
+    std::vector<std::tuple<const scene::Node*, const scene::Node*, std::string>> stack{
+        {&a, &b, "root"}};
     while (!stack.empty()) {
-        Pair pair = stack.back();
+        auto [na, nb, path] = stack.back();
         stack.pop_back();
-        auto difference = compareOne(*pair.a, *pair.b);
-        if (!difference.empty()) return pair.path + ": " + difference;
-        const auto& ca = pair.a->childNodes();
-        const auto& cb = pair.b->childNodes();
-        for (std::size_t i = ca.size(); i-- > 0;)
-            stack.push_back({ca[i].get(), cb[i].get(), pair.path + "/" + std::to_string(i)});
+        auto da = describe(*na), db = describe(*nb);
+        if (da != db) return path + ": " + da + " against " + db;
+        for (std::size_t i = na->childNodes().size(); i-- > 0;)
+            stack.emplace_back(na->childNodes()[i].get(), nb->childNodes()[i].get(),
+                               path + "/" + std::to_string(i));
     }
     return "";
 }
@@ -242,6 +192,19 @@ std::vector<std::uint8_t> bufferViewBytes(const Glb& glb, std::size_t index) {
         throw std::runtime_error("buffer view beyond the binary chunk");
     return {glb.bin.begin() + static_cast<std::ptrdiff_t>(offset),
             glb.bin.begin() + static_cast<std::ptrdiff_t>(offset + length)};
+}
+
+std::vector<std::uint8_t> encode(const scene::Scene& scene) {
+    auto encoded = scene::gltf::encodeScene(scene);
+    if (!encoded.ok()) throw std::runtime_error(encoded.error());
+    return encoded.value().bytes();
+}
+
+int temporaryFilesBeside(const std::filesystem::path& file) {
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(file.parent_path()))
+        count += platform::isTemporaryFileFor(file, entry.path()) ? 1 : 0;
+    return count;
 }
 
 }  // namespace scenefiles

@@ -11,6 +11,7 @@
 
 #include "platform/graphics/Image.h"
 #include "platform/scene/Node.h"
+#include "platform/scene/Scene.h"
 
 namespace scenefiles {
 
@@ -43,5 +44,11 @@ std::vector<std::uint8_t> joinGlb(const Glb& glb);
 
 // The bytes that buffer view `index` covers.
 std::vector<std::uint8_t> bufferViewBytes(const Glb& glb, std::size_t index);
+
+// The scene file of `scene`, written in memory; throws when it cannot be.
+std::vector<std::uint8_t> encode(const scene::Scene& scene);
+
+// How many temporary files of saves to `file` lie beside it.
+int temporaryFilesBeside(const std::filesystem::path& file);
 
 }  // namespace scenefiles

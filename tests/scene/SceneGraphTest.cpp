@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
+
 #include "platform/scene/Node.h"
 #include "platform/scene/Scene.h"
 
@@ -106,6 +109,90 @@ TEST(Planes, HaveOneDefaultMaterialThatIsSingleSided) {
     EXPECT_EQ(plane->firstMaterial()->diffuse.contents, nullptr);
     plane->setMaterials({});
     EXPECT_EQ(plane->firstMaterial(), nullptr);
+}
+
+// Writes down what it is told, one line a notification.
+struct Recorder : scene::SceneObserver {
+    std::vector<std::string> heard;
+    std::string name(const Node& node) { return std::to_string(node.id()); }
+    void nodeChanged(const Node& node) override { heard.push_back("changed " + name(node)); }
+    void childAdded(const Node& child) override { heard.push_back("added " + name(child)); }
+    void childRemoving(const Node& child) override {
+        // The child is still in place while its observers hear of it.
+        heard.push_back("removing " + name(child) + (child.parentNode() ? " attached" : ""));
+    }
+    void observedNodeDestroyed(const Node& node) override {
+        heard.push_back("destroyed " + name(node));
+    }
+};
+
+TEST(SceneObservers, HearOfEveryChangeBelowTheObservedNodeAndNothingElse) {
+    auto root = Node::make(), child = Node::make(), grandchild = Node::make(),
+         outside = Node::make();
+    Recorder recorder;
+    root->addObserver(recorder);
+    const std::string c = std::to_string(child->id()), g = std::to_string(grandchild->id());
+    struct Step {
+        std::function<void()> change;
+        std::vector<std::string> heard;
+    };
+    const Step steps[] = {
+        {[&] { root->addChildNode(child); }, {"added " + c}},
+        {[&] { child->addChildNode(grandchild); }, {"added " + g}},
+        {[&] {
+             grandchild->setPosition({1, 2, 3});
+         },
+         {"changed " + g}},
+        {[&] {
+             grandchild->setRotation({0, 1, 0, 1});
+         },
+         {"changed " + g}},
+        {[&] { child->setOpacity(0.5f); }, {"changed " + c}},
+        {[&] { child->setGeometry(scene::Plane::planeWithWidth(1, 1)); }, {"changed " + c}},
+        {[&] { child->setConstraints({}); }, {"changed " + c}},
+        {[&] {
+             outside->setPosition({1, 1, 1});
+         },
+         {}},
+        {[&] { root->addChildNode(grandchild); }, {"removing " + g + " attached", "added " + g}},
+        {[&] { child->removeFromParentNode(); }, {"removing " + c + " attached"}},
+        {[&] {
+             child->setPosition({0, 0, 1});
+         },
+         {}},
+    };
+    for (const auto& step : steps) {
+        recorder.heard.clear();
+        step.change();
+        EXPECT_EQ(recorder.heard, step.heard);
+    }
+    root->removeObserver(recorder);
+    recorder.heard.clear();
+    grandchild->setPosition({0, 0, 0});
+    EXPECT_TRUE(recorder.heard.empty());
+
+    root->addObserver(recorder);
+    const std::string r = std::to_string(root->id());
+    root.reset();
+    EXPECT_EQ(recorder.heard, (std::vector<std::string>{"destroyed " + r}));
+}
+
+TEST(Appearance, ChangesOfShownPlanesAndMaterialsAreCountedAndOthersNot) {
+    auto plane = scene::Plane::planeWithWidth(0.1, 0.1);
+    auto material = plane->firstMaterial();
+    auto image = std::make_shared<graphics::Image>(std::make_shared<graphics::Bitmap>(1, 1));
+    auto before = scene::appearanceGeneration();
+    plane->setWidth(0.2);
+    material->diffuse.contents = image;
+    EXPECT_EQ(scene::appearanceGeneration(), before) << "nothing has shown them yet";
+
+    plane->mark.markShown();
+    material->diffuse.contents.mark.markShown();
+    plane->setHeight(0.3);
+    EXPECT_EQ(scene::appearanceGeneration(), before + 1);
+    material->diffuse.contents = nullptr;
+    EXPECT_EQ(scene::appearanceGeneration(), before + 2);
+    EXPECT_EQ(material->diffuse.contents, nullptr);
 }
 
 TEST(Math, AxisAngleRoundTripsThroughMatrices) {

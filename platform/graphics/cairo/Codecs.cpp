@@ -160,6 +160,9 @@ platform::Result<std::shared_ptr<Image>> decodePng(Bytes bytes, const DecodeLimi
         static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4;
     if (decodedBytes > limits.maxDecodeBytes) return platform::fail(tooLarge("PNG", width, height));
 
+    // A picture without an alpha channel is opaque, as a JPEG photo is.
+    BitmapFormat format;
+    if ((image.format & PNG_FORMAT_FLAG_ALPHA) == 0) format.alphaInfo = AlphaInfo::noneSkipLast;
     image.format = PNG_FORMAT_RGBA;
     auto stride = static_cast<png_int_32>(width * 4);
     PixelSize wanted =
@@ -169,7 +172,7 @@ platform::Result<std::shared_ptr<Image>> decodePng(Bytes bytes, const DecodeLimi
     };
     std::shared_ptr<Bitmap> bitmap;
     if (wanted.width == width && wanted.height == height) {
-        bitmap = std::make_shared<Bitmap>(wanted.width, wanted.height);
+        bitmap = std::make_shared<Bitmap>(wanted.width, wanted.height, format);
         if (!png_image_finish_read(&image, nullptr, bitmap->data(), stride, nullptr))
             return damaged();
         premultiply(bitmap->data(), bitmap->byteCount());
@@ -179,7 +182,7 @@ platform::Result<std::shared_ptr<Image>> decodePng(Bytes bytes, const DecodeLimi
         if (!png_image_finish_read(&image, nullptr, pixels.get(), stride, nullptr))
             return damaged();
         premultiply(pixels.get(), decodedBytes);
-        bitmap = std::make_shared<Bitmap>(wanted.width, wanted.height);
+        bitmap = std::make_shared<Bitmap>(wanted.width, wanted.height, format);
         shrinkByArea(pixels.get(), static_cast<int>(width), static_cast<int>(height),
                      static_cast<std::size_t>(stride), *bitmap);
     }

@@ -113,8 +113,11 @@ platform::Result<std::shared_ptr<Image>> decodePng(Bytes bytes, const DecodeLimi
     if (pixels.data == nullptr) return failure("the PNG picture is damaged or cut short");
     premultiply(pixels.data,
                 static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
+    // A picture without an alpha channel is opaque, as a JPEG photo is.
+    BitmapFormat format;
+    if (stored == 1 || stored == 3) format.alphaInfo = AlphaInfo::noneSkipLast;
     std::vector<std::uint8_t> exif = pngExif(bytes);
-    return std::make_shared<Image>(bitmapOf(pixels.data, {width, height}, limits, {}), 1.0,
+    return std::make_shared<Image>(bitmapOf(pixels.data, {width, height}, limits, format), 1.0,
                                    orientationFromExifBlock(exif));
 }
 

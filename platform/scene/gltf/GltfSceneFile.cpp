@@ -12,19 +12,22 @@ public:
     // The whole file is made in memory first and then replaced in one
     // step, so a failed save leaves the earlier file as it was.
     platform::Result<void> write(const Scene& scene, const std::filesystem::path& url) override {
-        auto bytes = gltf::encodeScene(scene, limits_);
-        if (!bytes)
+        auto encoded = gltf::encodeScene(scene, limits_);
+        if (!encoded)
             return platform::fail("cannot save the drawing to " + url.string() + ": " +
-                                  bytes.error());
-        auto written = platform::writeFileAtomically(url, bytes.value());
+                                  encoded.error());
+        auto written = platform::writeFileAtomically(url, encoded.value().pieces());
         if (!written) return platform::fail("cannot save the drawing: " + written.error());
         return {};
     }
 
+    // Only the file's header and description are read whole; its pictures
+    // are read one at a time once they have been checked.
     platform::Result<std::shared_ptr<Scene>> read(const std::filesystem::path& url) override {
-        auto bytes = platform::readFile(url, limits_.maxFileBytes);
-        if (!bytes) return platform::fail("cannot load the drawing: " + bytes.error());
-        auto scene = gltf::decodeScene(bytes.value(), limits_);
+        platform::removeStaleTemporaryFiles(url);
+        auto file = platform::ReadableFile::open(url, limits_.maxFileBytes);
+        if (!file) return platform::fail("cannot load the drawing: " + file.error());
+        auto scene = gltf::decodeScene(gltf::FileGlbSource(file.value()), limits_);
         if (!scene)
             return platform::fail("cannot load the drawing from " + url.string() + ": " +
                                   scene.error());

@@ -1,4 +1,4 @@
-// Scene files as glTF 2.0 binary (GLB), through tinygltf. Planes become
+// Scene files as glTF 2.0 binary (GLB). Planes become
 // textured quads that ordinary glTF viewers show where they hang; what glTF
 // has no words for (billboard constraints) goes into an extension of ours.
 // The reader treats every file as untrusted.

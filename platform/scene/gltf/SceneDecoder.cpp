@@ -1,6 +1,7 @@
 #include "platform/scene/gltf/SceneDecoder.h"
 
-#include <cfloat>
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <optional>
@@ -8,91 +9,115 @@
 #include <vector>
 
 #include "platform/graphics/Backend.h"
-#include "platform/scene/gltf/DocumentCheck.h"
-#include "platform/scene/gltf/GlbContainer.h"
-#include "platform/scene/gltf/TinyGltf.h"
+#include "platform/scene/gltf/JsonReader.h"
 
 namespace scene::gltf {
 
 namespace {
-using platform::fail;
 using platform::Result;
-using tinygltf::Value;
+using Token = JsonReader::Token;
 
-// tinygltf hands over each picture's bytes as they are in the file; they
-// are kept undecoded here so that our own decoder, with our limits, is the
-// only one that ever looks inside them.
-bool keepImageBytes(tinygltf::Image* image, const int, std::string*, std::string*, int, int,
-                    const unsigned char* bytes, int size, void*) {
-    image->image.assign(bytes, bytes + size);
-    image->as_is = true;
-    return true;
-}
-
-// A scene file is one file: tinygltf may not open any other.
-bool noFileExists(const std::string&, void*) { return false; }
-std::string samePath(const std::string& path, void*) { return path; }
-bool refuseRead(std::vector<unsigned char>*, std::string* error, const std::string&, void*) {
-    if (error != nullptr) *error += "it refers to data in another file";
-    return false;
-}
-bool refuseWrite(std::string* error, const std::string&, const std::vector<unsigned char>&, void*) {
-    if (error != nullptr) *error += "reading a scene file writes nothing";
-    return false;
-}
-
-std::string firstLine(const std::string& text) {
-    auto end = text.find('\n');
-    return end == std::string::npos ? text : text.substr(0, end);
-}
-
-Result<tinygltf::Model> loadModel(std::span<const std::uint8_t> bytes) {
-    tinygltf::TinyGLTF loader;
-    loader.SetImageLoader(keepImageBytes, nullptr);
-    loader.SetFsCallbacks({noFileExists, samePath, refuseRead, refuseWrite, nullptr});
-    tinygltf::Model model;
-    std::string error, warning;
-    bool loaded = false;
-    try {
-        loaded = loader.LoadBinaryFromMemory(&model, &error, &warning, bytes.data(),
-                                             static_cast<unsigned int>(bytes.size()), "",
-                                             tinygltf::REQUIRE_VERSION);
-    } catch (const std::exception& exception) {
-        return fail(std::string("tinygltf could not read it (") + exception.what() + ")");
-    }
-    if (!loaded) return fail("tinygltf could not read it (" + firstLine(error) + ")");
-    return model;
-}
+constexpr std::uint32_t none = UINT32_MAX;
 
 std::string describe(const char* kind, std::size_t index) {
     return std::string(kind) + " " + std::to_string(index);
 }
 
-// A number that fits a float, or none.
-std::optional<float> toFloat(double value) {
-    if (!std::isfinite(value) || std::fabs(value) > FLT_MAX) return std::nullopt;
-    return static_cast<float>(value);
+// The parts of a glTF file that refer to one another by index.
+enum class Kind : std::uint8_t {
+    node,
+    mesh,
+    material,
+    texture,
+    image,
+    sampler,
+    accessor,
+    bufferView,
+    buffer,
+    scene,
+    camera,
+    skin,
+};
+
+const char* nameOf(Kind kind) {
+    switch (kind) {
+        case Kind::node: return "node";
+        case Kind::mesh: return "mesh";
+        case Kind::material: return "material";
+        case Kind::texture: return "texture";
+        case Kind::image: return "image";
+        case Kind::sampler: return "sampler";
+        case Kind::accessor: return "accessor";
+        case Kind::bufferView: return "buffer view";
+        case Kind::buffer: return "buffer";
+        case Kind::scene: return "scene";
+        case Kind::camera: return "camera";
+        case Kind::skin: return "skin";
+    }
+    return "part";
 }
 
-const Value* ourExtension(const tinygltf::ExtensionMap& extensions) {
-    auto it = extensions.find(extensionName);
-    if (it == extensions.end() || !it->second.IsObject()) return nullptr;
-    return &it->second;
-}
+// An index found while reading, checked once every array's length is known.
+struct Reference {
+    std::uint32_t index;
+    std::uint32_t ownerIndex;
+    Kind target;
+    Kind owner;
+};
 
-const Value* fieldOf(const Value* extension, const char* key) {
-    if (extension == nullptr || !extension->IsObject() || !extension->Has(key)) return nullptr;
-    return &extension->Get(key);
-}
+struct NodeData {
+    std::uint32_t mesh = none;
+    std::uint32_t firstChild = 0;
+    std::uint32_t childCount = 0;
+};
 
-std::optional<double> numberOf(const Value* value) {
-    if (value == nullptr || !value->IsNumber()) return std::nullopt;
-    return value->GetNumberAsDouble();
+struct MeshData {
+    bool sized = false;
+    double width = 0, height = 0;
+    std::size_t primitives = 0;
+    std::uint32_t material = none;  // of the first primitive
+    std::vector<int> billboards;
+};
+
+struct MaterialData {
+    bool doubleSided = false;
+    std::uint32_t texture = none;
+};
+
+struct TextureData {
+    std::uint32_t source = none;
+    double scale = 1;
+    graphics::ImageOrientation orientation = graphics::ImageOrientation::up;
+    bool opaque = false;
+};
+
+struct AccessorData {
+    std::uint32_t bufferView = none;
+    std::uint64_t byteOffset = 0;
+    std::uint64_t count = 0;
+    std::uint64_t elementBytes = 0;
+};
+
+struct BufferViewData {
+    std::uint32_t buffer = none;
+    std::uint64_t byteOffset = 0;
+    std::uint64_t byteLength = 0;
+    std::uint64_t byteStride = 0;
+};
+
+std::optional<graphics::ImageOrientation> orientationNamed(std::string_view name) {
+    using graphics::ImageOrientation;
+    for (auto orientation :
+         {ImageOrientation::up, ImageOrientation::down, ImageOrientation::left,
+          ImageOrientation::right, ImageOrientation::upMirrored, ImageOrientation::downMirrored,
+          ImageOrientation::leftMirrored, ImageOrientation::rightMirrored})
+        if (graphics::orientationName(orientation) == name) return orientation;
+    return std::nullopt;
 }
 
 // The axis-angle rotation of a quaternion that did not come with our exact
 // one: the angle in [0, π], no rotation as (0, 0, 0, 0).
-std::optional<Vector4> rotationOfQuaternion(const std::vector<double>& q) {
+std::optional<Vector4> rotationOfQuaternion(const double (&q)[4]) {
     double x = q[0], y = q[1], z = q[2], w = q[3];
     double norm = std::sqrt(x * x + y * y + z * z + w * w);
     if (!std::isfinite(norm) || norm == 0) return std::nullopt;
@@ -110,15 +135,742 @@ std::optional<Vector4> rotationOfQuaternion(const std::vector<double>& q) {
                    static_cast<float>(z / sinHalf), static_cast<float>(angle)};
 }
 
-std::optional<graphics::ImageOrientation> orientationNamed(const std::string& name) {
-    using graphics::ImageOrientation;
-    for (auto orientation :
-         {ImageOrientation::up, ImageOrientation::down, ImageOrientation::left,
-          ImageOrientation::right, ImageOrientation::upMirrored, ImageOrientation::downMirrored,
-          ImageOrientation::leftMirrored, ImageOrientation::rightMirrored})
-        if (graphics::orientationName(orientation) == name) return orientation;
-    return std::nullopt;
-}
+// Reads the JSON of a scene file in one pass into the nodes of the graph and
+// small records of everything else, refusing anything that is not as a
+// drawing has it as soon as it is seen.
+class DocumentReader {
+public:
+    DocumentReader(std::span<const std::uint8_t> json, const Limits& limits)
+        : json_(json, limits.maxJsonDepth), limits_(limits) {}
+
+    JsonReader json_;
+    const Limits& limits_;
+
+    int layout = 0;
+    std::optional<std::uint32_t> defaultScene;
+    std::vector<std::shared_ptr<Node>> nodes;
+    std::vector<NodeData> nodeData;
+    std::vector<std::uint32_t> children;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> scenes;  // first, count in sceneRoots
+    std::vector<std::uint32_t> sceneRoots;
+    std::vector<MeshData> meshes;
+    std::vector<MaterialData> materials;
+    std::vector<TextureData> textures;
+    std::vector<std::uint32_t> images;  // buffer view of each
+    std::vector<AccessorData> accessors;
+    std::vector<BufferViewData> bufferViews;
+    std::vector<std::uint64_t> buffers;
+    std::size_t samplers = 0, cameras = 0, skins = 0;
+    std::vector<Reference> references;
+
+    bool read() {
+        bool sawAsset = false;
+        // A second list of nodes (or of anything read) would add to the
+        // first beyond its limit.
+        static constexpr std::string_view readKeys[] = {
+            "asset",   "extensionsRequired", "extensions", "scene",  "scenes",    "nodes",
+            "meshes",  "materials",          "textures",   "images", "accessors", "bufferViews",
+            "buffers", "samplers",           "cameras",    "skins",  "animations"};
+        std::uint32_t seen = 0;
+        bool ok = object("its JSON is not an object", [&](std::string_view key) {
+            auto known = std::find(std::begin(readKeys), std::end(readKeys), key);
+            if (known != std::end(readKeys)) {
+                auto bit = std::uint32_t{1} << (known - std::begin(readKeys));
+                if ((seen & bit) != 0)
+                    return fail("its JSON gives its " + std::string(key) + " twice");
+                seen |= bit;
+            }
+            if (key == "asset") {
+                sawAsset = true;
+                return readAsset();
+            }
+            if (key == "extensionsRequired") return readRequiredExtensions();
+            if (key == "extensions") return readRootExtensions();
+            if (key == "scene") {
+                std::uint32_t index;
+                if (!readIndex(index, limits_.maxScenes, "the file", Kind::scene)) return false;
+                defaultScene = index;
+                return true;
+            }
+            if (key == "scenes")
+                return entries(key, limits_.maxScenes, [&](std::size_t i) { return readScene(i); });
+            if (key == "nodes")
+                return entries(key, limits_.maxNodes, [&](std::size_t i) { return readNode(i); });
+            if (key == "meshes")
+                return entries(key, limits_.maxMeshes, [&](std::size_t i) { return readMesh(i); });
+            if (key == "materials")
+                return entries(key, limits_.maxMaterials,
+                               [&](std::size_t i) { return readMaterial(i); });
+            if (key == "textures")
+                return entries(key, limits_.maxTextures,
+                               [&](std::size_t i) { return readTexture(i); });
+            if (key == "images")
+                return entries(key, limits_.maxImages, [&](std::size_t i) { return readImage(i); });
+            if (key == "accessors")
+                return entries(key, limits_.maxAccessors,
+                               [&](std::size_t i) { return readAccessor(i); });
+            if (key == "bufferViews")
+                return entries(key, limits_.maxBufferViews,
+                               [&](std::size_t i) { return readBufferView(i); });
+            if (key == "buffers")
+                return entries(key, limits_.maxBuffers,
+                               [&](std::size_t i) { return readBuffer(i); });
+            // Parts a drawing never has (animations) or only counts.
+            struct Counted {
+                const char* name;
+                std::size_t limit;
+                std::size_t* count;
+            };
+            for (Counted counted : {Counted{"samplers", limits_.maxSamplers, &samplers},
+                                    Counted{"cameras", limits_.maxOtherEntries, &cameras},
+                                    Counted{"skins", limits_.maxOtherEntries, &skins},
+                                    Counted{"animations", limits_.maxOtherEntries, nullptr}})
+                if (key == counted.name)
+                    return entries(key, counted.limit, [&](std::size_t i) {
+                        if (counted.count != nullptr) *counted.count = i + 1;
+                        return skip();
+                    });
+            return skip();
+        });
+        if (!ok) return false;
+        if (json_.next() != Token::end || json_.failed()) return false;
+        if (!sawAsset) return fail("it has no glTF asset description");
+        if (layout == 0)
+            return fail("it is a glTF file, but not a drawing saved by Scrawlet (it has no " +
+                        std::string(extensionName) + " extension)");
+        return true;
+    }
+
+    bool fail(std::string reason) {
+        json_.fail(std::move(reason));
+        return false;
+    }
+
+private:
+    // Passes over a value the reader does not need.
+    bool skip() {
+        json_.skipValue();
+        return !json_.failed();
+    }
+
+    // What a value of the wrong kind is called, unless the text itself is
+    // broken, which says so first.
+    bool wrongKind(const std::string& reason) { return json_.failed() ? false : fail(reason); }
+
+    // Reads `{ key: value, … }`, handing each key to `member`, which reads
+    // the value (skipping it when it is not wanted).
+    template <class Member>
+    bool object(const std::string& wrong, Member&& member) {
+        if (json_.next() != Token::beginObject) return wrongKind(wrong);
+        for (;;) {
+            Token token = json_.next();
+            if (token == Token::endObject) return true;
+            if (token != Token::key || !member(json_.string())) return false;
+        }
+    }
+
+    // Reads `[ value, … ]` of at most `limit` values, handing each one's
+    // position to `element`, which reads it.
+    template <class Element>
+    bool array(const std::string& wrong, std::size_t limit, const std::string& tooMany,
+               Element&& element) {
+        if (json_.next() != Token::beginArray) return wrongKind(wrong);
+        for (std::size_t i = 0;; ++i) {
+            Token token = json_.peek();
+            if (token == Token::endArray) {
+                json_.next();
+                return true;
+            }
+            if (token == Token::end) return false;
+            if (i >= limit) return fail(tooMany);
+            if (!element(i)) return false;
+        }
+    }
+
+    // A top-level array of objects.
+    template <class Entry>
+    bool entries(std::string_view key, std::size_t limit, Entry&& entry) {
+        std::string name(key);
+        return array(
+            "its " + name + " are not a list", limit,
+            "it has more " + name + " than the " + std::to_string(limit) + " a drawing may have",
+            [&](std::size_t i) {
+                if (json_.peek() != Token::beginObject)
+                    return wrongKind("its " + name + " hold an entry of the wrong kind");
+                return entry(i);
+            });
+    }
+
+    std::optional<std::uint64_t> wholeNumber() {
+        if (json_.next() != Token::number) return std::nullopt;
+        return json_.wholeNumber();
+    }
+
+    // An index into the array of `target`, checked against that array's
+    // length once it is known.
+    bool readIndex(std::uint32_t& index, std::size_t limit, const std::string& owner, Kind target) {
+        auto n = wholeNumber();
+        if (!n)
+            return wrongKind(owner + " refers to a " + nameOf(target) +
+                             " by something other than a number");
+        if (*n >= limit)
+            return fail(owner + " refers to " + nameOf(target) + " " + std::to_string(*n) +
+                        ", more than a drawing has");
+        index = static_cast<std::uint32_t>(*n);
+        return true;
+    }
+
+    std::size_t limitOf(Kind kind) const {
+        switch (kind) {
+            case Kind::node: return limits_.maxNodes;
+            case Kind::mesh: return limits_.maxMeshes;
+            case Kind::material: return limits_.maxMaterials;
+            case Kind::texture: return limits_.maxTextures;
+            case Kind::image: return limits_.maxImages;
+            case Kind::sampler: return limits_.maxSamplers;
+            case Kind::accessor: return limits_.maxAccessors;
+            case Kind::bufferView: return limits_.maxBufferViews;
+            case Kind::buffer: return limits_.maxBuffers;
+            case Kind::scene: return limits_.maxScenes;
+            case Kind::camera:
+            case Kind::skin: return limits_.maxOtherEntries;
+        }
+        return 0;
+    }
+
+    bool reference(Kind target, Kind owner, std::size_t ownerIndex, const std::string& ownerName,
+                   std::uint32_t* into = nullptr) {
+        std::uint32_t index;
+        if (!readIndex(index, limitOf(target), ownerName, target)) return false;
+        if (references.size() >= limits_.maxReferences)
+            return fail("its parts refer to one another more often than a drawing's do");
+        references.push_back({index, static_cast<std::uint32_t>(ownerIndex), target, owner});
+        if (into != nullptr) *into = index;
+        return true;
+    }
+
+    bool readNumbers(float* out, std::size_t size, const std::string& owner, const char* what) {
+        std::size_t count = 0;
+        bool ok = array(owner + " has a " + what + " of the wrong size", size,
+                        owner + " has a " + what + " of the wrong size", [&](std::size_t i) {
+                            if (json_.next() != Token::number)
+                                return wrongKind(owner + " has a " + what + " that is not numbers");
+                            auto value = json_.floatNumber();
+                            if (!value) return fail(owner + " has a " + what + " out of range");
+                            out[i] = *value;
+                            count = i + 1;
+                            return true;
+                        });
+        if (ok && count != size) return fail(owner + " has a " + what + " of the wrong size");
+        return ok;
+    }
+
+    bool readAsset() {
+        return object("it has no glTF asset description", [&](std::string_view key) {
+            if (key != "version") {
+                return skip();
+            }
+            if (json_.next() != Token::string)
+                return wrongKind("it does not say which glTF version it is");
+            std::string version(json_.string().substr(0, 32));
+            if (version.rfind("2.", 0) != 0)
+                return fail("it is glTF version " + version + "; only 2.0 can be read");
+            return true;
+        });
+    }
+
+    bool readRequiredExtensions() {
+        return array("its list of required extensions is not a list", limits_.maxOtherEntries,
+                     "it requires too many extensions", [&](std::size_t) {
+                         if (json_.next() != Token::string)
+                             return wrongKind("its list of required extensions holds a non-name");
+                         return fail("it needs the glTF extension " +
+                                     std::string(json_.string().substr(0, 64)) +
+                                     ", which Scrawlet cannot read");
+                     });
+    }
+
+    bool readRootExtensions() {
+        return object("its extensions are not an object", [&](std::string_view key) {
+            if (key != extensionName) {
+                return skip();
+            }
+            std::optional<std::uint64_t> version;
+            bool ok = object("its " + std::string(extensionName) + " extension is not an object",
+                             [&](std::string_view field) {
+                                 if (field != field::version) {
+                                     return skip();
+                                 }
+                                 version = wholeNumber();
+                                 return !json_.failed();
+                             });
+            if (!ok) return false;
+            if (!version)
+                return fail("its " + std::string(extensionName) +
+                            " extension gives no layout version");
+            if (*version < oldestLayoutVersion || *version > layoutVersion)
+                return fail("it was saved in drawing layout " + std::to_string(*version) +
+                            ", but this Scrawlet reads layouts up to " +
+                            std::to_string(layoutVersion));
+            layout = static_cast<int>(*version);
+            return true;
+        });
+    }
+
+    bool readScene(std::size_t i) {
+        std::string owner = describe("scene", i);
+        std::uint32_t first = static_cast<std::uint32_t>(sceneRoots.size()), count = 0;
+        bool ok = object(owner + " is not an object", [&](std::string_view key) {
+            if (key != "nodes") {
+                return skip();
+            }
+            return array(owner + " has nodes of the wrong kind", limits_.maxNodes,
+                         owner + " lists more nodes than a drawing has", [&](std::size_t) {
+                             std::uint32_t node;
+                             if (sceneRoots.size() >= limits_.maxNodes)
+                                 return fail("its scenes list more nodes than a drawing has");
+                             if (!reference(Kind::node, Kind::scene, i, owner, &node)) return false;
+                             sceneRoots.push_back(node);
+                             ++count;
+                             return true;
+                         });
+        });
+        scenes.emplace_back(first, count);
+        return ok;
+    }
+
+    // Our extension on a node: its exact rotation, opacity and constraints.
+    bool readNodeExtension(Node& node, const std::string& owner, bool& exactRotation) {
+        std::vector<std::shared_ptr<Constraint>> constraints;
+        auto billboard = [&](std::uint64_t axes) {
+            if (axes < 1 || axes > 7)
+                return fail(owner + " has a billboard constraint with unknown free axes");
+            auto constraint = std::make_shared<BillboardConstraint>();
+            constraint->setFreeAxes(static_cast<BillboardConstraint::Axes>(axes));
+            constraints.push_back(std::move(constraint));
+            return true;
+        };
+        bool ok = object(owner + " has an extension of the wrong kind", [&](std::string_view key) {
+            if (key == field::rotation) {
+                float r[4];
+                if (!readNumbers(r, 4, owner, "exact rotation")) return false;
+                node.setRotation({r[0], r[1], r[2], r[3]});
+                exactRotation = true;
+                return true;
+            }
+            if (key == field::opacity) {
+                std::optional<float> opacity;
+                if (json_.next() == Token::number) opacity = json_.floatNumber();
+                if (!opacity) return wrongKind(owner + " has an opacity that is not a number");
+                node.setOpacity(*opacity);
+                return true;
+            }
+            if (key == field::billboards) return readBillboards(owner, billboard);
+            if (key == field::constraints)
+                return array(owner + " has constraints of the wrong kind", limits_.maxConstraints,
+                             owner + " has more constraints than a drawing has",
+                             [&](std::size_t) { return readOldConstraint(owner, billboard); });
+            return skip();
+        });
+        if (ok && !constraints.empty()) node.setConstraints(std::move(constraints));
+        return ok;
+    }
+
+    template <class Add>
+    bool readBillboards(const std::string& owner, Add&& add) {
+        return array(
+            owner + " has constraints of the wrong kind", limits_.maxConstraints,
+            owner + " has more constraints than a drawing has", [&](std::size_t) {
+                auto axes = wholeNumber();
+                if (!axes)
+                    return wrongKind(owner + " has a billboard constraint with unknown free axes");
+                return add(*axes);
+            });
+    }
+
+    // A constraint as layout 1 writes it: {"type": "billboard", "freeAxes": N}.
+    template <class Add>
+    bool readOldConstraint(const std::string& owner, Add&& add) {
+        bool billboard = false;
+        std::uint64_t axes = 7;
+        bool ok = object(owner + " has a constraint of an unknown kind", [&](std::string_view key) {
+            if (key == field::type) {
+                billboard =
+                    json_.next() == Token::string && json_.string() == billboardConstraintType;
+                return !json_.failed();
+            }
+            if (key == field::freeAxes) {
+                auto n = wholeNumber();
+                if (!n)
+                    return wrongKind(owner + " has a billboard constraint with unknown free axes");
+                axes = *n;
+                return true;
+            }
+            return skip();
+        });
+        if (!ok) return false;
+        if (!billboard) return fail(owner + " has a constraint of an unknown kind");
+        return add(axes);
+    }
+
+    bool readNode(std::size_t i) {
+        std::string owner = describe("node", i);
+        auto node = Node::make();
+        NodeData data;
+        bool exactRotation = false;
+        std::optional<std::array<double, 4>> quaternion;
+        bool ok = object(owner + " is not an object", [&](std::string_view key) {
+            if (key == "mesh") return readIndex(data.mesh, limits_.maxMeshes, owner, Kind::mesh);
+            if (key == "camera") return reference(Kind::camera, Kind::node, i, owner);
+            if (key == "skin") return reference(Kind::skin, Kind::node, i, owner);
+            if (key == "matrix")
+                return fail(owner + " is placed by a matrix, which a drawing never is");
+            if (key == "translation") {
+                float t[3];
+                if (!readNumbers(t, 3, owner, "position")) return false;
+                node->setPosition({t[0], t[1], t[2]});
+                return true;
+            }
+            if (key == "rotation") {
+                float q[4];
+                if (!readNumbers(q, 4, owner, "rotation")) return false;
+                quaternion = {q[0], q[1], q[2], q[3]};
+                return true;
+            }
+            if (key == "scale") {
+                // Drawings never scale a node; the values are checked only.
+                float s[3];
+                return readNumbers(s, 3, owner, "scale");
+            }
+            if (key == "children") {
+                if (data.childCount > 0) return fail(owner + " lists its children twice");
+                data.firstChild = static_cast<std::uint32_t>(children.size());
+                return array(owner + " has children of the wrong kind", limits_.maxNodes,
+                             owner + " has more children than a drawing has nodes",
+                             [&](std::size_t) {
+                                 std::uint32_t child;
+                                 if (!readIndex(child, limits_.maxNodes, owner, Kind::node))
+                                     return false;
+                                 // Each node has one parent at most, so
+                                 // no file lists more children than nodes.
+                                 if (children.size() >= limits_.maxNodes)
+                                     return fail(
+                                         "its nodes list more children than a drawing "
+                                         "has nodes");
+                                 children.push_back(child);
+                                 ++data.childCount;
+                                 return true;
+                             });
+            }
+            if (key == "extensions")
+                return object(owner + " has extensions of the wrong kind",
+                              [&](std::string_view name) {
+                                  if (name == extensionName)
+                                      return readNodeExtension(*node, owner, exactRotation);
+                                  return skip();
+                              });
+            return skip();
+        });
+        if (!ok) return false;
+        if (quaternion && !exactRotation) {
+            double q[4] = {(*quaternion)[0], (*quaternion)[1], (*quaternion)[2], (*quaternion)[3]};
+            auto rotation = rotationOfQuaternion(q);
+            if (!rotation) return fail(owner + " has a rotation that is not a rotation");
+            node->setRotation(*rotation);
+        }
+        nodes.push_back(std::move(node));
+        nodeData.push_back(data);
+        return true;
+    }
+
+    bool readAttributes(std::size_t mesh, const std::string& owner) {
+        std::size_t count = 0;
+        return object(owner + " has attributes of the wrong kind", [&](std::string_view) {
+            if (++count > limits_.maxAttributes)
+                return fail(owner + " has more attributes than a drawing has");
+            return reference(Kind::accessor, Kind::mesh, mesh, owner);
+        });
+    }
+
+    bool readPrimitive(std::size_t mesh, std::size_t p, MeshData& data) {
+        std::string owner = describe("mesh", mesh) + ", primitive " + std::to_string(p) + ",";
+        bool sawAttributes = false;
+        std::uint32_t material = none;
+        bool ok = object(owner + " is of the wrong kind", [&](std::string_view key) {
+            if (key == "attributes") {
+                sawAttributes = true;
+                return readAttributes(mesh, owner);
+            }
+            if (key == "indices") return reference(Kind::accessor, Kind::mesh, mesh, owner);
+            if (key == "material")
+                return reference(Kind::material, Kind::mesh, mesh, owner, &material);
+            if (key == "targets")
+                return array(owner + " has morph targets of the wrong kind", limits_.maxAttributes,
+                             owner + " has more morph targets than a drawing has",
+                             [&](std::size_t) { return readAttributes(mesh, owner); });
+            return skip();
+        });
+        if (!ok) return false;
+        if (!sawAttributes) return fail(owner + " has no attributes");
+        if (p == 0) data.material = material;
+        data.primitives = p + 1;
+        return true;
+    }
+
+    bool readMesh(std::size_t i) {
+        std::string owner = describe("mesh", i);
+        MeshData data;
+        std::optional<double> width, height;
+        bool ok = object(owner + " is not an object", [&](std::string_view key) {
+            if (key == "primitives")
+                return array(owner + " has no primitives", limits_.maxPrimitivesPerMesh,
+                             owner + " has more primitives than a drawing ever has",
+                             [&](std::size_t p) { return readPrimitive(i, p, data); });
+            if (key == "extensions")
+                return object(
+                    owner + " has extensions of the wrong kind", [&](std::string_view name) {
+                        if (name != extensionName) {
+                            return skip();
+                        }
+                        return object(
+                            owner + " has an extension of the wrong kind",
+                            [&](std::string_view field) {
+                                if (field == field::width || field == field::height) {
+                                    auto& size = field == field::width ? width : height;
+                                    if (json_.next() != Token::number ||
+                                        !(size = json_.doubleNumber()))
+                                        return wrongKind(owner +
+                                                         " has a size that is not a number");
+                                    return true;
+                                }
+                                if (field == field::billboards)
+                                    return readBillboards(owner, [&](std::uint64_t axes) {
+                                        if (axes < 1 || axes > 7)
+                                            return fail(owner +
+                                                        " has a billboard constraint with "
+                                                        "unknown free axes");
+                                        data.billboards.push_back(static_cast<int>(axes));
+                                        return true;
+                                    });
+                                return skip();
+                            });
+                    });
+            return skip();
+        });
+        if (!ok) return false;
+        if (data.primitives == 0) return fail(owner + " has no primitives");
+        if (width && height) {
+            data.sized = true;
+            data.width = *width;
+            data.height = *height;
+        }
+        meshes.push_back(std::move(data));
+        return true;
+    }
+
+    bool readTextureInfo(std::size_t material, const std::string& owner, std::uint32_t* into) {
+        bool sawIndex = false;
+        bool ok = object(owner + " has a texture of the wrong kind", [&](std::string_view key) {
+            if (key != "index") {
+                return skip();
+            }
+            sawIndex = true;
+            return reference(Kind::texture, Kind::material, material, owner, into);
+        });
+        if (ok && !sawIndex) return fail(owner + " has a texture without an index");
+        return ok;
+    }
+
+    bool readMaterial(std::size_t i) {
+        std::string owner = describe("material", i);
+        MaterialData data;
+        bool ok = object(owner + " is not an object", [&](std::string_view key) {
+            if (key == "doubleSided") {
+                if (json_.next() != Token::boolean) return wrongKind(owner + " is not a material");
+                data.doubleSided = json_.boolean();
+                return true;
+            }
+            if (key == "pbrMetallicRoughness")
+                return object(owner + " has colour properties of the wrong kind",
+                              [&](std::string_view field) {
+                                  if (field == "baseColorTexture")
+                                      return readTextureInfo(i, owner, &data.texture);
+                                  if (field == "metallicRoughnessTexture")
+                                      return readTextureInfo(i, owner, nullptr);
+                                  return skip();
+                              });
+            if (key == "normalTexture" || key == "occlusionTexture" || key == "emissiveTexture")
+                return readTextureInfo(i, owner, nullptr);
+            return skip();
+        });
+        materials.push_back(data);
+        return ok;
+    }
+
+    bool readTextureExtension(TextureData& data, const std::string& owner) {
+        return object(owner + " has an extension of the wrong kind", [&](std::string_view key) {
+            if (key == field::imageScale) {
+                std::optional<double> scale;
+                if (json_.next() == Token::number) scale = json_.doubleNumber();
+                if (!scale || !(*scale > 0))
+                    return wrongKind(owner +
+                                     " gives its picture a scale that is not a positive number");
+                data.scale = *scale;
+                return true;
+            }
+            if (key == field::imageOrientation) {
+                std::optional<graphics::ImageOrientation> named;
+                if (json_.next() == Token::string) named = orientationNamed(json_.string());
+                if (!named) return wrongKind(owner + " gives its picture an unknown orientation");
+                data.orientation = *named;
+                return true;
+            }
+            if (key == field::imageOpaque) {
+                Token token = json_.next();
+                data.opaque = token == Token::boolean && json_.boolean();
+                return !json_.failed();
+            }
+            return skip();
+        });
+    }
+
+    bool readTexture(std::size_t i) {
+        std::string owner = describe("texture", i);
+        TextureData data;
+        bool ok = object(owner + " is not an object", [&](std::string_view key) {
+            if (key == "source")
+                return reference(Kind::image, Kind::texture, i, owner, &data.source);
+            if (key == "sampler") return reference(Kind::sampler, Kind::texture, i, owner);
+            if (key == "extensions")
+                return object(owner + " has extensions of the wrong kind",
+                              [&](std::string_view name) {
+                                  if (name == extensionName)
+                                      return readTextureExtension(data, owner);
+                                  return skip();
+                              });
+            return skip();
+        });
+        textures.push_back(data);
+        return ok;
+    }
+
+    bool readImage(std::size_t i) {
+        std::string owner = describe("image", i);
+        std::uint32_t view = none;
+        bool ok = object(owner + " is not an object", [&](std::string_view key) {
+            if (key == "uri")
+                return fail(owner +
+                            " is kept outside the file's binary chunk, which a drawing never does");
+            if (key == "bufferView")
+                return reference(Kind::bufferView, Kind::image, i, owner, &view);
+            return skip();
+        });
+        if (!ok) return false;
+        if (view == none) return fail(owner + " has no bufferView");
+        images.push_back(view);
+        return true;
+    }
+
+    // A whole number field, failing with `reason` when it is anything else.
+    bool readWhole(std::uint64_t& into, const std::string& reason) {
+        auto n = wholeNumber();
+        if (!n) return wrongKind(reason);
+        into = *n;
+        return true;
+    }
+
+    bool readAccessor(std::size_t i) {
+        std::string owner = describe("accessor", i);
+        AccessorData data;
+        std::uint64_t componentType = 0, count = 0;
+        std::string_view type;
+        std::uint64_t components = 0;
+        bool ok = object(owner + " is not an object", [&](std::string_view key) {
+            if (key == "sparse") return fail(owner + " is sparse, which a drawing never is");
+            if (key == "bufferView")
+                return reference(Kind::bufferView, Kind::accessor, i, owner, &data.bufferView);
+            if (key == "byteOffset")
+                return readWhole(data.byteOffset, owner + " has an invalid byte offset");
+            if (key == "componentType")
+                return readWhole(componentType, owner + " has an unknown component type");
+            if (key == "count") return readWhole(count, owner + " has an invalid element count");
+            if (key == "type") {
+                if (json_.next() != Token::string)
+                    return wrongKind(owner + " has an unknown element type");
+                type = json_.string();
+                components = type == "SCALAR" ? 1
+                             : type == "VEC2" ? 2
+                             : type == "VEC3" ? 3
+                             : type == "VEC4" ? 4
+                             : type == "MAT2" ? 4
+                             : type == "MAT3" ? 9
+                             : type == "MAT4" ? 16
+                                              : 0;
+                return true;
+            }
+            return skip();
+        });
+        if (!ok) return false;
+        std::uint64_t componentBytes = 0;
+        switch (componentType) {
+            case 5120:
+            case 5121: componentBytes = 1; break;
+            case 5122:
+            case 5123: componentBytes = 2; break;
+            case 5125:
+            case 5126: componentBytes = 4; break;
+            default: return fail(owner + " has an unknown component type");
+        }
+        if (components == 0) return fail(owner + " has an unknown element type");
+        if (count == 0 || count > limits_.maxAccessorCount)
+            return fail(owner + " has an invalid element count");
+        data.count = count;
+        data.elementBytes = components * componentBytes;
+        accessors.push_back(data);
+        return true;
+    }
+
+    bool readBufferView(std::size_t i) {
+        std::string owner = describe("buffer view", i);
+        BufferViewData data;
+        bool ok = object(owner + " is not an object", [&](std::string_view key) {
+            if (key == "buffer")
+                return reference(Kind::buffer, Kind::bufferView, i, owner, &data.buffer);
+            if (key == "byteOffset")
+                return readWhole(data.byteOffset, owner + " has an invalid byte offset");
+            if (key == "byteLength")
+                return readWhole(data.byteLength, owner + " has no valid byte length");
+            if (key == "byteStride") {
+                if (!readWhole(data.byteStride, owner + " has an invalid byte stride"))
+                    return false;
+                if (data.byteStride < 4 || data.byteStride > 252 || data.byteStride % 4 != 0)
+                    return fail(owner + " has an invalid byte stride");
+                return true;
+            }
+            return skip();
+        });
+        if (!ok) return false;
+        if (data.buffer == none) return fail(owner + " has no buffer");
+        if (data.byteLength == 0) return fail(owner + " has no valid byte length");
+        bufferViews.push_back(data);
+        return true;
+    }
+
+    bool readBuffer(std::size_t i) {
+        std::string owner = describe("buffer", i);
+        std::uint64_t length = 0;
+        bool ok = object(owner + " is not an object", [&](std::string_view key) {
+            if (key == "uri")
+                return fail(owner + " keeps its data outside the file, which a drawing never does");
+            if (key == "byteLength") return readWhole(length, owner + " has no valid byte length");
+            return skip();
+        });
+        if (!ok) return false;
+        if (length == 0) return fail(owner + " has no valid byte length");
+        buffers.push_back(length);
+        return true;
+    }
+};
 
 struct PngSize {
     std::uint32_t width = 0, height = 0;
@@ -126,7 +878,7 @@ struct PngSize {
 
 // The size a PNG picture claims in its header, read before the decoder
 // allocates anything for it.
-std::optional<PngSize> claimedPngSize(const std::vector<unsigned char>& bytes) {
+std::optional<PngSize> claimedPngSize(std::span<const std::uint8_t> bytes) {
     static const unsigned char signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
     if (bytes.size() < 24 || std::memcmp(bytes.data(), signature, 8) != 0 ||
         std::memcmp(bytes.data() + 12, "IHDR", 4) != 0)
@@ -140,117 +892,177 @@ std::optional<PngSize> claimedPngSize(const std::vector<unsigned char>& bytes) {
     return PngSize{bigEndian(16), bigEndian(20)};
 }
 
+// Checks what the records say about one another, orders the scene's nodes,
+// reads the pictures and puts the graph together.
 class Builder {
 public:
-    Builder(const tinygltf::Model& model, const Limits& limits)
-        : model_(model),
-          limits_(limits),
-          planes_(model.meshes.size()),
-          materials_(model.materials.size()),
-          pictures_(model.textures.size()),
-          bitmaps_(model.images.size()),
-          opaqueBitmaps_(model.images.size()) {}
+    Builder(DocumentReader& document, const GlbSource& source, const GlbChunks& chunks,
+            const Limits& limits)
+        : d_(document), source_(source), chunks_(chunks), limits_(limits) {}
 
     Result<std::shared_ptr<Scene>> build() {
+        if (auto r = checkReferences(); !r) return platform::Error{r.error()};
+        if (auto r = checkByteRanges(); !r) return platform::Error{r.error()};
         auto order = sceneOrder();
         if (!order) return platform::Error{order.error()};
-        const std::vector<int>& indices = order.value();
+        if (auto r = readPictures(order.value()); !r) return platform::Error{r.error()};
 
         // Every node is made and checked before any is attached, so that a
         // refusal never leaves a deep chain behind.
+        for (std::uint32_t index : order.value())
+            if (auto r = fillNode(index); !r) return platform::Error{r.error()};
         auto scene = std::make_shared<Scene>();
-        std::vector<std::shared_ptr<Node>> nodes(model_.nodes.size());
-        for (std::size_t k = 0; k < indices.size(); ++k) {
-            auto i = static_cast<std::size_t>(indices[k]);
-            nodes[i] = k == 0 ? scene->rootNode() : Node::make();
-            if (auto r = fillNode(i, *nodes[i]); !r) return platform::Error{r.error()};
-        }
-        for (int index : indices) {
-            auto i = static_cast<std::size_t>(index);
-            for (int child : model_.nodes[i].children)
-                nodes[i]->addChildNode(nodes[static_cast<std::size_t>(child)]);
+        std::uint32_t root = order.value().front();
+        const Node& fileRoot = *d_.nodes[root];
+        Node& sceneRoot = *scene->rootNode();
+        sceneRoot.setPosition(fileRoot.position());
+        sceneRoot.setRotation(fileRoot.rotation());
+        sceneRoot.setOpacity(fileRoot.opacity());
+        sceneRoot.setConstraints(fileRoot.constraints());
+        sceneRoot.setGeometry(fileRoot.geometry());
+        d_.nodes[root] = scene->rootNode();
+        for (std::uint32_t index : order.value()) {
+            const NodeData& data = d_.nodeData[index];
+            for (std::uint32_t k = 0; k < data.childCount; ++k)
+                d_.nodes[index]->addChildNode(d_.nodes[d_.children[data.firstChild + k]]);
         }
         return scene;
     }
 
 private:
-    struct PlaneData {
-        bool known = false;
-        double width = 0, height = 0;
-        int material = -1;
-    };
-    struct MaterialData {
-        bool known = false;
-        bool doubleSided = false;
-        std::shared_ptr<const graphics::Image> image;
-    };
-
-    const tinygltf::Model& model_;
+    DocumentReader& d_;
+    const GlbSource& source_;
+    const GlbChunks& chunks_;
     const Limits& limits_;
-    std::vector<PlaneData> planes_;
-    std::vector<MaterialData> materials_;
-    std::vector<std::shared_ptr<const graphics::Image>> pictures_;
     std::vector<std::shared_ptr<const graphics::Bitmap>> bitmaps_;
     std::vector<std::shared_ptr<const graphics::Bitmap>> opaqueBitmaps_;
-    std::uint64_t imagePixels_ = 0;
+    std::vector<std::shared_ptr<const graphics::Image>> pictures_;
+    std::vector<std::uint8_t> scratch_;
 
-    static bool inRange(int index, std::size_t count) {
-        return index >= 0 && static_cast<std::size_t>(index) < count;
+    std::size_t countOf(Kind kind) const {
+        switch (kind) {
+            case Kind::node: return d_.nodes.size();
+            case Kind::mesh: return d_.meshes.size();
+            case Kind::material: return d_.materials.size();
+            case Kind::texture: return d_.textures.size();
+            case Kind::image: return d_.images.size();
+            case Kind::sampler: return d_.samplers;
+            case Kind::accessor: return d_.accessors.size();
+            case Kind::bufferView: return d_.bufferViews.size();
+            case Kind::buffer: return d_.buffers.size();
+            case Kind::scene: return d_.scenes.size();
+            case Kind::camera: return d_.cameras;
+            case Kind::skin: return d_.skins;
+        }
+        return 0;
+    }
+
+    Result<void> outOfRange(const std::string& owner, Kind target, std::size_t index) const {
+        return platform::fail(owner + " refers to " + nameOf(target) + " " + std::to_string(index) +
+                              ", but the file has " + std::to_string(countOf(target)));
+    }
+
+    Result<void> checkReferences() const {
+        for (const Reference& r : d_.references)
+            if (r.index >= countOf(r.target))
+                return outOfRange(describe(nameOf(r.owner), r.ownerIndex), r.target, r.index);
+        for (std::size_t i = 0; i < d_.nodeData.size(); ++i) {
+            const NodeData& data = d_.nodeData[i];
+            if (data.mesh != none && data.mesh >= d_.meshes.size())
+                return outOfRange(describe("node", i), Kind::mesh, data.mesh);
+            for (std::uint32_t k = 0; k < data.childCount; ++k)
+                if (d_.children[data.firstChild + k] >= d_.nodes.size())
+                    return outOfRange(describe("node", i), Kind::node,
+                                      d_.children[data.firstChild + k]);
+        }
+        if (d_.defaultScene && *d_.defaultScene >= d_.scenes.size())
+            return outOfRange("the file", Kind::scene, *d_.defaultScene);
+        return {};
+    }
+
+    Result<void> checkByteRanges() const {
+        using platform::fail;
+        for (std::size_t i = 0; i < d_.buffers.size(); ++i) {
+            std::string owner = describe("buffer", i);
+            if (!chunks_.binOffset)
+                return fail(owner + " lives in the binary chunk, but the file has none");
+            if (d_.buffers[i] > chunks_.binLength)
+                return fail(owner + " claims " + std::to_string(d_.buffers[i]) +
+                            " bytes, but the binary chunk has " +
+                            std::to_string(chunks_.binLength));
+        }
+        for (std::size_t i = 0; i < d_.bufferViews.size(); ++i) {
+            const BufferViewData& view = d_.bufferViews[i];
+            std::uint64_t available = d_.buffers[view.buffer];
+            if (view.byteOffset > available || view.byteLength > available - view.byteOffset)
+                return fail(describe("buffer view", i) + " reaches past the end of its buffer");
+        }
+        for (std::size_t i = 0; i < d_.accessors.size(); ++i) {
+            const AccessorData& accessor = d_.accessors[i];
+            if (accessor.bufferView == none) continue;
+            const BufferViewData& view = d_.bufferViews[accessor.bufferView];
+            std::uint64_t stride = view.byteStride != 0 ? view.byteStride : accessor.elementBytes;
+            // count and stride are bounded, so this cannot overflow.
+            std::uint64_t span = stride * (accessor.count - 1) + accessor.elementBytes;
+            if (accessor.byteOffset > view.byteLength ||
+                span > view.byteLength - accessor.byteOffset)
+                return fail(describe("accessor", i) + " reaches past the end of its buffer view");
+        }
+        return {};
     }
 
     // The nodes under the scene's root, parents before children and
     // children in order; refuses a node with two parents, a cycle and a
     // hierarchy deeper than the limit. No recursion: a hostile file may nest
     // as deeply as it likes.
-    Result<std::vector<int>> sceneOrder() const {
-        std::size_t count = model_.nodes.size();
-        int sceneIndex = model_.defaultScene >= 0 ? model_.defaultScene : 0;
-        if (!inRange(sceneIndex, model_.scenes.size())) return fail("it holds no scene");
-        const auto& roots = model_.scenes[static_cast<std::size_t>(sceneIndex)].nodes;
-        if (roots.size() != 1) return fail("its scene does not have exactly one root node");
-        int root = roots.front();
-        if (!inRange(root, count)) return fail("its scene's root node does not exist");
+    Result<std::vector<std::uint32_t>> sceneOrder() const {
+        using platform::fail;
+        std::size_t count = d_.nodes.size();
+        std::uint32_t sceneIndex = d_.defaultScene.value_or(0);
+        if (sceneIndex >= d_.scenes.size()) return fail("it holds no scene");
+        auto [first, roots] = d_.scenes[sceneIndex];
+        if (roots != 1) return fail("its scene does not have exactly one root node");
+        std::uint32_t root = d_.sceneRoots[first];
 
-        std::vector<int> parent(count, -1);
+        std::vector<std::uint32_t> parent(count, none);
         for (std::size_t i = 0; i < count; ++i) {
-            for (int child : model_.nodes[i].children) {
-                if (!inRange(child, count))
-                    return fail(describe("node", i) + " has a child that does not exist");
-                auto c = static_cast<std::size_t>(child);
+            const NodeData& data = d_.nodeData[i];
+            for (std::uint32_t k = 0; k < data.childCount; ++k) {
+                std::uint32_t c = d_.children[data.firstChild + k];
                 if (c == i) return fail(describe("node", i) + " is its own child");
-                if (parent[c] == static_cast<int>(i))
+                if (parent[c] == i)
                     return fail(describe("node", c) +
                                 " is listed twice among the children of node " + std::to_string(i));
-                if (parent[c] >= 0)
+                if (parent[c] != none)
                     return fail(describe("node", c) + " has two parents, nodes " +
                                 std::to_string(parent[c]) + " and " + std::to_string(i));
-                parent[c] = static_cast<int>(i);
+                parent[c] = static_cast<std::uint32_t>(i);
             }
         }
-        if (parent[static_cast<std::size_t>(root)] >= 0)
+        if (parent[root] != none)
             return fail("the scene's root node is also a child of node " +
-                        std::to_string(parent[static_cast<std::size_t>(root)]));
+                        std::to_string(parent[root]));
 
         // With one parent at most, a cycle is a chain of parents that comes
         // back to itself.
         enum : std::uint8_t { unseen, onPath, done };
         std::vector<std::uint8_t> state(count, unseen);
-        std::vector<std::size_t> path;
+        std::vector<std::uint32_t> path;
         for (std::size_t start = 0; start < count; ++start) {
             path.clear();
-            int j = static_cast<int>(start);
-            while (j >= 0 && state[static_cast<std::size_t>(j)] == unseen) {
-                state[static_cast<std::size_t>(j)] = onPath;
-                path.push_back(static_cast<std::size_t>(j));
-                j = parent[static_cast<std::size_t>(j)];
+            std::uint32_t j = static_cast<std::uint32_t>(start);
+            while (j != none && state[j] == unseen) {
+                state[j] = onPath;
+                path.push_back(j);
+                j = parent[j];
             }
-            if (j >= 0 && state[static_cast<std::size_t>(j)] == onPath)
+            if (j != none && state[j] == onPath)
                 return fail("its nodes form a cycle (through node " + std::to_string(j) + ")");
-            for (std::size_t k : path) state[k] = done;
+            for (std::uint32_t k : path) state[k] = done;
         }
 
-        std::vector<int> order;
-        std::vector<std::pair<int, int>> stack{{root, 0}};
+        std::vector<std::uint32_t> order;
+        std::vector<std::pair<std::uint32_t, int>> stack{{root, 0}};
         while (!stack.empty()) {
             auto [index, depth] = stack.back();
             stack.pop_back();
@@ -258,244 +1070,181 @@ private:
                 return fail("it nests nodes more than " + std::to_string(limits_.maxNodeDepth) +
                             " levels deep");
             order.push_back(index);
-            const auto& children = model_.nodes[static_cast<std::size_t>(index)].children;
-            for (auto it = children.rbegin(); it != children.rend(); ++it)
-                stack.emplace_back(*it, depth + 1);
+            const NodeData& data = d_.nodeData[index];
+            for (std::uint32_t k = data.childCount; k-- > 0;)
+                stack.emplace_back(d_.children[data.firstChild + k], depth + 1);
         }
         return order;
     }
 
-    Result<void> fillNode(std::size_t index, Node& node) {
-        const tinygltf::Node& source = model_.nodes[index];
-        std::string owner = describe("node", index);
-        const Value* ours = ourExtension(source.extensions);
+    // The mesh a node shows, checked to be a plane of a drawing.
+    Result<const MeshData*> meshOf(std::uint32_t node) const {
+        std::uint32_t m = d_.nodeData[node].mesh;
+        if (m == none) return nullptr;
+        const MeshData& mesh = d_.meshes[m];
+        std::string owner = describe("mesh", m);
+        if (!mesh.sized) return platform::fail(owner + " is not a plane of a drawing");
+        // As the writer: the quad's corners must be floats.
+        if (!std::isfinite(static_cast<float>(mesh.width / 2)) ||
+            !std::isfinite(static_cast<float>(mesh.height / 2)))
+            return platform::fail(owner + " has a size that is not a number");
+        if (mesh.primitives != 1)
+            return platform::fail(owner + " does not have exactly one primitive");
+        return &mesh;
+    }
 
-        if (!source.matrix.empty())
-            return fail(owner + " is placed by a matrix, which a drawing never is");
-        if (source.translation.size() == 3) {
-            auto x = toFloat(source.translation[0]), y = toFloat(source.translation[1]),
-                 z = toFloat(source.translation[2]);
-            if (!x || !y || !z) return fail(owner + " has a position out of range");
-            node.setPosition({*x, *y, *z});
-        } else if (!source.translation.empty()) {
-            return fail(owner + " has a position of the wrong size");
+    std::uint32_t textureOf(const MeshData& mesh) const {
+        return mesh.material == none ? none : d_.materials[mesh.material].texture;
+    }
+
+    // The bytes a picture is kept in, as a range of the file.
+    std::pair<std::uint64_t, std::uint64_t> pictureRange(std::uint32_t image) const {
+        const BufferViewData& view = d_.bufferViews[d_.images[image]];
+        return std::pair{*chunks_.binOffset + view.byteOffset, view.byteLength};
+    }
+
+    // Every picture the scene shows is checked against the limits by the
+    // size its header claims, each alone and all together, before any of
+    // them is decoded.
+    Result<void> readPictures(const std::vector<std::uint32_t>& order) {
+        using platform::fail;
+        std::vector<bool> used(d_.images.size(), false);
+        for (std::uint32_t node : order) {
+            auto mesh = meshOf(node);
+            if (!mesh) return platform::Error{mesh.error()};
+            if (mesh.value() == nullptr) continue;
+            std::uint32_t texture = textureOf(*mesh.value());
+            if (texture == none) continue;
+            std::uint32_t source = d_.textures[texture].source;
+            if (source == none) return fail(describe("texture", texture) + " has no picture");
+            used[source] = true;
         }
 
-        if (const Value* rotation = fieldOf(ours, field::rotation)) {
-            if (!rotation->IsArray() || rotation->ArrayLen() != 4)
-                return fail(owner + " has an exact rotation of the wrong size");
-            std::optional<float> r[4];
-            for (int k = 0; k < 4; ++k) r[k] = toFloat(numberOf(&rotation->Get(k)).value_or(NAN));
-            if (!r[0] || !r[1] || !r[2] || !r[3])
-                return fail(owner + " has an exact rotation out of range");
-            node.setRotation({*r[0], *r[1], *r[2], *r[3]});
-        } else if (source.rotation.size() == 4) {
-            auto rotation = rotationOfQuaternion(source.rotation);
-            if (!rotation) return fail(owner + " has a rotation that is not a rotation");
-            node.setRotation(*rotation);
-        } else if (!source.rotation.empty()) {
-            return fail(owner + " has a rotation of the wrong size");
+        std::uint64_t totalPixels = 0;
+        auto side = static_cast<std::uint32_t>(limits_.maxImageSide);
+        for (std::uint32_t i = 0; i < used.size(); ++i) {
+            if (!used[i]) continue;
+            std::string owner = describe("image", i);
+            auto [offset, length] = pictureRange(i);
+            auto head = source_.read(
+                offset, static_cast<std::size_t>(std::min<std::uint64_t>(length, 24)), scratch_);
+            if (!head) return platform::Error{head.error()};
+            auto claimed = claimedPngSize(head.value());
+            if (!claimed) return fail(owner + " is not a PNG picture");
+            if (claimed->width == 0 || claimed->height == 0) return fail(owner + " has no pixels");
+            std::uint64_t pixels = std::uint64_t{claimed->width} * claimed->height;
+            if (claimed->width > side || claimed->height > side || pixels > limits_.maxImagePixels)
+                return fail(owner + " claims " + std::to_string(claimed->width) + " × " +
+                            std::to_string(claimed->height) +
+                            " pixels, more than a drawing's picture may have");
+            totalPixels += pixels;
+            if (totalPixels > limits_.maxTotalImagePixels)
+                return fail("its pictures together have more pixels than a drawing may have");
         }
 
-        if (const Value* opacity = fieldOf(ours, field::opacity)) {
-            auto value = toFloat(numberOf(opacity).value_or(NAN));
-            if (!value) return fail(owner + " has an opacity that is not a number");
-            node.setOpacity(*value);
+        bitmaps_.resize(d_.images.size());
+        for (std::uint32_t i = 0; i < used.size(); ++i) {
+            if (!used[i]) continue;
+            std::string owner = describe("image", i);
+            auto [offset, length] = pictureRange(i);
+            auto bytes = source_.read(offset, static_cast<std::size_t>(length), scratch_);
+            if (!bytes) return platform::Error{bytes.error()};
+            auto claimed = claimedPngSize(bytes.value()).value();
+            graphics::DecodeLimits decodeLimits;
+            decodeLimits.maxSide = limits_.maxImageSide;
+            decodeLimits.maxStoredSide = limits_.maxImageSide;
+            auto decoded = graphics::backend().decodeImage(bytes.value(), decodeLimits);
+            if (!decoded) return fail(owner + " cannot be decoded: " + decoded.error());
+            std::shared_ptr<const graphics::Bitmap> bitmap = decoded.value()->cgImage();
+            if (static_cast<std::uint32_t>(bitmap->width()) != claimed.width ||
+                static_cast<std::uint32_t>(bitmap->height()) != claimed.height)
+                return fail(owner + " decoded to a size other than it claims");
+            bitmaps_[i] = std::move(bitmap);
         }
-
-        if (const Value* constraints = fieldOf(ours, field::constraints)) {
-            auto made = constraintsOf(*constraints, owner);
-            if (!made) return platform::Error{made.error()};
-            node.setConstraints(std::move(made).value());
-        }
-
-        if (source.mesh >= 0) {
-            auto plane = planeFor(source.mesh);
-            if (!plane) return platform::Error{plane.error()};
-            node.setGeometry(std::move(plane).value());
-        }
+        scratch_ = {};
         return {};
     }
 
-    static Result<std::vector<std::shared_ptr<Constraint>>> constraintsOf(
-        const Value& list, const std::string& owner) {
-        if (!list.IsArray()) return fail(owner + " has constraints of the wrong kind");
-        std::vector<std::shared_ptr<Constraint>> constraints;
-        for (std::size_t k = 0; k < list.ArrayLen(); ++k) {
-            const Value& entry = list.Get(static_cast<int>(k));
-            const Value* type = fieldOf(&entry, field::type);
-            if (type == nullptr || !type->IsString() ||
-                type->Get<std::string>() != billboardConstraintType)
-                return fail(owner + " has a constraint of an unknown kind");
-            auto billboard = std::make_shared<BillboardConstraint>();
-            if (const Value* axes = fieldOf(&entry, field::freeAxes)) {
-                if (!axes->IsInt() || axes->Get<int>() < 1 || axes->Get<int>() > 7)
-                    return fail(owner + " has a billboard constraint with unknown free axes");
-                billboard->setFreeAxes(static_cast<BillboardConstraint::Axes>(axes->Get<int>()));
-            }
-            constraints.push_back(std::move(billboard));
+    // The bitmap of an image in the alpha layout a texture asks for: a
+    // picture saved from an opaque bitmap comes back opaque.
+    std::shared_ptr<const graphics::Bitmap> bitmapOf(std::uint32_t image, bool opaque) {
+        const auto& decoded = bitmaps_[image];
+        bool isOpaque = decoded->format().alphaInfo == graphics::AlphaInfo::noneSkipLast;
+        if (opaque == isOpaque) return decoded;
+        opaqueBitmaps_.resize(bitmaps_.size());
+        auto& other = opaqueBitmaps_[image];
+        if (!other) {
+            graphics::BitmapFormat format;
+            format.alphaInfo =
+                opaque ? graphics::AlphaInfo::noneSkipLast : graphics::AlphaInfo::premultipliedLast;
+            auto copy =
+                std::make_shared<graphics::Bitmap>(decoded->width(), decoded->height(), format);
+            std::memcpy(copy->data(), decoded->data(), decoded->byteCount());
+            other = std::move(copy);
         }
-        return constraints;
-    }
-
-    // Each node gets a plane and material of its own, as the app makes them;
-    // the pictures, which never change, are shared.
-    Result<std::shared_ptr<Plane>> planeFor(int meshIndex) {
-        auto m = static_cast<std::size_t>(meshIndex);
-        if (!inRange(meshIndex, model_.meshes.size()))
-            return fail("a node refers to a mesh that does not exist");
-        PlaneData& data = planes_[m];
-        if (!data.known) {
-            const tinygltf::Mesh& mesh = model_.meshes[m];
-            std::string owner = describe("mesh", m);
-            const Value* ours = ourExtension(mesh.extensions);
-            auto width = numberOf(fieldOf(ours, field::width));
-            auto height = numberOf(fieldOf(ours, field::height));
-            if (!width || !height) return fail(owner + " is not a plane of a drawing");
-            if (!std::isfinite(*width) || !std::isfinite(*height))
-                return fail(owner + " has a size that is not a number");
-            if (mesh.primitives.size() != 1)
-                return fail(owner + " does not have exactly one primitive");
-            data.width = *width;
-            data.height = *height;
-            data.material = mesh.primitives.front().material;
-            if (data.material >= 0) {
-                auto material = materialFor(data.material);
-                if (!material) return platform::Error{material.error()};
-            }
-            data.known = true;
-        }
-        auto plane = Plane::planeWithWidth(data.width, data.height);
-        if (data.material < 0) {
-            plane->setMaterials({});
-        } else {
-            const MaterialData& source = materials_[static_cast<std::size_t>(data.material)];
-            auto material = plane->firstMaterial();
-            material->doubleSided = source.doubleSided;
-            material->diffuse.contents = source.image;
-        }
-        return plane;
-    }
-
-    Result<void> materialFor(int materialIndex) {
-        auto m = static_cast<std::size_t>(materialIndex);
-        if (!inRange(materialIndex, model_.materials.size()))
-            return fail("a mesh refers to a material that does not exist");
-        MaterialData& data = materials_[m];
-        if (data.known) return {};
-        const tinygltf::Material& material = model_.materials[m];
-        data.doubleSided = material.doubleSided;
-        int texture = material.pbrMetallicRoughness.baseColorTexture.index;
-        if (texture >= 0) {
-            auto image = pictureFor(texture);
-            if (!image) return platform::Error{image.error()};
-            data.image = std::move(image).value();
-        }
-        data.known = true;
-        return {};
+        return other;
     }
 
     // The picture a texture shows: its image's pixels with the scale,
     // orientation and alpha layout our extension gives.
-    Result<std::shared_ptr<const graphics::Image>> pictureFor(int textureIndex) {
-        auto t = static_cast<std::size_t>(textureIndex);
-        std::string owner = describe("texture", t);
-        if (!inRange(textureIndex, model_.textures.size()))
-            return fail("a material refers to a texture that does not exist");
-        if (pictures_[t]) return pictures_[t];
-        const tinygltf::Texture& texture = model_.textures[t];
-        if (!inRange(texture.source, model_.images.size())) return fail(owner + " has no picture");
-        const Value* ours = ourExtension(texture.extensions);
-        double scale = 1;
-        if (const Value* value = fieldOf(ours, field::imageScale)) {
-            auto number = numberOf(value);
-            if (!number || !std::isfinite(*number) || *number <= 0)
-                return fail(owner + " gives its picture a scale that is not a positive number");
-            scale = *number;
+    std::shared_ptr<const graphics::Image> pictureOf(std::uint32_t texture) {
+        pictures_.resize(d_.textures.size());
+        if (!pictures_[texture]) {
+            const TextureData& data = d_.textures[texture];
+            pictures_[texture] = std::make_shared<graphics::Image>(
+                bitmapOf(data.source, data.opaque), data.scale, data.orientation);
         }
-        auto orientation = graphics::ImageOrientation::up;
-        if (const Value* value = fieldOf(ours, field::imageOrientation)) {
-            auto named =
-                value->IsString() ? orientationNamed(value->Get<std::string>()) : std::nullopt;
-            if (!named) return fail(owner + " gives its picture an unknown orientation");
-            orientation = *named;
-        }
-        bool opaque = false;
-        if (const Value* value = fieldOf(ours, field::imageOpaque))
-            opaque = value->IsBool() && value->Get<bool>();
-        auto bitmap = bitmapFor(static_cast<std::size_t>(texture.source), opaque);
-        if (!bitmap) return platform::Error{bitmap.error()};
-        pictures_[t] =
-            std::make_shared<graphics::Image>(std::move(bitmap).value(), scale, orientation);
-        return pictures_[t];
+        return pictures_[texture];
     }
 
-    Result<std::shared_ptr<const graphics::Bitmap>> bitmapFor(std::size_t index, bool opaque) {
-        if (!bitmaps_[index]) {
-            auto decoded = decodePicture(index);
-            if (!decoded) return decoded;
-            bitmaps_[index] = std::move(decoded).value();
+    // Each node gets a plane and material of its own, as the app makes them;
+    // the pictures, which never change, are shared. A mesh's billboards are
+    // the constraints of the nodes that show it.
+    Result<void> fillNode(std::uint32_t index) {
+        auto mesh = meshOf(index);
+        if (!mesh) return platform::Error{mesh.error()};
+        if (mesh.value() == nullptr) return {};
+        const MeshData& data = *mesh.value();
+        Node& node = *d_.nodes[index];
+        auto plane = Plane::planeWithWidth(data.width, data.height);
+        if (data.material == none) {
+            plane->setMaterials({});
+        } else {
+            auto material = plane->firstMaterial();
+            material->doubleSided = d_.materials[data.material].doubleSided;
+            if (std::uint32_t texture = textureOf(data); texture != none)
+                material->diffuse.contents = pictureOf(texture);
         }
-        if (!opaque) return bitmaps_[index];
-        if (!opaqueBitmaps_[index]) {
-            const graphics::Bitmap& source = *bitmaps_[index];
-            graphics::BitmapFormat format;
-            format.alphaInfo = graphics::AlphaInfo::noneSkipLast;
-            auto bitmap =
-                std::make_shared<graphics::Bitmap>(source.width(), source.height(), format);
-            std::memcpy(bitmap->data(), source.data(), source.byteCount());
-            opaqueBitmaps_[index] = std::move(bitmap);
+        node.setGeometry(std::move(plane));
+        if (!data.billboards.empty()) {
+            auto constraints = node.constraints();
+            for (int axes : data.billboards) {
+                auto billboard = std::make_shared<BillboardConstraint>();
+                billboard->setFreeAxes(static_cast<BillboardConstraint::Axes>(axes));
+                constraints.push_back(std::move(billboard));
+            }
+            node.setConstraints(std::move(constraints));
         }
-        return opaqueBitmaps_[index];
-    }
-
-    Result<std::shared_ptr<const graphics::Bitmap>> decodePicture(std::size_t index) {
-        const std::vector<unsigned char>& bytes = model_.images[index].image;
-        std::string owner = describe("image", index);
-        auto claimed = claimedPngSize(bytes);
-        if (!claimed) return fail(owner + " is not a PNG picture");
-        auto side = static_cast<std::uint32_t>(limits_.maxImageSide);
-        if (claimed->width == 0 || claimed->height == 0) return fail(owner + " has no pixels");
-        std::uint64_t pixels = std::uint64_t{claimed->width} * claimed->height;
-        if (claimed->width > side || claimed->height > side || pixels > limits_.maxImagePixels)
-            return fail(owner + " claims " + std::to_string(claimed->width) + " × " +
-                        std::to_string(claimed->height) +
-                        " pixels, more than a drawing's picture may have");
-        imagePixels_ += pixels;
-        if (imagePixels_ > limits_.maxTotalImagePixels)
-            return fail("its pictures together have more pixels than a drawing may have");
-
-        graphics::DecodeLimits decodeLimits;
-        decodeLimits.maxSide = limits_.maxImageSide;
-        decodeLimits.maxStoredSide = limits_.maxImageSide;
-        auto decoded = graphics::backend().decodeImage(bytes, decodeLimits);
-        if (!decoded) return fail(owner + " cannot be decoded: " + decoded.error());
-        std::shared_ptr<const graphics::Bitmap> bitmap = decoded.value()->cgImage();
-        if (static_cast<std::uint32_t>(bitmap->width()) != claimed->width ||
-            static_cast<std::uint32_t>(bitmap->height()) != claimed->height)
-            return fail(owner + " decoded to a size other than it claims");
-        return bitmap;
+        return {};
     }
 };
 }  // namespace
 
+Result<std::shared_ptr<Scene>> decodeScene(const GlbSource& source, const Limits& limits) {
+    auto chunks = findGlbChunks(source, limits);
+    if (!chunks) return platform::Error{chunks.error()};
+    std::vector<std::uint8_t> jsonBytes;
+    auto json = source.read(chunks.value().jsonOffset, chunks.value().jsonLength, jsonBytes);
+    if (!json) return platform::Error{json.error()};
+    DocumentReader document(json.value(), limits);
+    if (!document.read()) return platform::fail(document.json_.error());
+    jsonBytes = {};
+    return Builder(document, source, chunks.value(), limits).build();
+}
+
 Result<std::shared_ptr<Scene>> decodeScene(std::span<const std::uint8_t> bytes,
                                            const Limits& limits) {
-    auto chunks = splitGlb(bytes, limits);
-    if (!chunks) return platform::Error{chunks.error()};
-    auto json = chunks.value().json;
-    if (auto shape = scanJson(json, limits); !shape) return platform::Error{shape.error()};
-    {
-        auto document = nlohmann::json::parse(json.begin(), json.end(), nullptr, false);
-        if (document.is_discarded()) return fail("its JSON is not well formed");
-        std::optional<std::size_t> binBytes;
-        if (chunks.value().bin) binBytes = chunks.value().bin->size();
-        if (auto checked = checkDocument(document, binBytes, limits); !checked)
-            return platform::Error{checked.error()};
-    }
-    auto model = loadModel(bytes);
-    if (!model) return platform::Error{model.error()};
-    return Builder(model.value(), limits).build();
+    return decodeScene(MemoryGlbSource(bytes), limits);
 }
 
 }  // namespace scene::gltf

@@ -1,17 +1,17 @@
 // Alerts in the middle of the screen, and action sheets: along the bottom
 // edge on a phone, as a popover on a pad.
+#include "platform/Precondition.h"
 #include "platform/ui/panels/Panels.h"
 
 namespace ui::panels {
 
 namespace {
-Font actionFont(AlertActionStyle style, double size) {
-    switch (style) {
-        case AlertActionStyle::cancel: return boldFont(size);
-        case AlertActionStyle::defaultStyle:
-        case AlertActionStyle::destructive: return regularFont(size);
-    }
-    return regularFont(size);
+// The action Enter chooses is drawn bold: the preferred one, or else the
+// one that cancels.
+Font actionFont(const AlertController& alert, const AlertAction& action, double size) {
+    bool bold = alert.preferredAction() ? alert.preferredAction().get() == &action
+                                        : action.style() == AlertActionStyle::cancel;
+    return bold ? boldFont(size) : regularFont(size);
 }
 
 Color actionColor(AlertActionStyle style) {
@@ -20,7 +20,7 @@ Color actionColor(AlertActionStyle style) {
         case AlertActionStyle::defaultStyle:
         case AlertActionStyle::cancel: return tintColor;
     }
-    return tintColor;
+    platform::unreachable("actionColor");
 }
 
 // The title and message above an action sheet's buttons, small and grey.
@@ -74,7 +74,7 @@ void drawSheetRows(Builder& builder, const AlertController& alert,
         if (i > 0 || separatorOnFirst)
             builder.line({rect.origin.x, rect.origin.y}, {rect.right(), rect.origin.y});
         builder.centredText(action->title().value_or(""),
-                            actionFont(action->style(), sheetActionFontSize),
+                            actionFont(alert, *action, sheetActionFontSize),
                             actionColor(action->style()), rect);
     }
 }
@@ -146,7 +146,7 @@ void layoutActionSheet(Builder& builder, AlertController& alert) {
         const auto& action = alert.actions()[*cancel];
         builder.target({PresentedTargetRole::action, cancelRect, *cancel, {}}, sheetCornerRadius);
         builder.centredText(action->title().value_or(""),
-                            actionFont(action->style(), sheetActionFontSize),
+                            actionFont(alert, *action, sheetActionFontSize),
                             actionColor(action->style()), cancelRect);
     }
     // A click on the dimmed screen above the sheet cancels it.
@@ -157,34 +157,60 @@ void layoutActionSheet(Builder& builder, AlertController& alert) {
 
 void layoutAlert(Builder& builder, AlertController& alert) {
     const Size screen = builder.screen();
-    const double width = std::min(alertWidth, screen.width - 2 * screenMargin);
-    const double textWidth = width - 2 * alertTextInset;
+    const auto& insets = builder.environment().safeAreaInsets;
+    const double room =
+        std::max(0.0, screen.height - 2 * screenMargin - insets.top - insets.bottom);
     // Without a title the message reads as one, in bold.
     std::string title = alert.title().value_or("");
     std::string message = alert.message().value_or("");
     Font titleFont = boldFont(alertFontSize);
     Font messageFont = title.empty() ? boldFont(alertFontSize) : regularFont(alertMessageFontSize);
-    Size titleSize = measure(title, titleFont, textWidth);
-    Size messageSize = measure(message, messageFont, textWidth);
-    double gap = title.empty() || message.empty() ? 0 : 4;
-    double headerHeight = title.empty() && message.empty()
-                              ? 0
-                              : 2 * alertPadding + titleSize.height + gap + messageSize.height;
 
     // Two actions sit side by side when both titles fit, the cancel action
     // on the left; otherwise they are stacked with the cancel action last.
     const auto& actions = alert.actions();
     auto [order, cancel] = splitCancel(alert);
     if (cancel) order.insert(actions.size() == 2 ? order.begin() : order.end(), *cancel);
-    bool sideBySide = actions.size() == 2;
-    for (std::size_t index : order) {
-        const auto& action = actions[index];
-        double titleWidth =
-            measure(action->title().value_or(""), actionFont(action->style(), alertFontSize), 0)
-                .width;
-        if (titleWidth > width / 2 - 2 * 8) sideBySide = false;
+    auto buttonsFit = [&](double width) {
+        bool sideBySide = actions.size() == 2;
+        for (std::size_t index : order) {
+            const auto& action = actions[index];
+            double titleWidth =
+                measure(action->title().value_or(""), actionFont(alert, *action, alertFontSize), 0)
+                    .width;
+            if (titleWidth > width / 2 - 2 * 8) sideBySide = false;
+        }
+        return sideBySide;
+    };
+
+    // A message too long for the screen first widens the alert where there
+    // is room, then takes a smaller font, and only then is cut short.
+    double width = std::min(alertWidth, screen.width - 2 * screenMargin);
+    const double widest = std::min(alertWidestWidth, screen.width - 2 * screenMargin);
+    Size titleSize, messageSize;
+    double gap = title.empty() || message.empty() ? 0 : 4;
+    bool sideBySide = false;
+    double buttonsHeight = 0, headerHeight = 0;
+    auto measureAt = [&](double panelWidth) {
+        const double textWidth = panelWidth - 2 * alertTextInset;
+        titleSize = measure(title, titleFont, textWidth);
+        messageSize = measure(message, messageFont, textWidth);
+        sideBySide = buttonsFit(panelWidth);
+        buttonsHeight = (sideBySide ? 1.0 : static_cast<double>(order.size())) * alertRowHeight;
+        headerHeight = title.empty() && message.empty()
+                           ? 0
+                           : 2 * alertPadding + titleSize.height + gap + messageSize.height;
+        return headerHeight + buttonsHeight <= room;
+    };
+    if (!measureAt(width) && widest > width) width = widest;
+    while (!measureAt(width) && messageFont.pointSize > alertSmallestMessageFontSize)
+        messageFont.pointSize -= 1;
+    if (headerHeight + buttonsHeight > room) {
+        messageSize.height =
+            std::max(0.0, messageSize.height - (headerHeight + buttonsHeight - room));
+        headerHeight = room - buttonsHeight;
     }
-    double buttonsHeight = (sideBySide ? 1.0 : static_cast<double>(order.size())) * alertRowHeight;
+    const double textWidth = width - 2 * alertTextInset;
     double height = headerHeight + buttonsHeight;
     Rect panel{{(screen.width - width) / 2, (screen.height - height) / 2}, {width, height}};
 
@@ -213,8 +239,7 @@ void layoutAlert(Builder& builder, AlertController& alert) {
         if (sideBySide && i == 1)
             builder.line({rect.origin.x, rect.origin.y}, {rect.origin.x, rect.bottom()});
         const auto& action = actions[order[i]];
-        builder.centredText(action->title().value_or(""),
-                            actionFont(action->style(), alertFontSize),
+        builder.centredText(action->title().value_or(""), actionFont(alert, *action, alertFontSize),
                             actionColor(action->style()), rect);
     }
 }

@@ -57,6 +57,10 @@ inline constexpr double alertPadding = 20;
 inline constexpr double alertTextInset = 16;
 inline constexpr double alertFontSize = 17;
 inline constexpr double alertMessageFontSize = 13;
+// A long message widens an alert up to this, and shrinks its font down to
+// this, before it is cut short.
+inline constexpr double alertWidestWidth = 420;
+inline constexpr double alertSmallestMessageFontSize = 9;
 // Popovers on a pad.
 inline constexpr double popoverWidth = 304;
 inline constexpr double popoverArrowHeight = 13;
@@ -75,6 +79,8 @@ inline constexpr double sharePopoverWidth = 320;
 inline constexpr double sharePreviewPadding = 16;
 inline constexpr double sharePreviewMaxHeight = 320;
 inline constexpr double sharePopoverPreviewHeight = 240;
+// The least the preview shrinks to before the rows give way too.
+inline constexpr double shareMinimumPreviewHeight = 60;
 inline constexpr double captionGap = 8;
 // The camera.
 inline constexpr double shutterSize = 72;

@@ -37,9 +37,26 @@ void layoutShare(Builder& builder, ActivityViewController& share) {
     double previewHeight =
         popover ? sharePopoverPreviewHeight : std::min(sharePreviewMaxHeight, screen.height * 0.45);
     Size captionSize = measure(caption, captionFont, width - 2 * sharePreviewPadding);
-    double headerHeight = sharePreviewPadding + previewHeight +
-                          (caption.empty() ? 0 : captionGap + captionSize.height) +
-                          sharePreviewPadding;
+    // Everything but the preview, which gives way where the screen is short,
+    // and then the rows, down to what still takes a finger.
+    double rowHeight = sheetRowHeight;
+    auto fixedHeight = [&] {
+        return 2 * sharePreviewPadding + (caption.empty() ? 0 : captionGap + captionSize.height) +
+               2 * rowHeight + (popover ? 0 : sheetGap);
+    };
+    auto fitInto = [&](double room) {
+        previewHeight = std::clamp(room - fixedHeight(), 0.0, previewHeight);
+        if (previewHeight < shareMinimumPreviewHeight) {
+            previewHeight =
+                std::min(shareMinimumPreviewHeight, std::max(0.0, room - fixedHeight()));
+            rowHeight = std::clamp((room - fixedHeight() + 2 * rowHeight - previewHeight) / 2,
+                                   sheetMinRowHeight, sheetRowHeight);
+        }
+    };
+    auto headerHeight = [&] {
+        return sharePreviewPadding + previewHeight +
+               (caption.empty() ? 0 : captionGap + captionSize.height) + sharePreviewPadding;
+    };
 
     // The group: the preview, its caption and "Save to Pictures"; on a
     // phone Cancel sits apart below it, in a popover it is the last row.
@@ -48,17 +65,21 @@ void layoutShare(Builder& builder, ActivityViewController& share) {
     Rect cancelRect;
     if (popover) {
         Placement placement =
-            placePopover({width, headerHeight + 2 * sheetRowHeight}, share, builder.environment());
+            placePopover({width, headerHeight() + 2 * rowHeight}, share, builder.environment());
+        fitInto(placement.frame.height());
         drawPopoverPanel(builder, placement, panelColor);
         group = placement.frame;
-        cancelRect = {{group.origin.x, group.origin.y + headerHeight + sheetRowHeight},
-                      {width, sheetRowHeight}};
+        // A screen narrower than the popover narrows it.
+        width = group.width();
+        cancelRect = {{group.origin.x, group.origin.y + headerHeight() + rowHeight},
+                      {width, rowHeight}};
     } else {
         builder.dim(dimColor);
         double bottomEdge = screen.height - std::max(insets.bottom, sheetMargin);
+        fitInto(bottomEdge - (insets.top + sheetMargin));
         double x = (screen.width - width) / 2;
-        cancelRect = {{x, bottomEdge - sheetRowHeight}, {width, sheetRowHeight}};
-        double groupHeight = headerHeight + sheetRowHeight;
+        cancelRect = {{x, bottomEdge - rowHeight}, {width, rowHeight}};
+        double groupHeight = headerHeight() + rowHeight;
         group = {{x, cancelRect.origin.y - sheetGap - groupHeight}, {width, groupHeight}};
         builder.fill(group, sheetCornerRadius, panelColor);
         builder.layout().panel = group;
@@ -78,7 +99,7 @@ void layoutShare(Builder& builder, ActivityViewController& share) {
                             {{previewBox.origin.x, previewBox.bottom() + captionGap},
                              {previewBox.width(), captionSize.height}});
 
-    Rect saveRect{{group.origin.x, group.origin.y + headerHeight}, {width, sheetRowHeight}};
+    Rect saveRect{{group.origin.x, group.origin.y + headerHeight()}, {width, rowHeight}};
     builder.target({PresentedTargetRole::saveToPictures, saveRect, std::nullopt, {}},
                    popover ? 0 : sheetCornerRadius);
     builder.line({saveRect.origin.x, saveRect.origin.y}, {saveRect.right(), saveRect.origin.y});
@@ -97,7 +118,7 @@ void layoutShare(Builder& builder, ActivityViewController& share) {
     builder.centredText(cancelTitle, boldFont(sheetActionFontSize), tintColor, cancelRect);
     // A click outside the sheet puts it away.
     builder.layout().targets.push_back(
-        {PresentedTargetRole::cancelShare, {{0, 0}, screen}, std::nullopt, {}});
+        {PresentedTargetRole::outside, {{0, 0}, screen}, std::nullopt, {}});
 }
 
 }  // namespace ui::panels

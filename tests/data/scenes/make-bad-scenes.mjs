@@ -264,6 +264,31 @@ files['image-huge.glb'] = drawingWith((d, bin) =>
   // behind it is two rows.
   withPicture(d, bin, png(100000, 100000, [[0, 0, 0, 0], [0, 0, 0, 0]])),
 );
+files['image-bomb.glb'] = drawingWith((d, bin) => {
+  // Four sprites with pictures of 8192 × 8192 pixels each (a gigabyte
+  // decoded), whose data is two rows: refused by their headers, before
+  // any is decoded.
+  const bomb = png(8192, 8192, [[0, 0, 0, 0], [0, 0, 0, 0]]);
+  const out = withPicture(d, bin, bomb);
+  for (let k = 1; k < 4; k++) {
+    d.images.push({ bufferView: 4, mimeType: 'image/png' });
+    d.textures.push({ source: k });
+    d.materials.push({ pbrMetallicRoughness: { baseColorTexture: { index: k } } });
+    d.meshes.push({ ...d.meshes[0], primitives: [{ ...d.meshes[0].primitives[0], material: k }] });
+    d.nodes.push({ mesh: k });
+    d.nodes[0].children.push(d.nodes.length - 1);
+  }
+  return out;
+});
+files['image-over-cap.glb'] = drawingWith((d, bin) =>
+  // One pixel wider than any picture the app saves.
+  withPicture(d, bin, png(4097, 1, [Array(4097 * 4).fill(255)])),
+);
+files['repeated-nodes.glb'] = glb(
+  // A second list of nodes would add to the first beyond its limit.
+  JSON.stringify(drawing().document).replace('"nodes":[{', '"nodes":[{}],"nodes":[{'),
+  drawing().bin,
+);
 files['image-garbage.glb'] = drawingWith((d, bin) => withPicture(d, bin, noise(256, 777)));
 files['image-damaged.glb'] = drawingWith((d, bin) => {
   // A real header for 64 × 64 pixels, then only a few bytes of data.
@@ -280,7 +305,7 @@ files['foreign.glb'] = drawingWith((d) => {
   delete d.textures[0].extensions;
 });
 files['newer-layout.glb'] = drawingWith((d) => {
-  d.extensions[ours].version = 2;
+  d.extensions[ours].version = 3;
 });
 files['required-extension.glb'] = drawingWith((d) => {
   d.extensionsRequired = ['KHR_draco_mesh_compression'];

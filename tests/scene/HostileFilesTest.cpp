@@ -1,0 +1,245 @@
+// Scene files we did not write: a small drawing made by hand is read;
+// broken, truncated, hostile and foreign files are refused with a reason,
+// never a crash (the tests also run under the sanitizers), and every
+// refusal is cheap: its cost follows what the file holds, never what it
+// claims. The time bounds here are generous; bench_SaveLoad and the notes
+// of the change that made them give the real figures.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <numbers>
+
+#include "SceneFiles.h"
+#include "platform/scene/gltf/JsonReader.h"
+#include "platform/scene/gltf/SceneDecoder.h"
+#include "support/Scripts.h"
+
+namespace {
+using scenefiles::readBytes;
+
+std::vector<std::uint8_t> sceneData(const std::string& name) {
+    return readBytes(testsupport::testData("scenes/" + name));
+}
+
+const scene::Plane& planeOf(const scene::Node& node) {
+    const auto* plane = dynamic_cast<const scene::Plane*>(node.geometry().get());
+    if (plane == nullptr) throw std::runtime_error("no plane");
+    return *plane;
+}
+
+// The peak memory of this process so far, in megabytes.
+long peakMegabytes() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024;
+}
+
+double secondsFor(const std::function<void()>& work) {
+    auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// --- A file made by hand --------------------------------------------------
+
+TEST(HostileFiles, AHandMadeDrawingOfTheFirstLayoutIsRead) {
+    auto read = scene::gltf::decodeScene(sceneData("minimal.glb"));
+    ASSERT_TRUE(read.ok()) << read.error();
+    const auto& root = *read.value()->rootNode();
+    ASSERT_EQ(root.childNodes().size(), 2u);
+    const auto& container = *root.childNodes()[0];
+    EXPECT_EQ(container.position(), (scene::Vector3{0, 1, 0}));
+    EXPECT_EQ(container.opacity(), 0.5f);
+    EXPECT_EQ(container.geometry(), nullptr);
+    ASSERT_EQ(container.childNodes().size(), 1u);
+
+    const auto& sprite = *root.childNodes()[1];
+    EXPECT_EQ(sprite.position(), (scene::Vector3{0.25f, 0, -1}));
+    // The exact axis-angle, not the one the quaternion gives.
+    EXPECT_EQ(sprite.rotation(), (scene::Vector4{0, 2, 0, std::numbers::pi_v<float> / 2}));
+    EXPECT_TRUE(sprite.hasBillboardConstraint());
+    EXPECT_EQ(planeOf(sprite).width(), 0.1);
+    const auto& image = *planeOf(sprite).firstMaterial()->diffuse.contents;
+    EXPECT_EQ(image.scale(), 2.0);
+    EXPECT_EQ(image.cgImage()->pixel(0, 0), (graphics::Rgba{255, 0, 0, 255}));
+    EXPECT_EQ(image.cgImage()->pixel(1, 1), (graphics::Rgba{0, 0, 0, 0}));
+
+    // Without our extension the node keeps its defaults.
+    const auto& inner = *container.childNodes()[0];
+    EXPECT_EQ(inner.rotation(), (scene::Vector4{}));
+    EXPECT_EQ(inner.opacity(), 1.0f);
+    EXPECT_FALSE(inner.hasBillboardConstraint());
+}
+
+TEST(HostileFiles, AQuaternionWithoutOurExactRotationIsTurnedIntoOne) {
+    scene::Scene scene;
+    auto node = scene::Node::make();
+    node->setRotation({0, 0, 1, 0.75f});
+    scene.rootNode()->addChildNode(node);
+    auto glb = scenefiles::splitGlb(scenefiles::encode(scene));
+    glb.json["nodes"][1].erase("extensions");
+    auto read = scene::gltf::decodeScene(scenefiles::joinGlb(glb));
+    ASSERT_TRUE(read.ok()) << read.error();
+    auto r = read.value()->rootNode()->childNodes()[0]->rotation();
+    EXPECT_NEAR(r.z, 1, 1e-6);
+    EXPECT_NEAR(r.w, 0.75, 1e-6);
+}
+
+// --- Files that are refused -----------------------------------------------
+
+struct BadFile {
+    const char* name;
+    const char* reason;  // a part of the reason given
+};
+
+void PrintTo(const BadFile& file, std::ostream* out) { *out << file.name; }
+
+class RefusedFiles : public testing::TestWithParam<BadFile> {};
+
+TEST_P(RefusedFiles, WithAReasonThatNamesTheFile) {
+    auto path = testsupport::testData(std::string("scenes/") + GetParam().name);
+    auto read = scene::Scene::sceneWithUrl(path);
+    ASSERT_FALSE(read.ok()) << GetParam().name << " was read";
+    EXPECT_NE(read.error().find(GetParam().reason), std::string::npos) << read.error();
+    EXPECT_NE(read.error().find(GetParam().name), std::string::npos) << read.error();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BadFiles, RefusedFiles,
+    testing::Values(
+        BadFile{"empty.glb", "too short"}, BadFile{"garbage.glb", "not a glTF binary file"},
+        BadFile{"truncated.glb", "truncated"}, BadFile{"bad-magic.glb", "not a glTF binary file"},
+        BadFile{"bad-version.glb", "version 1"},
+        BadFile{"length-mismatch.glb", "header gives a length"},
+        BadFile{"chunk-overrun.glb", "more than the file has left"},
+        BadFile{"bin-overrun.glb", "more than the file has left"},
+        BadFile{"json-invalid.glb", "JSON is not well formed"},
+        BadFile{"json-deep.glb", "more than 64 levels deep"},
+        BadFile{"huge-count.glb", "more nodes than the 200000"},
+        BadFile{"repeated-nodes.glb", "gives its nodes twice"},
+        BadFile{"node-deep.glb", "more than 1000 levels deep"}, BadFile{"node-cycle.glb", "cycle"},
+        BadFile{"node-two-parents.glb", "two parents"},
+        BadFile{"node-listed-twice.glb", "listed twice among the children of node 0"},
+        BadFile{"node-self-child.glb", "its own child"},
+        BadFile{"root-is-child.glb", "root node is also a child"},
+        BadFile{"index-out-of-range.glb", "refers to mesh 7, but the file has 1"},
+        BadFile{"index-wraps.glb", "refers to node 4294967297"},
+        BadFile{"index-negative.glb", "by something other than a number"},
+        BadFile{"accessor-overrun.glb", "accessor 0 reaches past the end of its buffer view"},
+        BadFile{"bufferview-overrun.glb", "buffer view 4 reaches past the end of its buffer"},
+        BadFile{"external-buffer.glb", "outside the file"},
+        BadFile{"external-image.glb", "outside the file's binary chunk"},
+        BadFile{"image-huge.glb", "claims 100000 × 100000 pixels"},
+        BadFile{"image-bomb.glb", "claims 8192 × 8192 pixels"},
+        BadFile{"image-over-cap.glb", "claims 4097 × 1 pixels"},
+        BadFile{"image-garbage.glb", "not a PNG picture"},
+        BadFile{"image-damaged.glb", "cannot be decoded"},
+        BadFile{"foreign.glb", "not a drawing saved by Scrawlet"},
+        BadFile{"newer-layout.glb", "layout 3"},
+        BadFile{"required-extension.glb", "KHR_draco_mesh_compression"},
+        BadFile{"huge-number.glb", "position out of range"},
+        BadFile{"bad-scale.glb", "scale that is not a positive number"},
+        BadFile{"unknown-constraint.glb", "constraint of an unknown kind"}),
+    [](const testing::TestParamInfo<BadFile>& info) {
+        std::string name = info.param.name;
+        name = name.substr(0, name.find('.'));
+        std::erase(name, '-');
+        return name;
+    });
+
+TEST(HostileFiles, MalformedJsonIsRefusedWherever) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"{\"a\": [1, 2,]}", "not well formed"},
+        {"{\"a\": 01}", "not well formed"},
+        {"{\"a\": 1.}", "not well formed"},
+        {"{\"a\": \"\\x\"}", "not well formed"},
+        {"{\"a\": \"\x01\"}", "not well formed"},
+        {"{\"a\": tru}", "not well formed"},
+        {"{\"a\": 1} {}", "not well formed"},
+        {"{\"a\" 1}", "not well formed"},
+        {"[[[[[[[[[[[[[[[[[[[[[]]]]]]]]]]]]]]]]]]]]]", "more than 16 levels"},
+        {"{\"a\": \"[[[[\\\"]]\"}", ""},
+    };
+    for (auto [text, reason] : cases) {
+        std::string_view view(text);
+        scene::gltf::JsonReader reader(
+            {reinterpret_cast<const std::uint8_t*>(view.data()), view.size()}, 16);
+        reader.skipValue();
+        reader.next();
+        if (*reason == '\0') {
+            EXPECT_FALSE(reader.failed()) << text << ": " << reader.error();
+        } else {
+            ASSERT_TRUE(reader.failed()) << text;
+            EXPECT_NE(reader.error().find(reason), std::string::npos) << reader.error();
+        }
+    }
+}
+
+TEST(HostileFiles, EveryTruncationAndChangedByteIsRefusedOrReadWithoutHarm) {
+    auto bytes = sceneData("minimal.glb");
+    for (std::size_t length = 0; length < bytes.size(); ++length)
+        EXPECT_FALSE(scene::gltf::decodeScene(std::span(bytes.data(), length)).ok()) << length;
+    int refused = 0;
+    for (std::size_t at = 0; at < bytes.size(); ++at) {
+        auto changed = bytes;
+        changed[at] ^= 0xA5;
+        auto read = scene::gltf::decodeScene(changed);
+        if (!read.ok()) {
+            EXPECT_FALSE(read.error().empty());
+        }
+        refused += read.ok() ? 0 : 1;
+    }
+    EXPECT_GT(refused, 0);
+}
+
+// --- Bombs --------------------------------------------------------------------
+
+TEST(HostileFiles, BombsAreRefusedInAMomentAndSmallMemory) {
+    auto folder = testsupport::freshDirectory("scene-bombs");
+    // A sparse file of 2 GiB: refused by its first bytes, not read.
+    auto sparse = folder / "sparse.scn";
+    int fd = ::open(sparse.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, off_t{2} << 30), 0);
+    ::close(fd);
+    // Four pictures of 8192 × 8192 pixels, a gigabyte decoded; a chain of
+    // five thousand nodes; JSON nested a hundred thousand deep; a folder
+    // and a device where a drawing should be.
+    const std::pair<std::filesystem::path, const char*> bombs[] = {
+        {sparse, "not a glTF binary file"},
+        {testsupport::testData("scenes/image-bomb.glb"), "8192 × 8192"},
+        {testsupport::testData("scenes/node-deep.glb"), "1000 levels"},
+        {testsupport::testData("scenes/json-deep.glb"), "64 levels"},
+        {folder, "folder"},
+        {"/dev/zero", "not a file"},
+    };
+    long before = peakMegabytes();
+    for (const auto& [path, reason] : bombs) {
+        platform::Result<std::shared_ptr<scene::Scene>> read = platform::fail("not read");
+        double seconds = secondsFor([&] { read = scene::Scene::sceneWithUrl(path); });
+        ASSERT_FALSE(read.ok()) << path;
+        EXPECT_NE(read.error().find(reason), std::string::npos) << read.error();
+        EXPECT_LT(seconds, 1.0) << path;
+    }
+    EXPECT_LT(peakMegabytes() - before, 100);
+    std::filesystem::remove_all(folder);
+}
+
+TEST(HostileFiles, AThousandLevelsDeepLoadInAMoment) {
+    scene::Scene scene;
+    auto node = scene.rootNode();
+    for (int level = 0; level < 1000; ++level) {
+        auto child = scene::Node::make();
+        node->addChildNode(child);
+        node = child;
+    }
+    auto bytes = scenefiles::encode(scene);
+    platform::Result<std::shared_ptr<scene::Scene>> read = platform::fail("not read");
+    EXPECT_LT(secondsFor([&] { read = scene::gltf::decodeScene(bytes); }), 1.0);
+    ASSERT_TRUE(read.ok()) << read.error();
+}
+
+}  // namespace
