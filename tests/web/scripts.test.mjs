@@ -86,7 +86,8 @@ function runNative(script, saved = null) {
     }
     const drawing = join(documents, 'scrawlet.scn');
     return {
-      status, lines: output.split('\n').filter((line) => line !== ''),
+      status, lines: output.split('\n').filter((line) => line !== '')
+        .map((line) => line.replaceAll(documents, '<documents>')),
       pictures: Object.fromEntries((pictures ?? []).map((file) => [file, readFileSync(join(folder, file))])),
       saved: existsSync(drawing) ? readFileSync(drawing) : null,
     };
@@ -118,6 +119,8 @@ async function runInPage(browser, script, saved = null) {
     return run;
   }, { files, text: rest.join('\n'), pictures });
   await page.close();
+  // Each side has its own documents folder.
+  answer.lines = answer.lines.map((line) => line.replaceAll('/tmp/documents', '<documents>'));
   for (const file of Object.keys(answer.pictures)) answer.pictures[file] = Buffer.from(answer.pictures[file]);
   if (answer.saved) answer.saved = Buffer.from(answer.saved);
   return answer;
