@@ -225,23 +225,29 @@ ScriptRunner::ScriptRunner(ui::Application& application, ui::LaunchDescription d
 ScriptStatus ScriptRunner::run(std::string_view text, std::string_view name,
                                const std::filesystem::path& folder, std::ostream& output,
                                std::ostream& errors) {
-    auto script = parseScript(text, application_.isLaunched());
-    if (!script) {
-        errors << "scrawlet: " << name << ", " << script.error() << "\n";
+    // Checked whole first, so that a malformed line stops the script before
+    // anything has happened; then read again line by line as it runs, so
+    // that a long script is not held in memory twice.
+    const bool launched = application_.isLaunched();
+    if (auto checked = forEachCommand(text, launched, [](Command&&) {}); !checked) {
+        errors << "scrawlet: " << name << ", " << checked.error() << "\n";
         return ScriptStatus::malformed;
     }
     folder_ = folder;
     output_ = &output;
     errors_ = &errors;
-    for (const Command& command : script.value()) {
-        if (application_.isTerminated()) break;
+    ScriptStatus status = ScriptStatus::done;
+    auto ran = forEachCommand(text, launched, [&](Command&& command) {
+        if (status != ScriptStatus::done || application_.isTerminated()) return;
         auto done = (this->*(ScriptRunner::command(command.name)->action))(command);
         if (!done) {
             errors << "scrawlet: " << name << ", line " << command.line << ": " << command.name
                    << ": " << done.error() << "\n";
-            return ScriptStatus::failed;
+            status = ScriptStatus::failed;
         }
-    }
+    });
+    platform::require(ran.ok(), "ScriptRunner::run", "a checked script read differently");
+    if (status != ScriptStatus::done) return status;
     output.flush();
     return ScriptStatus::done;
 }

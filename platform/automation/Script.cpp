@@ -47,8 +47,8 @@ platform::Result<std::vector<std::string>> splitWords(std::string_view line) {
     return words;
 }
 
-platform::Result<std::vector<Command>> parseScript(std::string_view text, bool launched) {
-    std::vector<Command> commands;
+platform::Result<void> forEachCommand(std::string_view text, bool launched,
+                                      const std::function<void(Command&&)>& each) {
     const bool alreadyLaunched = launched;
     int lineNumber = 0;
     for (std::size_t start = 0; start <= text.size();) {
@@ -76,8 +76,15 @@ platform::Result<std::vector<Command>> parseScript(std::string_view text, bool l
         if (row->phase == Phase::running && !launched)
             return where(command.name + " needs launch first");
         if (command.name == "launch") launched = true;
-        commands.push_back(std::move(command));
+        each(std::move(command));
     }
+    return {};
+}
+
+platform::Result<std::vector<Command>> parseScript(std::string_view text, bool launched) {
+    std::vector<Command> commands;
+    TRY(forEachCommand(text, launched,
+                       [&](Command&& command) { commands.push_back(std::move(command)); }));
     return commands;
 }
 

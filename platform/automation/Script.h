@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,7 +31,11 @@ platform::Result<std::vector<std::string>> splitWords(std::string_view line);
 // Parses and checks a whole script: command names, argument counts and
 // forms, and that set-up commands come before `launch` and the rest after.
 // With `launched`, the application already runs: set-up commands and
-// `launch` are refused, and the others need no `launch` first.
+// `launch` are refused, and the others need no `launch` first. Each
+// command goes to `each` as it is read; the first malformed line stops it.
+platform::Result<void> forEachCommand(std::string_view text, bool launched,
+                                      const std::function<void(Command&&)>& each);
+// The same, kept in a list.
 platform::Result<std::vector<Command>> parseScript(std::string_view text, bool launched = false);
 
 }  // namespace automation

@@ -20,11 +20,14 @@ namespace graphics {
 std::filesystem::path resourceDirectory() {
     if (const char* override = std::getenv("SCRAWLET_RESOURCES"); override && *override)
         return override;
+    // Beside the program in a build folder; in share/scrawlet where the
+    // program is installed under a prefix.
     std::error_code error;
     auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
     if (!error) {
-        auto beside = exe.parent_path() / "resources";
-        if (std::filesystem::is_directory(beside, error)) return beside;
+        for (auto candidate : {exe.parent_path() / "resources",
+                               exe.parent_path().parent_path() / "share/scrawlet/resources"})
+            if (std::filesystem::is_directory(candidate, error)) return candidate;
     }
     return SCRAWLET_SOURCE_RESOURCES;
 }
