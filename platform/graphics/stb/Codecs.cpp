@@ -135,29 +135,4 @@ platform::Result<std::shared_ptr<Image>> decodePicture(std::span<const std::uint
     return platform::fail(unsupportedKind(bytes));
 }
 
-platform::Result<std::vector<std::uint8_t>> encodePng(const Bitmap& bitmap) {
-    if (bitmap.width() == 0 || bitmap.height() == 0)
-        return platform::fail("a picture with no pixels");
-    // An opaque bitmap's alpha bytes mean nothing: it is written without an
-    // alpha channel. PNG keeps alpha straight, not premultiplied.
-    bool opaque = bitmap.format().alphaInfo == AlphaInfo::noneSkipLast;
-    std::vector<std::uint8_t> pixels;
-    if (opaque) {
-        pixels.reserve(static_cast<std::size_t>(bitmap.width()) * bitmap.height() * 3);
-        for (std::size_t i = 0; i < bitmap.byteCount(); i += 4)
-            pixels.insert(pixels.end(), bitmap.data() + i, bitmap.data() + i + 3);
-    } else {
-        pixels = unpremultiplied(bitmap);
-    }
-    int components = opaque ? 3 : 4;
-    int length = 0;
-    unsigned char* png =
-        stbi_write_png_to_mem(pixels.data(), bitmap.width() * components, bitmap.width(),
-                              bitmap.height(), components, &length);
-    if (png == nullptr) return platform::fail("cannot encode PNG: out of memory");
-    std::vector<std::uint8_t> out(png, png + length);
-    std::free(png);
-    return out;
-}
-
 }  // namespace graphics::stb
