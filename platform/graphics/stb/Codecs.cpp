@@ -78,6 +78,8 @@ std::shared_ptr<Bitmap> bitmapOf(const std::uint8_t* pixels, PixelSize size,
 
 platform::Result<std::shared_ptr<Image>> decodeJpeg(Bytes bytes, const DecodeLimits& limits) {
     JpegLayout layout = readJpegLayout(bytes);
+    // Checked before stb reads a byte: it builds tables without looking.
+    if (!layout.huffmanTablesFit) return platform::fail("the JPEG picture is damaged");
     if (layout.sampling.size() == 4)
         return platform::fail("the JPEG picture is in CMYK colours, which cannot be shown");
     // Progressive and multi-scan files keep every coefficient until the end.
