@@ -109,10 +109,10 @@ mergeInto(LibraryManager.library, {
       }, { passive: false });
 
       const key = (down) => (event) => {
-        if (event.ctrlKey || event.metaKey || event.altKey) return;
+        if (event.metaKey || event.altKey) return;
         if (event.target.closest && event.target.closest('input, textarea')) return;
         const ours = ScrawletPage.withText(event.code, (code) =>
-          Module['_scrawlet_key'](code, down ? 1 : 0, event.repeat ? 1 : 0));
+          Module['_scrawlet_key'](code, down ? 1 : 0, event.ctrlKey ? 1 : 0, event.repeat ? 1 : 0));
         if (ours) event.preventDefault();
       };
       window.addEventListener('keydown', key(true));

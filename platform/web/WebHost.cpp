@@ -23,6 +23,7 @@
 #include "platform/graphics/Backend.h"
 #include "platform/graphics/PictureFiles.h"
 #include "platform/render/Renderer.h"
+#include "platform/ui/KeyboardInput.h"
 #include "platform/ui/Locale.h"
 #include "platform/ui/PlatformTexts.h"
 #include "platform/ui/PointerInput.h"
@@ -185,7 +186,7 @@ public:
     void pointer(PointerPhase phase, ui::PointerInput::PointerId id, bool mouse, int button,
                  double x, double y);
     void wheel(int rows);
-    bool key(std::string_view code, bool down, bool repeat);
+    bool key(std::string_view code, bool down, bool control, bool repeat);
     void focusLost();
     void visibility(bool visible);
     void shake();
@@ -226,6 +227,7 @@ private:
     std::shared_ptr<WebPictures> pictures_ = std::make_shared<WebPictures>();
     std::unique_ptr<automation::ScriptRunner> runner_;
     std::unique_ptr<ui::PointerInput> pointers_;
+    std::unique_ptr<ui::KeyboardInput> keys_;
     ar::CameraRig rig_;
     ar::Motion motion_;
     double lastFrameTime_ = 0;
@@ -318,6 +320,7 @@ void WebHost::pageReady(std::string_view factsText) {
         return;
     }
     pointers_ = std::make_unique<ui::PointerInput>(*application_);
+    keys_ = std::make_unique<ui::KeyboardInput>(*application_, *pointers_);
     documents_ = documentsSignature();
     framesFromScripts_ = !setup.empty();
     emscripten_request_animation_frame_loop(
@@ -475,41 +478,24 @@ void WebHost::wheel(int rows) {
     dirty_ = true;
 }
 
-bool WebHost::key(std::string_view code, bool down, bool repeat) {
+bool WebHost::key(std::string_view code, bool down, bool control, bool repeat) {
     if (!launched()) return false;
-    struct Walk {
-        std::string_view code;
-        bool ar::Motion::*held;
-    };
-    static constexpr Walk walks[] = {
-        {"KeyW", &ar::Motion::forward},       {"KeyS", &ar::Motion::back},
-        {"KeyA", &ar::Motion::left},          {"KeyD", &ar::Motion::right},
-        {"KeyQ", &ar::Motion::down},          {"KeyE", &ar::Motion::up},
-        {"ArrowLeft", &ar::Motion::turnLeft}, {"ArrowRight", &ar::Motion::turnRight},
-        {"ArrowUp", &ar::Motion::turnUp},     {"ArrowDown", &ar::Motion::turnDown},
-    };
-    for (const Walk& walk : walks) {
-        if (walk.code != code) continue;
-        // A phone in augmented reality is walked by its holder.
-        if (!inXr_) motion_.*walk.held = down;
-        return true;
+    // A phone in augmented reality is walked by its holder.
+    switch (keys_->press({code, down, control, repeat}, inXr_ ? nullptr : &motion_)) {
+        case ui::KeyOutcome::unused: return false;
+        // A page is left, not quit, and the browser has its own full screen
+        // and help.
+        case ui::KeyOutcome::quit:
+        case ui::KeyOutcome::showHelp:
+        case ui::KeyOutcome::toggleFullScreen: return false;
+        case ui::KeyOutcome::resetCamera:
+            if (inXr_) return true;
+            rig_.reset();
+            walked();
+            break;
+        case ui::KeyOutcome::used: break;
     }
-    const bool ours = code == "KeyR" || code == "Space" || code == "Escape" || code == "Enter" ||
-                      code == "NumpadEnter";
-    if (!ours) return false;
-    if (!down || repeat) return true;
-    if (code == "KeyR") {
-        if (inXr_) return true;
-        rig_.reset();
-        walked();
-    } else if (code == "Space") {
-        application_->sendMotionEnded(ui::EventSubtype::motionShake);
-    } else if (code == "Escape") {
-        ui::cancelPresented(*application_);
-    } else {
-        ui::performDefaultAction(*application_);
-    }
-    afterUserInput();
+    if (down) afterUserInput();
     return true;
 }
 
@@ -766,8 +752,10 @@ EMSCRIPTEN_KEEPALIVE void scrawlet_wheel(int rows) {
 
 // 1 when the key is one of ours, so that the browser does nothing else
 // with it.
-EMSCRIPTEN_KEEPALIVE int scrawlet_key(const char* code, int down, int repeat) {
-    return web::currentHost && web::currentHost->key(code, down != 0, repeat != 0) ? 1 : 0;
+EMSCRIPTEN_KEEPALIVE int scrawlet_key(const char* code, int down, int control, int repeat) {
+    return web::currentHost && web::currentHost->key(code, down != 0, control != 0, repeat != 0)
+               ? 1
+               : 0;
 }
 
 EMSCRIPTEN_KEEPALIVE void scrawlet_focus_lost() {
