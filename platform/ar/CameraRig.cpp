@@ -37,6 +37,19 @@ void CameraRig::reset() {
     pitch_ = 0;
 }
 
+void CameraRig::place(const scene::Matrix4& pose) {
+    const auto& column = pose.columns;
+    position_ = {column[3][0], column[3][1], column[3][2]};
+    // The camera looks along its negative z axis: yaw and pitch are read
+    // back from that direction as poseAt builds it.
+    double x = -column[2][0], y = -column[2][1], z = -column[2][2];
+    double length = std::sqrt(x * x + y * y + z * z);
+    if (!(length > 0)) return;
+    constexpr double degree = std::numbers::pi / 180;
+    yaw_ = std::atan2(-x, -z) / degree;
+    pitch_ = std::clamp(std::asin(std::clamp(y / length, -1.0, 1.0)) / degree, -maxPitch, maxPitch);
+}
+
 void CameraRig::turn(double yawDegrees, double pitchDegrees) {
     yaw_ = std::remainder(yaw_ + yawDegrees, 360.0);
     pitch_ = std::clamp(pitch_ + pitchDegrees, -maxPitch, maxPitch);

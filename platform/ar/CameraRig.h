@@ -30,6 +30,9 @@ public:
     // A drag of (dx, dy) points: right turns right, down looks down.
     void drag(double dx, double dy);
     void reset();
+    // Stands the camera where `pose` puts it, looking the same way (a roll
+    // is dropped): walking goes on from a pose a script or a headset set.
+    void place(const scene::Matrix4& pose);
 
     // Walking ignores pitch: the camera stays at its height unless moved up
     // or down on purpose.

@@ -363,6 +363,7 @@ ScriptRunner::Done ScriptRunner::rotate(const Command&) {
 }
 
 ScriptRunner::Done ScriptRunner::pose(const Command& command) {
+    if (trackedByDevice_) return platform::fail(*trackedByDevice_);
     const auto& n = command.numbers;
     if (command.args[0] == "identity") {
         pose_ = scene::Matrix4::identity();
@@ -379,6 +380,7 @@ ScriptRunner::Done ScriptRunner::pose(const Command& command) {
 }
 
 ScriptRunner::Done ScriptRunner::frame(const Command&) {
+    if (trackedByDevice_) return platform::fail(*trackedByDevice_);
     if (auto view = application_.sceneView()) view->session().deliverFrame(pose_);
     return {};
 }

@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <iosfwd>
 #include <memory>
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "platform/Result.h"
@@ -46,6 +48,13 @@ public:
     ScriptStatus run(std::string_view text, std::string_view name,
                      const std::filesystem::path& folder, std::ostream& output,
                      std::ostream& errors);
+
+    // Where the camera's frames come from: the script (`pose`, `frame`), or,
+    // with a reason, a device that tracks itself (a phone in augmented
+    // reality), which refuses those two commands with that reason.
+    void setTrackedByDevice(std::optional<std::string> reason) {
+        trackedByDevice_ = std::move(reason);
+    }
 
     // The table of commands: one row a command, with what it accepts and
     // what it does.
@@ -103,6 +112,7 @@ private:
     std::shared_ptr<ScreenPictures> pictures_;
     ui::FrameBuilder frames_;
     scene::Matrix4 pose_ = scene::Matrix4::identity();
+    std::optional<std::string> trackedByDevice_;
     // The touches now down, in the order they began.
     ui::TouchSet activeTouches_;
     // Set while a script runs.

@@ -22,6 +22,7 @@
 #include "platform/render/Renderer.h"
 #include "platform/ui/FileManager.h"
 #include "platform/ui/Frame.h"
+#include "platform/ui/KeyboardInput.h"
 #include "platform/ui/Locale.h"
 #include "platform/ui/PlatformTexts.h"
 #include "platform/ui/PointerInput.h"
@@ -77,12 +78,24 @@ std::string readablePath(const std::filesystem::path& path) {
     return text;
 }
 
-// The key's name as key commands spell it: a letter, or "Delete", "F10".
-std::string keyInput(SDL_Keycode key) {
-    if (key >= SDLK_a && key <= SDLK_z) return std::string(1, static_cast<char>(key));
-    switch (key) {
-        case SDLK_DELETE: return "Delete";
-        case SDLK_F10: return "F10";
+// The key as browsers name physical keys, which is how the shared keyboard
+// handling knows them; empty for keys it has no use for.
+std::string keyCode(SDL_Scancode scancode) {
+    if (scancode >= SDL_SCANCODE_A && scancode <= SDL_SCANCODE_Z)
+        return std::string("Key") + static_cast<char>('A' + (scancode - SDL_SCANCODE_A));
+    if (scancode >= SDL_SCANCODE_F1 && scancode <= SDL_SCANCODE_F12)
+        return "F" + std::to_string(1 + (scancode - SDL_SCANCODE_F1));
+    switch (scancode) {
+        case SDL_SCANCODE_UP: return "ArrowUp";
+        case SDL_SCANCODE_DOWN: return "ArrowDown";
+        case SDL_SCANCODE_LEFT: return "ArrowLeft";
+        case SDL_SCANCODE_RIGHT: return "ArrowRight";
+        case SDL_SCANCODE_RETURN: return "Enter";
+        case SDL_SCANCODE_KP_ENTER: return "NumpadEnter";
+        case SDL_SCANCODE_ESCAPE: return "Escape";
+        case SDL_SCANCODE_SPACE: return "Space";
+        case SDL_SCANCODE_DELETE: return "Delete";
+        case SDL_SCANCODE_TAB: return "Tab";
         default: return {};
     }
 }
@@ -99,7 +112,6 @@ private:
     void closeWindow();
     void handle(ui::Application& application, const SDL_Event& event);
     void handleKey(ui::Application& application, const SDL_KeyboardEvent& key, bool down);
-    bool walk(const SDL_KeyboardEvent& key, bool down);
     void askToQuit(ui::Application& application);
     void toggleHelp(ui::Application& application);
     void followWindowSize(ui::Application& application);
@@ -120,6 +132,7 @@ private:
     // The mouse and the touch screen's fingers, and the keyboard's marker
     // on a presented screen.
     std::unique_ptr<ui::PointerInput> pointers_;
+    std::unique_ptr<ui::KeyboardInput> keys_;
     bool turning_ = false;
     std::shared_ptr<ui::AlertController> help_;
     std::string title_;
@@ -246,6 +259,7 @@ int DesktopHost::run(ui::Application& application) {
     description.viewRenderer = viewRenderer_;
     application.launch(std::move(description));
     pointers_ = std::make_unique<ui::PointerInput>(application);
+    keys_ = std::make_unique<ui::KeyboardInput>(application, *pointers_);
     auto previous = SDL_GetPerformanceCounter();
     while (!quit_) {
         SDL_Event event;
@@ -371,72 +385,21 @@ void DesktopHost::handle(ui::Application& application, const SDL_Event& event) {
     }
 }
 
-// The keys that walk and turn the camera, held down. Held with Control they
-// are shortcuts instead, and do not walk.
-bool DesktopHost::walk(const SDL_KeyboardEvent& key, bool down) {
-    bool* held = nullptr;
-    switch (key.keysym.scancode) {
-        case SDL_SCANCODE_W: held = &motion_.forward; break;
-        case SDL_SCANCODE_S: held = &motion_.back; break;
-        case SDL_SCANCODE_A: held = &motion_.left; break;
-        case SDL_SCANCODE_D: held = &motion_.right; break;
-        case SDL_SCANCODE_Q: held = &motion_.down; break;
-        case SDL_SCANCODE_E: held = &motion_.up; break;
-        case SDL_SCANCODE_LEFT: held = &motion_.turnLeft; break;
-        case SDL_SCANCODE_RIGHT: held = &motion_.turnRight; break;
-        case SDL_SCANCODE_UP: held = &motion_.turnUp; break;
-        case SDL_SCANCODE_DOWN: held = &motion_.turnDown; break;
-        default: return false;
-    }
-    // A key let go always stops; a key pressed with Control never starts.
-    if (!down)
-        *held = false;
-    else if (!(key.keysym.mod & KMOD_CTRL))
-        *held = true;
-    else
-        return false;
-    return true;
-}
-
 void DesktopHost::handleKey(ui::Application& application, const SDL_KeyboardEvent& key, bool down) {
-    const bool control = (key.keysym.mod & KMOD_CTRL) != 0;
-    const bool presenting = ui::topPresented(application) != nullptr;
-    // Over a presented screen the arrows move through its choices.
-    if (presenting && down) {
-        switch (key.keysym.sym) {
-            case SDLK_UP:
-            case SDLK_LEFT: pointers_->moveFocus(-1); return;
-            case SDLK_DOWN:
-            case SDLK_RIGHT:
-            case SDLK_TAB: pointers_->moveFocus(1); return;
-            default: break;
-        }
-    }
-    if (!presenting && walk(key, down)) return;
-    if (!down) return;
-    if (control && key.keysym.sym == SDLK_q) {
-        askToQuit(application);
-        return;
-    }
-    if (key.repeat) return;
-    if (auto input = keyInput(key.keysym.sym);
-        !input.empty() && application.sendKeyCommand(input, control))
-        return;
-    switch (key.keysym.sym) {
-        case SDLK_r:
-            if (!control) rig_.reset();
-            break;
-        case SDLK_SPACE: application.sendMotionEnded(ui::EventSubtype::motionShake); break;
-        case SDLK_ESCAPE: ui::cancelPresented(application); break;
-        case SDLK_RETURN:
-        case SDLK_KP_ENTER: pointers_->chooseFocused(); break;
-        case SDLK_F1: toggleHelp(application); break;
-        case SDLK_F11: {
+    std::string code = keyCode(key.keysym.scancode);
+    if (code.empty()) return;
+    ui::KeyPress press{code, down, (key.keysym.mod & KMOD_CTRL) != 0, key.repeat != 0};
+    switch (keys_->press(press, &motion_)) {
+        case ui::KeyOutcome::unused:
+        case ui::KeyOutcome::used: break;
+        case ui::KeyOutcome::resetCamera: rig_.reset(); break;
+        case ui::KeyOutcome::showHelp: toggleHelp(application); break;
+        case ui::KeyOutcome::toggleFullScreen: {
             bool full = SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN_DESKTOP;
             SDL_SetWindowFullscreen(window_, full ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
             break;
         }
-        default: break;
+        case ui::KeyOutcome::quit: askToQuit(application); break;
     }
 }
 

@@ -172,8 +172,34 @@ void shrinkByArea(const std::uint8_t* source, int sourceWidth, int sourceHeight,
     }
 }
 
+namespace {
+// Every table-definition marker anywhere in the file, not only where the
+// markers lead: a decoder that skips junk to find its next marker may come
+// upon one there. Each holds tables one after another (a class and number,
+// sixteen counts, then as many symbols as the counts add up to), read as a
+// decoder reads them, with nothing past the end of the file.
+bool everyHuffmanTableFits(Bytes bytes) {
+    auto byteAt = [&](std::size_t at) -> std::size_t { return at < bytes.size() ? bytes[at] : 0; };
+    for (std::size_t pos = 0; pos + 1 < bytes.size(); ++pos) {
+        if (bytes[pos] != 0xff || bytes[pos + 1] != 0xc4) continue;
+        // As a decoder counts: a table starts while any of the segment's
+        // length is left, even where fewer bytes than a table's are.
+        long long left = static_cast<long long>((byteAt(pos + 2) << 8) | byteAt(pos + 3)) - 2;
+        for (std::size_t at = pos + 4; left > 0 && at < bytes.size();) {
+            std::size_t codes = 0;
+            for (std::size_t i = 1; i <= 16; ++i) codes += byteAt(at + i);
+            if (codes > 256) return false;
+            at += 17 + codes;
+            left -= static_cast<long long>(17 + codes);
+        }
+    }
+    return true;
+}
+}  // namespace
+
 JpegLayout readJpegLayout(Bytes bytes) {
     JpegLayout layout;
+    layout.huffmanTablesFit = everyHuffmanTableFits(bytes);
     std::size_t pos = 2;
     const std::size_t size = bytes.size();
     while (pos + 2 <= size) {

@@ -49,6 +49,10 @@ struct JpegLayout {
     // Whether the markers run on to the end-of-image marker: a file cut
     // short ends before it.
     bool complete = false;
+    // Whether every Huffman table holds at most the 256 codes a table can;
+    // a damaged one claims more, and some decoders write past their tables
+    // when they build it.
+    bool huffmanTablesFit = true;
 };
 JpegLayout readJpegLayout(Bytes bytes);
 // The memory a decoder keeps for the whole picture's coefficients when it

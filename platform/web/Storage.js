@@ -1,26 +1,31 @@
 // The documents folder in the browser's IndexedDB (Emscripten's IDBFS):
-// read in once before the program launches, written back after each save.
+// read in once before the program launches, written back whenever the host
+// sees its files change (after every save).
 
 mergeInto(LibraryManager.library, {
   $ScrawletStorage: {
-    // Saves still being written back, so that the page (and its tests) can
-    // wait for them before it goes away. (Emscripten keeps only plain data
-    // in this object: the promise is made on first use.)
+    // Writes still under way, so that the page (and its tests) can wait for
+    // them before it goes away. (Emscripten keeps only plain data in this
+    // object: the promises are made on first use.)
     pending: null,
   },
 
+  // Mounts the folder and starts reading what the browser kept of it;
+  // Module.storageRead settles once it is read.
   scrawlet_storage_mount__deps: ['$ScrawletStorage', '$IDBFS', '$FS'],
   scrawlet_storage_mount: function(path) {
     const folder = UTF8ToString(path);
     FS.mkdirTree(folder);
     FS.mount(IDBFS, {}, folder);
     Module.storagePersisted = () => ScrawletStorage.pending || Promise.resolve(true);
-    FS.syncfs(true, (error) => {
-      // Without stored documents (a private window, storage refused) the
-      // folder starts empty; the drawing can still be made and saved for
-      // the visit.
-      if (error) console.warn('Scrawlet: the kept documents could not be read:', error);
-      Module['_scrawlet_storage_ready']();
+    Module.storageRead = new Promise((resolve) => {
+      FS.syncfs(true, (error) => {
+        // Without stored documents (a private window, storage refused) the
+        // folder starts empty; the drawing can still be made and saved for
+        // the visit.
+        if (error) console.warn('Scrawlet: the kept documents could not be read:', error);
+        resolve(!error);
+      });
     });
   },
 

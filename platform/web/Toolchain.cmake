@@ -1,5 +1,5 @@
 # The toolchain of the browser build: Debian's Emscripten, plus the header-only
-# libraries the shared code needs from Debian (nlohmann-json, tinygltf, stb).
+# libraries the shared code needs from Debian (nlohmann-json, stb).
 # Their headers cannot be reached through /usr/include, whose C library
 # headers would shadow Emscripten's, so the few that are needed are linked
 # into a folder of their own that becomes the cross-compiler's package root.
@@ -12,11 +12,11 @@ endif()
 include("${_scrawlet_emscripten_toolchain}")
 
 set(_scrawlet_host_headers "${CMAKE_BINARY_DIR}/host-headers")
-foreach(header IN ITEMS nlohmann tiny_gltf.h stb)
+foreach(header IN ITEMS nlohmann stb)
   get_filename_component(name "${header}" NAME)
   if(NOT EXISTS "/usr/include/${header}")
     message(FATAL_ERROR "The browser build needs /usr/include/${header} "
-                        "(scripts/setup installs nlohmann-json3-dev, libtinygltf-dev and libstb-dev)")
+                        "(scripts/setup installs nlohmann-json3-dev and libstb-dev)")
   endif()
   if(NOT EXISTS "${_scrawlet_host_headers}/include/${name}")
     file(MAKE_DIRECTORY "${_scrawlet_host_headers}/include")

@@ -1,7 +1,10 @@
 // The simulated camera that the desktop's keys and mouse move.
 #include <gtest/gtest.h>
 
+#include <numbers>
+
 #include "platform/ar/CameraRig.h"
+#include "platform/ar/Session.h"
 
 namespace {
 
@@ -61,6 +64,28 @@ TEST(CameraRig, AStalledFrameMovesNoFurtherThanATenthOfASecond) {
     EXPECT_FALSE(rig.update(Motion{}, 1.0));
     rig.reset();
     EXPECT_EQ(rig.position(), (scene::Vector3{0, 0, 0}));
+}
+
+// A pose set from outside (a script's, a headset's) is where walking goes on
+// from: the same place and direction, a roll dropped, the pitch kept in range.
+TEST(CameraRig, IsPlacedWherePosesPutIt) {
+    struct Case {
+        scene::Vector3 position;
+        double yaw, pitch, expectedPitch;
+    };
+    for (const Case& c : {Case{{0.5f, 0.2f, 1}, 90, 10, 10}, Case{{-1, 0, 2}, -135, -40, -40},
+                          Case{{0, 0, 0}, 179, 0, 0}, Case{{0, 1, 0}, 30, 89.5, 85}}) {
+        CameraRig rig;
+        rig.place(ar::poseAt(c.position, c.yaw, c.pitch));
+        EXPECT_EQ(rig.position(), c.position);
+        EXPECT_NEAR(rig.yawDegrees(), c.yaw, 1e-4) << c.yaw;
+        EXPECT_NEAR(rig.pitchDegrees(), c.expectedPitch, 1e-4) << c.pitch;
+    }
+    CameraRig rolled;
+    rolled.place(ar::poseAt({}, 20, 0) *
+                 scene::Matrix4::rotation({0, 0, 1, static_cast<float>(std::numbers::pi / 6)}));
+    EXPECT_NEAR(rolled.yawDegrees(), 20, 1e-4);
+    EXPECT_NEAR(rolled.pitchDegrees(), 0, 1e-4);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // (removed afterwards), WebGL 2 on SwiftShader, nothing fetched from the
 // network. Optionally the page gets an emulated AR phone: IWER with the
 // synthetic environment module and a captured room from the npm package.
+import assert from 'node:assert/strict';
 import { chromium } from 'playwright-core';
 import { existsSync, mkdtempSync, readFileSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
@@ -25,8 +26,8 @@ const flags = [
 export const viewport = { width: 390, height: 844 };
 
 // Starts the server and the browser; `close()` stops both and removes the
-// profile.
-export async function startBrowser() {
+// profile. `scale` is the pages' device pixels per CSS pixel.
+export async function startBrowser({ scale = 1 } = {}) {
   if (!existsSync(join(buildDir, 'index.html')))
     throw new Error(`${buildDir}/index.html is missing: run scripts/web-build first`);
   const executablePath = chromiumPaths.find((path) => existsSync(path));
@@ -35,6 +36,7 @@ export async function startBrowser() {
   const profile = mkdtempSync(join(tmpdir(), 'scrawlet-chromium-'));
   const context = await chromium.launchPersistentContext(profile, {
     executablePath, headless: true, args: flags, viewport, ignoreDefaultArgs: ['--headless=new'],
+    locale: 'en-US', acceptDownloads: true, deviceScaleFactor: scale,
   });
   const url = `http://127.0.0.1:${server.address().port}/`;
   return {
@@ -49,15 +51,16 @@ export async function startBrowser() {
 
 // A new tab on the page, with what it logs kept for failure messages.
 // `phone` installs the emulated AR phone before the page's scripts run;
-// `before` is a script run before them too.
-export async function openPage(browser, { phone = false, before = null } = {}) {
+// `before` is a script run before them too; `setup` is set-up commands of
+// the automation language that describe the device before launch.
+export async function openPage(browser, { phone = false, before = null, setup = null } = {}) {
   const page = await browser.context.newPage();
   const log = [];
   page.on('console', (message) => log.push(`${message.type()}: ${message.text()}`));
   page.on('pageerror', (error) => log.push(`pageerror: ${error.message}`));
   if (phone) await installPhone(page);
   if (before) await page.addInitScript(before);
-  await page.goto(browser.url);
+  await page.goto(setup === null ? browser.url : `${browser.url}?setup=${encodeURIComponent(setup)}`);
   return { page, log };
 }
 
@@ -90,4 +93,74 @@ export async function launched(page, log) {
     throw new Error(`the page did not launch: ${error.message}\n${log.join('\n')}`);
   }
   return page.evaluate(() => window.scrawlet.stats);
+}
+
+// The app's state, as a script's `dump` gives it.
+export async function dump(page) {
+  const run = await page.evaluate(() => window.scrawlet.run('dump'));
+  assert.equal(run.status, 0, run.errors.join('\n'));
+  return JSON.parse(run.lines[0]);
+}
+
+// The screen presented on top, as the user sees it (the dump shows the one
+// presented over the drawing, not an alert shown over that).
+export const presented = (page) => page.evaluate(() => window.scrawlet.presented());
+
+// Waits until the app's state passes `check` (a function of the dump that
+// returns true), or fails naming what it last saw.
+export async function dumpWhen(page, check, what) {
+  let state;
+  for (const until = Date.now() + 15000; Date.now() < until;) {
+    state = await dump(page);
+    if (check(state)) return state;
+    await page.waitForTimeout(50);
+  }
+  assert.fail(`${what}: never came; last presented ${JSON.stringify(state?.presented)}`);
+}
+
+// Taps, as a user would, the target of the presented screen whose title
+// (or role) is `name`.
+export async function tapTarget(page, name) {
+  const targets = (await page.evaluate(() => window.scrawlet.presented()))?.targets ?? [];
+  const target = targets.find((t) => t.title === name) ?? targets.find((t) => t.role === name);
+  assert.ok(target, `"${name}" is shown: ${JSON.stringify(targets)}`);
+  const [x, y, w, h] = target.rect;
+  await page.mouse.click(x + w / 2, y + h / 2);
+}
+
+// The round buttons along the bottom edge, and a tap on one.
+export const buttons = { menu: [30, 820], undo: [300, 820], clear: [360, 820] };
+export const tap = (page, [x, y]) => page.mouse.click(x, y);
+
+// A mouse drag through `points`, in a few steps between each.
+export async function drag(page, points) {
+  await page.mouse.move(...points[0]);
+  await page.mouse.down();
+  for (const point of points.slice(1)) await page.mouse.move(...point, { steps: 4 });
+  await page.mouse.up();
+}
+
+// The file choosers the page opens, in order. Listening all along keeps
+// Playwright intercepting them: a listener added just before a tap races
+// with the chooser, which headless Chromium then cancels at once.
+export function fileChoosers(page) {
+  const waiting = [], opened = [];
+  page.on('filechooser', (chooser) => (waiting.length ? waiting.shift()(chooser) : opened.push(chooser)));
+  return {
+    next: () => (opened.length ? Promise.resolve(opened.shift())
+                               : new Promise((resolve) => waiting.push(resolve))),
+  };
+}
+
+// A finger dragged through `points` on a touch screen (pointer events of
+// the touch kind, as a phone's browser sends them).
+export async function touchDrag(page, points) {
+  const cdp = await page.context().newCDPSession(page);
+  await cdp.send('Emulation.setTouchEmulationEnabled', { enabled: true, maxTouchPoints: 5 });
+  const at = ([x, y]) => [{ x, y, id: 1 }];
+  await cdp.send('Input.dispatchTouchEvent', { type: 'touchStart', touchPoints: at(points[0]) });
+  for (const point of points.slice(1))
+    await cdp.send('Input.dispatchTouchEvent', { type: 'touchMove', touchPoints: at(point) });
+  await cdp.send('Input.dispatchTouchEvent', { type: 'touchEnd', touchPoints: [] });
+  await cdp.detach();
 }

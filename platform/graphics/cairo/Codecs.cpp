@@ -13,6 +13,7 @@
 #include <string>
 
 #include "platform/graphics/PictureFiles.h"
+#include "platform/graphics/stb/PngEncoder.h"
 
 namespace graphics {
 
@@ -200,78 +201,10 @@ platform::Result<std::shared_ptr<Image>> decodePicture(std::span<const std::uint
     return platform::fail(unsupportedKind(bytes));
 }
 
-namespace {
-// What libpng's callbacks need while a picture is written: where the bytes
-// go and what went wrong. Kept off the stack frame that setjmp returns to.
-struct PngWriting {
-    std::vector<std::uint8_t> out;
-    std::vector<std::uint8_t> row;
-    std::string error;
-};
-
-void appendPngBytes(png_structp png, png_bytep data, png_size_t length) {
-    auto* writing = static_cast<PngWriting*>(png_get_io_ptr(png));
-    writing->out.insert(writing->out.end(), data, data + length);
-}
-
-void flushNothing(png_structp) {}
-
-[[noreturn]] void stopWriting(png_structp png, png_const_charp message) {
-    static_cast<PngWriting*>(png_get_error_ptr(png))->error = message;
-    png_longjmp(png, 1);
-}
-
-void ignoreWarning(png_structp, png_const_charp) {}
-}  // namespace
-
-// Row by row, so that no second copy of the picture is made. An opaque
-// bitmap's alpha bytes mean nothing: it is written without an alpha
-// channel, which also keeps a photo's file a quarter smaller.
 platform::Result<std::vector<std::uint8_t>> encodePng(const Bitmap& bitmap) {
-    if (bitmap.width() == 0 || bitmap.height() == 0)
-        return platform::fail("a picture with no pixels");
-    bool opaque = bitmap.format().alphaInfo == AlphaInfo::noneSkipLast;
-    auto writing = std::make_unique<PngWriting>();
-    png_structp png =
-        png_create_write_struct(PNG_LIBPNG_VER_STRING, writing.get(), stopWriting, ignoreWarning);
-    if (png == nullptr) return platform::fail("cannot encode PNG: out of memory");
-    png_infop info = png_create_info_struct(png);
-    if (info == nullptr || setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        return platform::fail("cannot encode PNG: " + writing->error);
-    }
-    png_set_write_fn(png, writing.get(), appendPngBytes, flushNothing);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(bitmap.width()),
-                 static_cast<png_uint_32>(bitmap.height()), 8,
-                 opaque ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    auto width = static_cast<std::size_t>(bitmap.width());
-    writing->row.resize(width * (opaque ? 3 : 4));
-    for (int y = 0; y < bitmap.height(); ++y) {
-        const std::uint8_t* in = bitmap.data() + static_cast<std::size_t>(y) * bitmap.bytesPerRow();
-        std::uint8_t* out = writing->row.data();
-        for (std::size_t x = 0; x < width; ++x, in += 4) {
-            if (opaque) {
-                std::memcpy(out, in, 3);
-                out += 3;
-                continue;
-            }
-            // PNG keeps alpha straight, not premultiplied.
-            unsigned a = in[3];
-            for (int c = 0; c < 3; ++c)
-                out[c] =
-                    a == 255 || a == 0
-                        ? in[c]
-                        : static_cast<std::uint8_t>(std::min(255u, (in[c] * 255u + a / 2) / a));
-            out[3] = in[3];
-            out += 4;
-        }
-        png_write_row(png, writing->row.data());
-    }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return std::move(writing->out);
+    // Written by the same encoder as in the browser, so that a drawing is
+    // saved as the same bytes in both.
+    return stb::encodePng(bitmap);
 }
 
 }  // namespace graphics

@@ -1,6 +1,7 @@
 // Picture files in and out: PNG and JPEG decoding into our bitmap layout,
-// with the EXIF orientation as the image's tag, and PNG encoding. Every size
-// a file claims is checked against the limits before anything is allocated.
+// with the EXIF orientation as the image's tag, and PNG encoding (by the
+// encoder the browser build uses too). Every size a file claims is checked
+// against the limits before anything is allocated.
 #pragma once
 
 #include <cstdint>

@@ -78,6 +78,8 @@ std::shared_ptr<Bitmap> bitmapOf(const std::uint8_t* pixels, PixelSize size,
 
 platform::Result<std::shared_ptr<Image>> decodeJpeg(Bytes bytes, const DecodeLimits& limits) {
     JpegLayout layout = readJpegLayout(bytes);
+    // Checked before stb reads a byte: it builds tables without looking.
+    if (!layout.huffmanTablesFit) return platform::fail("the JPEG picture is damaged");
     if (layout.sampling.size() == 4)
         return platform::fail("the JPEG picture is in CMYK colours, which cannot be shown");
     // Progressive and multi-scan files keep every coefficient until the end.
@@ -133,31 +135,6 @@ platform::Result<std::shared_ptr<Image>> decodePicture(std::span<const std::uint
     if (hasPngSignature(bytes)) return decodePng(bytes, limits);
     if (hasJpegSignature(bytes)) return decodeJpeg(bytes, limits);
     return platform::fail(unsupportedKind(bytes));
-}
-
-platform::Result<std::vector<std::uint8_t>> encodePng(const Bitmap& bitmap) {
-    if (bitmap.width() == 0 || bitmap.height() == 0)
-        return platform::fail("a picture with no pixels");
-    // An opaque bitmap's alpha bytes mean nothing: it is written without an
-    // alpha channel. PNG keeps alpha straight, not premultiplied.
-    bool opaque = bitmap.format().alphaInfo == AlphaInfo::noneSkipLast;
-    std::vector<std::uint8_t> pixels;
-    if (opaque) {
-        pixels.reserve(static_cast<std::size_t>(bitmap.width()) * bitmap.height() * 3);
-        for (std::size_t i = 0; i < bitmap.byteCount(); i += 4)
-            pixels.insert(pixels.end(), bitmap.data() + i, bitmap.data() + i + 3);
-    } else {
-        pixels = unpremultiplied(bitmap);
-    }
-    int components = opaque ? 3 : 4;
-    int length = 0;
-    unsigned char* png =
-        stbi_write_png_to_mem(pixels.data(), bitmap.width() * components, bitmap.width(),
-                              bitmap.height(), components, &length);
-    if (png == nullptr) return platform::fail("cannot encode PNG: out of memory");
-    std::vector<std::uint8_t> out(png, png + length);
-    std::free(png);
-    return out;
 }
 
 }  // namespace graphics::stb

@@ -1,7 +1,7 @@
-// Picture files in and out through stb_image and stb_image_write, for a
-// build without libjpeg, libpng and libexif (the browser): the same
-// refusals, limits and orientation tags as the native decoders, with the
-// EXIF orientation read by our own small reader.
+// Picture files read through stb_image, for a build without libjpeg, libpng
+// and libexif (the browser): the same refusals, limits and orientation tags
+// as the native decoders, with the EXIF orientation read by our own small
+// reader. PNG files are written by PngEncoder.h in every build.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +19,5 @@ namespace graphics::stb {
 // or a sentence that says what is wrong with the file.
 platform::Result<std::shared_ptr<Image>> decodePicture(std::span<const std::uint8_t> bytes,
                                                        const DecodeLimits& limits);
-platform::Result<std::vector<std::uint8_t>> encodePng(const Bitmap& bitmap);
 
 }  // namespace graphics::stb

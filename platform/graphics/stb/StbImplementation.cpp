@@ -1,5 +1,4 @@
-// stb_image's and stb_image_write's implementations, compiled once with only
-// the parts we use: JPEG and PNG from memory in, PNG to memory out.
+// stb_image's implementation, compiled once with only the parts we use: JPEG
+// and PNG from memory in. (stb_image_write's is in PngEncoder.cpp.)
 #define STB_IMAGE_IMPLEMENTATION
-#define STB_IMAGE_WRITE_IMPLEMENTATION
 #include "platform/graphics/stb/Stb.h"

@@ -13,19 +13,23 @@ mergeInto(LibraryManager.library, {
     // these are the nearest the platforms have, with the browser's own
     // handwriting family last.
     families: function(name) {
-      const emoji = '"Apple Color Emoji", "Noto Color Emoji", "Segoe UI Emoji"';
-      if (name === '') return { weight: '', list: 'system-ui, "DejaVu Sans", sans-serif, ' + emoji };
+      if (name === '') return { weight: '', list: 'system-ui, "DejaVu Sans", sans-serif' };
       if (name === 'Noteworthy-Bold')
         return {
           weight: 'bold ',
-          list: '"Noteworthy", "Comic Neue", "Chalkboard SE", "Comic Sans MS", cursive, ' + emoji,
+          list: '"Noteworthy", "Comic Neue", "Chalkboard SE", "Comic Sans MS", cursive',
         };
-      return { weight: '', list: JSON.stringify(name) + ', sans-serif, ' + emoji };
+      return { weight: '', list: JSON.stringify(name) + ', sans-serif' };
     },
 
-    cssFont: function(name, size) {
+    // Emoji are drawn from a colour emoji font first: text fonts that have
+    // a few emoji (DejaVu's black-and-white smileys) come after.
+    emojiFamilies: '"Apple Color Emoji", "Noto Color Emoji", "Segoe UI Emoji"',
+    cssFont: function(name, size, emoji) {
       const f = ScrawletCanvas.families(name);
-      return f.weight + size + 'px ' + f.list;
+      const list = emoji ? ScrawletCanvas.emojiFamilies + ', ' + f.list
+                         : f.list + ', ' + ScrawletCanvas.emojiFamilies;
+      return f.weight + size + 'px ' + list;
     },
 
     measuring: null,
@@ -44,7 +48,7 @@ mergeInto(LibraryManager.library, {
       let scale = ScrawletCanvas.emojiScale.get(name);
       if (scale === undefined) {
         const ctx = ScrawletCanvas.context();
-        ctx.font = ScrawletCanvas.cssFont(name, 100);
+        ctx.font = ScrawletCanvas.cssFont(name, 100, true);
         const width = ctx.measureText('\u{1F600}').width;
         scale = width > 0 ? 100 / width : 1;
         ScrawletCanvas.emojiScale.set(name, scale);
@@ -70,7 +74,7 @@ mergeInto(LibraryManager.library, {
         // split() with a capturing group puts the matches at odd places.
         const emoji = i % 2 === 1;
         const font = ScrawletCanvas.cssFont(
-          name, emoji ? ScrawletCanvas.emojiFontSize(name, size) : size);
+          name, emoji ? ScrawletCanvas.emojiFontSize(name, size) : size, emoji);
         ctx.font = font;
         const m = ctx.measureText(piece);
         runs.push({ text: piece, font: font, width: m.width,
@@ -81,15 +85,22 @@ mergeInto(LibraryManager.library, {
 
     // Lines no wider than `maxWidth` (0 for unlimited): broken at spaces,
     // and inside a word only where the word alone is too wide; a newline
-    // always breaks. Each line carries its runs, width, ascent and descent.
+    // always breaks. Each line carries its runs, width, ascent and descent:
+    // as tall as its runs (a line of emoji alone sits in the emoji font's
+    // height, as the native text engine lays it out), or as the font when
+    // it is empty.
     layout: function(ctx, text, name, size, maxWidth) {
       const lines = [];
       const measure = (piece) => ScrawletCanvas.runs(ctx, piece, name, size);
       const finish = (piece) => {
         const runs = measure(piece);
-        ctx.font = ScrawletCanvas.cssFont(name, size);
-        const plain = ctx.measureText('');
-        let width = 0, ascent = plain.fontBoundingBoxAscent, descent = plain.fontBoundingBoxDescent;
+        let width = 0, ascent = 0, descent = 0;
+        if (runs.length === 0) {
+          ctx.font = ScrawletCanvas.cssFont(name, size);
+          const plain = ctx.measureText('');
+          ascent = plain.fontBoundingBoxAscent;
+          descent = plain.fontBoundingBoxDescent;
+        }
         for (const run of runs) {
           width += run.width;
           ascent = Math.max(ascent, run.ascent);
@@ -130,7 +141,8 @@ mergeInto(LibraryManager.library, {
   scrawlet_canvas_create__deps: ['$ScrawletCanvas'],
   scrawlet_canvas_create: function(width, height) {
     const canvas = new OffscreenCanvas(width, height);
-    const ctx = canvas.getContext('2d');
+    // Read back once drawn: kept in memory rather than on the GPU.
+    const ctx = canvas.getContext('2d', { willReadFrequently: true });
     if (!ctx) return 0;
     let id = ScrawletCanvas.canvases.indexOf(null, 1);
     if (id < 0) id = ScrawletCanvas.canvases.length;

@@ -6,6 +6,7 @@
 
 #include "platform/graphics/PictureFiles.h"
 #include "platform/graphics/stb/Codecs.h"
+#include "platform/graphics/stb/PngEncoder.h"
 
 // The browser half, in Canvas2d.js.
 extern "C" {

@@ -169,7 +169,11 @@ void layoutAlert(Builder& builder, AlertController& alert) {
     // Two actions sit side by side when both titles fit, the cancel action
     // on the left; otherwise they are stacked with the cancel action last.
     const auto& actions = alert.actions();
-    auto [order, cancel] = splitCancel(alert);
+    // Not a structured binding: the lambdas below use `order`, and the
+    // browser build's compiler cannot capture one.
+    auto split = splitCancel(alert);
+    std::vector<std::size_t> order = std::move(split.first);
+    const std::optional<std::size_t> cancel = split.second;
     if (cancel) order.insert(actions.size() == 2 ? order.begin() : order.end(), *cancel);
     auto buttonsFit = [&](double width) {
         bool sideBySide = actions.size() == 2;

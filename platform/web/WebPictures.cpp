@@ -1,0 +1,42 @@
+#include "platform/web/WebPictures.h"
+
+#include "platform/Log.h"
+
+namespace web {
+
+void WebPictures::attach(render::Renderer& renderer, void (*makeCurrent)()) {
+    renderer_ = &renderer;
+    makeCurrent_ = makeCurrent;
+}
+
+template <class Draw>
+platform::Result<std::shared_ptr<const graphics::Bitmap>> WebPictures::capture(
+    graphics::Size points, double scale, Draw draw) {
+    if (renderer_ == nullptr)
+        return platform::fail("pictures cannot be drawn: this browser offers no WebGL 2");
+    TRY_LET(size, render::pictureSize(points, scale));
+    makeCurrent_();
+    TRY_LET(picture, target_.capture(size, draw));
+    return std::shared_ptr<const graphics::Bitmap>(std::move(picture));
+}
+
+platform::Result<std::shared_ptr<const graphics::Bitmap>> WebPictures::renderFrame(
+    const ui::FrameDescription& frame, double scale) {
+    return capture(frame.screenSize, scale,
+                   [&](int width, int height) { renderer_->drawFrame(frame, width, height); });
+}
+
+std::shared_ptr<const graphics::Bitmap> WebPictures::renderView(const ui::SceneView& view,
+                                                                double scale) {
+    auto picture = capture(view.bounds().size, scale, [&](int width, int height) {
+        renderer_->drawSceneView(view, width, height);
+    });
+    if (!picture) {
+        // The view then draws nothing; the reason goes to the console.
+        platform::log("the view could not be drawn: " + picture.error());
+        return nullptr;
+    }
+    return std::move(picture).value();
+}
+
+}  // namespace web
