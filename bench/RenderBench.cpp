@@ -15,6 +15,7 @@
 #include <random>
 
 #include "bench/BenchMain.h"
+#include "bench/PhoneDrawing.h"
 #include "controller/ViewController.h"
 #include "platform/ar/Session.h"
 #include "platform/graphics/ImageContext.h"
@@ -252,14 +253,8 @@ void memoryPerSprite(benchmark::State& state) {
     }
     const auto sprites = static_cast<std::size_t>(state.range(0));
     for (auto _ : state) {
-        auto controller = std::make_shared<scrawlet::ViewController>(ui::Coder{});
-        auto view = std::make_shared<ui::SceneView>();
-        view->setFrame({{0, 0}, {390, 844}});
-        view->setScene(std::make_shared<scene::Scene>());
-        controller->setSceneView(view);
-        controller->distance = 1.234f;
-        view->session().run(std::make_shared<ar::WorldTrackingConfiguration>(),
-                            ar::RunOptions::none);
+        auto controller = phoneDrawing();
+        const auto& view = controller->sceneView;
         view->session().deliverFrame(scene::Matrix4::identity());
         Target target(117);
         auto& r = *renderer().renderer();

@@ -16,6 +16,7 @@
 #include <new>
 
 #include "bench/BenchMain.h"
+#include "bench/PhoneDrawing.h"
 #include "controller/ViewController.h"
 #include "platform/ar/Session.h"
 #include "platform/scene/gltf/GltfSceneFile.h"
@@ -69,14 +70,8 @@ std::map<long, std::shared_ptr<ViewController>>& drawings() {
 const scene::Scene& drawingOf(long sprites) {
     auto& controller = drawings()[sprites];
     if (!controller) {
-        controller = std::make_shared<ViewController>(ui::Coder{});
-        auto view = std::make_shared<ui::SceneView>();
-        view->setFrame({{0, 0}, {390, 844}});
-        view->setScene(std::make_shared<scene::Scene>());
-        controller->setSceneView(view);
-        controller->distance = 1.234f;
-        view->session().run(std::make_shared<ar::WorldTrackingConfiguration>(),
-                            ar::RunOptions::none);
+        controller = phoneDrawing();
+        const auto& view = controller->sceneView;
         const auto& table = scrawlet::emojiTable();
         for (long i = 0; i < sprites; ++i) {
             long stroke = i / 100;

@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/BenchMain.h"
+#include "bench/PhoneDrawing.h"
 #include "controller/ViewController.h"
 #include "platform/ar/Session.h"
 #include "platform/graphics/ImageContext.h"
@@ -15,14 +16,8 @@ namespace {
 using scrawlet::ViewController;
 
 std::shared_ptr<ViewController> makeController() {
-    auto controller = std::make_shared<ViewController>(ui::Coder{});
-    auto view = std::make_shared<ui::SceneView>();
-    view->setFrame({{0, 0}, {390, 844}});
-    view->setScene(std::make_shared<scene::Scene>());
-    controller->setSceneView(view);
-    controller->distance = 1.234f;
-    view->session().run(std::make_shared<ar::WorldTrackingConfiguration>(), ar::RunOptions::none);
-    view->session().deliverFrame(ar::poseAt({0.1f, 0, 0}, 10, 5));
+    auto controller = phoneDrawing();
+    controller->sceneView->session().deliverFrame(ar::poseAt({0.1f, 0, 0}, 10, 5));
     return controller;
 }
 
