@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cmath>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <random>
 
@@ -151,86 +152,75 @@ struct Target {
     Target& operator=(const Target&) = delete;
 };
 
+// Frames of `drawing` into a target of `state.range(1)` pixels across: one
+// untimed, then one per iteration after `change` (timed with the frame);
+// `restore`, when given, undoes the change afterwards and draws, untimed.
+void timeFrames(benchmark::State& state, const Drawing& drawing,
+                const std::function<void()>& change = {},
+                const std::function<void()>& restore = {}) {
+    if (auto ready = renderer().prepare(); !ready) {
+        state.SkipWithError(ready.error().c_str());
+        return;
+    }
+    Target target(static_cast<int>(state.range(1)));
+    auto& r = *renderer().renderer();
+    auto draw = [&] {
+        r.drawSceneView(*drawing.view, target.width, target.height);
+        glFinish();
+    };
+    draw();
+    Preparation preparation;
+    for (auto _ : state) {
+        if (change) change();
+        draw();
+        preparation.add(r);
+        if (restore) {
+            state.PauseTiming();
+            restore();
+            draw();
+            state.ResumeTiming();
+        }
+    }
+    reportScene(state, r);
+    preparation.report(state);
+}
+
 // The drawing alone, as a window would show it: no read-back. The CPU
 // column is the main thread's time: at a tenth of the screen's width the
 // pixels cost little, which leaves the renderer's own work per frame and
 // the driver's (Mesa's software renderer shades vertices on the calling
 // thread). At full width the real time is the software renderer's fill.
 void drawOnly(benchmark::State& state) {
-    Drawing drawing = makeDrawing(static_cast<int>(state.range(0)), false);
-    if (auto ready = renderer().prepare(); !ready) {
-        state.SkipWithError(ready.error().c_str());
-        return;
-    }
-    Target target(static_cast<int>(state.range(1)));
-    auto& r = *renderer().renderer();
-    r.drawSceneView(*drawing.view, target.width, target.height);
-    glFinish();
-    Preparation preparation;
-    for (auto _ : state) {
-        r.drawSceneView(*drawing.view, target.width, target.height);
-        glFinish();
-        preparation.add(r);
-    }
-    reportScene(state, r);
-    preparation.report(state);
+    timeFrames(state, makeDrawing(static_cast<int>(state.range(0)), false));
 }
 
 // A frame that adds one stroke of 100 sprites to the drawing; the stroke is
 // taken away again between frames, untimed.
 void strokeAdded(benchmark::State& state) {
     Drawing drawing = makeDrawing(static_cast<int>(state.range(0)), false);
-    if (auto ready = renderer().prepare(); !ready) {
-        state.SkipWithError(ready.error().c_str());
-        return;
-    }
     Drawing stroke = makeDrawing(100, false);
     std::vector<std::shared_ptr<scene::Node>> sprites =
         stroke.view->scene()->rootNode()->childNodes();
-    Target target(static_cast<int>(state.range(1)));
-    auto& r = *renderer().renderer();
     const auto& root = drawing.view->scene()->rootNode();
-    r.drawSceneView(*drawing.view, target.width, target.height);
-    glFinish();
-    Preparation preparation;
-    for (auto _ : state) {
-        for (const auto& sprite : sprites) root->addChildNode(sprite);
-        r.drawSceneView(*drawing.view, target.width, target.height);
-        glFinish();
-        preparation.add(r);
-        state.PauseTiming();
-        for (const auto& sprite : sprites) sprite->removeFromParentNode();
-        r.drawSceneView(*drawing.view, target.width, target.height);
-        glFinish();
-        state.ResumeTiming();
-    }
-    reportScene(state, r);
-    preparation.report(state);
+    timeFrames(
+        state, drawing,
+        [&] {
+            for (const auto& sprite : sprites) root->addChildNode(sprite);
+        },
+        [&] {
+            for (const auto& sprite : sprites) sprite->removeFromParentNode();
+        });
 }
 
 // A frame seen from a camera that has moved a little since the last one,
 // as every frame in augmented reality is.
 void cameraMoved(benchmark::State& state) {
     Drawing drawing = makeDrawing(static_cast<int>(state.range(0)), false);
-    if (auto ready = renderer().prepare(); !ready) {
-        state.SkipWithError(ready.error().c_str());
-        return;
-    }
-    Target target(static_cast<int>(state.range(1)));
-    auto& r = *renderer().renderer();
-    r.drawSceneView(*drawing.view, target.width, target.height);
-    glFinish();
     int step = 0;
-    Preparation preparation;
-    for (auto _ : state) {
+    timeFrames(state, drawing, [&] {
         float turn = static_cast<float>(step++ % 20 + 1) * 0.1f;
         drawing.view->session().deliverFrame(ar::poseAt({turn * 0.01f, 0, 0}, turn, 0));
-        r.drawSceneView(*drawing.view, target.width, target.height);
-        glFinish();
-        preparation.add(r);
-    }
-    reportScene(state, r);
-    preparation.report(state);
+    });
 }
 
 // Resident memory of this process, in bytes.
