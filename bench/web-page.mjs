@@ -2,8 +2,8 @@
 // SwiftShader, so drawing runs on the CPU): the program's size, the time
 // from the page starting to load to its first frame, and the time from
 // frame to frame while the room is drawn every frame with none, 1,000 and
-// 10,000 sprites hanging in it. Not a test:
-//   scripts/web-build && node bench/web-page.mjs
+// 10,000 sprites hanging in it (or the counts given). Not a test:
+//   scripts/web-build && node bench/web-page.mjs [COUNT...]
 // Compare figures only within one run on one machine.
 import { readFileSync } from 'node:fs';
 import { join } from 'node:path';
@@ -29,7 +29,8 @@ try {
   console.log(`page load to first frame: ${Math.round(median(loads))} ms (median of ${loads.length}: ` +
               `${loads.map(Math.round).join(', ')})`);
 
-  for (const count of [0, 1000, 10000]) {
+  const counts = process.argv.length > 2 ? process.argv.slice(2).map(Number) : [0, 1000, 10000];
+  for (const count of counts) {
     const { page, log } = await openPage(browser, { setup: 'seed 1' });
     await launched(page, log);
     // One stroke of `count` samples, zig-zagging over the middle of the
@@ -45,12 +46,12 @@ try {
       if (run.status !== 0) throw new Error(run.errors.join('\n'));
       return performance.now() - start;
     }, count);
-    const frames = await page.evaluate(async () => {
+    const frames = await page.evaluate(async (count) => {
       const next = () => new Promise((resolve) => requestAnimationFrame(resolve));
       const draws = [], intervals = [];
       await next();
       let last = performance.now();
-      for (let i = 0; i < 60; ++i) {
+      for (let i = 0; i < (count > 10000 ? 8 : 60); ++i) {
         window.scrawlet.module.redraw();
         await next();
         const now = performance.now();
@@ -59,7 +60,7 @@ try {
         draws.push(window.scrawlet.stats.drawMs);
       }
       return { draws, intervals, planes: window.scrawlet.stats.planes };
-    });
+    }, count);
     console.log(`${count} sprites (${frames.planes} drawn): placed in ${Math.round(placing)} ms; ` +
                 `drawing a frame ${median(frames.draws).toFixed(1)} ms on the main thread (median), ` +
                 `${median(frames.intervals).toFixed(1)} ms from frame to frame`);
