@@ -64,6 +64,7 @@ void SceneCache::forget() {
     lookIndices_.clear();
     fixedPlanes_.clear();
     ++entriesGeneration_;
+    ++reshapedGeneration_;
     ++looksGeneration_;
 }
 
@@ -187,6 +188,7 @@ void SceneCache::remove(const scene::Node& node) {
         ++freeEntries_;
         slots_.erase(known);
         ++entriesGeneration_;
+        ++reshapedGeneration_;
     }
     for (const auto& child : node.childNodes()) remove(*child);
     compact();
@@ -208,6 +210,7 @@ void SceneCache::compact() {
     for (auto& [node, slot] : slots_) slot = moved[slot];
     freeEntries_ = 0;
     ++entriesGeneration_;
+    ++reshapedGeneration_;
 }
 
 void SceneCache::nodeChanged(const scene::Node& node) {

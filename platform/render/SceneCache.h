@@ -75,6 +75,9 @@ public:
 
     // Counts every change of the entries, and of the looks.
     std::uint64_t entriesGeneration() const { return entriesGeneration_; }
+    // Counts the changes of the entries other than planes added at the end:
+    // a plane taken out or changed, the slots closed up, the tree read anew.
+    std::uint64_t reshapedGeneration() const { return reshapedGeneration_; }
     std::uint64_t looksGeneration() const { return looksGeneration_; }
 
     // scene::SceneObserver
@@ -113,6 +116,7 @@ private:
     std::unordered_map<Look, std::uint32_t, LookHash> lookIndices_;
     std::vector<FixedPlane> fixedPlanes_;
     std::uint64_t entriesGeneration_ = 0;
+    std::uint64_t reshapedGeneration_ = 0;
     std::uint64_t looksGeneration_ = 0;
 };
 

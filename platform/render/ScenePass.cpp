@@ -224,7 +224,9 @@ bool ScenePass::resolveLooks(TextureCache& textures) {
         TextureSlot slot{textures.white(), 0, 0, 1, 1};
         if (look.bitmap) slot = textures.slotFor(look.bitmap);
         ResolvedLook& known = resolved_[i];
-        if (known.texture != slot.texture) orderStale_ = true;
+        // A look whose texture moved breaks the runs it is in; a new one
+        // joins them as it is ordered.
+        if (known.texture != 0 && known.texture != slot.texture) orderStale_ = true;
         if (known.texture != slot.texture || known.slot.u0 != slot.u0 || known.slot.v0 != slot.v0 ||
             known.slot.u1 != slot.u1 || known.slot.v1 != slot.v1) {
             known = {slot.texture, slot, {0, 0, 1, 1}, 0};
@@ -285,145 +287,263 @@ void ScenePass::uploadLooks() {
     looksRows_ = rows;
 }
 
-void ScenePass::order(Vector3 eye, Vector3 forward) {
-    const auto& entries = cache_.entries();
+void ScenePass::readFacts() {
     const auto& looks = cache_.looks();
-    std::vector<std::uint64_t> items;
-    items.reserve(cache_.planes());
+    facts_.assign(looks.size(), {});
+    for (std::size_t i = 0; i < looks.size(); ++i) {
+        if (looks[i].users == 0) continue;
+        const Look& look = looks[i].look;
+        // How far the plane can reach towards or away from the eye.
+        facts_[i] = {look.facing == Look::Facing::fixed
+                         ? scene::length(look.right) + scene::length(look.up)
+                         : look.right.x + look.up.y,
+                     resolved_[i].texture, look.facing == Look::Facing::fixed && look.opacity < 1,
+                     look.opacity >= 1};
+    }
+}
+
+bool ScenePass::keyPlanes(std::size_t firstSlot, Vector3 eye, Vector3 forward,
+                          std::vector<Divider>* dividers) {
+    const auto& entries = cache_.entries();
+    for (std::size_t slot = firstSlot; slot < entries.size(); ++slot) {
+        const SceneCache::Entry& entry = entries[slot];
+        if (entry.look == SceneCache::none) continue;
+        const Facts& look = facts_[entry.look];
+        if (look.texture == 0) continue;
+        if (look.divider) {
+            if (!dividers) return false;
+            const Look& plane = cache_.looks()[entry.look].look;
+            Vector3 normal = scene::cross(plane.right, plane.up);
+            float side = scene::dot(normal, eye - entry.centre);
+            if (side != 0)
+                dividers->push_back({entry.centre, normal, side > 0 ? 1.0f : -1.0f,
+                                     static_cast<std::uint32_t>(slot)});
+        }
+        const float depth = scene::dot(entry.centre - eye, forward);
+        if (depth + look.reach > 0) {
+            nearest_ = std::min(nearest_, depth - look.reach);
+            farthest_ = std::max(farthest_, depth + look.reach);
+        }
+        keyed_.push_back(static_cast<std::uint64_t>(farthestFirst(depth)) << 32 | slot);
+    }
+    return true;
+}
+
+ScenePass::Instance ScenePass::instance(std::uint64_t item) const {
+    const SceneCache::Entry& entry = cache_.entries()[static_cast<std::uint32_t>(item)];
+    return Instance{{entry.centre.x, entry.centre.y, entry.centre.z}, entry.look};
+}
+
+void ScenePass::order(Vector3 eye, Vector3 forward) {
+    readFacts();
+    // Planes only added since the last order, seen from where it was made:
+    // they are merged into it. Otherwise every plane is ordered anew.
+    const std::size_t slots = cache_.entries().size();
+    bool merged = false;
+    if (!orderStale_ && !orderHasDividers_ && orderedReshaped_ == cache_.reshapedGeneration() &&
+        slots >= orderedSlots_ && eye == orderedEye_ && forward == orderedForward_) {
+        keyed_.clear();
+        merged = keyPlanes(orderedSlots_, eye, forward, nullptr);
+        if (merged) mergeAdded();
+    }
+    if (!merged) orderAll(eye, forward);
+
+    // Farthest first, in runs of one texture.
+    blendedRuns_.clear();
+    for (std::size_t i = 0; i < blendedInstances_.size(); ++i) {
+        GLuint texture = facts_[blendedInstances_[i].look].texture;
+        if (blendedRuns_.empty() || blendedRuns_.back().texture != texture)
+            blendedRuns_.push_back({texture, i, 0});
+        ++blendedRuns_.back().count;
+    }
+    glBindBuffer(GL_ARRAY_BUFFER, blended_.get());
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(blendedInstances_.size() * instanceSize),
+                 blendedInstances_.data(), GL_DYNAMIC_DRAW);
+
+    // Nearest first, the fully opaque planes only, grouped by texture. The
+    // order only saves work here (the depth test decides what is seen): new
+    // planes join the end, and it is made again only when planes went or
+    // changed, or the point of view moved far enough for another order to
+    // reject more.
+    const bool opaqueKept = !orderStale_ && opaqueReshaped_ == cache_.reshapedGeneration() &&
+                            slots >= opaqueSlots_ && scene::dot(forward, opaqueForward_) > 0.985f &&
+                            scene::length(eye - opaqueEye_) < 0.1f &&
+                            opaqueRuns_.size() <= 2 * opaqueTextures_ + 16;
+    if (opaqueKept)
+        appendOpaque();
+    else
+        orderOpaque(eye, forward);
+
+    orderedEye_ = eye;
+    orderedForward_ = forward;
+    orderedSlots_ = slots;
+    orderedReshaped_ = cache_.reshapedGeneration();
+    // The depth buffer spans what the planes reach, not the view's whole
+    // range from a millimetre to a kilometre: sprites a fraction of a
+    // millimetre apart then still keep their order in it.
+    depthNear_ = std::max(0.001f, nearest_ * 0.9f);
+    depthFar_ = std::max(farthest_ * 1.1f, depthNear_ * 2);
+    entriesOrdered_ = cache_.entriesGeneration();
+    orderStale_ = false;
+}
+
+void ScenePass::orderAll(Vector3 eye, Vector3 forward) {
+    const auto& entries = cache_.entries();
+    keyed_.clear();
+    nearest_ = 1e30f, farthest_ = 0;
     // See-through planes that are not turned to the viewer (photos) divide
     // the scene: what lies on the eye's side of one is drawn after it, what
     // lies behind it before, whatever their centres' depths say. A sprite
     // behind a photo whose centre is nearer than the photo's is then still
     // seen through the photo.
-    struct Divider {
-        Vector3 centre, normal;
-        float eyeSide;
-        std::uint32_t slot;
-    };
     std::vector<Divider> dividers;
-    float nearest = 1e30f, farthest = 0;
-    for (std::size_t slot = 0; slot < entries.size(); ++slot) {
-        const SceneCache::Entry& entry = entries[slot];
-        if (entry.look == SceneCache::none || resolved_[entry.look].texture == 0) continue;
-        const Look& look = looks[entry.look].look;
-        if (look.facing == Look::Facing::fixed && look.opacity < 1) {
-            Vector3 normal = scene::cross(look.right, look.up);
-            float side = scene::dot(normal, eye - entry.centre);
-            if (side != 0)
-                dividers.push_back({entry.centre, normal, side > 0 ? 1.0f : -1.0f,
-                                    static_cast<std::uint32_t>(slot)});
-        }
-        const float depth = scene::dot(entry.centre - eye, forward);
-        // How far the plane can reach towards or away from the eye.
-        const float reach = look.facing == Look::Facing::fixed
-                                ? scene::length(look.right) + scene::length(look.up)
-                                : look.right.x + look.up.y;
-        if (depth + reach > 0) {
-            nearest = std::min(nearest, depth - reach);
-            farthest = std::max(farthest, depth + reach);
-        }
-        items.push_back(static_cast<std::uint64_t>(farthestFirst(depth)) << 32 | slot);
-    }
-    {
-        std::vector<std::uint64_t> scratch;
-        radixSort(items, scratch);
-        if (!dividers.empty()) {
-            // Layer 2k: in front of k dividers; a divider in front of k
-            // others is layer 2k + 1. A stable sort by layer keeps depth
-            // order within each.
-            auto layerOf = [&](std::uint32_t slot) {
-                std::uint32_t layer = 0;
-                bool divider = false;
-                for (const Divider& d : dividers) {
-                    if (d.slot == slot) {
-                        divider = true;
-                        continue;
-                    }
-                    if (scene::dot(d.normal, entries[slot].centre - d.centre) * d.eyeSide > 0)
-                        layer += 2;
+    keyPlanes(0, eye, forward, &dividers);
+    radixSort(keyed_, scratch_);
+    orderHasDividers_ = !dividers.empty();
+    if (!dividers.empty()) {
+        // Layer 2k: in front of k dividers; a divider in front of k others
+        // is layer 2k + 1. A stable sort by layer keeps depth order within
+        // each.
+        auto layerOf = [&](std::uint32_t slot) {
+            std::uint32_t layer = 0;
+            bool divider = false;
+            for (const Divider& d : dividers) {
+                if (d.slot == slot) {
+                    divider = true;
+                    continue;
                 }
-                return divider ? layer + 1 : layer;
-            };
-            std::vector<std::uint32_t> layers(items.size());
-            std::uint32_t most = 0;
-            for (std::size_t i = 0; i < items.size(); ++i) {
-                layers[i] = layerOf(static_cast<std::uint32_t>(items[i]));
-                most = std::max(most, layers[i]);
+                if (scene::dot(d.normal, entries[slot].centre - d.centre) * d.eyeSide > 0)
+                    layer += 2;
             }
-            std::vector<std::size_t> counts(most + 2, 0);
-            for (std::uint32_t layer : layers) ++counts[layer + 1];
-            for (std::size_t i = 1; i < counts.size(); ++i) counts[i] += counts[i - 1];
-            scratch.resize(items.size());
-            for (std::size_t i = 0; i < items.size(); ++i) scratch[counts[layers[i]]++] = items[i];
-            items.swap(scratch);
+            return divider ? layer + 1 : layer;
+        };
+        std::vector<std::uint32_t> layers(keyed_.size());
+        std::uint32_t most = 0;
+        for (std::size_t i = 0; i < keyed_.size(); ++i) {
+            layers[i] = layerOf(static_cast<std::uint32_t>(keyed_[i]));
+            most = std::max(most, layers[i]);
+        }
+        std::vector<std::size_t> counts(most + 2, 0);
+        for (std::uint32_t layer : layers) ++counts[layer + 1];
+        for (std::size_t i = 1; i < counts.size(); ++i) counts[i] += counts[i - 1];
+        scratch_.resize(keyed_.size());
+        for (std::size_t i = 0; i < keyed_.size(); ++i) scratch_[counts[layers[i]]++] = keyed_[i];
+        keyed_.swap(scratch_);
+    }
+    ordered_.swap(keyed_);
+    blendedInstances_.resize(ordered_.size());
+    for (std::size_t i = 0; i < ordered_.size(); ++i) blendedInstances_[i] = instance(ordered_[i]);
+}
+
+// The added planes' keys (in `keyed_`) merged into the kept order: the same
+// order as sorting all of them, since every added slot is above the kept
+// ones and the kept plane goes first between equal keys.
+void ScenePass::mergeAdded() {
+    std::sort(keyed_.begin(), keyed_.end());
+    scratch_.resize(ordered_.size() + keyed_.size());
+    mergedInstances_.resize(scratch_.size());
+    std::size_t a = 0, b = 0, out = 0;
+    auto keyOf = [](std::uint64_t item) { return item >> 32; };
+    while (a < ordered_.size() || b < keyed_.size()) {
+        if (b == keyed_.size() || (a < ordered_.size() && keyOf(ordered_[a]) <= keyOf(keyed_[b]))) {
+            mergedInstances_[out] = blendedInstances_[a];
+            scratch_[out++] = ordered_[a++];
+        } else {
+            mergedInstances_[out] = instance(keyed_[b]);
+            scratch_[out++] = keyed_[b++];
         }
     }
+    ordered_.swap(scratch_);
+    blendedInstances_.swap(mergedInstances_);
+}
 
-    auto instance = [&entries](std::uint64_t item) {
-        const SceneCache::Entry& entry = entries[static_cast<std::uint32_t>(item)];
-        return Instance{{entry.centre.x, entry.centre.y, entry.centre.z}, entry.look};
-    };
-    auto textureOf = [this, &entries](std::uint64_t item) {
-        return resolved_[entries[static_cast<std::uint32_t>(item)].look].texture;
-    };
-
-    // Farthest first, in runs of one texture.
-    std::vector<Instance> blended;
-    blended.reserve(items.size());
-    blendedRuns_.clear();
-    for (std::uint64_t item : items) {
-        GLuint texture = textureOf(item);
-        if (blendedRuns_.empty() || blendedRuns_.back().texture != texture)
-            blendedRuns_.push_back({texture, blended.size(), 0});
-        ++blendedRuns_.back().count;
-        blended.push_back(instance(item));
-    }
-
-    // Nearest first, the fully opaque planes only, grouped by texture: the
-    // order only saves work here, so a texture's planes are drawn together.
+void ScenePass::orderOpaque(Vector3 eye, Vector3 forward) {
     opaqueRuns_.clear();
-    std::size_t opaqueCount = 0;
-    for (auto it = items.rbegin(); it != items.rend(); ++it) {
-        const SceneCache::Entry& entry = entries[static_cast<std::uint32_t>(*it)];
-        if (looks[entry.look].look.opacity < 1) continue;
-        GLuint texture = resolved_[entry.look].texture;
-        auto run = std::find_if(opaqueRuns_.begin(), opaqueRuns_.end(),
-                                [texture](const Run& r) { return r.texture == texture; });
-        if (run == opaqueRuns_.end())
-            opaqueRuns_.push_back({texture, 0, 1});
+    opaqueInstances_.clear();
+    appendOpaqueFrom(ordered_);
+    // Grouped by texture, keeping each group nearest first.
+    std::vector<std::pair<GLuint, std::size_t>> groups;
+    for (const Run& run : opaqueRuns_) {
+        auto group = std::find_if(groups.begin(), groups.end(),
+                                  [&](const auto& g) { return g.first == run.texture; });
+        if (group == groups.end())
+            groups.push_back({run.texture, run.count});
         else
-            ++run->count;
-        ++opaqueCount;
+            group->second += run.count;
     }
-    for (std::size_t i = 1; i < opaqueRuns_.size(); ++i)
-        opaqueRuns_[i].first = opaqueRuns_[i - 1].first + opaqueRuns_[i - 1].count;
-    std::vector<Instance> opaque(opaqueCount);
-    std::vector<std::size_t> next(opaqueRuns_.size());
-    for (std::size_t i = 0; i < opaqueRuns_.size(); ++i) next[i] = opaqueRuns_[i].first;
-    for (auto it = items.rbegin(); it != items.rend(); ++it) {
-        const SceneCache::Entry& entry = entries[static_cast<std::uint32_t>(*it)];
-        if (looks[entry.look].look.opacity < 1) continue;
-        GLuint texture = resolved_[entry.look].texture;
-        std::size_t run = 0;
-        while (opaqueRuns_[run].texture != texture) ++run;
-        opaque[next[run]++] = instance(*it);
+    std::vector<Run> runs;
+    for (const auto& [texture, count] : groups)
+        runs.push_back({texture, runs.empty() ? 0 : runs.back().first + runs.back().count, count});
+    mergedInstances_.resize(opaqueInstances_.size());
+    std::vector<std::size_t> placed(runs.size());
+    for (std::size_t r = 0; r < runs.size(); ++r) placed[r] = runs[r].first;
+    for (const Run& run : opaqueRuns_) {
+        std::size_t r = 0;
+        while (runs[r].texture != run.texture) ++r;
+        std::copy_n(opaqueInstances_.begin() + static_cast<std::ptrdiff_t>(run.first), run.count,
+                    mergedInstances_.begin() + static_cast<std::ptrdiff_t>(placed[r]));
+        placed[r] += run.count;
     }
-
-    glBindBuffer(GL_ARRAY_BUFFER, blended_.get());
-    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(blended.size() * instanceSize),
-                 blended.data(), GL_DYNAMIC_DRAW);
+    opaqueInstances_.swap(mergedInstances_);
+    opaqueRuns_ = std::move(runs);
+    opaqueTextures_ = opaqueRuns_.size();
+    opaqueCapacity_ = std::max<std::size_t>(1024, opaqueInstances_.size() * 2);
     glBindBuffer(GL_ARRAY_BUFFER, opaque_.get());
-    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(opaque.size() * instanceSize),
-                 opaque.data(), GL_DYNAMIC_DRAW);
-    orderedEye_ = eye;
-    orderedForward_ = forward;
-    // The depth buffer spans what the planes reach, not the view's whole
-    // range from a millimetre to a kilometre: sprites a fraction of a
-    // millimetre apart then still keep their order in it.
-    depthNear_ = std::max(0.001f, nearest * 0.9f);
-    depthFar_ = std::max(farthest * 1.1f, depthNear_ * 2);
-    entriesOrdered_ = cache_.entriesGeneration();
-    orderStale_ = false;
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(opaqueCapacity_ * instanceSize), nullptr,
+                 GL_DYNAMIC_DRAW);
+    glBufferSubData(GL_ARRAY_BUFFER, 0,
+                    static_cast<GLsizeiptr>(opaqueInstances_.size() * instanceSize),
+                    opaqueInstances_.data());
+    opaqueEye_ = eye;
+    opaqueForward_ = forward;
+    opaqueReshaped_ = cache_.reshapedGeneration();
+    opaqueSlots_ = cache_.entries().size();
+}
+
+// The fully opaque planes of `items` (farthest first), nearest first at the
+// end of the opaque instances, in runs of one texture.
+void ScenePass::appendOpaqueFrom(const std::vector<std::uint64_t>& items) {
+    for (auto it = items.rbegin(); it != items.rend(); ++it) {
+        const Instance next = instance(*it);
+        const Facts& look = facts_[next.look];
+        if (!look.opaque) continue;
+        if (opaqueRuns_.empty() || opaqueRuns_.back().texture != look.texture)
+            opaqueRuns_.push_back({look.texture, opaqueInstances_.size(), 0});
+        ++opaqueRuns_.back().count;
+        opaqueInstances_.push_back(next);
+    }
+}
+
+// The planes added since the opaque order was made, at its end.
+void ScenePass::appendOpaque() {
+    const std::size_t slots = cache_.entries().size();
+    if (slots == opaqueSlots_) return;
+    keyed_.clear();
+    const float nearest = nearest_, farthest = farthest_;
+    const bool keyed = keyPlanes(opaqueSlots_, orderedEye_, orderedForward_, nullptr);
+    nearest_ = nearest, farthest_ = farthest;
+    if (!keyed) {
+        // A see-through photo among them: the keys stop there.
+        orderOpaque(orderedEye_, orderedForward_);
+        return;
+    }
+    std::sort(keyed_.begin(), keyed_.end());
+    const std::size_t before = opaqueInstances_.size();
+    appendOpaqueFrom(keyed_);
+    glBindBuffer(GL_ARRAY_BUFFER, opaque_.get());
+    if (opaqueInstances_.size() > opaqueCapacity_) {
+        opaqueCapacity_ = opaqueInstances_.size() * 2;
+        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(opaqueCapacity_ * instanceSize),
+                     nullptr, GL_DYNAMIC_DRAW);
+        glBufferSubData(GL_ARRAY_BUFFER, 0,
+                        static_cast<GLsizeiptr>(opaqueInstances_.size() * instanceSize),
+                        opaqueInstances_.data());
+    } else {
+        glBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(before * instanceSize),
+                        static_cast<GLsizeiptr>((opaqueInstances_.size() - before) * instanceSize),
+                        opaqueInstances_.data() + before);
+    }
+    opaqueSlots_ = slots;
 }
 
 void ScenePass::drawRuns(const Buffer& buffer, const std::vector<Run>& runs,

@@ -69,10 +69,39 @@ private:
         float texels = 0;
     };
 
+    // What ordering needs of a look, read once per look rather than once
+    // per plane.
+    struct Facts {
+        // How far the plane can reach towards or away from the eye.
+        float reach = 0;
+        GLuint texture = 0;
+        // A see-through plane not turned to the viewer (a photo).
+        bool divider = false;
+        bool opaque = false;
+    };
+    // A see-through plane that divides the scene, as seen from the eye.
+    struct Divider {
+        scene::Vector3 centre, normal;
+        float eyeSide;
+        std::uint32_t slot;
+    };
+
     ScenePass() = default;
     bool resolveLooks(TextureCache& textures);
     void uploadLooks();
+    void readFacts();
+    // Keys (depth, farthest first, and slot) of the planes from
+    // `firstSlot` on, into `keyed_`, widening the depth range; without
+    // `dividers`, false at the first divider.
+    bool keyPlanes(std::size_t firstSlot, scene::Vector3 eye, scene::Vector3 forward,
+                   std::vector<Divider>* dividers);
+    Instance instance(std::uint64_t item) const;
     void order(scene::Vector3 eye, scene::Vector3 forward);
+    void orderAll(scene::Vector3 eye, scene::Vector3 forward);
+    void mergeAdded();
+    void orderOpaque(scene::Vector3 eye, scene::Vector3 forward);
+    void appendOpaqueFrom(const std::vector<std::uint64_t>& items);
+    void appendOpaque();
     void drawRuns(const Buffer& buffer, const std::vector<Run>& runs, ScenePassStats& stats);
 
     Program program_;
@@ -101,8 +130,23 @@ private:
     Buffer blended_;
     std::vector<Run> opaqueRuns_;
     std::vector<Run> blendedRuns_;
-    std::size_t opaqueCapacity_ = 0;
-    std::size_t blendedCapacity_ = 0;
+    // The blended order (keys and slots, farthest first) and what it was
+    // made of: the slots then, whether photos divided it.
+    std::vector<std::uint64_t> ordered_;
+    std::size_t orderedSlots_ = 0;
+    std::uint64_t orderedReshaped_ = ~0ull;
+    bool orderHasDividers_ = false;
+    float nearest_ = 1e30f, farthest_ = 0;
+    // Where the opaque order was made from, and of what; its buffer's room
+    // in instances, and the textures it was grouped by.
+    scene::Vector3 opaqueEye_, opaqueForward_;
+    std::uint64_t opaqueReshaped_ = ~0ull;
+    std::size_t opaqueSlots_ = 0, opaqueCapacity_ = 0, opaqueTextures_ = 0;
+
+    // Kept from frame to frame so that ordering allocates little.
+    std::vector<Facts> facts_;
+    std::vector<std::uint64_t> keyed_, scratch_;
+    std::vector<Instance> blendedInstances_, opaqueInstances_, mergedInstances_;
 };
 
 }  // namespace render

@@ -68,13 +68,11 @@ inline std::shared_ptr<graphics::Image> solidImage(int width, int height, graphi
     return splitImage(width, height, color, color, scale);
 }
 
-// A plane showing `image` under the scene's root, facing +z unless turned
-// by `rotation`.
-inline std::shared_ptr<scene::Node> addPlane(ui::SceneView& view,
-                                             std::shared_ptr<const graphics::Image> image,
-                                             double width, double height, scene::Vector3 position,
-                                             scene::Vector4 rotation = {}, bool doubleSided = false,
-                                             float opacity = 1) {
+// A plane showing `image`, facing +z unless turned by `rotation`.
+inline std::shared_ptr<scene::Node> makePlane(std::shared_ptr<const graphics::Image> image,
+                                              double width, double height, scene::Vector3 position,
+                                              scene::Vector4 rotation = {},
+                                              bool doubleSided = false, float opacity = 1) {
     auto plane = scene::Plane::planeWithWidth(width, height);
     plane->firstMaterial()->diffuse.contents = std::move(image);
     plane->firstMaterial()->doubleSided = doubleSided;
@@ -82,16 +80,27 @@ inline std::shared_ptr<scene::Node> addPlane(ui::SceneView& view,
     node->setPosition(position);
     node->setRotation(rotation);
     node->setOpacity(opacity);
+    return node;
+}
+// The same under the scene's root.
+inline std::shared_ptr<scene::Node> addPlane(ui::SceneView& view,
+                                             std::shared_ptr<const graphics::Image> image,
+                                             double width, double height, scene::Vector3 position,
+                                             scene::Vector4 rotation = {}, bool doubleSided = false,
+                                             float opacity = 1) {
+    auto node =
+        makePlane(std::move(image), width, height, position, rotation, doubleSided, opacity);
     view.scene()->rootNode()->addChildNode(node);
     return node;
 }
 // A sprite as the program places one: a 0.1 m plane with a billboard
-// constraint.
+// constraint, made whole before it joins the scene.
 inline std::shared_ptr<scene::Node> addSprite(ui::SceneView& view,
                                               std::shared_ptr<const graphics::Image> image,
                                               scene::Vector3 position) {
-    auto node = addPlane(view, std::move(image), 0.1, 0.1, position);
+    auto node = makePlane(std::move(image), 0.1, 0.1, position);
     node->setConstraints({std::make_shared<scene::BillboardConstraint>()});
+    view.scene()->rootNode()->addChildNode(node);
     return node;
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <random>
 
 #include "RenderHarness.h"
 #include "controller/ViewController.h"
@@ -77,6 +78,17 @@ Build both(Build first, Build second) {
 }
 std::shared_ptr<graphics::Image> solid(Rgba colour) {
     return rendertest::solidImage(30, 30, colour);
+}
+// A picture opaque `colour` inside a soft, half-transparent border.
+std::shared_ptr<graphics::Image> softSquare(Rgba colour) {
+    auto bitmap = std::make_shared<graphics::Bitmap>(90, 90);
+    const Rgba soft{static_cast<std::uint8_t>(colour.r / 2),
+                    static_cast<std::uint8_t>(colour.g / 2),
+                    static_cast<std::uint8_t>(colour.b / 2), 128};
+    for (int y = 0; y < 90; ++y)
+        for (int x = 0; x < 90; ++x)
+            bitmap->setPixel(x, y, std::min({x, y, 89 - x, 89 - y}) < 12 ? soft : colour);
+    return std::make_shared<graphics::Image>(bitmap, 3);
 }
 
 TEST(SceneRendering, PlanesShowWhereAndHowTheViewSeesThem) {
@@ -280,13 +292,7 @@ TEST(SceneRendering, ASpriteBehindASeeThroughPhotoShowsThroughItAndOneInFrontOve
         const Vector3 centre{0.189f, -0.226f, behind ? -1.198f : -1.0f};
         rendertest::addPlane(*view, rendertest::solidImage(40, 30, blue), 1.0, 1.333, {0, 0, -1.1f},
                              {}, true, 0.9f);
-        auto bitmap = std::make_shared<graphics::Bitmap>(90, 90);
-        for (int y = 0; y < 90; ++y)
-            for (int x = 0; x < 90; ++x) {
-                bool edge = std::min({x, y, 89 - x, 89 - y}) < 12;
-                bitmap->setPixel(x, y, edge ? Rgba{0, 128, 0, 128} : green);
-            }
-        rendertest::addSprite(*view, std::make_shared<graphics::Image>(bitmap, 3), centre);
+        rendertest::addSprite(*view, softSquare(green), centre);
         auto picture = rendertest::render(*view);
         ASSERT_TRUE(picture);
 
@@ -302,6 +308,61 @@ TEST(SceneRendering, ASpriteBehindASeeThroughPhotoShowsThroughItAndOneInFrontOve
             EXPECT_GT(edge.g, 100) << "the edge lies over the photo: " << describe(edge);
         }
     }
+}
+
+// The renderer keeps its order of the planes from frame to frame: a stroke
+// is merged into it, and the opaque planes keep theirs while the point of
+// view moves a little. Every such frame is the picture that ordering
+// everything afresh draws.
+TEST(SceneRendering, FramesThatKeepTheOrderDrawWhatOrderingAfreshDraws) {
+    auto view = rendertest::makeView();
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> across(-0.25f, 0.25f), deep(-1.6f, -1.0f);
+    const Rgba colours[] = {green, red, blue, white};
+    std::vector<std::shared_ptr<scene::Node>> sprites;
+    auto stroke = [&](int count) {
+        for (int i = 0; i < count; ++i)
+            sprites.push_back(
+                rendertest::addSprite(*view, softSquare(colours[sprites.size() / 5 % 4]),
+                                      {across(random), across(random), deep(random)}));
+    };
+    // Drawn as it stands, then afresh: after a view of another scene, whose
+    // planes the renderer takes in instead.
+    auto other = rendertest::makeView();
+    rendertest::addSprite(*other, solid(red), ahead);
+    auto expectAsAfresh = [&](const char* step) {
+        SCOPED_TRACE(step);
+        auto kept = rendertest::render(*view);
+        rendertest::render(*other);
+        auto fresh = rendertest::render(*view);
+        ASSERT_TRUE(kept && fresh);
+        int different = 0;
+        for (int y = 0; y < fresh->height(); ++y)
+            for (int x = 0; x < fresh->width(); ++x)
+                if (!near(kept->pixel(x, y), fresh->pixel(x, y), 1)) ++different;
+        EXPECT_EQ(different, 0);
+    };
+    stroke(40);
+    rendertest::render(*view);
+    stroke(20);
+    expectAsAfresh("a stroke added");
+    view->session().deliverFrame(ar::poseAt({0.02f, 0, 0}, 2, 1));
+    expectAsAfresh("the point of view moved a little");
+    view->session().deliverFrame(ar::poseAt({0.03f, 0.01f, 0}, 3, 1));
+    stroke(20);
+    expectAsAfresh("moved a little and a stroke added");
+    for (int frame = 0; frame < 30; ++frame) {
+        stroke(2);
+        rendertest::render(*view);
+    }
+    expectAsAfresh("strokes added frame after frame");
+    sprites[10]->removeFromParentNode();
+    expectAsAfresh("a sprite taken out");
+    rendertest::addPlane(*view, rendertest::solidImage(40, 30, blue), 0.3, 0.4, {0, 0, -1.3f}, {},
+                         true, 0.9f);
+    expectAsAfresh("a see-through photo added");
+    stroke(20);
+    expectAsAfresh("a stroke added in front of and behind the photo");
 }
 
 }  // namespace
