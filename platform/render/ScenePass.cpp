@@ -340,11 +340,12 @@ void ScenePass::order(Vector3 eye, Vector3 forward) {
     // they are merged into it. Otherwise every plane is ordered anew.
     const std::size_t slots = cache_.entries().size();
     bool merged = false;
+    std::size_t unchanged = 0;
     if (!orderStale_ && !orderHasDividers_ && orderedReshaped_ == cache_.reshapedGeneration() &&
         slots >= orderedSlots_ && eye == orderedEye_ && forward == orderedForward_) {
         keyed_.clear();
         merged = keyPlanes(orderedSlots_, eye, forward, nullptr);
-        if (merged) mergeAdded();
+        if (merged) unchanged = mergeAdded();
     }
     if (!merged) orderAll(eye, forward);
 
@@ -356,9 +357,7 @@ void ScenePass::order(Vector3 eye, Vector3 forward) {
             blendedRuns_.push_back({texture, i, 0});
         ++blendedRuns_.back().count;
     }
-    glBindBuffer(GL_ARRAY_BUFFER, blended_.get());
-    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(blendedInstances_.size() * instanceSize),
-                 blendedInstances_.data(), GL_DYNAMIC_DRAW);
+    upload(blended_, blendedCapacity_, blendedInstances_, unchanged);
 
     // Nearest first, the fully opaque planes only, grouped by texture. The
     // order only saves work here (the depth test decides what is seen): new
@@ -435,26 +434,49 @@ void ScenePass::orderAll(Vector3 eye, Vector3 forward) {
     for (std::size_t i = 0; i < ordered_.size(); ++i) blendedInstances_[i] = instance(ordered_[i]);
 }
 
-// The added planes' keys (in `keyed_`) merged into the kept order: the same
-// order as sorting all of them, since every added slot is above the kept
-// ones and the kept plane goes first between equal keys.
-void ScenePass::mergeAdded() {
+// The added planes' keys (in `keyed_`) merged into the kept order, from its
+// end: the same order as sorting all of them, since every added slot is
+// above the kept ones and the kept plane goes first between equal keys.
+// Gives how many planes at the start kept their places.
+std::size_t ScenePass::mergeAdded() {
     std::sort(keyed_.begin(), keyed_.end());
-    scratch_.resize(ordered_.size() + keyed_.size());
-    mergedInstances_.resize(scratch_.size());
-    std::size_t a = 0, b = 0, out = 0;
+    std::size_t kept = ordered_.size(), added = keyed_.size(), out = kept + added;
+    ordered_.resize(out);
+    blendedInstances_.resize(out);
     auto keyOf = [](std::uint64_t item) { return item >> 32; };
-    while (a < ordered_.size() || b < keyed_.size()) {
-        if (b == keyed_.size() || (a < ordered_.size() && keyOf(ordered_[a]) <= keyOf(keyed_[b]))) {
-            mergedInstances_[out] = blendedInstances_[a];
-            scratch_[out++] = ordered_[a++];
+    while (added > 0) {
+        --out;
+        if (kept > 0 && keyOf(ordered_[kept - 1]) > keyOf(keyed_[added - 1])) {
+            --kept;
+            ordered_[out] = ordered_[kept];
+            blendedInstances_[out] = blendedInstances_[kept];
         } else {
-            mergedInstances_[out] = instance(keyed_[b]);
-            scratch_[out++] = keyed_[b++];
+            --added;
+            ordered_[out] = keyed_[added];
+            blendedInstances_[out] = instance(keyed_[added]);
         }
     }
-    ordered_.swap(scratch_);
-    blendedInstances_.swap(mergedInstances_);
+    return out;
+}
+
+// `instances` from `from` on into `buffer`, which has room for `capacity`
+// of them; all of them into a new buffer of twice their number when they
+// outgrow it, or when a whole upload would use less than a quarter of it.
+void ScenePass::upload(const Buffer& buffer, std::size_t& capacity,
+                       const std::vector<Instance>& instances, std::size_t from) {
+    glBindBuffer(GL_ARRAY_BUFFER, buffer.get());
+    const std::size_t least = 1024;
+    if (instances.size() > capacity ||
+        (from == 0 && capacity > least && instances.size() < capacity / 4)) {
+        capacity = std::max(least, instances.size() * 2);
+        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(capacity * instanceSize), nullptr,
+                     GL_DYNAMIC_DRAW);
+        from = 0;
+    }
+    if (from < instances.size())
+        glBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(from * instanceSize),
+                        static_cast<GLsizeiptr>((instances.size() - from) * instanceSize),
+                        instances.data() + from);
 }
 
 void ScenePass::orderOpaque(Vector3 eye, Vector3 forward) {
@@ -487,13 +509,7 @@ void ScenePass::orderOpaque(Vector3 eye, Vector3 forward) {
     opaqueInstances_.swap(mergedInstances_);
     opaqueRuns_ = std::move(runs);
     opaqueTextures_ = opaqueRuns_.size();
-    opaqueCapacity_ = std::max<std::size_t>(1024, opaqueInstances_.size() * 2);
-    glBindBuffer(GL_ARRAY_BUFFER, opaque_.get());
-    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(opaqueCapacity_ * instanceSize), nullptr,
-                 GL_DYNAMIC_DRAW);
-    glBufferSubData(GL_ARRAY_BUFFER, 0,
-                    static_cast<GLsizeiptr>(opaqueInstances_.size() * instanceSize),
-                    opaqueInstances_.data());
+    upload(opaque_, opaqueCapacity_, opaqueInstances_, 0);
     opaqueEye_ = eye;
     opaqueForward_ = forward;
     opaqueReshaped_ = cache_.reshapedGeneration();
@@ -530,19 +546,7 @@ void ScenePass::appendOpaque() {
     std::sort(keyed_.begin(), keyed_.end());
     const std::size_t before = opaqueInstances_.size();
     appendOpaqueFrom(keyed_);
-    glBindBuffer(GL_ARRAY_BUFFER, opaque_.get());
-    if (opaqueInstances_.size() > opaqueCapacity_) {
-        opaqueCapacity_ = opaqueInstances_.size() * 2;
-        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(opaqueCapacity_ * instanceSize),
-                     nullptr, GL_DYNAMIC_DRAW);
-        glBufferSubData(GL_ARRAY_BUFFER, 0,
-                        static_cast<GLsizeiptr>(opaqueInstances_.size() * instanceSize),
-                        opaqueInstances_.data());
-    } else {
-        glBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(before * instanceSize),
-                        static_cast<GLsizeiptr>((opaqueInstances_.size() - before) * instanceSize),
-                        opaqueInstances_.data() + before);
-    }
+    upload(opaque_, opaqueCapacity_, opaqueInstances_, before);
     opaqueSlots_ = slots;
 }
 

@@ -98,7 +98,9 @@ private:
     Instance instance(std::uint64_t item) const;
     void order(scene::Vector3 eye, scene::Vector3 forward);
     void orderAll(scene::Vector3 eye, scene::Vector3 forward);
-    void mergeAdded();
+    std::size_t mergeAdded();
+    static void upload(const Buffer& buffer, std::size_t& capacity,
+                       const std::vector<Instance>& instances, std::size_t from);
     void orderOpaque(scene::Vector3 eye, scene::Vector3 forward);
     void appendOpaqueFrom(const std::vector<std::uint64_t>& items);
     void appendOpaque();
@@ -142,6 +144,7 @@ private:
     scene::Vector3 opaqueEye_, opaqueForward_;
     std::uint64_t opaqueReshaped_ = ~0ull;
     std::size_t opaqueSlots_ = 0, opaqueCapacity_ = 0, opaqueTextures_ = 0;
+    std::size_t blendedCapacity_ = 0;
 
     // Kept from frame to frame so that ordering allocates little.
     std::vector<Facts> facts_;
