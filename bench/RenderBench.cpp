@@ -290,29 +290,14 @@ void firstFrame(benchmark::State& state) {
 }
 
 BENCHMARK(steadyFrame)->Arg(0)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(drawOnly)
-    ->Args({1000, 117})
-    ->Args({10000, 117})
-    ->Args({100000, 117})
-    ->Args({1000, 1170})
-    ->Args({10000, 1170})
-    ->ArgNames({"sprites", "width"})
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK(strokeAdded)
-    ->Args({1000, 117})
-    ->Args({10000, 117})
-    ->Args({100000, 117})
-    ->ArgNames({"sprites", "width"})
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK(cameraMoved)
-    ->Args({1000, 117})
-    ->Args({10000, 117})
-    ->Args({100000, 117})
-    ->ArgNames({"sprites", "width"})
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+// Frames of 1,000, 10,000 and 100,000 sprites a tenth of the screen wide.
+void framesOfEverySize(benchmark::internal::Benchmark* frames) {
+    for (int sprites : {1000, 10000, 100000}) frames->Args({sprites, 117});
+    frames->ArgNames({"sprites", "width"})->Unit(benchmark::kMillisecond)->UseRealTime();
+}
+BENCHMARK(drawOnly)->Apply(framesOfEverySize)->Args({1000, 1170})->Args({10000, 1170});
+BENCHMARK(strokeAdded)->Apply(framesOfEverySize);
+BENCHMARK(cameraMoved)->Apply(framesOfEverySize);
 BENCHMARK(memoryPerSprite)->Arg(100000)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(firstFrame)
     ->Args({1000, 0})
