@@ -369,7 +369,7 @@ void ScenePass::order(Vector3 eye, Vector3 forward) {
                             scene::length(eye - opaqueEye_) < 0.1f &&
                             opaqueRuns_.size() <= 2 * opaqueTextures_ + 16;
     if (opaqueKept)
-        appendOpaque();
+        appendOpaque(eye, forward);
     else
         orderOpaque(eye, forward);
 
@@ -531,16 +531,16 @@ void ScenePass::appendOpaqueFrom(const std::vector<std::uint64_t>& items) {
 }
 
 // The planes added since the opaque order was made, at its end.
-void ScenePass::appendOpaque() {
+void ScenePass::appendOpaque(Vector3 eye, Vector3 forward) {
     const std::size_t slots = cache_.entries().size();
     if (slots == opaqueSlots_) return;
     keyed_.clear();
     const float nearest = nearest_, farthest = farthest_;
-    const bool keyed = keyPlanes(opaqueSlots_, orderedEye_, orderedForward_, nullptr);
+    const bool keyed = keyPlanes(opaqueSlots_, eye, forward, nullptr);
     nearest_ = nearest, farthest_ = farthest;
     if (!keyed) {
         // A see-through photo among them: the keys stop there.
-        orderOpaque(orderedEye_, orderedForward_);
+        orderOpaque(eye, forward);
         return;
     }
     std::sort(keyed_.begin(), keyed_.end());

@@ -103,7 +103,7 @@ private:
                        const std::vector<Instance>& instances, std::size_t from);
     void orderOpaque(scene::Vector3 eye, scene::Vector3 forward);
     void appendOpaqueFrom(const std::vector<std::uint64_t>& items);
-    void appendOpaque();
+    void appendOpaque(scene::Vector3 eye, scene::Vector3 forward);
     void drawRuns(const Buffer& buffer, const std::vector<Run>& runs, ScenePassStats& stats);
 
     Program program_;
