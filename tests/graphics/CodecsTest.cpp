@@ -10,6 +10,7 @@
 #include <turbojpeg.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -252,6 +253,18 @@ TEST(Refusals, BrokenHostileAndForeignFilesAreRefusedWithAReason) {
         EXPECT_NE(image.error().find(reason), std::string::npos)
             << name << ": \"" << image.error() << "\" does not say \"" << reason << "\"";
     }
+    // A Huffman table that claims more codes than a table holds: a decoder
+    // that builds it as told writes past its arrays.
+    auto bytes = readTestFile("photo-exif-1.jpg");
+    const std::uint8_t marker[] = {0xff, 0xc4};
+    auto table = std::search(bytes.begin(), bytes.end(), std::begin(marker), std::end(marker));
+    ASSERT_NE(table, bytes.end());
+    // After the marker, the segment's length and the table's class: its
+    // sixteen counts of codes.
+    std::fill(table + 5, table + 21, std::uint8_t{200});
+    auto image = decode(bytes);
+    ASSERT_FALSE(image.ok()) << "a table of 3200 codes was accepted";
+    EXPECT_NE(image.error().find("JPEG"), std::string::npos) << image.error();
 }
 
 // Every cut of a photo is refused (a PNG that lacks only its closing chunk
