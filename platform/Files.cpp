@@ -207,6 +207,12 @@ Result<void> writeFileAtomically(const std::filesystem::path& path,
         return fail(describe(path, "cannot close", errno));
     }
     file.fd = -1;
+    // The new name reaches the disk with its folder; a folder that cannot
+    // be flushed (some file systems refuse) still holds the whole new file.
+    std::filesystem::path folder = path.parent_path().empty() ? "." : path.parent_path();
+    if (Descriptor directory{::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+        directory.fd >= 0)
+        ::fsync(directory.fd);
     return {};
 }
 
