@@ -516,17 +516,25 @@ void ScenePass::orderOpaque(Vector3 eye, Vector3 forward) {
     opaqueSlots_ = cache_.entries().size();
 }
 
-// The fully opaque planes of `items` (farthest first), nearest first at the
-// end of the opaque instances, in runs of one texture.
+// The fully opaque planes of `items` (farthest first, the earlier placed
+// first between equal depths), nearest first at the end of the opaque
+// instances, in runs of one texture. Between equal depths the earlier
+// placed stays first: the opaque pass lets the last drawn win a tie, as the
+// blended pass does, and planes added later join the end.
 void ScenePass::appendOpaqueFrom(const std::vector<std::uint64_t>& items) {
-    for (auto it = items.rbegin(); it != items.rend(); ++it) {
-        const Instance next = instance(*it);
-        const Facts& look = facts_[next.look];
-        if (!look.opaque) continue;
-        if (opaqueRuns_.empty() || opaqueRuns_.back().texture != look.texture)
-            opaqueRuns_.push_back({look.texture, opaqueInstances_.size(), 0});
-        ++opaqueRuns_.back().count;
-        opaqueInstances_.push_back(next);
+    for (std::size_t end = items.size(); end > 0;) {
+        std::size_t begin = end - 1;
+        while (begin > 0 && items[begin - 1] >> 32 == items[end - 1] >> 32) --begin;
+        for (std::size_t i = begin; i < end; ++i) {
+            const Instance next = instance(items[i]);
+            const Facts& look = facts_[next.look];
+            if (!look.opaque) continue;
+            if (opaqueRuns_.empty() || opaqueRuns_.back().texture != look.texture)
+                opaqueRuns_.push_back({look.texture, opaqueInstances_.size(), 0});
+            ++opaqueRuns_.back().count;
+            opaqueInstances_.push_back(next);
+        }
+        end = begin;
     }
 }
 
@@ -616,7 +624,6 @@ ScenePassStats ScenePass::draw(const scene::Node& root, const scene::Matrix4& ca
     usePremultipliedBlending();
     glBindVertexArray(vertexArray_.get());
     glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LESS);
     // A stencil test that passes everything and writes nothing: Mesa's
     // software renderer skips a block of pixels that fails the depth test
     // only when a stencil test is on, and shades it in vain otherwise.
@@ -626,11 +633,13 @@ ScenePassStats ScenePass::draw(const scene::Node& root, const scene::Matrix4& ca
 
     glDisable(GL_BLEND);
     glDepthMask(GL_TRUE);
+    glDepthFunc(GL_LEQUAL);
     glUniform1i(blendPass_, 0);
     drawRuns(opaque_, opaqueRuns_, stats);
 
     glEnable(GL_BLEND);
     glDepthMask(GL_FALSE);
+    glDepthFunc(GL_LESS);
     glUniform1i(blendPass_, 1);
     drawRuns(blended_, blendedRuns_, stats);
 

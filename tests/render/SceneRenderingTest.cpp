@@ -363,6 +363,17 @@ TEST(SceneRendering, FramesThatKeepTheOrderDrawWhatOrderingAfreshDraws) {
     expectAsAfresh("a see-through photo added");
     stroke(20);
     expectAsAfresh("a stroke added in front of and behind the photo");
+    // Touched twice at one point: the later sprite, at the very place of
+    // the earlier, is the one seen.
+    const Vector3 twice{0.05f, -0.3f, -0.9f};
+    rendertest::addSprite(*view, softSquare(red), twice);
+    rendertest::render(*view);
+    rendertest::addSprite(*view, softSquare(blue), twice);
+    expectAsAfresh("a sprite at the place of another");
+    auto picture = rendertest::render(*view);
+    ASSERT_TRUE(picture);
+    EXPECT_TRUE(near(rendertest::pixelAtWorld(*picture, *view, twice), blue, 2))
+        << describe(rendertest::pixelAtWorld(*picture, *view, twice));
 }
 
 }  // namespace
