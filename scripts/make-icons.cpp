@@ -72,6 +72,20 @@ void trashCan(cairo_t* cr) {
     cairo_stroke(cr);
 }
 
+// Writes `surface` to `file` in `folder`, saying which, and lets it go.
+bool writePng(cairo_surface_t* surface, const std::filesystem::path& folder,
+              const std::string& file, const std::string& said) {
+    cairo_status_t status = cairo_surface_write_to_png(surface, (folder / file).c_str());
+    cairo_surface_destroy(surface);
+    if (status != CAIRO_STATUS_SUCCESS) {
+        std::fprintf(stderr, "make-icons: cannot write %s: %s\n", file.c_str(),
+                     cairo_status_to_string(status));
+        return false;
+    }
+    std::printf("%s\n", said.c_str());
+    return true;
+}
+
 bool writeIcon(const std::filesystem::path& folder, const std::string& name, int scale,
                const std::function<void(cairo_t*)>& draw) {
     int pixels = static_cast<int>(side) * scale;
@@ -88,15 +102,8 @@ bool writeIcon(const std::filesystem::path& folder, const std::string& name, int
     draw(cr);
     cairo_destroy(cr);
     std::string file = name + (scale == 1 ? "" : "@" + std::to_string(scale) + "x") + ".png";
-    cairo_status_t status = cairo_surface_write_to_png(surface, (folder / file).c_str());
-    cairo_surface_destroy(surface);
-    if (status != CAIRO_STATUS_SUCCESS) {
-        std::fprintf(stderr, "make-icons: cannot write %s: %s\n", file.c_str(),
-                     cairo_status_to_string(status));
-        return false;
-    }
-    std::printf("%s: %d × %d\n", file.c_str(), pixels, pixels);
-    return true;
+    return writePng(surface, folder, file,
+                    file + ": " + std::to_string(pixels) + " × " + std::to_string(pixels));
 }
 
 // The application's icon on a `pixels`-square canvas: a rounded dark square,
@@ -152,15 +159,7 @@ bool writeAppIcon(const std::filesystem::path& folder, int pixels) {
     appIcon(cr, pixels);
     cairo_destroy(cr);
     std::string file = "scrawlet-" + std::to_string(pixels) + ".png";
-    cairo_status_t status = cairo_surface_write_to_png(surface, (folder / file).c_str());
-    cairo_surface_destroy(surface);
-    if (status != CAIRO_STATUS_SUCCESS) {
-        std::fprintf(stderr, "make-icons: cannot write %s: %s\n", file.c_str(),
-                     cairo_status_to_string(status));
-        return false;
-    }
-    std::printf("%s\n", file.c_str());
-    return true;
+    return writePng(surface, folder, file, file);
 }
 
 }  // namespace
