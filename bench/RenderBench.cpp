@@ -98,6 +98,7 @@ void reportScene(benchmark::State& state, render::Renderer& r) {
     const auto& stats = r.lastFrame();
     state.counters["planes"] = static_cast<double>(stats.planes);
     state.counters["drawCalls"] = static_cast<double>(stats.sceneDrawCalls);
+    state.counters["kept"] = stats.sceneKept ? 1 : 0;
 }
 
 // The renderer's own main-thread work in the scene pass per timed frame,
@@ -185,13 +186,26 @@ void timeFrames(benchmark::State& state, const Drawing& drawing,
     preparation.report(state);
 }
 
-// The drawing alone, as a window would show it: no read-back. The CPU
-// column is the main thread's time: at a tenth of the screen's width the
-// pixels cost little, which leaves the renderer's own work per frame and
-// the driver's (Mesa's software renderer shades vertices on the calling
-// thread). At full width the real time is the software renderer's fill.
+// The drawing alone, as a window would show it, with nothing changed: no
+// read-back, and the scene view's picture copied from the last frame. The
+// CPU column is the main thread's time.
 void drawOnly(benchmark::State& state) {
     timeFrames(state, makeDrawing(static_cast<int>(state.range(0)), false));
+}
+
+// The same frames drawn again every time, every plane: what a frame costs
+// when the point of view moves. At a tenth of the screen's width the pixels
+// cost little, which leaves the renderer's own work per frame and the
+// driver's (Mesa's software renderer shades vertices on the calling
+// thread). At full width the real time is the software renderer's fill.
+void drawnAgain(benchmark::State& state) {
+    if (auto ready = renderer().prepare(); !ready) {
+        state.SkipWithError(ready.error().c_str());
+        return;
+    }
+    renderer().renderer()->setKeepingScenePicture(false);
+    timeFrames(state, makeDrawing(static_cast<int>(state.range(0)), false));
+    renderer().renderer()->setKeepingScenePicture(true);
 }
 
 // A frame that adds one stroke of 100 sprites to the drawing; the stroke is
@@ -296,6 +310,7 @@ void framesOfEverySize(benchmark::internal::Benchmark* frames) {
     frames->ArgNames({"sprites", "width"})->Unit(benchmark::kMillisecond)->UseRealTime();
 }
 BENCHMARK(drawOnly)->Apply(framesOfEverySize)->Args({1000, 1170})->Args({10000, 1170});
+BENCHMARK(drawnAgain)->Apply(framesOfEverySize)->Args({1000, 1170})->Args({10000, 1170});
 BENCHMARK(strokeAdded)->Apply(framesOfEverySize);
 BENCHMARK(cameraMoved)->Apply(framesOfEverySize);
 BENCHMARK(memoryPerSprite)->Arg(100000)->Iterations(1)->Unit(benchmark::kMillisecond);

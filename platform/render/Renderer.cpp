@@ -24,6 +24,46 @@ struct PaintedPanel {
     Texture texture;
 };
 
+// The scene view's picture (the camera image and the 3-D scene) as last
+// drawn, and what it was drawn from. A frame that changes none of that
+// copies the picture instead of drawing every plane again, so that the
+// overlay, a menu or an alert over a large drawing costs what it draws.
+struct KeptPicture {
+    Framebuffer framebuffer;
+    Renderbuffer color;
+    Renderbuffer depth;
+    int width = 0;
+    int height = 0;
+    bool valid = false;
+    const scene::Node* root = nullptr;
+    const Backdrop* backdrop = nullptr;
+    scene::Matrix4 cameraToWorld;
+    scene::Matrix4 viewProjection;
+    // The picture uploads since the cache was made: a new picture in an
+    // atlas page changes the page's smaller levels of detail.
+    std::size_t uploads = 0;
+
+    // Framebuffer of `w` by `h` pixels, made anew when the size changed.
+    void ensure(int w, int h) {
+        if (framebuffer && width == w && height == h) return;
+        framebuffer = makeFramebuffer();
+        color = makeRenderbuffer();
+        depth = makeRenderbuffer();
+        glBindRenderbuffer(GL_RENDERBUFFER, color.get());
+        glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, w, h);
+        glBindRenderbuffer(GL_RENDERBUFFER, depth.get());
+        glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, w, h);
+        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer.get());
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
+                                  color.get());
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
+                                  depth.get());
+        width = w;
+        height = h;
+        valid = false;
+    }
+};
+
 }  // namespace
 
 struct Renderer::Parts {
@@ -33,6 +73,8 @@ struct Renderer::Parts {
     TextureCache textures;
     ThumbnailCache thumbnails;
     std::vector<PaintedPanel> panels;
+    KeptPicture kept;
+    bool keepPicture = true;
     FrameStats stats;
 
     void beginFrame(int width, int height) {
@@ -40,6 +82,7 @@ struct Renderer::Parts {
         overlay->beginFrame({static_cast<double>(width), static_cast<double>(height)});
         stats.planes = stats.sceneDrawCalls = 0;
         stats.sceneReordered = false;
+        stats.sceneKept = false;
         stats.scenePreparation = {};
     }
 
@@ -77,24 +120,75 @@ struct Renderer::Parts {
             const scene::Matrix4 cameraToWorld = view.pointOfView()->worldTransform();
             const scene::Matrix4 viewProjection =
                 view.projectionMatrix() * scene::rigidInverse(cameraToWorld);
-            const scene::Vector3 eye{cameraToWorld.columns[3][0], cameraToWorld.columns[3][1],
-                                     cameraToWorld.columns[3][2]};
-            backdrop->draw(viewProjection, eye);
-            // The scene is drawn over the camera image, never hidden by it.
-            glClear(GL_DEPTH_BUFFER_BIT);
-            if (const auto& world = view.scene(); world && !cameraOnly) {
-                ScenePassStats drawn =
-                    scene->draw(*world->rootNode(), cameraToWorld, viewProjection, textures);
-                stats.planes += drawn.planes;
-                stats.sceneDrawCalls += drawn.drawCalls;
-                stats.sceneReordered = stats.sceneReordered || drawn.reordered;
-                stats.scenePreparation += drawn.preparation;
+            const auto& world = view.scene();
+            const scene::Node* root = world && !cameraOnly ? world->rootNode().get() : nullptr;
+            ScenePassStats prepared;
+            if (root) {
+                prepared = scene->prepare(*root, cameraToWorld, viewProjection, textures);
+                stats.planes += prepared.planes;
+                stats.sceneReordered = stats.sceneReordered || prepared.reordered;
+                stats.scenePreparation += prepared.preparation;
             }
+            auto draw = [&] {
+                const scene::Vector3 eye{cameraToWorld.columns[3][0], cameraToWorld.columns[3][1],
+                                         cameraToWorld.columns[3][2]};
+                backdrop->draw(viewProjection, eye);
+                // The scene is drawn over the camera image, never hidden by
+                // it.
+                glClear(GL_DEPTH_BUFFER_BIT);
+                if (root) scene->draw(prepared);
+                stats.sceneDrawCalls += prepared.drawCalls;
+            };
+            // A target with several samples a pixel cannot take a copy.
+            GLint samples = 0;
+            glGetIntegerv(GL_SAMPLES, &samples);
+            if (!keepPicture || cameraOnly || samples > 0)
+                draw();
+            else
+                drawKept(prepared, root, cameraToWorld, viewProjection, x, y, w, h, draw);
         }
         glDisable(GL_SCISSOR_TEST);
         glViewport(0, 0, width, height);
         if (const auto& hud = view.overlayScene(); hud && !cameraOnly)
             overlay->drawScene(*hud, area, textures);
+    }
+
+    // The scene view through the kept picture: drawn into it when anything
+    // it shows changed, then copied to (x, y, w, h) of the bound target.
+    template <typename Draw>
+    void drawKept(const ScenePassStats& prepared, const scene::Node* root,
+                  const scene::Matrix4& cameraToWorld, const scene::Matrix4& viewProjection, int x,
+                  int y, int w, int h, const Draw& draw) {
+        GLint target = 0, source = 0;
+        glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &target);
+        glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &source);
+        const std::size_t uploads = textures.stats().uploads;
+        const bool same = kept.valid && kept.width == w && kept.height == h && !prepared.changed &&
+                          kept.root == root && kept.backdrop == backdrop.get() &&
+                          kept.cameraToWorld == cameraToWorld &&
+                          kept.viewProjection == viewProjection && kept.uploads == uploads;
+        if (same) {
+            stats.sceneKept = true;
+        } else {
+            kept.ensure(w, h);
+            glBindFramebuffer(GL_FRAMEBUFFER, kept.framebuffer.get());
+            glScissor(0, 0, w, h);
+            glViewport(0, 0, w, h);
+            glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+            draw();
+            kept.valid = true;
+            kept.root = root;
+            kept.backdrop = backdrop.get();
+            kept.cameraToWorld = cameraToWorld;
+            kept.viewProjection = viewProjection;
+            kept.uploads = uploads;
+            glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(target));
+            glScissor(x, y, w, h);
+            glViewport(x, y, w, h);
+        }
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, kept.framebuffer.get());
+        glBlitFramebuffer(0, 0, w, h, x, y, x + w, y + h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(source));
     }
 
     void drawPresented(std::size_t level, const ui::PresentedFrame& presented,
@@ -175,10 +269,19 @@ void Renderer::drawFrame(const ui::FrameDescription& frame, int width, int heigh
 
 void Renderer::setBackdrop(std::unique_ptr<Backdrop> backdrop) {
     parts_->backdrop = std::move(backdrop);
+    parts_->kept.valid = false;
+}
+
+void Renderer::setKeepingScenePicture(bool on) {
+    parts_->keepPicture = on;
+    parts_->kept.valid = false;
 }
 
 const FrameStats& Renderer::lastFrame() const { return parts_->stats; }
 
-void Renderer::releaseTextures() { parts_->textures.clear(); }
+void Renderer::releaseTextures() {
+    parts_->textures.clear();
+    parts_->kept.valid = false;
+}
 
 }  // namespace render

@@ -27,6 +27,9 @@ struct FrameStats {
     // view changed), and the main thread's time in the scene pass before
     // its draw calls.
     bool sceneReordered = false;
+    // Whether the scene view's picture was copied from the last frame's,
+    // nothing it shows having changed.
+    bool sceneKept = false;
     std::chrono::nanoseconds scenePreparation{0};
     // The picture textures held after the frame.
     std::size_t pictures = 0;
@@ -53,6 +56,11 @@ public:
     // The whole screen as `frame` describes it, filling a target of `width`
     // by `height` pixels.
     void drawFrame(const ui::FrameDescription& frame, int width, int height);
+
+    // Whether a frame that changes nothing the scene view shows copies its
+    // picture from the last one (as it does unless told otherwise) rather
+    // than drawing it again.
+    void setKeepingScenePicture(bool on);
 
     // What the scene is drawn over from now on.
     void setBackdrop(std::unique_ptr<Backdrop> backdrop);

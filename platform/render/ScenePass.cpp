@@ -575,14 +575,14 @@ void ScenePass::drawRuns(const Buffer& buffer, const std::vector<Run>& runs,
     }
 }
 
-ScenePassStats ScenePass::draw(const scene::Node& root, const scene::Matrix4& cameraToWorld,
-                               const scene::Matrix4& viewProjection, TextureCache& textures) {
+ScenePassStats ScenePass::prepare(const scene::Node& root, const scene::Matrix4& cameraToWorld,
+                                  const scene::Matrix4& viewProjection, TextureCache& textures) {
     const auto start = std::chrono::steady_clock::now();
     ScenePassStats stats;
     const Vector3 eye = column(cameraToWorld, 3);
-    const Vector3 right = normalized(column(cameraToWorld, 0));
-    const Vector3 up = normalized(column(cameraToWorld, 1));
     const Vector3 forward = normalized(column(cameraToWorld, 2)) * -1.0f;
+    preparedCameraToWorld_ = cameraToWorld;
+    preparedViewProjection_ = viewProjection;
 
     cache_.observe(root);
     cache_.refresh();
@@ -590,21 +590,31 @@ ScenePassStats ScenePass::draw(const scene::Node& root, const scene::Matrix4& ca
     if (looksChanged || looksUploaded_ != cache_.looksGeneration()) {
         uploadLooks();
         looksUploaded_ = cache_.looksGeneration();
+        stats.changed = true;
     }
     if (orderStale_ || entriesOrdered_ != cache_.entriesGeneration() || !(eye == orderedEye_) ||
         !(forward == orderedForward_)) {
         order(eye, forward);
         stats.reordered = true;
+        stats.changed = true;
     }
     stats.planes = 0;
     for (const Run& run : blendedRuns_) stats.planes += run.count;
     stats.preparation = std::chrono::steady_clock::now() - start;
-    if (stats.planes == 0) return stats;
+    return stats;
+}
+
+void ScenePass::draw(ScenePassStats& stats) {
+    if (blendedRuns_.empty()) return;
+    const scene::Matrix4& cameraToWorld = preparedCameraToWorld_;
+    const Vector3 eye = column(cameraToWorld, 3);
+    const Vector3 right = normalized(column(cameraToWorld, 0));
+    const Vector3 up = normalized(column(cameraToWorld, 1));
 
     glUseProgram(program_.get());
     // The view's projection with its depth mapped to [depthNear_, depthFar_]:
     // positions on the screen stay exactly as the view projects them.
-    scene::Matrix4 fitted = viewProjection;
+    scene::Matrix4 fitted = preparedViewProjection_;
     {
         const scene::Matrix4 view = scene::rigidInverse(cameraToWorld);
         const float n = depthNear_, f = depthFar_;
@@ -646,7 +656,6 @@ ScenePassStats ScenePass::draw(const scene::Node& root, const scene::Matrix4& ca
     glDisable(GL_STENCIL_TEST);
     glStencilMask(0xFF);
     glBindVertexArray(0);
-    return stats;
 }
 
 }  // namespace render

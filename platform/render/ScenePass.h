@@ -29,6 +29,10 @@ struct ScenePassStats {
     std::size_t drawCalls = 0;
     // Whether the planes' order and instance buffers were made again.
     bool reordered = false;
+    // Whether anything the pass draws changed since it was last prepared:
+    // a plane, a look, a picture's place in its texture or the planes'
+    // order (a different point of view changes the order).
+    bool changed = false;
     // The main thread's time in the pass before it hands the GPU its draw
     // calls: following changes, ordering, uploading.
     std::chrono::nanoseconds preparation{0};
@@ -38,11 +42,14 @@ class ScenePass {
 public:
     static platform::Result<std::unique_ptr<ScenePass>> make();
 
-    // Draws everything under `root` (the root itself included) seen by a
-    // camera at `cameraToWorld`, with `viewProjection` from world to clip
-    // space, over what the bound framebuffer holds.
-    ScenePassStats draw(const scene::Node& root, const scene::Matrix4& cameraToWorld,
-                        const scene::Matrix4& viewProjection, TextureCache& textures);
+    // Makes ready to draw everything under `root` (the root itself
+    // included) seen by a camera at `cameraToWorld`, with `viewProjection`
+    // from world to clip space: follows what changed, orders and uploads.
+    ScenePassStats prepare(const scene::Node& root, const scene::Matrix4& cameraToWorld,
+                           const scene::Matrix4& viewProjection, TextureCache& textures);
+    // Draws what the last `prepare` made ready over what the bound
+    // framebuffer holds, counting its draw calls in `stats`.
+    void draw(ScenePassStats& stats);
 
     // One plane as the vertex shader reads it: its centre in the world and
     // its look, an index into the looks texture.
@@ -119,6 +126,8 @@ private:
     int looksRows_ = 0;
 
     SceneCache cache_;
+    // What the last `prepare` was given.
+    scene::Matrix4 preparedCameraToWorld_, preparedViewProjection_;
     std::vector<ResolvedLook> resolved_;
     std::uint64_t looksUploaded_ = ~0ull;
     std::uint64_t entriesOrdered_ = ~0ull;

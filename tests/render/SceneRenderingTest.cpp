@@ -377,3 +377,66 @@ TEST(SceneRendering, FramesThatKeepTheOrderDrawWhatOrderingAfreshDraws) {
 }
 
 }  // namespace
+
+namespace {
+
+// A frame that changes nothing the scene view shows copies the last frame's
+// picture; any change draws it again. Either way the picture is the one
+// drawn from scratch.
+TEST(SceneRendering, AnUnchangedViewIsCopiedAndAnyChangeDrawsItAgain) {
+    // Made with the first picture drawn.
+    auto renderer = []() -> render::Renderer& { return *rendertest::eglRenderer().renderer(); };
+    auto view = rendertest::makeView();
+    std::vector<std::shared_ptr<scene::Node>> sprites;
+    for (int i = 0; i < 12; ++i)
+        sprites.push_back(rendertest::addSprite(
+            *view, softSquare(i % 2 == 0 ? green : red),
+            {0.04f * static_cast<float>(i) - 0.2f, 0.03f * static_cast<float>(i % 5), -1.2f}));
+    rendertest::addPlane(*view, rendertest::solidImage(40, 30, blue), 0.3, 0.4, {0, 0, -1.4f}, {},
+                         true, 0.9f);
+    auto other = rendertest::makeView();
+    rendertest::addSprite(*other, solid(red), ahead);
+
+    // After `change`, drawn twice at `scale`: the first draws, the second
+    // copies; both are what drawing without a kept picture gives.
+    auto expectDrawnThenKept = [&](const char* step, const std::function<void()>& change,
+                                   double scale = 3) {
+        SCOPED_TRACE(step);
+        rendertest::render(*view);
+        change();
+        auto drawn = rendertest::render(*view, scale);
+        EXPECT_FALSE(renderer().lastFrame().sceneKept);
+        auto kept = rendertest::render(*view, scale);
+        EXPECT_TRUE(renderer().lastFrame().sceneKept);
+        EXPECT_EQ(renderer().lastFrame().sceneDrawCalls, 0u);
+        renderer().setKeepingScenePicture(false);
+        auto fresh = rendertest::render(*view, scale);
+        EXPECT_FALSE(renderer().lastFrame().sceneKept);
+        renderer().setKeepingScenePicture(true);
+        ASSERT_TRUE(drawn && kept && fresh);
+        ASSERT_EQ(drawn->width(), fresh->width());
+        int different = 0;
+        for (int y = 0; y < fresh->height(); ++y)
+            for (int x = 0; x < fresh->width(); ++x)
+                if (drawn->pixel(x, y) != fresh->pixel(x, y) ||
+                    kept->pixel(x, y) != fresh->pixel(x, y))
+                    ++different;
+        EXPECT_EQ(different, 0);
+    };
+    expectDrawnThenKept("a sprite added", [&] {
+        rendertest::addSprite(*view, softSquare(white), {0.1f, -0.1f, -1.1f});
+    });
+    expectDrawnThenKept("a sprite taken out", [&] { sprites[3]->removeFromParentNode(); });
+    expectDrawnThenKept("a sprite's picture changed", [&] {
+        sprites[4]->geometry()->firstMaterial()->diffuse.contents = softSquare(green);
+    });
+    expectDrawnThenKept("the point of view moved", [&] {
+        view->session().deliverFrame(ar::poseAt({0.02f, 0, 0}, 2, 1));
+    });
+    expectDrawnThenKept(
+        "a smaller picture", [] {}, 1);
+    expectDrawnThenKept("another view drawn between", [&] { rendertest::render(*other); });
+    expectDrawnThenKept("the pictures released", [&] { renderer().releaseTextures(); });
+}
+
+}  // namespace
