@@ -93,12 +93,12 @@ std::unique_ptr<headless::EglScreenRenderer> egl;
 
 headless::EglScreenRenderer& renderer() { return *egl; }
 
-// What the renderer drew in the last frame.
-void reportScene(benchmark::State& state, render::Renderer& r) {
-    const auto& stats = r.lastFrame();
+// What the renderer drew in the last timed frame.
+void reportScene(benchmark::State& state, const render::FrameStats& stats) {
     state.counters["planes"] = static_cast<double>(stats.planes);
     state.counters["drawCalls"] = static_cast<double>(stats.sceneDrawCalls);
     state.counters["kept"] = stats.sceneKept ? 1 : 0;
+    state.counters["drawn"] = static_cast<double>(stats.scenePlanesDrawn);
 }
 
 // The renderer's own main-thread work in the scene pass per timed frame,
@@ -171,10 +171,12 @@ void timeFrames(benchmark::State& state, const Drawing& drawing,
     };
     draw();
     Preparation preparation;
+    render::FrameStats timed;
     for (auto _ : state) {
         if (change) change();
         draw();
         preparation.add(r);
+        timed = r.lastFrame();
         if (restore) {
             state.PauseTiming();
             restore();
@@ -182,7 +184,7 @@ void timeFrames(benchmark::State& state, const Drawing& drawing,
             state.ResumeTiming();
         }
     }
-    reportScene(state, r);
+    reportScene(state, timed);
     preparation.report(state);
 }
 
@@ -223,6 +225,26 @@ void strokeAdded(benchmark::State& state) {
         },
         [&] {
             for (const auto& sprite : sprites) sprite->removeFromParentNode();
+        });
+}
+
+// A frame that adds one touch sample's sprite to the drawing, as a finger
+// drawing does frame after frame: the sprites of a 100-sample stroke in
+// turn; once all are in, they are taken away again, untimed.
+void sampleAdded(benchmark::State& state) {
+    Drawing drawing = makeDrawing(static_cast<int>(state.range(0)), false);
+    Drawing stroke = makeDrawing(100, false);
+    std::vector<std::shared_ptr<scene::Node>> sprites =
+        stroke.view->scene()->rootNode()->childNodes();
+    for (const auto& sprite : sprites) sprite->removeFromParentNode();
+    const auto& root = drawing.view->scene()->rootNode();
+    std::size_t next = 0;
+    timeFrames(
+        state, drawing, [&] { root->addChildNode(sprites[next++]); },
+        [&] {
+            if (next < sprites.size()) return;
+            for (const auto& sprite : sprites) sprite->removeFromParentNode();
+            next = 0;
         });
 }
 
@@ -312,6 +334,7 @@ void framesOfEverySize(benchmark::internal::Benchmark* frames) {
 BENCHMARK(drawOnly)->Apply(framesOfEverySize)->Args({1000, 1170})->Args({10000, 1170});
 BENCHMARK(drawnAgain)->Apply(framesOfEverySize)->Args({1000, 1170})->Args({10000, 1170});
 BENCHMARK(strokeAdded)->Apply(framesOfEverySize);
+BENCHMARK(sampleAdded)->Apply(framesOfEverySize);
 BENCHMARK(cameraMoved)->Apply(framesOfEverySize);
 BENCHMARK(memoryPerSprite)->Arg(100000)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(firstFrame)

@@ -1,5 +1,7 @@
 #include "platform/render/Renderer.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <optional>
 
@@ -83,6 +85,7 @@ struct Renderer::Parts {
         stats.planes = stats.sceneDrawCalls = 0;
         stats.sceneReordered = false;
         stats.sceneKept = false;
+        stats.scenePlanesDrawn = 0;
         stats.scenePreparation = {};
     }
 
@@ -129,21 +132,22 @@ struct Renderer::Parts {
                 stats.sceneReordered = stats.sceneReordered || prepared.reordered;
                 stats.scenePreparation += prepared.preparation;
             }
-            auto draw = [&] {
+            auto draw = [&](const std::array<float, 4>* region) {
                 const scene::Vector3 eye{cameraToWorld.columns[3][0], cameraToWorld.columns[3][1],
                                          cameraToWorld.columns[3][2]};
                 backdrop->draw(viewProjection, eye);
                 // The scene is drawn over the camera image, never hidden by
                 // it.
                 glClear(GL_DEPTH_BUFFER_BIT);
-                if (root) scene->draw(prepared);
+                if (root) scene->draw(prepared, region);
                 stats.sceneDrawCalls += prepared.drawCalls;
+                stats.scenePlanesDrawn += prepared.drawn;
             };
             // A target with several samples a pixel cannot take a copy.
             GLint samples = 0;
             glGetIntegerv(GL_SAMPLES, &samples);
             if (!keepPicture || cameraOnly || samples > 0)
-                draw();
+                draw(nullptr);
             else
                 drawKept(prepared, root, cameraToWorld, viewProjection, x, y, w, h, draw);
         }
@@ -163,19 +167,47 @@ struct Renderer::Parts {
         glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &target);
         glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &source);
         const std::size_t uploads = textures.stats().uploads;
-        const bool same = kept.valid && kept.width == w && kept.height == h && !prepared.changed &&
-                          kept.root == root && kept.backdrop == backdrop.get() &&
-                          kept.cameraToWorld == cameraToWorld &&
-                          kept.viewProjection == viewProjection && kept.uploads == uploads;
-        if (same) {
+        const bool seenAsBefore = kept.valid && kept.width == w && kept.height == h &&
+                                  kept.root == root && kept.backdrop == backdrop.get() &&
+                                  kept.cameraToWorld == cameraToWorld &&
+                                  kept.viewProjection == viewProjection && kept.uploads == uploads;
+        if (seenAsBefore && !prepared.changed) {
             stats.sceneKept = true;
+        } else if (seenAsBefore && prepared.addedOnly) {
+            // Planes added, nothing else: drawn again only where they lie,
+            // from every plane that touches there, over the kept picture.
+            const std::array<float, 4>& a = prepared.added;
+            auto pixel = [](float ndc, int size) {
+                const float p = (ndc * 0.5f + 0.5f) * static_cast<float>(size);
+                return std::clamp(p, 0.0f, static_cast<float>(size));
+            };
+            // A pixel's margin, for rounding.
+            const int x0 = std::max(0, static_cast<int>(std::floor(pixel(a[0], w))) - 1);
+            const int y0 = std::max(0, static_cast<int>(std::floor(pixel(a[1], h))) - 1);
+            const int x1 = std::min(w, static_cast<int>(std::ceil(pixel(a[2], w))) + 1);
+            const int y1 = std::min(h, static_cast<int>(std::ceil(pixel(a[3], h))) + 1);
+            if (x1 > x0 && y1 > y0) {
+                const auto toNdc = [](int p, int size) {
+                    return static_cast<float>(p) / static_cast<float>(size) * 2 - 1;
+                };
+                const std::array<float, 4> region{toNdc(x0, w), toNdc(y0, h), toNdc(x1, w),
+                                                  toNdc(y1, h)};
+                glBindFramebuffer(GL_FRAMEBUFFER, kept.framebuffer.get());
+                glScissor(x0, y0, x1 - x0, y1 - y0);
+                glViewport(0, 0, w, h);
+                glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+                draw(&region);
+                glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(target));
+                glScissor(x, y, w, h);
+                glViewport(x, y, w, h);
+            }
         } else {
             kept.ensure(w, h);
             glBindFramebuffer(GL_FRAMEBUFFER, kept.framebuffer.get());
             glScissor(0, 0, w, h);
             glViewport(0, 0, w, h);
             glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-            draw();
+            draw(nullptr);
             kept.valid = true;
             kept.root = root;
             kept.backdrop = backdrop.get();

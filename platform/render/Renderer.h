@@ -28,8 +28,11 @@ struct FrameStats {
     // its draw calls.
     bool sceneReordered = false;
     // Whether the scene view's picture was copied from the last frame's,
-    // nothing it shows having changed.
+    // nothing it shows having changed; the planes handed to the GPU (fewer
+    // than all when only planes were added and the picture was drawn again
+    // only where they lie).
     bool sceneKept = false;
+    std::size_t scenePlanesDrawn = 0;
     std::chrono::nanoseconds scenePreparation{0};
     // The picture textures held after the frame.
     std::size_t pictures = 0;

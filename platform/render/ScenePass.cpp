@@ -5,6 +5,7 @@
 #include <bit>
 #include <cmath>
 #include <cstddef>
+#include <limits>
 
 #include "platform/render/ImageMapping.h"
 
@@ -200,6 +201,8 @@ platform::Result<std::unique_ptr<ScenePass>> ScenePass::make() {
     pass->corners_ = makeBuffer();
     pass->opaque_ = makeBuffer();
     pass->blended_ = makeBuffer();
+    pass->regionOpaque_ = makeBuffer();
+    pass->regionBlended_ = makeBuffer();
     glBindVertexArray(pass->vertexArray_.get());
     const float corners[] = {-1, -1, 1, -1, -1, 1, 1, 1};
     glBindBuffer(GL_ARRAY_BUFFER, pass->corners_.get());
@@ -297,8 +300,12 @@ void ScenePass::readFacts() {
         facts_[i] = {look.facing == Look::Facing::fixed
                          ? scene::length(look.right) + scene::length(look.up)
                          : look.right.x + look.up.y,
-                     resolved_[i].texture, look.facing == Look::Facing::fixed && look.opacity < 1,
-                     look.opacity >= 1};
+                     resolved_[i].texture,
+                     look.facing == Look::Facing::fixed && look.opacity < 1,
+                     look.opacity >= 1,
+                     look.facing == Look::Facing::camera,
+                     look.right.x,
+                     look.up.y};
     }
 }
 
@@ -482,6 +489,7 @@ void ScenePass::upload(const Buffer& buffer, std::size_t& capacity,
 void ScenePass::orderOpaque(Vector3 eye, Vector3 forward) {
     opaqueRuns_.clear();
     opaqueInstances_.clear();
+    opaqueOrder_.clear();
     appendOpaqueFrom(ordered_);
     // Grouped by texture, keeping each group nearest first.
     std::vector<std::pair<GLuint, std::size_t>> groups;
@@ -497,6 +505,7 @@ void ScenePass::orderOpaque(Vector3 eye, Vector3 forward) {
     for (const auto& [texture, count] : groups)
         runs.push_back({texture, runs.empty() ? 0 : runs.back().first + runs.back().count, count});
     mergedInstances_.resize(opaqueInstances_.size());
+    mergedOrder_.resize(opaqueOrder_.size());
     std::vector<std::size_t> placed(runs.size());
     for (std::size_t r = 0; r < runs.size(); ++r) placed[r] = runs[r].first;
     for (const Run& run : opaqueRuns_) {
@@ -504,9 +513,12 @@ void ScenePass::orderOpaque(Vector3 eye, Vector3 forward) {
         while (runs[r].texture != run.texture) ++r;
         std::copy_n(opaqueInstances_.begin() + static_cast<std::ptrdiff_t>(run.first), run.count,
                     mergedInstances_.begin() + static_cast<std::ptrdiff_t>(placed[r]));
+        std::copy_n(opaqueOrder_.begin() + static_cast<std::ptrdiff_t>(run.first), run.count,
+                    mergedOrder_.begin() + static_cast<std::ptrdiff_t>(placed[r]));
         placed[r] += run.count;
     }
     opaqueInstances_.swap(mergedInstances_);
+    opaqueOrder_.swap(mergedOrder_);
     opaqueRuns_ = std::move(runs);
     opaqueTextures_ = opaqueRuns_.size();
     upload(opaque_, opaqueCapacity_, opaqueInstances_, 0);
@@ -533,6 +545,7 @@ void ScenePass::appendOpaqueFrom(const std::vector<std::uint64_t>& items) {
                 opaqueRuns_.push_back({look.texture, opaqueInstances_.size(), 0});
             ++opaqueRuns_.back().count;
             opaqueInstances_.push_back(next);
+            opaqueOrder_.push_back(static_cast<std::uint32_t>(items[i]));
         }
         end = begin;
     }
@@ -583,10 +596,20 @@ ScenePassStats ScenePass::prepare(const scene::Node& root, const scene::Matrix4&
     const Vector3 forward = normalized(column(cameraToWorld, 2)) * -1.0f;
     preparedCameraToWorld_ = cameraToWorld;
     preparedViewProjection_ = viewProjection;
+    const Vector3 right = normalized(column(cameraToWorld, 0));
+    const Vector3 up = normalized(column(cameraToWorld, 1));
+    clipRight_ = viewProjection * std::array<float, 4>{right.x, right.y, right.z, 0};
+    clipUp_ = viewProjection * std::array<float, 4>{up.x, up.y, up.z, 0};
+    const std::size_t slotsBefore = orderedSlots_;
+    const float nearBefore = depthNear_, farBefore = depthFar_;
 
     cache_.observe(root);
     cache_.refresh();
     const bool looksChanged = resolveLooks(textures);
+    // Only planes added since the last order, seen from where it was made?
+    const bool onlyAdded = !orderStale_ && orderedReshaped_ == cache_.reshapedGeneration() &&
+                           cache_.entries().size() >= slotsBefore && eye == orderedEye_ &&
+                           forward == orderedForward_;
     if (looksChanged || looksUploaded_ != cache_.looksGeneration()) {
         uploadLooks();
         looksUploaded_ = cache_.looksGeneration();
@@ -597,6 +620,18 @@ ScenePassStats ScenePass::prepare(const scene::Node& root, const scene::Matrix4&
         order(eye, forward);
         stats.reordered = true;
         stats.changed = true;
+        // Planes added and nothing else: where they lie on the screen.
+        if (onlyAdded && depthNear_ == nearBefore && depthFar_ == farBefore) {
+            stats.addedOnly = true;
+            const float inf = std::numeric_limits<float>::infinity();
+            stats.added = {inf, inf, -inf, -inf};
+            for (std::size_t slot = slotsBefore; slot < cache_.entries().size(); ++slot) {
+                if (cache_.entries()[slot].look == SceneCache::none) continue;
+                const std::array<float, 4> e = extent(slot);
+                stats.added = {std::min(stats.added[0], e[0]), std::min(stats.added[1], e[1]),
+                               std::max(stats.added[2], e[2]), std::max(stats.added[3], e[3])};
+            }
+        }
     }
     stats.planes = 0;
     for (const Run& run : blendedRuns_) stats.planes += run.count;
@@ -604,8 +639,95 @@ ScenePassStats ScenePass::prepare(const scene::Node& root, const scene::Matrix4&
     return stats;
 }
 
-void ScenePass::draw(ScenePassStats& stats) {
+std::array<float, 4> ScenePass::extent(std::size_t slot) const {
+    const float inf = std::numeric_limits<float>::infinity();
+    const std::array<float, 4> everywhere{-inf, -inf, inf, inf};
+    const SceneCache::Entry& entry = cache_.entries()[slot];
+    if (entry.look == SceneCache::none) return {inf, inf, -inf, -inf};
+    const Facts& look = facts_[entry.look];
+    if (!look.square) return everywhere;
+    const std::array<float, 4> centre =
+        preparedViewProjection_ *
+        std::array<float, 4>{entry.centre.x, entry.centre.y, entry.centre.z, 1};
+    std::array<float, 4> e{inf, inf, -inf, -inf};
+    for (int corner = 0; corner < 4; ++corner) {
+        const float x = (corner & 1) != 0 ? look.halfWidth : -look.halfWidth;
+        const float y = (corner & 2) != 0 ? look.halfHeight : -look.halfHeight;
+        std::array<float, 4> p;
+        for (int c = 0; c < 4; ++c) p[c] = centre[c] + x * clipRight_[c] + y * clipUp_[c];
+        if (!(p[3] > 1e-6f)) return everywhere;
+        const float px = p[0] / p[3], py = p[1] / p[3];
+        e = {std::min(e[0], px), std::min(e[1], py), std::max(e[2], px), std::max(e[3], py)};
+    }
+    return e;
+}
+
+// Every slot's extent, worked out again only for slots added since, when
+// neither the point of view nor the planes before them changed.
+void ScenePass::updateExtents() {
+    const auto& entries = cache_.entries();
+    const bool fresh = extentsReshaped_ != cache_.reshapedGeneration() ||
+                       entries.size() < extentsSlots_ ||
+                       !(extentsViewProjection_ == preparedViewProjection_) ||
+                       !(extentsCameraToWorld_ == preparedCameraToWorld_);
+    extents_.resize(entries.size());
+    for (std::size_t slot = fresh ? 0 : extentsSlots_; slot < entries.size(); ++slot)
+        extents_[slot] = extent(slot);
+    extentsSlots_ = entries.size();
+    extentsReshaped_ = cache_.reshapedGeneration();
+    extentsViewProjection_ = preparedViewProjection_;
+    extentsCameraToWorld_ = preparedCameraToWorld_;
+}
+
+// The planes of both passes that may touch `region`, in their order and in
+// runs of one texture, into buffers of their own.
+void ScenePass::selectRegion(const std::array<float, 4>& region) {
+    auto touches = [&](std::uint32_t slot) {
+        const std::array<float, 4>& e = extents_[slot];
+        return e[0] <= region[2] && e[2] >= region[0] && e[1] <= region[3] && e[3] >= region[1];
+    };
+    auto select = [&](const std::vector<Instance>& instances, auto slotOf,
+                      std::vector<Instance>& selected, std::vector<Run>& runs) {
+        selected.clear();
+        runs.clear();
+        for (std::size_t i = 0; i < instances.size(); ++i) {
+            if (!touches(slotOf(i))) continue;
+            const GLuint texture = facts_[instances[i].look].texture;
+            if (runs.empty() || runs.back().texture != texture)
+                runs.push_back({texture, selected.size(), 0});
+            ++runs.back().count;
+            selected.push_back(instances[i]);
+        }
+    };
+    select(
+        blendedInstances_, [&](std::size_t i) { return static_cast<std::uint32_t>(ordered_[i]); },
+        regionBlendedInstances_, regionBlendedRuns_);
+    select(
+        opaqueInstances_, [&](std::size_t i) { return opaqueOrder_[i]; }, regionOpaqueInstances_,
+        regionOpaqueRuns_);
+    upload(regionBlended_, regionBlendedCapacity_, regionBlendedInstances_, 0);
+    upload(regionOpaque_, regionOpaqueCapacity_, regionOpaqueInstances_, 0);
+}
+
+void ScenePass::draw(ScenePassStats& stats, const std::array<float, 4>* region) {
     if (blendedRuns_.empty()) return;
+    const Buffer* opaque = &opaque_;
+    const Buffer* blended = &blended_;
+    const std::vector<Run>* opaqueRuns = &opaqueRuns_;
+    const std::vector<Run>* blendedRuns = &blendedRuns_;
+    stats.drawn = blendedInstances_.size();
+    if (region) {
+        const auto start = std::chrono::steady_clock::now();
+        updateExtents();
+        selectRegion(*region);
+        opaque = &regionOpaque_;
+        blended = &regionBlended_;
+        opaqueRuns = &regionOpaqueRuns_;
+        blendedRuns = &regionBlendedRuns_;
+        stats.drawn = regionBlendedInstances_.size();
+        stats.preparation += std::chrono::steady_clock::now() - start;
+        if (stats.drawn == 0) return;
+    }
     const scene::Matrix4& cameraToWorld = preparedCameraToWorld_;
     const Vector3 eye = column(cameraToWorld, 3);
     const Vector3 right = normalized(column(cameraToWorld, 0));
@@ -645,13 +767,13 @@ void ScenePass::draw(ScenePassStats& stats) {
     glDepthMask(GL_TRUE);
     glDepthFunc(GL_LEQUAL);
     glUniform1i(blendPass_, 0);
-    drawRuns(opaque_, opaqueRuns_, stats);
+    drawRuns(*opaque, *opaqueRuns, stats);
 
     glEnable(GL_BLEND);
     glDepthMask(GL_FALSE);
     glDepthFunc(GL_LESS);
     glUniform1i(blendPass_, 1);
-    drawRuns(blended_, blendedRuns_, stats);
+    drawRuns(*blended, *blendedRuns, stats);
 
     glDisable(GL_STENCIL_TEST);
     glStencilMask(0xFF);

@@ -10,6 +10,7 @@
 // see-through planes, farthest first, blended and tested against that depth.
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -33,6 +34,15 @@ struct ScenePassStats {
     // a plane, a look, a picture's place in its texture or the planes'
     // order (a different point of view changes the order).
     bool changed = false;
+    // Whether the change was planes added and nothing else, seen from where
+    // the last prepare saw the scene and with the same range of depth: the
+    // picture can then have changed only where they lie, within `added`
+    // (x0, y0, x1, y1 in normalised device coordinates; unbounded when an
+    // added plane's extent is not known).
+    bool addedOnly = false;
+    std::array<float, 4> added{};
+    // Planes handed to the GPU by `draw`, counted once for both passes.
+    std::size_t drawn = 0;
     // The main thread's time in the pass before it hands the GPU its draw
     // calls: following changes, ordering, uploading.
     std::chrono::nanoseconds preparation{0};
@@ -48,8 +58,11 @@ public:
     ScenePassStats prepare(const scene::Node& root, const scene::Matrix4& cameraToWorld,
                            const scene::Matrix4& viewProjection, TextureCache& textures);
     // Draws what the last `prepare` made ready over what the bound
-    // framebuffer holds, counting its draw calls in `stats`.
-    void draw(ScenePassStats& stats);
+    // framebuffer holds, counting its draw calls in `stats`. With a
+    // `region` (in normalised device coordinates, as above) only the planes
+    // that may touch it are drawn, in their order: inside it the picture is
+    // the whole scene's.
+    void draw(ScenePassStats& stats, const std::array<float, 4>* region = nullptr);
 
     // One plane as the vertex shader reads it: its centre in the world and
     // its look, an index into the looks texture.
@@ -85,6 +98,10 @@ private:
         // A see-through plane not turned to the viewer (a photo).
         bool divider = false;
         bool opaque = false;
+        // A plane square to the screen (a sprite), and its half width and
+        // height.
+        bool square = false;
+        float halfWidth = 0, halfHeight = 0;
     };
     // A see-through plane that divides the scene, as seen from the eye.
     struct Divider {
@@ -112,6 +129,12 @@ private:
     void appendOpaqueFrom(const std::vector<std::uint64_t>& items);
     void appendOpaque(scene::Vector3 eye, scene::Vector3 forward);
     void drawRuns(const Buffer& buffer, const std::vector<Run>& runs, ScenePassStats& stats);
+    // The extent on the screen of the plane in `slot` (normalised device
+    // coordinates), unbounded unless it is a sprite wholly in front of the
+    // eye.
+    std::array<float, 4> extent(std::size_t slot) const;
+    void updateExtents();
+    void selectRegion(const std::array<float, 4>& region);
 
     Program program_;
     GLint viewProjection_ = -1;
@@ -128,6 +151,8 @@ private:
     SceneCache cache_;
     // What the last `prepare` was given.
     scene::Matrix4 preparedCameraToWorld_, preparedViewProjection_;
+    // The camera's right and up axes in clip space.
+    std::array<float, 4> clipRight_{}, clipUp_{};
     std::vector<ResolvedLook> resolved_;
     std::uint64_t looksUploaded_ = ~0ull;
     std::uint64_t entriesOrdered_ = ~0ull;
@@ -159,6 +184,19 @@ private:
     std::vector<Facts> facts_;
     std::vector<std::uint64_t> keyed_, scratch_;
     std::vector<Instance> blendedInstances_, opaqueInstances_, mergedInstances_;
+    // The slots of the opaque pass's planes, in its order.
+    std::vector<std::uint32_t> opaqueOrder_, mergedOrder_;
+
+    // Each slot's extent on the screen, and what it was worked out for.
+    std::vector<std::array<float, 4>> extents_;
+    std::size_t extentsSlots_ = 0;
+    std::uint64_t extentsReshaped_ = ~0ull;
+    scene::Matrix4 extentsViewProjection_, extentsCameraToWorld_;
+    // The planes of both passes that touch a region, and their buffers.
+    Buffer regionOpaque_, regionBlended_;
+    std::size_t regionOpaqueCapacity_ = 0, regionBlendedCapacity_ = 0;
+    std::vector<Instance> regionOpaqueInstances_, regionBlendedInstances_;
+    std::vector<Run> regionOpaqueRuns_, regionBlendedRuns_;
 };
 
 }  // namespace render

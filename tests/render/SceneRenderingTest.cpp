@@ -381,8 +381,9 @@ TEST(SceneRendering, FramesThatKeepTheOrderDrawWhatOrderingAfreshDraws) {
 namespace {
 
 // A frame that changes nothing the scene view shows copies the last frame's
-// picture; any change draws it again. Either way the picture is the one
-// drawn from scratch.
+// picture; planes added are drawn again only where they lie; any other
+// change draws it all again. Either way the picture is the one drawn from
+// scratch.
 TEST(SceneRendering, AnUnchangedViewIsCopiedAndAnyChangeDrawsItAgain) {
     // Made with the first picture drawn.
     auto renderer = []() -> render::Renderer& { return *rendertest::eglRenderer().renderer(); };
@@ -397,15 +398,20 @@ TEST(SceneRendering, AnUnchangedViewIsCopiedAndAnyChangeDrawsItAgain) {
     auto other = rendertest::makeView();
     rendertest::addSprite(*other, solid(red), ahead);
 
-    // After `change`, drawn twice at `scale`: the first draws, the second
-    // copies; both are what drawing without a kept picture gives.
+    // After `change`, drawn twice at `scale`: the first draws (`partly`:
+    // only some of the planes), the second copies; both are what drawing
+    // without a kept picture gives.
     auto expectDrawnThenKept = [&](const char* step, const std::function<void()>& change,
-                                   double scale = 3) {
+                                   double scale = 3, bool partly = false) {
         SCOPED_TRACE(step);
         rendertest::render(*view);
         change();
         auto drawn = rendertest::render(*view, scale);
         EXPECT_FALSE(renderer().lastFrame().sceneKept);
+        if (partly)
+            EXPECT_LT(renderer().lastFrame().scenePlanesDrawn, renderer().lastFrame().planes);
+        else
+            EXPECT_EQ(renderer().lastFrame().scenePlanesDrawn, renderer().lastFrame().planes);
         auto kept = rendertest::render(*view, scale);
         EXPECT_TRUE(renderer().lastFrame().sceneKept);
         EXPECT_EQ(renderer().lastFrame().sceneDrawCalls, 0u);
@@ -423,10 +429,32 @@ TEST(SceneRendering, AnUnchangedViewIsCopiedAndAnyChangeDrawsItAgain) {
                     ++different;
         EXPECT_EQ(different, 0);
     };
-    expectDrawnThenKept("a sprite added", [&] {
-        rendertest::addSprite(*view, softSquare(white), {0.1f, -0.1f, -1.1f});
+    expectDrawnThenKept(
+        "a sprite added",
+        [&] {
+            rendertest::addSprite(*view, softSquare(green), {0.1f, -0.1f, -1.25f});
+        },
+        3, true);
+    // A picture not drawn before: the atlas's smaller levels change.
+    expectDrawnThenKept("a sprite of another picture added", [&] {
+        rendertest::addSprite(*view, softSquare(white), {-0.1f, -0.1f, -1.3f});
     });
+    // Across others, some in front of the photo and some behind it, as a
+    // finger's stroke places them frame after frame.
+    for (int i = 0; i < 6; ++i)
+        expectDrawnThenKept(
+            "a stroke growing",
+            [&] {
+                const float t = static_cast<float>(i);
+                rendertest::addSprite(*view, softSquare(i % 2 == 0 ? red : white),
+                                      {0.03f * t - 0.1f, 0.02f * t, -1.25f - 0.04f * t});
+            },
+            3, true);
     expectDrawnThenKept("a sprite taken out", [&] { sprites[3]->removeFromParentNode(); });
+    expectDrawnThenKept("a see-through photo added", [&] {
+        rendertest::addPlane(*view, rendertest::solidImage(40, 30, red), 0.2, 0.2,
+                             {0.05f, 0, -1.15f}, {}, true, 0.9f);
+    });
     expectDrawnThenKept("a sprite's picture changed", [&] {
         sprites[4]->geometry()->firstMaterial()->diffuse.contents = softSquare(green);
     });
