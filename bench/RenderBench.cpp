@@ -153,7 +153,9 @@ struct Target {
     Target& operator=(const Target&) = delete;
 };
 
-// Frames of `drawing` into a target of `state.range(1)` pixels across: one
+// Frames of `drawing` into a target of `state.range(1)` pixels across, with
+// the scene view's picture kept from frame to frame when `state.range(2)`
+// is 1 (as the program does) and drawn whole every time when it is 0: one
 // untimed, then one per iteration after `change` (timed with the frame);
 // `restore`, when given, undoes the change afterwards and draws, untimed.
 void timeFrames(benchmark::State& state, const Drawing& drawing,
@@ -165,6 +167,7 @@ void timeFrames(benchmark::State& state, const Drawing& drawing,
     }
     Target target(static_cast<int>(state.range(1)));
     auto& r = *renderer().renderer();
+    r.setKeepingScenePicture(state.range(2) != 0);
     auto draw = [&] {
         r.drawSceneView(*drawing.view, target.width, target.height);
         glFinish();
@@ -186,28 +189,19 @@ void timeFrames(benchmark::State& state, const Drawing& drawing,
     }
     reportScene(state, timed);
     preparation.report(state);
+    r.setKeepingScenePicture(true);
 }
 
 // The drawing alone, as a window would show it, with nothing changed: no
-// read-back, and the scene view's picture copied from the last frame. The
-// CPU column is the main thread's time.
+// read-back. With the kept picture the scene view's picture is copied from
+// the last frame; without, every plane is drawn again, which is what a
+// frame costs when the point of view moves. The CPU column is the main
+// thread's time: at a tenth of the screen's width the pixels cost little,
+// which leaves the renderer's own work per frame and the driver's (Mesa's
+// software renderer shades vertices on the calling thread). At full width
+// the real time is the software renderer's fill.
 void drawOnly(benchmark::State& state) {
     timeFrames(state, makeDrawing(static_cast<int>(state.range(0)), false));
-}
-
-// The same frames drawn again every time, every plane: what a frame costs
-// when the point of view moves. At a tenth of the screen's width the pixels
-// cost little, which leaves the renderer's own work per frame and the
-// driver's (Mesa's software renderer shades vertices on the calling
-// thread). At full width the real time is the software renderer's fill.
-void drawnAgain(benchmark::State& state) {
-    if (auto ready = renderer().prepare(); !ready) {
-        state.SkipWithError(ready.error().c_str());
-        return;
-    }
-    renderer().renderer()->setKeepingScenePicture(false);
-    timeFrames(state, makeDrawing(static_cast<int>(state.range(0)), false));
-    renderer().renderer()->setKeepingScenePicture(true);
 }
 
 // A frame that adds one stroke of 100 sprites to the drawing; the stroke is
@@ -326,13 +320,16 @@ void firstFrame(benchmark::State& state) {
 }
 
 BENCHMARK(steadyFrame)->Arg(0)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
-// Frames of 1,000, 10,000 and 100,000 sprites a tenth of the screen wide.
+// Frames of 1,000, 10,000 and 100,000 sprites a tenth of the screen wide,
+// with the kept picture and without.
 void framesOfEverySize(benchmark::internal::Benchmark* frames) {
-    for (int sprites : {1000, 10000, 100000}) frames->Args({sprites, 117});
-    frames->ArgNames({"sprites", "width"})->Unit(benchmark::kMillisecond)->UseRealTime();
+    for (int sprites : {1000, 10000, 100000})
+        for (int kept : {1, 0}) frames->Args({sprites, 117, kept});
+    frames->ArgNames({"sprites", "width", "keptPicture"})
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
 }
-BENCHMARK(drawOnly)->Apply(framesOfEverySize)->Args({1000, 1170})->Args({10000, 1170});
-BENCHMARK(drawnAgain)->Apply(framesOfEverySize)->Args({1000, 1170})->Args({10000, 1170});
+BENCHMARK(drawOnly)->Apply(framesOfEverySize)->Args({1000, 1170, 0})->Args({10000, 1170, 0});
 BENCHMARK(strokeAdded)->Apply(framesOfEverySize);
 BENCHMARK(sampleAdded)->Apply(framesOfEverySize);
 BENCHMARK(cameraMoved)->Apply(framesOfEverySize);

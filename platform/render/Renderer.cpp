@@ -130,7 +130,6 @@ struct Renderer::Parts {
                 prepared = scene->prepare(*root, cameraToWorld, viewProjection, textures);
                 stats.planes += prepared.planes;
                 stats.sceneReordered = stats.sceneReordered || prepared.reordered;
-                stats.scenePreparation += prepared.preparation;
             }
             auto draw = [&](const std::array<float, 4>* region) {
                 const scene::Vector3 eye{cameraToWorld.columns[3][0], cameraToWorld.columns[3][1],
@@ -150,6 +149,8 @@ struct Renderer::Parts {
                 draw(nullptr);
             else
                 drawKept(prepared, root, cameraToWorld, viewProjection, x, y, w, h, draw);
+            // With the planes chosen for a region, when there was one.
+            stats.scenePreparation += prepared.preparation;
         }
         glDisable(GL_SCISSOR_TEST);
         glViewport(0, 0, width, height);

@@ -682,10 +682,15 @@ void ScenePass::updateExtents() {
 // The planes of both passes that may touch `region`, in their order and in
 // runs of one texture, into buffers of their own.
 void ScenePass::selectRegion(const std::array<float, 4>& region) {
-    auto touches = [&](std::uint32_t slot) {
+    // Slot by slot first, in the order the extents lie in memory; the
+    // passes' orders then look each slot up in a table a byte a slot.
+    touched_.resize(extents_.size());
+    for (std::size_t slot = 0; slot < extents_.size(); ++slot) {
         const std::array<float, 4>& e = extents_[slot];
-        return e[0] <= region[2] && e[2] >= region[0] && e[1] <= region[3] && e[3] >= region[1];
-    };
+        touched_[slot] =
+            e[0] <= region[2] && e[2] >= region[0] && e[1] <= region[3] && e[3] >= region[1];
+    }
+    auto touches = [&](std::uint32_t slot) { return touched_[slot] != 0; };
     auto select = [&](const std::vector<Instance>& instances, auto slotOf,
                       std::vector<Instance>& selected, std::vector<Run>& runs) {
         selected.clear();

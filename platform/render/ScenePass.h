@@ -189,6 +189,7 @@ private:
 
     // Each slot's extent on the screen, and what it was worked out for.
     std::vector<std::array<float, 4>> extents_;
+    std::vector<std::uint8_t> touched_;
     std::size_t extentsSlots_ = 0;
     std::uint64_t extentsReshaped_ = ~0ull;
     scene::Matrix4 extentsViewProjection_, extentsCameraToWorld_;
