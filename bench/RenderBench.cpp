@@ -133,21 +133,10 @@ void steadyFrame(benchmark::State& state) {
 // A framebuffer of `width` pixels across and the phone's proportions, bound
 // until the value goes.
 struct Target {
-    render::Framebuffer framebuffer = render::makeFramebuffer();
-    render::Renderbuffer color = render::makeRenderbuffer();
-    render::Renderbuffer depth = render::makeRenderbuffer();
     int width, height;
-    explicit Target(int w) : width(w), height(w * 2532 / 1170) {
-        glBindRenderbuffer(GL_RENDERBUFFER, color.get());
-        glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
-        glBindRenderbuffer(GL_RENDERBUFFER, depth.get());
-        glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width, height);
-        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer.get());
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
-                                  color.get());
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
-                                  depth.get());
-    }
+    render::RenderTarget target;
+    explicit Target(int w)
+        : width(w), height(w * 2532 / 1170), target(render::makeRenderTarget(width, height)) {}
     ~Target() { glBindFramebuffer(GL_FRAMEBUFFER, 0); }
     Target(const Target&) = delete;
     Target& operator=(const Target&) = delete;

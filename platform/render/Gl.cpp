@@ -44,6 +44,20 @@ Renderbuffer makeRenderbuffer() {
     return Renderbuffer(name);
 }
 
+RenderTarget makeRenderTarget(int width, int height) {
+    RenderTarget target{makeFramebuffer(), makeRenderbuffer(), makeRenderbuffer()};
+    glBindRenderbuffer(GL_RENDERBUFFER, target.color.get());
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
+    glBindRenderbuffer(GL_RENDERBUFFER, target.depth.get());
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width, height);
+    glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer.get());
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
+                              target.color.get());
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
+                              target.depth.get());
+    return target;
+}
+
 namespace {
 std::string shaderLog(GLuint shader) {
     GLint length = 0;

@@ -62,6 +62,16 @@ VertexArray makeVertexArray();
 Framebuffer makeFramebuffer();
 Renderbuffer makeRenderbuffer();
 
+// A framebuffer to draw into away from the screen: colour (RGBA8) and depth
+// with stencil, of one size.
+struct RenderTarget {
+    Framebuffer framebuffer;
+    Renderbuffer color;
+    Renderbuffer depth;
+};
+// A render target of `width` by `height` pixels, left bound.
+RenderTarget makeRenderTarget(int width, int height);
+
 // Compiles and links a program from GLSL ES 3.00 sources. A failure names
 // the program and carries the driver's log: a context that cannot run our
 // shaders is an environment we cannot draw in, not a programming error.

@@ -19,7 +19,7 @@ platform::Result<PixelSize> pictureSize(graphics::Size points, double scale) {
 }
 
 platform::Result<void> OffscreenTarget::ensure(PixelSize size) {
-    if (framebuffer_ && size.width == size_.width && size.height == size_.height) return {};
+    if (target_.framebuffer && size.width == size_.width && size.height == size_.height) return {};
     GLint maxSide = 0;
     glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &maxSide);
     if (size.width > maxSide || size.height > maxSide)
@@ -27,19 +27,9 @@ platform::Result<void> OffscreenTarget::ensure(PixelSize size) {
                               std::to_string(size.height) +
                               " pixels is larger than this renderer can draw (" +
                               std::to_string(maxSide) + " pixels a side)");
-    framebuffer_ = makeFramebuffer();
-    color_ = makeRenderbuffer();
-    depth_ = makeRenderbuffer();
-    glBindRenderbuffer(GL_RENDERBUFFER, color_.get());
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, size.width, size.height);
-    glBindRenderbuffer(GL_RENDERBUFFER, depth_.get());
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, size.width, size.height);
-    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_.get());
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, color_.get());
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
-                              depth_.get());
+    target_ = makeRenderTarget(size.width, size.height);
     if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
-        framebuffer_.reset();
+        target_ = {};
         return platform::fail("the offscreen framebuffer of " + std::to_string(size.width) + " × " +
                               std::to_string(size.height) + " pixels could not be made");
     }
@@ -56,7 +46,7 @@ platform::Result<std::shared_ptr<graphics::Bitmap>> OffscreenTarget::capture(
         restore();
         return platform::fail(ready.error());
     }
-    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_.get());
+    glBindFramebuffer(GL_FRAMEBUFFER, target_.framebuffer.get());
     draw(size.width, size.height);
     auto bitmap = std::make_shared<graphics::Bitmap>(size.width, size.height);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);

@@ -35,9 +35,7 @@ public:
 private:
     platform::Result<void> ensure(PixelSize size);
 
-    Framebuffer framebuffer_;
-    Renderbuffer color_;
-    Renderbuffer depth_;
+    RenderTarget target_;
     PixelSize size_;
 };
 

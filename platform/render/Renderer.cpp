@@ -31,9 +31,7 @@ struct PaintedPanel {
 // copies the picture instead of drawing every plane again, so that the
 // overlay, a menu or an alert over a large drawing costs what it draws.
 struct KeptPicture {
-    Framebuffer framebuffer;
-    Renderbuffer color;
-    Renderbuffer depth;
+    RenderTarget target;
     int width = 0;
     int height = 0;
     bool valid = false;
@@ -45,24 +43,19 @@ struct KeptPicture {
     // atlas page changes the page's smaller levels of detail.
     std::size_t uploads = 0;
 
-    // Framebuffer of `w` by `h` pixels, made anew when the size changed.
-    void ensure(int w, int h) {
-        if (framebuffer && width == w && height == h) return;
-        framebuffer = makeFramebuffer();
-        color = makeRenderbuffer();
-        depth = makeRenderbuffer();
-        glBindRenderbuffer(GL_RENDERBUFFER, color.get());
-        glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, w, h);
-        glBindRenderbuffer(GL_RENDERBUFFER, depth.get());
-        glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, w, h);
-        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer.get());
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
-                                  color.get());
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
-                                  depth.get());
+    // Framebuffer of `w` by `h` pixels, made anew when the size changed;
+    // false when the driver cannot make one.
+    bool ensure(int w, int h) {
+        if (target.framebuffer && width == w && height == h) return true;
+        valid = false;
+        target = makeRenderTarget(w, h);
+        if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+            target = {};
+            return false;
+        }
         width = w;
         height = h;
-        valid = false;
+        return true;
     }
 };
 
@@ -193,7 +186,7 @@ struct Renderer::Parts {
                 };
                 const std::array<float, 4> region{toNdc(x0, w), toNdc(y0, h), toNdc(x1, w),
                                                   toNdc(y1, h)};
-                glBindFramebuffer(GL_FRAMEBUFFER, kept.framebuffer.get());
+                glBindFramebuffer(GL_FRAMEBUFFER, kept.target.framebuffer.get());
                 glScissor(x0, y0, x1 - x0, y1 - y0);
                 glViewport(0, 0, w, h);
                 glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -202,9 +195,14 @@ struct Renderer::Parts {
                 glScissor(x, y, w, h);
                 glViewport(x, y, w, h);
             }
+        } else if (!kept.ensure(w, h)) {
+            // No picture to keep: drawn straight into the target.
+            glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(target));
+            glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(source));
+            draw(nullptr);
+            return;
         } else {
-            kept.ensure(w, h);
-            glBindFramebuffer(GL_FRAMEBUFFER, kept.framebuffer.get());
+            glBindFramebuffer(GL_FRAMEBUFFER, kept.target.framebuffer.get());
             glScissor(0, 0, w, h);
             glViewport(0, 0, w, h);
             glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -219,7 +217,7 @@ struct Renderer::Parts {
             glScissor(x, y, w, h);
             glViewport(x, y, w, h);
         }
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, kept.framebuffer.get());
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, kept.target.framebuffer.get());
         glBlitFramebuffer(0, 0, w, h, x, y, x + w, y + h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
         glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(source));
     }
