@@ -39,9 +39,11 @@ struct KeptPicture {
     const Backdrop* backdrop = nullptr;
     scene::Matrix4 cameraToWorld;
     scene::Matrix4 viewProjection;
-    // The picture uploads since the cache was made: a new picture in an
-    // atlas page changes the page's smaller levels of detail.
+    // The picture uploads since the cache was made (a new picture in an
+    // atlas page changes the page's smaller levels of detail), and the
+    // scene pass's revision.
     std::size_t uploads = 0;
+    std::uint64_t revision = 0;
 
     // Framebuffer of `w` by `h` pixels, made anew when the size changed;
     // false when the driver cannot make one.
@@ -165,9 +167,11 @@ struct Renderer::Parts {
                                   kept.root == root && kept.backdrop == backdrop.get() &&
                                   kept.cameraToWorld == cameraToWorld &&
                                   kept.viewProjection == viewProjection && kept.uploads == uploads;
-        if (seenAsBefore && !prepared.changed) {
+        // Frames drawn elsewhere in between (into a target that cannot take
+        // a copy) may have seen changes that this one does not.
+        if (seenAsBefore && kept.revision == prepared.revision) {
             stats.sceneKept = true;
-        } else if (seenAsBefore && prepared.addedOnly) {
+        } else if (seenAsBefore && prepared.addedOnly && kept.revision + 1 == prepared.revision) {
             // Planes added, nothing else: drawn again only where they lie,
             // from every plane that touches there, over the kept picture.
             const std::array<float, 4>& a = prepared.added;
@@ -195,6 +199,7 @@ struct Renderer::Parts {
                 glScissor(x, y, w, h);
                 glViewport(x, y, w, h);
             }
+            kept.revision = prepared.revision;
         } else if (!kept.ensure(w, h)) {
             // No picture to keep: drawn straight into the target.
             glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(target));
@@ -213,6 +218,7 @@ struct Renderer::Parts {
             kept.cameraToWorld = cameraToWorld;
             kept.viewProjection = viewProjection;
             kept.uploads = uploads;
+            kept.revision = prepared.revision;
             glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(target));
             glScissor(x, y, w, h);
             glViewport(x, y, w, h);

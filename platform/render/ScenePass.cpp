@@ -633,6 +633,8 @@ ScenePassStats ScenePass::prepare(const scene::Node& root, const scene::Matrix4&
             }
         }
     }
+    if (stats.changed) ++revision_;
+    stats.revision = revision_;
     stats.planes = 0;
     for (const Run& run : blendedRuns_) stats.planes += run.count;
     stats.preparation = std::chrono::steady_clock::now() - start;

@@ -34,6 +34,9 @@ struct ScenePassStats {
     // a plane, a look, a picture's place in its texture or the planes'
     // order (a different point of view changes the order).
     bool changed = false;
+    // Counts the prepares that changed anything, this one included: a
+    // picture drawn at one revision shows the scene as long as it lasts.
+    std::uint64_t revision = 0;
     // Whether the change was planes added and nothing else, seen from where
     // the last prepare saw the scene and with the same range of depth: the
     // picture can then have changed only where they lie, within `added`
@@ -151,6 +154,7 @@ private:
     SceneCache cache_;
     // What the last `prepare` was given.
     scene::Matrix4 preparedCameraToWorld_, preparedViewProjection_;
+    std::uint64_t revision_ = 0;
     // The camera's right and up axes in clip space.
     std::array<float, 4> clipRight_{}, clipUp_{};
     std::vector<ResolvedLook> resolved_;

@@ -9,6 +9,7 @@
 #include "RenderHarness.h"
 #include "controller/ViewController.h"
 #include "platform/ar/Session.h"
+#include "platform/render/Gl.h"
 
 namespace {
 
@@ -465,6 +466,42 @@ TEST(SceneRendering, AnUnchangedViewIsCopiedAndAnyChangeDrawsItAgain) {
         "a smaller picture", [] {}, 1);
     expectDrawnThenKept("another view drawn between", [&] { rendertest::render(*other); });
     expectDrawnThenKept("the pictures released", [&] { renderer().releaseTextures(); });
+}
+
+// A frame drawn in between into a target that cannot take a copy (one of
+// several samples a pixel, as a browser's canvas is) sees a change first;
+// the next frame through the kept picture still shows it.
+TEST(SceneRendering, AFrameDrawnElsewhereInBetweenLeavesNoStalePicture) {
+    auto view = rendertest::makeView();
+    rendertest::addSprite(*view, softSquare(green), {-0.1f, 0, -1.2f});
+    rendertest::addSprite(*view, softSquare(red), {-0.1f, 0.2f, -1.2f});
+    ASSERT_TRUE(rendertest::render(*view));
+    const Vector3 added{0.1f, 0, -1.2f};
+    rendertest::addSprite(*view, softSquare(red), added);
+    {
+        const int width = 390, height = 844;
+        render::Framebuffer framebuffer = render::makeFramebuffer();
+        render::Renderbuffer color = render::makeRenderbuffer();
+        render::Renderbuffer depth = render::makeRenderbuffer();
+        glBindRenderbuffer(GL_RENDERBUFFER, color.get());
+        glRenderbufferStorageMultisample(GL_RENDERBUFFER, 4, GL_RGBA8, width, height);
+        glBindRenderbuffer(GL_RENDERBUFFER, depth.get());
+        glRenderbufferStorageMultisample(GL_RENDERBUFFER, 4, GL_DEPTH24_STENCIL8, width, height);
+        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer.get());
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
+                                  color.get());
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
+                                  depth.get());
+        ASSERT_EQ(glCheckFramebufferStatus(GL_FRAMEBUFFER),
+                  static_cast<GLenum>(GL_FRAMEBUFFER_COMPLETE));
+        rendertest::eglRenderer().renderer()->drawSceneView(*view, width, height);
+        glFinish();
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    }
+    auto picture = rendertest::render(*view);
+    ASSERT_TRUE(picture);
+    EXPECT_TRUE(near(rendertest::pixelAtWorld(*picture, *view, added), red, 2))
+        << describe(rendertest::pixelAtWorld(*picture, *view, added));
 }
 
 }  // namespace
