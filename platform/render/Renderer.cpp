@@ -137,9 +137,12 @@ struct Renderer::Parts {
                 stats.sceneDrawCalls += prepared.drawCalls;
                 stats.scenePlanesDrawn += prepared.drawn;
             };
-            // A target with several samples a pixel cannot take a copy.
+            // A target with several samples a pixel cannot take a copy; a
+            // host that draws into one (a browser's canvas) keeps a picture
+            // only for the snapshot it took, and lets it go after.
             GLint samples = 0;
             glGetIntegerv(GL_SAMPLES, &samples);
+            if (samples > 0 && kept.target.framebuffer) kept = {};
             if (!keepPicture || cameraOnly || samples > 0)
                 draw(nullptr);
             else
