@@ -610,16 +610,17 @@ ScenePassStats ScenePass::prepare(const scene::Node& root, const scene::Matrix4&
     const bool onlyAdded = !orderStale_ && orderedReshaped_ == cache_.reshapedGeneration() &&
                            cache_.entries().size() >= slotsBefore && eye == orderedEye_ &&
                            forward == orderedForward_;
+    bool changed = false;
     if (looksChanged || looksUploaded_ != cache_.looksGeneration()) {
         uploadLooks();
         looksUploaded_ = cache_.looksGeneration();
-        stats.changed = true;
+        changed = true;
     }
     if (orderStale_ || entriesOrdered_ != cache_.entriesGeneration() || !(eye == orderedEye_) ||
         !(forward == orderedForward_)) {
         order(eye, forward);
         stats.reordered = true;
-        stats.changed = true;
+        changed = true;
         // Planes added and nothing else: where they lie on the screen.
         if (onlyAdded && depthNear_ == nearBefore && depthFar_ == farBefore) {
             stats.addedOnly = true;
@@ -633,7 +634,7 @@ ScenePassStats ScenePass::prepare(const scene::Node& root, const scene::Matrix4&
             }
         }
     }
-    if (stats.changed) ++revision_;
+    if (changed) ++revision_;
     stats.revision = revision_;
     stats.planes = 0;
     for (const Run& run : blendedRuns_) stats.planes += run.count;

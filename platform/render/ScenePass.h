@@ -30,12 +30,10 @@ struct ScenePassStats {
     std::size_t drawCalls = 0;
     // Whether the planes' order and instance buffers were made again.
     bool reordered = false;
-    // Whether anything the pass draws changed since it was last prepared:
-    // a plane, a look, a picture's place in its texture or the planes'
-    // order (a different point of view changes the order).
-    bool changed = false;
-    // Counts the prepares that changed anything, this one included: a
-    // picture drawn at one revision shows the scene as long as it lasts.
+    // Counts the prepares that changed anything the pass draws (a plane, a
+    // look, a picture's place in its texture, or the planes' order, which a
+    // different point of view changes), this one included: a picture drawn
+    // at one revision shows the scene as long as it lasts.
     std::uint64_t revision = 0;
     // Whether the change was planes added and nothing else, seen from where
     // the last prepare saw the scene and with the same range of depth: the
