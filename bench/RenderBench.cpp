@@ -99,6 +99,7 @@ void reportScene(benchmark::State& state, const render::FrameStats& stats) {
     state.counters["drawCalls"] = static_cast<double>(stats.sceneDrawCalls);
     state.counters["kept"] = stats.sceneKept ? 1 : 0;
     state.counters["drawn"] = static_cast<double>(stats.scenePlanesDrawn);
+    state.counters["trimmed"] = static_cast<double>(stats.sceneTrimmed);
 }
 
 // The renderer's own main-thread work in the scene pass per timed frame,
@@ -144,9 +145,13 @@ struct Target {
 
 // Frames of `drawing` into a target of `state.range(1)` pixels across, with
 // the scene view's picture kept from frame to frame when `state.range(2)`
-// is 1 (as the program does) and drawn whole every time when it is 0: one
-// untimed, then one per iteration after `change` (timed with the frame);
-// `restore`, when given, undoes the change afterwards and draws, untimed.
+// is 1 (as the program does) and drawn whole every time when it is 0, and
+// a picture drawn whole leaving out what nearer sprites hide when
+// `state.range(3)` is 1 (as the program does) and drawing every plane
+// whole when it is 0:
+// one untimed, then one per iteration after `change` (timed with the
+// frame); `restore`, when given, undoes the change afterwards and draws,
+// untimed.
 void timeFrames(benchmark::State& state, const Drawing& drawing,
                 const std::function<void()>& change = {},
                 const std::function<void()>& restore = {}) {
@@ -157,6 +162,7 @@ void timeFrames(benchmark::State& state, const Drawing& drawing,
     Target target(static_cast<int>(state.range(1)));
     auto& r = *renderer().renderer();
     r.setKeepingScenePicture(state.range(2) != 0);
+    r.setLeavingOutHidden(state.range(3) != 0);
     auto draw = [&] {
         r.drawSceneView(*drawing.view, target.width, target.height);
         glFinish();
@@ -179,6 +185,7 @@ void timeFrames(benchmark::State& state, const Drawing& drawing,
     reportScene(state, timed);
     preparation.report(state);
     r.setKeepingScenePicture(true);
+    r.setLeavingOutHidden(true);
 }
 
 // The drawing alone, as a window would show it, with nothing changed: no
@@ -313,12 +320,19 @@ BENCHMARK(steadyFrame)->Arg(0)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisec
 // with the kept picture and without.
 void framesOfEverySize(benchmark::internal::Benchmark* frames) {
     for (int sprites : {1000, 10000, 100000})
-        for (int kept : {1, 0}) frames->Args({sprites, 117, kept});
-    frames->ArgNames({"sprites", "width", "keptPicture"})
+        for (int kept : {1, 0}) frames->Args({sprites, 117, kept, 1});
+    frames->ArgNames({"sprites", "width", "keptPicture", "leaveOutHidden"})
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
 }
-BENCHMARK(drawOnly)->Apply(framesOfEverySize)->Args({1000, 1170, 0})->Args({10000, 1170, 0});
+// And full-size frames drawn whole, with what nearer sprites hide left out
+// and without.
+BENCHMARK(drawOnly)
+    ->Apply(framesOfEverySize)
+    ->Args({1000, 1170, 0, 1})
+    ->Args({1000, 1170, 0, 0})
+    ->Args({10000, 1170, 0, 1})
+    ->Args({10000, 1170, 0, 0});
 BENCHMARK(strokeAdded)->Apply(framesOfEverySize);
 BENCHMARK(sampleAdded)->Apply(framesOfEverySize);
 BENCHMARK(cameraMoved)->Apply(framesOfEverySize);

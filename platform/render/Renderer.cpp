@@ -81,6 +81,7 @@ struct Renderer::Parts {
         stats.sceneReordered = false;
         stats.sceneKept = false;
         stats.scenePlanesDrawn = 0;
+        stats.sceneTrimmed = 0;
         stats.scenePreparation = {};
     }
 
@@ -136,6 +137,7 @@ struct Renderer::Parts {
                 if (root) scene->draw(prepared, region);
                 stats.sceneDrawCalls += prepared.drawCalls;
                 stats.scenePlanesDrawn += prepared.drawn;
+                stats.sceneTrimmed += prepared.trimmed;
             };
             // A target with several samples a pixel cannot take a copy; a
             // host that draws into one (a browser's canvas) keeps a picture
@@ -314,6 +316,11 @@ void Renderer::setBackdrop(std::unique_ptr<Backdrop> backdrop) {
 
 void Renderer::setKeepingScenePicture(bool on) {
     parts_->keepPicture = on;
+    parts_->kept.valid = false;
+}
+
+void Renderer::setLeavingOutHidden(bool on) {
+    parts_->scene->setLeavingOutHidden(on);
     parts_->kept.valid = false;
 }
 

@@ -33,6 +33,9 @@ struct FrameStats {
     // only where they lie).
     bool sceneKept = false;
     std::size_t scenePlanesDrawn = 0;
+    // Of those, the sprites drawn over less than their whole quad, or not at
+    // all, because nearer sprites hide the rest.
+    std::size_t sceneTrimmed = 0;
     std::chrono::nanoseconds scenePreparation{0};
     // The picture textures held after the frame.
     std::size_t pictures = 0;
@@ -64,6 +67,9 @@ public:
     // picture from the last one (as it does unless told otherwise) rather
     // than drawing it again.
     void setKeepingScenePicture(bool on);
+    // Whether a picture drawn whole leaves out what nearer sprites hide (as
+    // it does unless told otherwise).
+    void setLeavingOutHidden(bool on);
 
     // What the scene is drawn over from now on.
     void setBackdrop(std::unique_ptr<Backdrop> backdrop);

@@ -26,6 +26,7 @@ const char* vertexSource = R"(#version 300 es
 layout(location = 0) in vec2 corner;
 layout(location = 1) in vec3 centre;
 layout(location = 2) in uint look;
+layout(location = 3) in vec4 part;
 uniform mat4 viewProjection;
 uniform vec3 eye;
 uniform vec3 cameraRight;
@@ -61,7 +62,8 @@ void main() {
     // sprite's quad covers only the part of its picture that shows, and as
     // far around it as filtering reaches: a texel, or more where the sprite
     // is small on the screen and drawn from a smaller level of detail. The
-    // pixels left out would be fully transparent.
+    // pixels left out would be fully transparent. Of that, only the `part`
+    // where nearer sprites do not hide it.
     vec2 st = vec2(corner.x * 0.5 + 0.5, 0.5 - corner.y * 0.5);
     vec2 quad = corner;
     if (d.w > 0.0) {
@@ -70,7 +72,8 @@ void main() {
         float pixels = abs(side.x / side.w - middle.x / middle.w) * viewportWidth;
         float texelsPerPixel = d.w / max(pixels, 1e-6);
         float reach = texelsPerPixel > 1.0 ? exp2(ceil(log2(texelsPerPixel)) + 1.0) : 1.0;
-        vec2 low = max(e.xy - reach / d.w, 0.0), high = min(e.zw + reach / d.w, 1.0);
+        vec2 low = max(max(e.xy - reach / d.w, 0.0), part.xy);
+        vec2 high = max(low, min(min(e.zw + reach / d.w, 1.0), part.zw));
         st = mix(low, high, st);
         quad = vec2(st.x * 2.0 - 1.0, 1.0 - st.y * 2.0);
     }
@@ -171,6 +174,59 @@ void visibleBounds(const graphics::Bitmap& bitmap, float (&bounds)[4]) {
     bounds[3] = static_cast<float>(y1) / static_cast<float>(h);
 }
 
+// The largest rectangle of `bitmap` whose pixels are all fully opaque, as
+// fractions of its width and height (x0, y0, x1, y1); empty (all 0) when no
+// pixel is. Row by row, each column's run of opaque pixels ending there is
+// a bar of a histogram, and the largest rectangle under it is found with a
+// stack of rising bars.
+void opaqueBounds(const graphics::Bitmap& bitmap, float (&bounds)[4]) {
+    const int w = bitmap.width(), h = bitmap.height();
+    std::vector<int> heights(static_cast<std::size_t>(w) + 1, 0);
+    std::vector<int> rising;
+    long best = 0;
+    int bx0 = 0, by0 = 0, bx1 = 0, by1 = 0;
+    for (int y = 0; y < h; ++y) {
+        const std::uint8_t* row =
+            bitmap.data() + static_cast<std::size_t>(y) * bitmap.bytesPerRow();
+        for (int x = 0; x < w; ++x) {
+            int& bar = heights[static_cast<std::size_t>(x)];
+            bar = row[static_cast<std::size_t>(x) * 4 + 3] == 255 ? bar + 1 : 0;
+        }
+        rising.clear();
+        for (int x = 0; x <= w; ++x) {
+            const int bar = heights[static_cast<std::size_t>(x)];
+            while (!rising.empty() && heights[static_cast<std::size_t>(rising.back())] >= bar) {
+                const int top = heights[static_cast<std::size_t>(rising.back())];
+                rising.pop_back();
+                const int left = rising.empty() ? 0 : rising.back() + 1;
+                const long area = static_cast<long>(top) * (x - left);
+                if (area > best) best = area, bx0 = left, bx1 = x, by0 = y + 1 - top, by1 = y + 1;
+            }
+            rising.push_back(x);
+        }
+    }
+    const float fw = static_cast<float>(w), fh = static_cast<float>(h);
+    bounds[0] = static_cast<float>(bx0) / fw;
+    bounds[1] = static_cast<float>(by0) / fh;
+    bounds[2] = static_cast<float>(bx1) / fw;
+    bounds[3] = static_cast<float>(by1) / fh;
+}
+
+// Texels that filtering reaches from a point when a picture `texels` wide is
+// drawn `pixels` wide: a texel, or more where a smaller level of detail is
+// read (as the vertex shader reckons it).
+float filterReach(float texels, float pixels) {
+    const float texelsPerPixel = texels / std::max(pixels, 1e-6f);
+    return texelsPerPixel > 1 ? std::exp2(std::ceil(std::log2(texelsPerPixel)) + 1) : 1.0f;
+}
+
+// The side of a tile of the screen, in pixels, for leaving out what nearer
+// sprites hide: small enough that a sprite's opaque middle covers many.
+constexpr int tileSize = 16;
+
+// A sprite's picture drawn whole, as a part (s0, t0, s1, t1 in 255ths).
+constexpr std::uint32_t wholePart = 0xFFFF0000u;
+
 constexpr std::size_t instanceSize = sizeof(ScenePass::Instance);
 static_assert(instanceSize == 16, "an instance is a centre and a look");
 
@@ -203,13 +259,15 @@ platform::Result<std::unique_ptr<ScenePass>> ScenePass::make() {
     pass->blended_ = makeBuffer();
     pass->regionOpaque_ = makeBuffer();
     pass->regionBlended_ = makeBuffer();
+    pass->opaqueParts_ = makeBuffer();
+    pass->blendedParts_ = makeBuffer();
     glBindVertexArray(pass->vertexArray_.get());
     const float corners[] = {-1, -1, 1, -1, -1, 1, 1, 1};
     glBindBuffer(GL_ARRAY_BUFFER, pass->corners_.get());
     glBufferData(GL_ARRAY_BUFFER, sizeof corners, corners, GL_STATIC_DRAW);
     glEnableVertexAttribArray(0);
     glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 0, nullptr);
-    for (GLuint location = 1; location <= 2; ++location) {
+    for (GLuint location = 1; location <= 3; ++location) {
         glEnableVertexAttribArray(location);
         glVertexAttribDivisor(location, 1);
     }
@@ -232,13 +290,16 @@ bool ScenePass::resolveLooks(TextureCache& textures) {
         if (known.texture != 0 && known.texture != slot.texture) orderStale_ = true;
         if (known.texture != slot.texture || known.slot.u0 != slot.u0 || known.slot.v0 != slot.v0 ||
             known.slot.u1 != slot.u1 || known.slot.v1 != slot.v1) {
-            known = {slot.texture, slot, {0, 0, 1, 1}, 0};
+            known = {slot.texture, slot, {0, 0, 1, 1}, 0, {0, 0, 0, 0}, 0};
             // A picture square to the screen and upright is drawn only
-            // where it is not transparent.
+            // where it is not transparent, and hides what lies behind
+            // where it is opaque.
             if (look.bitmap && look.facing == Look::Facing::camera &&
                 look.orientation == graphics::ImageOrientation::up) {
                 visibleBounds(*look.bitmap, known.visible);
+                opaqueBounds(*look.bitmap, known.cover);
                 known.texels = static_cast<float>(look.bitmap->width());
+                known.texelsHigh = static_cast<float>(look.bitmap->height());
             }
             changed = true;
         }
@@ -297,15 +358,21 @@ void ScenePass::readFacts() {
         if (looks[i].users == 0) continue;
         const Look& look = looks[i].look;
         // How far the plane can reach towards or away from the eye.
-        facts_[i] = {look.facing == Look::Facing::fixed
-                         ? scene::length(look.right) + scene::length(look.up)
-                         : look.right.x + look.up.y,
-                     resolved_[i].texture,
-                     look.facing == Look::Facing::fixed && look.opacity < 1,
-                     look.opacity >= 1,
-                     look.facing == Look::Facing::camera,
-                     look.right.x,
-                     look.up.y};
+        Facts& facts = facts_[i];
+        facts = {look.facing == Look::Facing::fixed
+                     ? scene::length(look.right) + scene::length(look.up)
+                     : look.right.x + look.up.y,
+                 resolved_[i].texture,
+                 look.facing == Look::Facing::fixed && look.opacity < 1,
+                 look.opacity >= 1,
+                 look.facing == Look::Facing::camera,
+                 look.right.x,
+                 look.up.y};
+        if (facts.opaque && facts.square) {
+            std::copy(std::begin(resolved_[i].cover), std::end(resolved_[i].cover), facts.cover);
+            facts.texelsWide = resolved_[i].texels;
+            facts.texelsHigh = resolved_[i].texelsHigh;
+        }
     }
 }
 
@@ -571,12 +638,25 @@ void ScenePass::appendOpaque(Vector3 eye, Vector3 forward) {
     opaqueSlots_ = slots;
 }
 
-void ScenePass::drawRuns(const Buffer& buffer, const std::vector<Run>& runs,
+// `runs` of the instances in `buffer`, each plane over its part in `parts`
+// or whole.
+void ScenePass::drawRuns(const Buffer& buffer, const std::vector<Run>& runs, const Buffer* parts,
                          ScenePassStats& stats) {
-    glBindBuffer(GL_ARRAY_BUFFER, buffer.get());
+    if (parts) {
+        glEnableVertexAttribArray(3);
+    } else {
+        glDisableVertexAttribArray(3);
+        glVertexAttrib4f(3, 0, 0, 1, 1);
+    }
     // Without a base instance (WebGL 2 has none) each run points the
     // instance attributes at its first plane.
     for (const Run& run : runs) {
+        if (parts) {
+            glBindBuffer(GL_ARRAY_BUFFER, parts->get());
+            glVertexAttribPointer(3, 4, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(std::uint32_t),
+                                  reinterpret_cast<const void*>(run.first * sizeof(std::uint32_t)));
+        }
+        glBindBuffer(GL_ARRAY_BUFFER, buffer.get());
         const std::size_t base = run.first * instanceSize;
         glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, instanceSize,
                               reinterpret_cast<const void*>(base + offsetof(Instance, centre)));
@@ -649,16 +729,22 @@ std::array<float, 4> ScenePass::extent(std::size_t slot) const {
     if (entry.look == SceneCache::none) return {inf, inf, -inf, -inf};
     const Facts& look = facts_[entry.look];
     if (!look.square) return everywhere;
+    return quadExtent(entry, look, {-1, -1, 1, 1});
+}
+
+std::array<float, 4> ScenePass::quadExtent(const SceneCache::Entry& entry, const Facts& look,
+                                           const std::array<float, 4>& part) const {
+    const float inf = std::numeric_limits<float>::infinity();
     const std::array<float, 4> centre =
         preparedViewProjection_ *
         std::array<float, 4>{entry.centre.x, entry.centre.y, entry.centre.z, 1};
     std::array<float, 4> e{inf, inf, -inf, -inf};
     for (int corner = 0; corner < 4; ++corner) {
-        const float x = (corner & 1) != 0 ? look.halfWidth : -look.halfWidth;
-        const float y = (corner & 2) != 0 ? look.halfHeight : -look.halfHeight;
+        const float x = ((corner & 1) != 0 ? part[2] : part[0]) * look.halfWidth;
+        const float y = ((corner & 2) != 0 ? part[3] : part[1]) * look.halfHeight;
         std::array<float, 4> p;
         for (int c = 0; c < 4; ++c) p[c] = centre[c] + x * clipRight_[c] + y * clipUp_[c];
-        if (!(p[3] > 1e-6f)) return everywhere;
+        if (!(p[3] > 1e-6f)) return {-inf, -inf, inf, inf};
         const float px = p[0] / p[3], py = p[1] / p[3];
         e = {std::min(e[0], px), std::min(e[1], py), std::max(e[2], px), std::max(e[3], py)};
     }
@@ -717,6 +803,138 @@ void ScenePass::selectRegion(const std::array<float, 4>& region) {
     upload(regionOpaque_, regionOpaqueCapacity_, regionOpaqueInstances_, 0);
 }
 
+// The part of each sprite that may show in a frame drawn whole on a screen
+// `width` by `height` pixels, into the parts buffers in both passes' orders.
+// Over a grid of tiles, one that the opaque middle of a sprite covers whole
+// hides what lies behind that sprite, by more than the depth buffer can
+// confuse, the middle shrunk by what filtering mixes into its edge; a
+// sprite is drawn only over the rectangle of the tiles where it is not
+// hidden, since elsewhere it would fail the depth test at every pixel.
+// False, every plane drawn whole, when no tile is covered.
+bool ScenePass::leaveOutHidden(int width, int height) {
+    trimmed_ = 0;
+    if (width <= 0 || height <= 0) return false;
+    const auto& entries = cache_.entries();
+    const int columns = (width + tileSize - 1) / tileSize;
+    const int rows = (height + tileSize - 1) / tileSize;
+    const float inf = std::numeric_limits<float>::infinity();
+    tileCover_.assign(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows), inf);
+    slotDepth_.assign(entries.size(), -inf);
+    const float w = static_cast<float>(width), h = static_cast<float>(height);
+    auto toPixels = [&](const std::array<float, 4>& e) {
+        return std::array<float, 4>{(e[0] * 0.5f + 0.5f) * w, (e[1] * 0.5f + 0.5f) * h,
+                                    (e[2] * 0.5f + 0.5f) * w, (e[3] * 0.5f + 0.5f) * h};
+    };
+    auto finite = [](const std::array<float, 4>& r) {
+        return std::isfinite(r[0]) && std::isfinite(r[1]) && std::isfinite(r[2]) &&
+               std::isfinite(r[3]);
+    };
+    const Vector3 eye = column(preparedCameraToWorld_, 3);
+    const Vector3 forward = normalized(column(preparedCameraToWorld_, 2)) * -1.0f;
+    // A plane is hidden only behind cover nearer than the depth that lies
+    // this far (of the buffer's whole range) in front of its own.
+    const double n = depthNear_, f = depthFar_, margin = 1.0 / 8192;
+    bool covered = false;
+    for (std::size_t slot = 0; slot < entries.size(); ++slot) {
+        const SceneCache::Entry& entry = entries[slot];
+        if (entry.look == SceneCache::none) continue;
+        const Facts& look = facts_[entry.look];
+        // Only a sprite whose quad the vertex shader can cut is left out.
+        if (!look.square || look.texture == 0 || resolved_[entry.look].texels <= 0) continue;
+        const float depth = scene::dot(entry.centre - eye, forward);
+        if (!(depth > 0)) continue;
+        const double window = f * (depth - n) / ((f - n) * depth) - margin;
+        if (window > 0) slotDepth_[slot] = static_cast<float>(n * f / (f - window * (f - n)));
+        if (!(look.cover[2] > look.cover[0] && look.cover[3] > look.cover[1])) continue;
+        const std::array<float, 4> whole = toPixels(extents_[slot]);
+        // Too small to cover a tile, or reaching behind the eye.
+        if (!finite(whole) || whole[2] - whole[0] < tileSize || whole[3] - whole[1] < tileSize)
+            continue;
+        const float reach = filterReach(look.texelsWide, whole[2] - whole[0]);
+        const float s0 = look.cover[0] + reach / look.texelsWide;
+        const float s1 = look.cover[2] - reach / look.texelsWide;
+        const float t0 = look.cover[1] + reach / look.texelsHigh;
+        const float t1 = look.cover[3] - reach / look.texelsHigh;
+        if (!(s1 > s0 && t1 > t0)) continue;
+        // (s, t) runs down from the picture's top; the quad runs upwards.
+        std::array<float, 4> middle =
+            toPixels(quadExtent(entry, look, {s0 * 2 - 1, 1 - t1 * 2, s1 * 2 - 1, 1 - t0 * 2}));
+        if (!finite(middle)) continue;
+        // A pixel's worth of rounding to spare.
+        middle = {middle[0] + 1, middle[1] + 1, middle[2] - 1, middle[3] - 1};
+        const int x0 = static_cast<int>(std::ceil(std::clamp(middle[0], 0.0f, w) / tileSize));
+        const int y0 = static_cast<int>(std::ceil(std::clamp(middle[1], 0.0f, h) / tileSize));
+        for (int y = y0;
+             y < rows && static_cast<float>(std::min((y + 1) * tileSize, height)) <= middle[3]; ++y)
+            for (int x = x0; x < columns &&
+                             static_cast<float>(std::min((x + 1) * tileSize, width)) <= middle[2];
+                 ++x) {
+                float& cover = tileCover_[static_cast<std::size_t>(y * columns + x)];
+                cover = std::min(cover, depth);
+                covered = true;
+            }
+    }
+    if (!covered) return false;
+
+    // Each sprite over the rectangle of the tiles its extent touches (a
+    // pixel wider) where nothing nearer covers them; nothing of it when
+    // there are none, on the screen or not hidden.
+    slotParts_.assign(entries.size(), wholePart);
+    for (std::size_t slot = 0; slot < entries.size(); ++slot) {
+        const float depth = slotDepth_[slot];
+        if (depth == -inf) continue;
+        const std::array<float, 4> e = toPixels(extents_[slot]);
+        if (!finite(e) || !(e[2] > e[0] && e[3] > e[1])) continue;
+        std::uint32_t part = 0;
+        if (e[2] >= -1 && e[0] <= w + 1 && e[3] >= -1 && e[1] <= h + 1) {
+            auto tileOf = [&](float p, float size) {
+                return static_cast<int>(std::floor(std::clamp(p, 0.0f, size - 1) / tileSize));
+            };
+            const int x0 = tileOf(e[0] - 1, w), x1 = tileOf(e[2] + 1, w);
+            const int y0 = tileOf(e[1] - 1, h), y1 = tileOf(e[3] + 1, h);
+            int bx0 = columns, by0 = rows, bx1 = -1, by1 = -1;
+            for (int y = y0; y <= y1; ++y)
+                for (int x = x0; x <= x1; ++x) {
+                    if (tileCover_[static_cast<std::size_t>(y * columns + x)] < depth) continue;
+                    bx0 = std::min(bx0, x), bx1 = std::max(bx1, x);
+                    by0 = std::min(by0, y), by1 = std::max(by1, y);
+                }
+            if (bx1 >= bx0) {
+                // The tiles' rectangle in 255ths of the quad, rounded outwards;
+                // t runs down from the quad's top.
+                const float px0 = static_cast<float>(bx0 * tileSize);
+                const float px1 = static_cast<float>(std::min((bx1 + 1) * tileSize, width));
+                const float py0 = static_cast<float>(by0 * tileSize);
+                const float py1 = static_cast<float>(std::min((by1 + 1) * tileSize, height));
+                auto low = [](float fraction) {
+                    return static_cast<std::uint32_t>(
+                        std::clamp(std::floor(fraction * 255), 0.0f, 255.0f));
+                };
+                auto high = [](float fraction) {
+                    return static_cast<std::uint32_t>(
+                        std::clamp(std::ceil(fraction * 255), 0.0f, 255.0f));
+                };
+                const float across = e[2] - e[0], down = e[3] - e[1];
+                part = low((px0 - e[0]) / across) | low((e[3] - py1) / down) << 8 |
+                       high((px1 - e[0]) / across) << 16 | high((e[3] - py0) / down) << 24;
+            }
+        }
+        slotParts_[slot] = part;
+        if (part != wholePart) ++trimmed_;
+    }
+    auto uploadParts = [&](const Buffer& buffer, std::size_t count, auto slotOf) {
+        orderedParts_.resize(count);
+        for (std::size_t i = 0; i < count; ++i) orderedParts_[i] = slotParts_[slotOf(i)];
+        glBindBuffer(GL_ARRAY_BUFFER, buffer.get());
+        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(count * sizeof(std::uint32_t)),
+                     orderedParts_.data(), GL_DYNAMIC_DRAW);
+    };
+    uploadParts(blendedParts_, ordered_.size(),
+                [&](std::size_t i) { return static_cast<std::uint32_t>(ordered_[i]); });
+    uploadParts(opaqueParts_, opaqueOrder_.size(), [&](std::size_t i) { return opaqueOrder_[i]; });
+    return true;
+}
+
 void ScenePass::draw(ScenePassStats& stats, const std::array<float, 4>* region) {
     if (blendedRuns_.empty()) return;
     const Buffer* opaque = &opaque_;
@@ -724,7 +942,25 @@ void ScenePass::draw(ScenePassStats& stats, const std::array<float, 4>* region) 
     const std::vector<Run>* opaqueRuns = &opaqueRuns_;
     const std::vector<Run>* blendedRuns = &blendedRuns_;
     stats.drawn = blendedInstances_.size();
-    if (region) {
+    GLint viewport[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    // Parts of the sprites for a frame drawn whole; a region's planes are
+    // drawn whole.
+    bool parts = false;
+    if (!region && leaveOutHidden_) {
+        if (hiddenRevision_ != revision_ || hiddenWidth_ != viewport[2] ||
+            hiddenHeight_ != viewport[3]) {
+            const auto start = std::chrono::steady_clock::now();
+            updateExtents();
+            hidden_ = leaveOutHidden(viewport[2], viewport[3]);
+            hiddenRevision_ = revision_;
+            hiddenWidth_ = viewport[2];
+            hiddenHeight_ = viewport[3];
+            stats.preparation += std::chrono::steady_clock::now() - start;
+        }
+        parts = hidden_;
+        if (parts) stats.trimmed = trimmed_;
+    } else if (region) {
         const auto start = std::chrono::steady_clock::now();
         updateExtents();
         selectRegion(*region);
@@ -756,8 +992,6 @@ void ScenePass::draw(ScenePassStats& stats, const std::array<float, 4>* region) 
     glUniform3f(eye_, eye.x, eye.y, eye.z);
     glUniform3f(cameraRight_, right.x, right.y, right.z);
     glUniform3f(cameraUp_, up.x, up.y, up.z);
-    GLint viewport[4] = {0, 0, 0, 0};
-    glGetIntegerv(GL_VIEWPORT, viewport);
     glUniform1f(viewportWidth_, static_cast<float>(viewport[2]));
     glActiveTexture(GL_TEXTURE1);
     glBindTexture(GL_TEXTURE_2D, looksTexture_.get());
@@ -775,13 +1009,13 @@ void ScenePass::draw(ScenePassStats& stats, const std::array<float, 4>* region) 
     glDepthMask(GL_TRUE);
     glDepthFunc(GL_LEQUAL);
     glUniform1i(blendPass_, 0);
-    drawRuns(*opaque, *opaqueRuns, stats);
+    drawRuns(*opaque, *opaqueRuns, parts ? &opaqueParts_ : nullptr, stats);
 
     glEnable(GL_BLEND);
     glDepthMask(GL_FALSE);
     glDepthFunc(GL_LESS);
     glUniform1i(blendPass_, 1);
-    drawRuns(*blended, *blendedRuns, stats);
+    drawRuns(*blended, *blendedRuns, parts ? &blendedParts_ : nullptr, stats);
 
     glDisable(GL_STENCIL_TEST);
     glStencilMask(0xFF);

@@ -8,6 +8,11 @@
 // every fully opaque plane first, nearest first, writing depth, so that
 // what they hide is rejected before it is shaded; then soft edges and
 // see-through planes, farthest first, blended and tested against that depth.
+//
+// A frame drawn whole leaves out what nearer sprites hide: over a grid of
+// small tiles of the screen, a tile that the opaque middle of a sprite
+// covers whole hides what lies behind that sprite, and each sprite is drawn
+// only over the rectangle of the tiles where it may show.
 #pragma once
 
 #include <array>
@@ -44,6 +49,10 @@ struct ScenePassStats {
     std::array<float, 4> added{};
     // Planes handed to the GPU by `draw`, counted once for both passes.
     std::size_t drawn = 0;
+    // Of those, the sprites drawn over less than their whole quad, or not
+    // at all, because nearer ones hide the rest (none when nothing was left
+    // out).
+    std::size_t trimmed = 0;
     // The main thread's time in the pass before it hands the GPU its draw
     // calls: following changes, ordering, uploading.
     std::chrono::nanoseconds preparation{0};
@@ -64,6 +73,10 @@ public:
     // that may touch it are drawn, in their order: inside it the picture is
     // the whole scene's.
     void draw(ScenePassStats& stats, const std::array<float, 4>* region = nullptr);
+
+    // Whether frames drawn whole leave out what nearer sprites hide (as
+    // they do unless told otherwise).
+    void setLeavingOutHidden(bool on) { leaveOutHidden_ = on; }
 
     // One plane as the vertex shader reads it: its centre in the world and
     // its look, an index into the looks texture.
@@ -88,6 +101,11 @@ private:
         // drawn whole.
         float visible[4] = {0, 0, 1, 1};
         float texels = 0;
+        // The largest rectangle of the picture whose texels are all fully
+        // opaque (fractions, as above), and its height in texels; empty
+        // when it hides nothing.
+        float cover[4] = {0, 0, 0, 0};
+        float texelsHigh = 0;
     };
 
     // What ordering needs of a look, read once per look rather than once
@@ -103,6 +121,10 @@ private:
         // height.
         bool square = false;
         float halfWidth = 0, halfHeight = 0;
+        // What of a fully opaque sprite hides what lies behind it (see
+        // ResolvedLook).
+        float cover[4] = {0, 0, 0, 0};
+        float texelsWide = 0, texelsHigh = 0;
     };
     // A see-through plane that divides the scene, as seen from the eye.
     struct Divider {
@@ -129,13 +151,20 @@ private:
     void orderOpaque(scene::Vector3 eye, scene::Vector3 forward);
     void appendOpaqueFrom(const std::vector<std::uint64_t>& items);
     void appendOpaque(scene::Vector3 eye, scene::Vector3 forward);
-    void drawRuns(const Buffer& buffer, const std::vector<Run>& runs, ScenePassStats& stats);
+    void drawRuns(const Buffer& buffer, const std::vector<Run>& runs, const Buffer* parts,
+                  ScenePassStats& stats);
     // The extent on the screen of the plane in `slot` (normalised device
     // coordinates), unbounded unless it is a sprite wholly in front of the
     // eye.
     std::array<float, 4> extent(std::size_t slot) const;
+    // The extent on the screen of the `part` of a sprite's quad between
+    // (x0, y0) and (x1, y1), from -1 to 1 across and upwards; unbounded
+    // when it reaches behind the eye.
+    std::array<float, 4> quadExtent(const SceneCache::Entry& entry, const Facts& look,
+                                    const std::array<float, 4>& part) const;
     void updateExtents();
     void selectRegion(const std::array<float, 4>& region);
+    bool leaveOutHidden(int width, int height);
 
     Program program_;
     GLint viewProjection_ = -1;
@@ -200,6 +229,22 @@ private:
     std::size_t regionOpaqueCapacity_ = 0, regionBlendedCapacity_ = 0;
     std::vector<Instance> regionOpaqueInstances_, regionBlendedInstances_;
     std::vector<Run> regionOpaqueRuns_, regionBlendedRuns_;
+
+    // What frames drawn whole leave out, and what that was worked out for.
+    bool leaveOutHidden_ = true;
+    std::uint64_t hiddenRevision_ = ~0ull;
+    int hiddenWidth_ = 0, hiddenHeight_ = 0;
+    bool hidden_ = false;
+    std::size_t trimmed_ = 0;
+    // Per tile, the nearest depth at which a sprite's opaque middle covers
+    // it whole; per slot, the depth cover must be nearer than to hide it
+    // (minus infinity where it is never left out), and the part of its
+    // picture drawn (s0, t0, s1, t1 in 255ths, a byte each).
+    std::vector<float> tileCover_, slotDepth_;
+    std::vector<std::uint32_t> slotParts_;
+    // The parts of both passes' planes, in their order.
+    Buffer opaqueParts_, blendedParts_;
+    std::vector<std::uint32_t> orderedParts_;
 };
 
 }  // namespace render

@@ -505,3 +505,62 @@ TEST(SceneRendering, AFrameDrawnElsewhereInBetweenLeavesNoStalePicture) {
 }
 
 }  // namespace
+
+namespace {
+
+// A frame drawn whole leaves out of each sprite what nearer sprites' opaque
+// middles hide, and the picture is the one every plane drawn whole gives
+// (within 2 of 255: a quad drawn over less of itself is cut into other
+// triangles, whose rounding may move a colour by one).
+TEST(SceneRendering, WhatNearerSpritesHideIsLeftOutAndThePictureStaysTheSame) {
+    // Made with the first picture drawn.
+    auto renderer = []() -> render::Renderer& { return *rendertest::eglRenderer().renderer(); };
+    auto view = rendertest::makeView();
+    // Strokes as the program places them: every sprite at one distance from
+    // the camera, through the touched point, so that those further from the
+    // middle of the screen are nearer.
+    std::mt19937 random(11);
+    std::uniform_real_distribution<float> across(-0.3f, 0.3f), down(-0.6f, 0.6f), turn(-0.5f, 0.5f);
+    const std::shared_ptr<graphics::Image> pictures[] = {softSquare(green), softSquare(red),
+                                                         solid(blue), softSquare(white)};
+    for (int stroke = 0; stroke < 12; ++stroke) {
+        float x = across(random), y = down(random), heading = turn(random) * 8;
+        for (int sample = 0; sample < 25; ++sample) {
+            heading += turn(random);
+            x += 0.012f * std::cos(heading), y += 0.012f * std::sin(heading);
+            Vector3 direction{x, y, -1};
+            rendertest::addSprite(*view, pictures[stroke % 4],
+                                  direction * (1.234f / scene::length(direction)));
+        }
+    }
+    // A see-through photo among them, and a far sprite drawn from a smaller
+    // level of detail.
+    rendertest::addPlane(*view, rendertest::solidImage(40, 30, blue), 0.3, 0.2, {0.1f, 0, -1.2f},
+                         {}, true, 0.9f);
+    rendertest::addSprite(*view, softSquare(white), {0, 0.1f, -6});
+
+    auto expectTheSame = [&](const char* step, double scale) {
+        SCOPED_TRACE(step);
+        auto leftOut = rendertest::render(*view, scale);
+        const std::size_t trimmed = renderer().lastFrame().sceneTrimmed;
+        renderer().setLeavingOutHidden(false);
+        auto whole = rendertest::render(*view, scale);
+        EXPECT_EQ(renderer().lastFrame().sceneTrimmed, 0u);
+        renderer().setLeavingOutHidden(true);
+        ASSERT_TRUE(leftOut && whole);
+        EXPECT_GT(trimmed, 50u);
+        int different = 0;
+        for (int y = 0; y < whole->height(); ++y)
+            for (int x = 0; x < whole->width(); ++x)
+                if (!near(leftOut->pixel(x, y), whole->pixel(x, y), 2) && different++ < 5)
+                    ADD_FAILURE() << x << "," << y << ": " << describe(leftOut->pixel(x, y))
+                                  << " against " << describe(whole->pixel(x, y));
+        EXPECT_EQ(different, 0);
+    };
+    expectTheSame("as drawn", 2);
+    expectTheSame("at full size", 3);
+    view->session().deliverFrame(ar::poseAt({0.03f, 0.01f, 0.05f}, 4, 2));
+    expectTheSame("the camera moved", 2);
+}
+
+}  // namespace
