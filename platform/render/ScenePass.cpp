@@ -814,13 +814,26 @@ void ScenePass::selectRegion(const std::array<float, 4>& region) {
 bool ScenePass::leaveOutHidden(int width, int height) {
     trimmed_ = 0;
     if (width <= 0 || height <= 0) return false;
+    const float w = static_cast<float>(width), h = static_cast<float>(height);
+    // Nothing to leave out when no sprite's opaque middle, at the nearest
+    // depth there is, is as large as a tile: no extents are worked out.
+    float largest = 0;
+    const float acrossPerMetre = std::hypot(clipRight_[0], clipRight_[1]) * w / 2;
+    const float downPerMetre = std::hypot(clipUp_[0], clipUp_[1]) * h / 2;
+    for (const Facts& look : facts_)
+        if (look.square && look.opaque)
+            largest = std::max(
+                largest,
+                std::min((look.cover[2] - look.cover[0]) * 2 * look.halfWidth * acrossPerMetre,
+                         (look.cover[3] - look.cover[1]) * 2 * look.halfHeight * downPerMetre));
+    if (!(nearest_ > 0) || largest / nearest_ < tileSize) return false;
+    updateExtents();
     const auto& entries = cache_.entries();
     const int columns = (width + tileSize - 1) / tileSize;
     const int rows = (height + tileSize - 1) / tileSize;
     const float inf = std::numeric_limits<float>::infinity();
     tileCover_.assign(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows), inf);
     slotDepth_.assign(entries.size(), -inf);
-    const float w = static_cast<float>(width), h = static_cast<float>(height);
     auto toPixels = [&](const std::array<float, 4>& e) {
         return std::array<float, 4>{(e[0] * 0.5f + 0.5f) * w, (e[1] * 0.5f + 0.5f) * h,
                                     (e[2] * 0.5f + 0.5f) * w, (e[3] * 0.5f + 0.5f) * h};
@@ -951,7 +964,6 @@ void ScenePass::draw(ScenePassStats& stats, const std::array<float, 4>* region) 
         if (hiddenRevision_ != revision_ || hiddenWidth_ != viewport[2] ||
             hiddenHeight_ != viewport[3]) {
             const auto start = std::chrono::steady_clock::now();
-            updateExtents();
             hidden_ = leaveOutHidden(viewport[2], viewport[3]);
             hiddenRevision_ = revision_;
             hiddenWidth_ = viewport[2];
