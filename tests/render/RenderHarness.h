@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <sstream>
@@ -145,6 +146,21 @@ inline std::string describe(graphics::Rgba color) {
     out << "rgba(" << int(color.r) << ", " << int(color.g) << ", " << int(color.b) << ", "
         << int(color.a) << ")";
     return out.str();
+}
+
+// How many pixels of two pictures of one size differ by more than
+// `tolerance` in a channel; the first few are reported as failures.
+inline int differentPixels(const graphics::Bitmap& picture, const graphics::Bitmap& expected,
+                           int tolerance) {
+    EXPECT_EQ(picture.width(), expected.width());
+    EXPECT_EQ(picture.height(), expected.height());
+    int different = 0;
+    for (int y = 0; y < std::min(picture.height(), expected.height()); ++y)
+        for (int x = 0; x < std::min(picture.width(), expected.width()); ++x)
+            if (!near(picture.pixel(x, y), expected.pixel(x, y), tolerance) && different++ < 3)
+                ADD_FAILURE() << "at " << x << ", " << y << ": " << describe(picture.pixel(x, y))
+                              << " where " << describe(expected.pixel(x, y)) << " was expected";
+    return different;
 }
 
 }  // namespace rendertest
