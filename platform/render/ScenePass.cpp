@@ -358,21 +358,15 @@ void ScenePass::readFacts() {
         if (looks[i].users == 0) continue;
         const Look& look = looks[i].look;
         // How far the plane can reach towards or away from the eye.
-        Facts& facts = facts_[i];
-        facts = {look.facing == Look::Facing::fixed
-                     ? scene::length(look.right) + scene::length(look.up)
-                     : look.right.x + look.up.y,
-                 resolved_[i].texture,
-                 look.facing == Look::Facing::fixed && look.opacity < 1,
-                 look.opacity >= 1,
-                 look.facing == Look::Facing::camera,
-                 look.right.x,
-                 look.up.y};
-        if (facts.opaque && facts.square) {
-            std::copy(std::begin(resolved_[i].cover), std::end(resolved_[i].cover), facts.cover);
-            facts.texelsWide = resolved_[i].texels;
-            facts.texelsHigh = resolved_[i].texelsHigh;
-        }
+        facts_[i] = {look.facing == Look::Facing::fixed
+                         ? scene::length(look.right) + scene::length(look.up)
+                         : look.right.x + look.up.y,
+                     resolved_[i].texture,
+                     look.facing == Look::Facing::fixed && look.opacity < 1,
+                     look.opacity >= 1,
+                     look.facing == Look::Facing::camera,
+                     look.right.x,
+                     look.up.y};
     }
 }
 
@@ -820,12 +814,14 @@ bool ScenePass::leaveOutHidden(int width, int height) {
     float largest = 0;
     const float acrossPerMetre = std::hypot(clipRight_[0], clipRight_[1]) * w / 2;
     const float downPerMetre = std::hypot(clipUp_[0], clipUp_[1]) * h / 2;
-    for (const Facts& look : facts_)
+    for (std::size_t i = 0; i < std::min(facts_.size(), resolved_.size()); ++i) {
+        const Facts& look = facts_[i];
+        const float(&cover)[4] = resolved_[i].cover;
         if (look.square && look.opaque)
             largest = std::max(
-                largest,
-                std::min((look.cover[2] - look.cover[0]) * 2 * look.halfWidth * acrossPerMetre,
-                         (look.cover[3] - look.cover[1]) * 2 * look.halfHeight * downPerMetre));
+                largest, std::min((cover[2] - cover[0]) * 2 * look.halfWidth * acrossPerMetre,
+                                  (cover[3] - cover[1]) * 2 * look.halfHeight * downPerMetre));
+    }
     if (!(nearest_ > 0) || largest / nearest_ < tileSize) return false;
     updateExtents();
     const auto& entries = cache_.entries();
@@ -852,22 +848,25 @@ bool ScenePass::leaveOutHidden(int width, int height) {
         const SceneCache::Entry& entry = entries[slot];
         if (entry.look == SceneCache::none) continue;
         const Facts& look = facts_[entry.look];
+        const ResolvedLook& picture = resolved_[entry.look];
         // Only a sprite whose quad the vertex shader can cut is left out.
-        if (!look.square || look.texture == 0 || resolved_[entry.look].texels <= 0) continue;
+        if (!look.square || look.texture == 0 || picture.texels <= 0) continue;
         const float depth = scene::dot(entry.centre - eye, forward);
         if (!(depth > 0)) continue;
         const double window = f * (depth - n) / ((f - n) * depth) - margin;
         if (window > 0) slotDepth_[slot] = static_cast<float>(n * f / (f - window * (f - n)));
-        if (!(look.cover[2] > look.cover[0] && look.cover[3] > look.cover[1])) continue;
+        // Only a fully opaque sprite hides anything.
+        const float(&cover)[4] = picture.cover;
+        if (!look.opaque || !(cover[2] > cover[0] && cover[3] > cover[1])) continue;
         const std::array<float, 4> whole = toPixels(extents_[slot]);
         // Too small to cover a tile, or reaching behind the eye.
         if (!finite(whole) || whole[2] - whole[0] < tileSize || whole[3] - whole[1] < tileSize)
             continue;
-        const float reach = filterReach(look.texelsWide, whole[2] - whole[0]);
-        const float s0 = look.cover[0] + reach / look.texelsWide;
-        const float s1 = look.cover[2] - reach / look.texelsWide;
-        const float t0 = look.cover[1] + reach / look.texelsHigh;
-        const float t1 = look.cover[3] - reach / look.texelsHigh;
+        const float reach = filterReach(picture.texels, whole[2] - whole[0]);
+        const float s0 = cover[0] + reach / picture.texels;
+        const float s1 = cover[2] - reach / picture.texels;
+        const float t0 = cover[1] + reach / picture.texelsHigh;
+        const float t1 = cover[3] - reach / picture.texelsHigh;
         if (!(s1 > s0 && t1 > t0)) continue;
         // (s, t) runs down from the picture's top; the quad runs upwards.
         std::array<float, 4> middle =

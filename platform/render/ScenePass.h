@@ -121,10 +121,6 @@ private:
         // height.
         bool square = false;
         float halfWidth = 0, halfHeight = 0;
-        // What of a fully opaque sprite hides what lies behind it (see
-        // ResolvedLook).
-        float cover[4] = {0, 0, 0, 0};
-        float texelsWide = 0, texelsHigh = 0;
     };
     // A see-through plane that divides the scene, as seen from the eye.
     struct Divider {

@@ -41,6 +41,9 @@ inline headless::EglScreenRenderer& eglRenderer() {
     return *renderer;
 }
 
+// The GL renderer inside it, made with the first picture drawn.
+inline render::Renderer& renderer() { return *eglRenderer().renderer(); }
+
 // A scene view of `size` points with an empty scene, its session running
 // and one frame delivered with the camera at `pose`.
 inline std::unique_ptr<ui::SceneView> makeView(

@@ -16,6 +16,7 @@ namespace {
 using graphics::Rgba;
 using rendertest::describe;
 using rendertest::near;
+using rendertest::renderer;
 using scene::Vector3;
 
 const Rgba green{0, 255, 0, 255};
@@ -382,8 +383,6 @@ namespace {
 // change draws it all again. Either way the picture is the one drawn from
 // scratch.
 TEST(SceneRendering, AnUnchangedViewIsCopiedAndAnyChangeDrawsItAgain) {
-    // Made with the first picture drawn.
-    auto renderer = []() -> render::Renderer& { return *rendertest::eglRenderer().renderer(); };
     auto view = rendertest::makeView();
     std::vector<std::shared_ptr<scene::Node>> sprites;
     for (int i = 0; i < 12; ++i)
@@ -484,7 +483,7 @@ TEST(SceneRendering, AFrameDrawnElsewhereInBetweenLeavesNoStalePicture) {
                                   depth.get());
         ASSERT_EQ(glCheckFramebufferStatus(GL_FRAMEBUFFER),
                   static_cast<GLenum>(GL_FRAMEBUFFER_COMPLETE));
-        rendertest::eglRenderer().renderer()->drawSceneView(*view, width, height);
+        renderer().drawSceneView(*view, width, height);
         glFinish();
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
     }
@@ -503,8 +502,6 @@ namespace {
 // (within 2 of 255: a quad drawn over less of itself is cut into other
 // triangles, whose rounding may move a colour by one).
 TEST(SceneRendering, WhatNearerSpritesHideIsLeftOutAndThePictureStaysTheSame) {
-    // Made with the first picture drawn.
-    auto renderer = []() -> render::Renderer& { return *rendertest::eglRenderer().renderer(); };
     auto view = rendertest::makeView();
     // Strokes as the program places them: every sprite at one distance from
     // the camera, through the touched point, so that those further from the
