@@ -13,14 +13,16 @@ namespace render {
 
 namespace {
 
-// A look is five RGBA texels of the looks texture, 256 looks to a row:
+// A look is six RGBA texels of the looks texture, 256 looks to a row:
 //   right.xyz, facing (0 fixed, 1 to the camera, 2 upright)
 //   up.xyz, opacity
 //   where the picture's top-left corner is, its s axis
 //   its t axis, double-sided (1) or not (0), the picture's width in texels
 //   the part of the picture that is not transparent: s0, t0, s1, t1
+//   how far its transparent corners reach in from that part's corners, in
+//   fractions of its width: top left, top right, bottom right, bottom left
 constexpr int looksPerRow = 256;
-constexpr int texelsPerLook = 5;
+constexpr int texelsPerLook = 6;
 
 const char* vertexSource = R"(#version 300 es
 layout(location = 0) in vec2 corner;
@@ -33,16 +35,28 @@ uniform vec3 cameraRight;
 uniform vec3 cameraUp;
 uniform float viewportWidth;
 uniform highp sampler2D looks;
+uniform bool outline;
 out vec2 uv;
 flat out float opacity;
 invariant gl_Position;
+// An octagon: its vertices in turn around it, each at a corner of the quad
+// ((s, t), t downwards) moved along an edge by that corner's cut; and the
+// order that makes them a triangle strip.
+const int outlineOrder[8] = int[8](0, 1, 7, 2, 6, 3, 5, 4);
+const vec2 outlineCorners[8] = vec2[8](vec2(0.0, 0.0), vec2(0.0, 0.0), vec2(1.0, 0.0),
+                                       vec2(1.0, 0.0), vec2(1.0, 1.0), vec2(1.0, 1.0),
+                                       vec2(0.0, 1.0), vec2(0.0, 1.0));
+const vec2 outlineSteps[8] = vec2[8](vec2(0.0, 1.0), vec2(1.0, 0.0), vec2(-1.0, 0.0),
+                                     vec2(0.0, 1.0), vec2(0.0, -1.0), vec2(-1.0, 0.0),
+                                     vec2(1.0, 0.0), vec2(0.0, -1.0));
 void main() {
-    ivec2 at = ivec2(int(look % 256u) * 5, int(look / 256u));
+    ivec2 at = ivec2(int(look % 256u) * 6, int(look / 256u));
     vec4 a = texelFetch(looks, at, 0);
     vec4 b = texelFetch(looks, at + ivec2(1, 0), 0);
     vec4 c = texelFetch(looks, at + ivec2(2, 0), 0);
     vec4 d = texelFetch(looks, at + ivec2(3, 0), 0);
     vec4 e = texelFetch(looks, at + ivec2(4, 0), 0);
+    vec4 f = texelFetch(looks, at + ivec2(5, 0), 0);
     vec3 right = a.xyz;
     vec3 up = b.xyz;
     if (a.w == 1.0) {
@@ -63,18 +77,40 @@ void main() {
     // far around it as filtering reaches: a texel, or more where the sprite
     // is small on the screen and drawn from a smaller level of detail. The
     // pixels left out would be fully transparent. Of that, only the `part`
-    // where nearer sprites do not hide it.
-    vec2 st = vec2(corner.x * 0.5 + 0.5, 0.5 - corner.y * 0.5);
-    vec2 quad = corner;
+    // where nearer sprites do not hide it. As an outline, the quad is an
+    // octagon: its corners cut off along 45-degree lines where the picture
+    // is transparent as far as filtering reaches.
+    int vertex = outlineOrder[gl_VertexID % 8];
+    vec2 st = outline ? outlineCorners[vertex] : vec2(corner.x * 0.5 + 0.5, 0.5 - corner.y * 0.5);
+    vec2 quad = vec2(st.x * 2.0 - 1.0, 1.0 - st.y * 2.0);
     if (d.w > 0.0) {
         vec4 middle = viewProjection * vec4(centre, 1.0);
         vec4 side = viewProjection * vec4(centre + right, 1.0);
         float pixels = abs(side.x / side.w - middle.x / middle.w) * viewportWidth;
         float texelsPerPixel = d.w / max(pixels, 1e-6);
         float reach = texelsPerPixel > 1.0 ? exp2(ceil(log2(texelsPerPixel)) + 1.0) : 1.0;
-        vec2 low = max(max(e.xy - reach / d.w, 0.0), part.xy);
-        vec2 high = max(low, min(min(e.zw + reach / d.w, 1.0), part.zw));
+        vec2 reaching = e.xy - reach / d.w, reached = e.zw + reach / d.w;
+        vec2 low = max(max(reaching, 0.0), part.xy);
+        vec2 high = max(low, min(min(reached, 1.0), part.zw));
+        vec2 cornerSt = st;
         st = mix(low, high, st);
+        if (outline) {
+            // Each cut, measured from the corner of what is drawn, and
+            // shortened where two cuts along one edge would cross.
+            vec4 in0 = vec4(low.x - reaching.x, reached.x - high.x, reached.x - high.x,
+                            low.x - reaching.x);
+            vec4 in1 = vec4(low.y - reaching.y, low.y - reaching.y, reached.y - high.y,
+                            reached.y - high.y);
+            vec4 cut = max(f - in0 - in1, 0.0);
+            vec2 size = high - low;
+            float across = cornerSt.y < 0.5 ? cut.x + cut.y : cut.w + cut.z;
+            float down = cornerSt.x < 0.5 ? cut.x + cut.w : cut.y + cut.z;
+            int which = vertex / 2;
+            float mine = which == 0 ? cut.x : which == 1 ? cut.y : which == 2 ? cut.z : cut.w;
+            vec2 step = outlineSteps[vertex];
+            st += step * mine * vec2(min(1.0, size.x / max(across, 1e-9)),
+                                     min(1.0, size.y / max(down, 1e-9)));
+        }
         quad = vec2(st.x * 2.0 - 1.0, 1.0 - st.y * 2.0);
     }
     vec3 position = centre + quad.x * right + quad.y * up;
@@ -212,6 +248,57 @@ void opaqueBounds(const graphics::Bitmap& bitmap, float (&bounds)[4]) {
     bounds[3] = static_cast<float>(by1) / fh;
 }
 
+// How far in from each corner of `visible` (the part of `bitmap` that is not
+// transparent, as visibleBounds finds it) a 45-degree cut leaves out only
+// fully transparent texels: top left, top right, bottom right, bottom left,
+// in fractions of its width. A point of the quad whose distances in from a
+// corner of that part widened by filtering's reach add up to no more than
+// the cut reads only those texels. A picture whose texels are not square to
+// its quad's sides (width and height differ) is not cut.
+void transparentCorners(const graphics::Bitmap& bitmap, const float (&visible)[4],
+                        float (&cuts)[4]) {
+    const int w = bitmap.width(), h = bitmap.height();
+    std::fill(std::begin(cuts), std::end(cuts), 0.0f);
+    if (w != h || w <= 0) return;
+    const int x0 = static_cast<int>(std::lround(visible[0] * static_cast<float>(w)));
+    const int y0 = static_cast<int>(std::lround(visible[1] * static_cast<float>(h)));
+    const int x1 = static_cast<int>(std::lround(visible[2] * static_cast<float>(w))) - 1;
+    const int y1 = static_cast<int>(std::lround(visible[3] * static_cast<float>(h))) - 1;
+    int nearest[4] = {w + h, w + h, w + h, w + h};
+    for (int y = y0; y <= y1; ++y) {
+        const std::uint8_t* row =
+            bitmap.data() + static_cast<std::size_t>(y) * bitmap.bytesPerRow();
+        for (int x = x0; x <= x1; ++x) {
+            if (row[static_cast<std::size_t>(x) * 4 + 3] == 0) continue;
+            nearest[0] = std::min(nearest[0], (x - x0) + (y - y0));
+            nearest[1] = std::min(nearest[1], (x1 - x) + (y - y0));
+            nearest[2] = std::min(nearest[2], (x1 - x) + (y1 - y));
+            nearest[3] = std::min(nearest[3], (x - x0) + (y1 - y));
+        }
+    }
+    for (int i = 0; i < 4; ++i)
+        cuts[i] =
+            nearest[i] == w + h ? 0.0f : static_cast<float>(nearest[i]) / static_cast<float>(w);
+}
+
+// For each texel of `bitmap`, how many texels above and to the left of it
+// (itself not included) are less than fully opaque: a table (width + 1)
+// by (height + 1) that answers for any rectangle at once.
+std::vector<std::uint32_t> seeThroughTable(const graphics::Bitmap& bitmap) {
+    const std::size_t w = static_cast<std::size_t>(bitmap.width());
+    const std::size_t h = static_cast<std::size_t>(bitmap.height());
+    std::vector<std::uint32_t> table((w + 1) * (h + 1), 0);
+    for (std::size_t y = 0; y < h; ++y) {
+        const std::uint8_t* row = bitmap.data() + y * bitmap.bytesPerRow();
+        std::uint32_t inRow = 0;
+        for (std::size_t x = 0; x < w; ++x) {
+            inRow += row[x * 4 + 3] != 255 ? 1 : 0;
+            table[(y + 1) * (w + 1) + x + 1] = table[y * (w + 1) + x + 1] + inRow;
+        }
+    }
+    return table;
+}
+
 // Texels that filtering reaches from a point when a picture `texels` wide is
 // drawn `pixels` wide: a texel, or more where a smaller level of detail is
 // read (as the vertex shader reckons it).
@@ -224,8 +311,15 @@ float filterReach(float texels, float pixels) {
 // sprites hide: small enough that a sprite's opaque middle covers many.
 constexpr int tileSize = 16;
 
-// A sprite's picture drawn whole, as a part (s0, t0, s1, t1 in 255ths).
-constexpr std::uint32_t wholePart = 0xFFFF0000u;
+// The widest picture whose texels are looked at one by one for hiding what
+// lies behind it; a larger one hides only behind its opaque middle.
+constexpr int maxSeeThroughTable = 512;
+
+// A part of a sprite's picture: s0, t0, s1, t1 in 65535ths, two bytes
+// each. Fine enough that where two parts of one sprite meet at a tile's
+// edge, the sliver both draw holds no pixel's centre.
+using Part = std::uint64_t;
+constexpr Part wholePart = 0xFFFFFFFF00000000u;
 
 constexpr std::size_t instanceSize = sizeof(ScenePass::Instance);
 static_assert(instanceSize == 16, "an instance is a centre and a look");
@@ -244,6 +338,7 @@ platform::Result<std::unique_ptr<ScenePass>> ScenePass::make() {
     pass->cameraUp_ = glGetUniformLocation(p, "cameraUp");
     pass->viewportWidth_ = glGetUniformLocation(p, "viewportWidth");
     pass->blendPass_ = glGetUniformLocation(p, "blendPass");
+    pass->outline_ = glGetUniformLocation(p, "outline");
     glUseProgram(p);
     glUniform1i(glGetUniformLocation(p, "picture"), 0);
     glUniform1i(glGetUniformLocation(p, "looks"), 1);
@@ -261,8 +356,12 @@ platform::Result<std::unique_ptr<ScenePass>> ScenePass::make() {
     pass->regionBlended_ = makeBuffer();
     pass->opaqueParts_ = makeBuffer();
     pass->blendedParts_ = makeBuffer();
+    pass->cutOpaque_ = makeBuffer();
+    pass->cutBlended_ = makeBuffer();
     glBindVertexArray(pass->vertexArray_.get());
-    const float corners[] = {-1, -1, 1, -1, -1, 1, 1, 1};
+    // A quad's four corners; an octagon's eight vertices read the same four
+    // twice and work out their places themselves.
+    const float corners[] = {-1, -1, 1, -1, -1, 1, 1, 1, -1, -1, 1, -1, -1, 1, 1, 1};
     glBindBuffer(GL_ARRAY_BUFFER, pass->corners_.get());
     glBufferData(GL_ARRAY_BUFFER, sizeof corners, corners, GL_STATIC_DRAW);
     glEnableVertexAttribArray(0);
@@ -290,7 +389,7 @@ bool ScenePass::resolveLooks(TextureCache& textures) {
         if (known.texture != 0 && known.texture != slot.texture) orderStale_ = true;
         if (known.texture != slot.texture || known.slot.u0 != slot.u0 || known.slot.v0 != slot.v0 ||
             known.slot.u1 != slot.u1 || known.slot.v1 != slot.v1) {
-            known = {slot.texture, slot, {0, 0, 1, 1}, 0, {0, 0, 0, 0}, 0};
+            known = {slot.texture, slot, {0, 0, 1, 1}, 0, {0, 0, 0, 0}, 0, {0, 0, 0, 0}, {}};
             // A picture square to the screen and upright is drawn only
             // where it is not transparent, and hides what lies behind
             // where it is opaque.
@@ -298,6 +397,10 @@ bool ScenePass::resolveLooks(TextureCache& textures) {
                 look.orientation == graphics::ImageOrientation::up) {
                 visibleBounds(*look.bitmap, known.visible);
                 opaqueBounds(*look.bitmap, known.cover);
+                transparentCorners(*look.bitmap, known.visible, known.corners);
+                if (look.opacity >= 1 && look.bitmap->width() <= maxSeeThroughTable &&
+                    look.bitmap->height() <= maxSeeThroughTable)
+                    known.seeThrough = seeThroughTable(*look.bitmap);
                 known.texels = static_cast<float>(look.bitmap->width());
                 known.texelsHigh = static_cast<float>(look.bitmap->height());
             }
@@ -341,6 +444,10 @@ void ScenePass::uploadLooks() {
             resolved_[i].visible[1],
             resolved_[i].visible[2],
             resolved_[i].visible[3],
+            resolved_[i].corners[0],
+            resolved_[i].corners[1],
+            resolved_[i].corners[2],
+            resolved_[i].corners[3],
         };
         std::copy(std::begin(values), std::end(values), t);
     }
@@ -647,8 +754,8 @@ void ScenePass::drawRuns(const Buffer& buffer, const std::vector<Run>& runs, con
     for (const Run& run : runs) {
         if (parts) {
             glBindBuffer(GL_ARRAY_BUFFER, parts->get());
-            glVertexAttribPointer(3, 4, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(std::uint32_t),
-                                  reinterpret_cast<const void*>(run.first * sizeof(std::uint32_t)));
+            glVertexAttribPointer(3, 4, GL_UNSIGNED_SHORT, GL_TRUE, sizeof(Part),
+                                  reinterpret_cast<const void*>(run.first * sizeof(Part)));
         }
         glBindBuffer(GL_ARRAY_BUFFER, buffer.get());
         const std::size_t base = run.first * instanceSize;
@@ -657,7 +764,7 @@ void ScenePass::drawRuns(const Buffer& buffer, const std::vector<Run>& runs, con
         glVertexAttribIPointer(2, 1, GL_UNSIGNED_INT, instanceSize,
                                reinterpret_cast<const void*>(base + offsetof(Instance, look)));
         glBindTexture(GL_TEXTURE_2D, run.texture);
-        glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, static_cast<GLsizei>(run.count));
+        glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, parts ? 8 : 4, static_cast<GLsizei>(run.count));
         ++stats.drawCalls;
     }
 }
@@ -797,14 +904,74 @@ void ScenePass::selectRegion(const std::array<float, 4>& region) {
     upload(regionOpaque_, regionOpaqueCapacity_, regionOpaqueInstances_, 0);
 }
 
-// The part of each sprite that may show in a frame drawn whole on a screen
-// `width` by `height` pixels, into the parts buffers in both passes' orders.
-// Over a grid of tiles, one that the opaque middle of a sprite covers whole
+// Every tile of the screen that a sprite's fully opaque texels cover whole,
+// as far as filtering reaches and with a pixel's worth of rounding to
+// spare, is hidden behind `depth` at most. Whether any was.
+bool ScenePass::coverTiles(const SceneCache::Entry& entry, const Facts& look,
+                           const ResolvedLook& picture, float depth, float w, float h,
+                           int columns) {
+    const std::array<float, 4> ndc = quadExtent(entry, look, {-1, -1, 1, 1});
+    const float x0 = (ndc[0] * 0.5f + 0.5f) * w, x1 = (ndc[2] * 0.5f + 0.5f) * w;
+    const float y0 = (ndc[1] * 0.5f + 0.5f) * h, y1 = (ndc[3] * 0.5f + 0.5f) * h;
+    if (!std::isfinite(x0) || !std::isfinite(x1) || !std::isfinite(y0) || !std::isfinite(y1) ||
+        !(x1 > x0 && y1 > y0))
+        return false;
+    const int texelsWide = static_cast<int>(picture.texels);
+    const int texelsHigh = static_cast<int>(picture.texelsHigh);
+    const float reach = filterReach(picture.texels, x1 - x0);
+    const float acrossPerPixel = picture.texels / (x1 - x0);
+    const float downPerPixel = picture.texelsHigh / (y1 - y0);
+    const std::size_t stride = static_cast<std::size_t>(texelsWide) + 1;
+    const std::uint32_t* table = picture.seeThrough.data();
+    auto seeThrough = [&](int a0, int b0, int a1, int b1) {
+        return table[static_cast<std::size_t>(b1) * stride + static_cast<std::size_t>(a1)] +
+               table[static_cast<std::size_t>(b0) * stride + static_cast<std::size_t>(a0)] -
+               table[static_cast<std::size_t>(b0) * stride + static_cast<std::size_t>(a1)] -
+               table[static_cast<std::size_t>(b1) * stride + static_cast<std::size_t>(a0)];
+    };
+    const int height = static_cast<int>(h), width = static_cast<int>(w);
+    const int tx0 = static_cast<int>(std::ceil(std::max(x0, 0.0f) / tileSize));
+    const int ty0 = static_cast<int>(std::ceil(std::max(y0, 0.0f) / tileSize));
+    // The texel columns each tile column reads, worked out once.
+    coverColumns_.clear();
+    for (int tx = tx0; tx * tileSize < width && static_cast<float>((tx + 1) * tileSize) <= x1;
+         ++tx) {
+        const float left = static_cast<float>(tx * tileSize) - 1;
+        const float right = static_cast<float>(std::min((tx + 1) * tileSize, width)) + 1;
+        coverColumns_.push_back(
+            {static_cast<int>(std::floor((left - x0) * acrossPerPixel - reach)),
+             static_cast<int>(std::ceil((right - x0) * acrossPerPixel + reach))});
+    }
+    bool any = false;
+    for (int ty = ty0; ty * tileSize < height && static_cast<float>((ty + 1) * tileSize) <= y1;
+         ++ty) {
+        const float top = static_cast<float>(std::min((ty + 1) * tileSize, height)) + 1;
+        const float bottom = static_cast<float>(ty * tileSize) - 1;
+        // t runs down from the picture's top, the screen's y upwards.
+        const int b0 = static_cast<int>(std::floor((y1 - top) * downPerPixel - reach));
+        const int b1 = static_cast<int>(std::ceil((y1 - bottom) * downPerPixel + reach));
+        if (b0 < 0 || b1 > texelsHigh) continue;
+        float* row = tileCover_.data() + static_cast<std::size_t>(ty * columns + tx0);
+        for (std::size_t i = 0; i < coverColumns_.size(); ++i) {
+            const auto [a0, a1] = coverColumns_[i];
+            if (row[i] <= depth || a0 < 0 || a1 > texelsWide || seeThrough(a0, b0, a1, b1) != 0)
+                continue;
+            row[i] = depth;
+            any = true;
+        }
+    }
+    return any;
+}
+
+// The parts of each sprite that may show in a frame drawn whole on a screen
+// `width` by `height` pixels, and both passes' planes a part at a time into
+// buffers of their own. Over a grid of tiles, one that a sprite's fully
+// opaque texels cover whole (or, for a large picture, its opaque middle)
 // hides what lies behind that sprite, by more than the depth buffer can
-// confuse, the middle shrunk by what filtering mixes into its edge; a
-// sprite is drawn only over the rectangle of the tiles where it is not
-// hidden, since elsewhere it would fail the depth test at every pixel.
-// False, every plane drawn whole, when no tile is covered.
+// confuse, as far as filtering mixes other texels in; a sprite is drawn
+// only over one or two rectangles of the tiles where it is not hidden,
+// since elsewhere it would fail the depth test at every pixel. False,
+// every plane drawn whole, when no tile is covered.
 bool ScenePass::leaveOutHidden(int width, int height) {
     trimmed_ = 0;
     if (width <= 0 || height <= 0) return false;
@@ -862,6 +1029,10 @@ bool ScenePass::leaveOutHidden(int width, int height) {
         // Too small to cover a tile, or reaching behind the eye.
         if (!finite(whole) || whole[2] - whole[0] < tileSize || whole[3] - whole[1] < tileSize)
             continue;
+        if (!picture.seeThrough.empty()) {
+            covered |= coverTiles(entry, look, picture, depth, w, h, columns);
+            continue;
+        }
         const float reach = filterReach(picture.texels, whole[2] - whole[0]);
         const float s0 = cover[0] + reach / picture.texels;
         const float s1 = cover[2] - reach / picture.texels;
@@ -889,62 +1060,112 @@ bool ScenePass::leaveOutHidden(int width, int height) {
     if (!covered) return false;
 
     // Each sprite over the rectangle of the tiles its extent touches (a
-    // pixel wider) where nothing nearer covers them; nothing of it when
-    // there are none, on the screen or not hidden.
-    slotParts_.assign(entries.size(), wholePart);
+    // pixel wider) where nothing nearer covers them, or over two such
+    // rectangles one above the other where those leave out much more;
+    // nothing of it when there are none, on the screen or not hidden.
+    slotParts_.assign(entries.size() * 2, 0);
     for (std::size_t slot = 0; slot < entries.size(); ++slot) {
+        slotParts_[slot * 2] = wholePart;
         const float depth = slotDepth_[slot];
         if (depth == -inf) continue;
         const std::array<float, 4> e = toPixels(extents_[slot]);
         if (!finite(e) || !(e[2] > e[0] && e[3] > e[1])) continue;
-        std::uint32_t part = 0;
+        TileBox pieces[2];
         if (e[2] >= -1 && e[0] <= w + 1 && e[3] >= -1 && e[1] <= h + 1) {
             auto tileOf = [&](float p, float size) {
                 return static_cast<int>(std::floor(std::clamp(p, 0.0f, size - 1) / tileSize));
             };
-            const int x0 = tileOf(e[0] - 1, w), x1 = tileOf(e[2] + 1, w);
-            const int y0 = tileOf(e[1] - 1, h), y1 = tileOf(e[3] + 1, h);
-            int bx0 = columns, by0 = rows, bx1 = -1, by1 = -1;
-            for (int y = y0; y <= y1; ++y)
-                for (int x = x0; x <= x1; ++x) {
-                    if (tileCover_[static_cast<std::size_t>(y * columns + x)] < depth) continue;
-                    bx0 = std::min(bx0, x), bx1 = std::max(bx1, x);
-                    by0 = std::min(by0, y), by1 = std::max(by1, y);
-                }
-            if (bx1 >= bx0) {
-                // The tiles' rectangle in 255ths of the quad, rounded outwards;
-                // t runs down from the quad's top.
-                const float px0 = static_cast<float>(bx0 * tileSize);
-                const float px1 = static_cast<float>(std::min((bx1 + 1) * tileSize, width));
-                const float py0 = static_cast<float>(by0 * tileSize);
-                const float py1 = static_cast<float>(std::min((by1 + 1) * tileSize, height));
-                auto low = [](float fraction) {
-                    return static_cast<std::uint32_t>(
-                        std::clamp(std::floor(fraction * 255), 0.0f, 255.0f));
-                };
-                auto high = [](float fraction) {
-                    return static_cast<std::uint32_t>(
-                        std::clamp(std::ceil(fraction * 255), 0.0f, 255.0f));
-                };
-                const float across = e[2] - e[0], down = e[3] - e[1];
-                part = low((px0 - e[0]) / across) | low((e[3] - py1) / down) << 8 |
-                       high((px1 - e[0]) / across) << 16 | high((e[3] - py0) / down) << 24;
-            }
+            splitOpen(tileOf(e[0] - 1, w), tileOf(e[1] - 1, h), tileOf(e[2] + 1, w),
+                      tileOf(e[3] + 1, h), columns, depth, pieces);
         }
-        slotParts_[slot] = part;
-        if (part != wholePart) ++trimmed_;
+        // A rectangle of tiles in 65535ths of the quad, rounded outwards; t
+        // runs down from the quad's top.
+        auto partOf = [&](const TileBox& box) -> Part {
+            if (box.empty()) return 0;
+            const float px0 = static_cast<float>(box.x0 * tileSize);
+            const float px1 = static_cast<float>(std::min((box.x1 + 1) * tileSize, width));
+            const float py0 = static_cast<float>(box.y0 * tileSize);
+            const float py1 = static_cast<float>(std::min((box.y1 + 1) * tileSize, height));
+            auto low = [](double fraction) {
+                return static_cast<Part>(std::clamp(std::floor(fraction * 65535), 0.0, 65535.0));
+            };
+            auto high = [](double fraction) {
+                return static_cast<Part>(std::clamp(std::ceil(fraction * 65535), 0.0, 65535.0));
+            };
+            const double across = e[2] - e[0], down = e[3] - e[1];
+            return low((px0 - e[0]) / across) | low((e[3] - py1) / down) << 16 |
+                   high((px1 - e[0]) / across) << 32 | high((e[3] - py0) / down) << 48;
+        };
+        slotParts_[slot * 2] = partOf(pieces[0]);
+        slotParts_[slot * 2 + 1] = partOf(pieces[1]);
+        if (slotParts_[slot * 2] != wholePart || slotParts_[slot * 2 + 1] != 0) ++trimmed_;
     }
-    auto uploadParts = [&](const Buffer& buffer, std::size_t count, auto slotOf) {
-        orderedParts_.resize(count);
-        for (std::size_t i = 0; i < count; ++i) orderedParts_[i] = slotParts_[slotOf(i)];
-        glBindBuffer(GL_ARRAY_BUFFER, buffer.get());
-        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(count * sizeof(std::uint32_t)),
+    // Each pass's planes again, a plane once for each of its parts, in runs
+    // of one texture.
+    auto cut = [&](const std::vector<Instance>& instances, const std::vector<Run>& runs,
+                   auto slotOf, std::vector<Instance>& cutInstances, std::vector<Run>& cutRuns,
+                   const Buffer& buffer, std::size_t& capacity, const Buffer& partsBuffer) {
+        cutInstances.clear();
+        cutRuns.clear();
+        orderedParts_.clear();
+        for (const Run& run : runs) {
+            Run piece{run.texture, cutInstances.size(), 0};
+            for (std::size_t i = run.first; i < run.first + run.count; ++i) {
+                const std::size_t slot = slotOf(i);
+                for (std::size_t k = slot * 2; k < slot * 2 + 2; ++k) {
+                    if (slotParts_[k] == 0) continue;
+                    cutInstances.push_back(instances[i]);
+                    orderedParts_.push_back(slotParts_[k]);
+                }
+            }
+            piece.count = cutInstances.size() - piece.first;
+            if (piece.count > 0) cutRuns.push_back(piece);
+        }
+        upload(buffer, capacity, cutInstances, 0);
+        glBindBuffer(GL_ARRAY_BUFFER, partsBuffer.get());
+        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(orderedParts_.size() * sizeof(Part)),
                      orderedParts_.data(), GL_DYNAMIC_DRAW);
     };
-    uploadParts(blendedParts_, ordered_.size(),
-                [&](std::size_t i) { return static_cast<std::uint32_t>(ordered_[i]); });
-    uploadParts(opaqueParts_, opaqueOrder_.size(), [&](std::size_t i) { return opaqueOrder_[i]; });
+    cut(
+        blendedInstances_, blendedRuns_,
+        [&](std::size_t i) { return static_cast<std::uint32_t>(ordered_[i]); },
+        cutBlendedInstances_, cutBlendedRuns_, cutBlended_, cutBlendedCapacity_, blendedParts_);
+    cut(
+        opaqueInstances_, opaqueRuns_, [&](std::size_t i) { return opaqueOrder_[i]; },
+        cutOpaqueInstances_, cutOpaqueRuns_, cutOpaque_, cutOpaqueCapacity_, opaqueParts_);
     return true;
+}
+
+// The tiles from (x0, y0) to (x1, y1) (inclusive) that cover nearer than
+// `depth` does not hide, as one rectangle around them or, where two leave
+// out at least a fifth more, as two, one above the other.
+void ScenePass::splitOpen(int x0, int y0, int x1, int y1, int columns, float depth,
+                          TileBox (&pieces)[2]) {
+    // Each row's open tiles, and those of the rows from each to the last.
+    const std::size_t rows = static_cast<std::size_t>(y1 - y0 + 1);
+    rowBoxes_.assign(rows, TileBox{});
+    for (int y = y0; y <= y1; ++y) {
+        const float* row = tileCover_.data() + static_cast<std::size_t>(y * columns);
+        int first = x1 + 1, last = -1;
+        for (int x = x0; x <= x1; ++x)
+            if (!(row[x] < depth)) first = std::min(first, x), last = x;
+        if (last >= 0) rowBoxes_[static_cast<std::size_t>(y - y0)] = TileBox{first, y, last, y};
+    }
+    fromRow_.assign(rows, TileBox{});
+    TileBox after;
+    for (std::size_t r = rows; r-- > 0;) {
+        after.add(rowBoxes_[r]);
+        fromRow_[r] = after;
+    }
+    pieces[0] = after;
+    pieces[1] = TileBox{};
+    long best = after.area() * 4 / 5;
+    TileBox before;
+    for (std::size_t r = 1; r < rows; ++r) {
+        before.add(rowBoxes_[r - 1]);
+        const long area = before.area() + fromRow_[r].area();
+        if (area < best) best = area, pieces[0] = before, pieces[1] = fromRow_[r];
+    }
 }
 
 void ScenePass::draw(ScenePassStats& stats, const std::array<float, 4>* region) {
@@ -970,7 +1191,13 @@ void ScenePass::draw(ScenePassStats& stats, const std::array<float, 4>* region) 
             stats.preparation += std::chrono::steady_clock::now() - start;
         }
         parts = hidden_;
-        if (parts) stats.trimmed = trimmed_;
+        if (parts) {
+            stats.trimmed = trimmed_;
+            opaque = &cutOpaque_;
+            blended = &cutBlended_;
+            opaqueRuns = &cutOpaqueRuns_;
+            blendedRuns = &cutBlendedRuns_;
+        }
     } else if (region) {
         const auto start = std::chrono::steady_clock::now();
         updateExtents();
@@ -1016,6 +1243,7 @@ void ScenePass::draw(ScenePassStats& stats, const std::array<float, 4>* region) 
     glStencilFunc(GL_ALWAYS, 0, 0);
     glStencilMask(0);
 
+    glUniform1i(outline_, parts ? 1 : 0);
     glDisable(GL_BLEND);
     glDepthMask(GL_TRUE);
     glDepthFunc(GL_LEQUAL);

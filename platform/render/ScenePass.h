@@ -15,11 +15,13 @@
 // only over the rectangle of the tiles where it may show.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "platform/Result.h"
@@ -106,6 +108,13 @@ private:
         // when it hides nothing.
         float cover[4] = {0, 0, 0, 0};
         float texelsHigh = 0;
+        // How far in from the corners of the visible part its transparent
+        // corners reach along 45-degree cuts (fractions of its width).
+        float corners[4] = {0, 0, 0, 0};
+        // How many texels above and to the left of each are not fully
+        // opaque (seeThroughTable); none for a picture that hides only
+        // behind its opaque middle.
+        std::vector<std::uint32_t> seeThrough;
     };
 
     // What ordering needs of a look, read once per look rather than once
@@ -161,6 +170,24 @@ private:
     void updateExtents();
     void selectRegion(const std::array<float, 4>& region);
     bool leaveOutHidden(int width, int height);
+    // A rectangle of tiles, inclusive; empty when x1 < x0.
+    struct TileBox {
+        int x0 = 0, y0 = 0, x1 = -1, y1 = -1;
+        bool empty() const { return x1 < x0; }
+        long area() const { return empty() ? 0 : long{x1 - x0 + 1} * long{y1 - y0 + 1}; }
+        void add(const TileBox& box) {
+            if (box.empty()) return;
+            if (empty()) {
+                *this = box;
+                return;
+            }
+            x0 = std::min(x0, box.x0), y0 = std::min(y0, box.y0);
+            x1 = std::max(x1, box.x1), y1 = std::max(y1, box.y1);
+        }
+    };
+    void splitOpen(int x0, int y0, int x1, int y1, int columns, float depth, TileBox (&pieces)[2]);
+    bool coverTiles(const SceneCache::Entry& entry, const Facts& look, const ResolvedLook& picture,
+                    float depth, float w, float h, int columns);
 
     Program program_;
     GLint viewProjection_ = -1;
@@ -169,6 +196,7 @@ private:
     GLint cameraUp_ = -1;
     GLint viewportWidth_ = -1;
     GLint blendPass_ = -1;
+    GLint outline_ = -1;
     VertexArray vertexArray_;
     Buffer corners_;
     Texture looksTexture_;
@@ -232,15 +260,24 @@ private:
     int hiddenWidth_ = 0, hiddenHeight_ = 0;
     bool hidden_ = false;
     std::size_t trimmed_ = 0;
-    // Per tile, the nearest depth at which a sprite's opaque middle covers
+    // Per tile, the nearest depth at which a sprite's opaque texels cover
     // it whole; per slot, the depth cover must be nearer than to hide it
-    // (minus infinity where it is never left out), and the part of its
-    // picture drawn (s0, t0, s1, t1 in 255ths, a byte each).
+    // (minus infinity where it is never left out), and the parts of its
+    // picture drawn (s0, t0, s1, t1 in 65535ths, two bytes each), two a slot, 0
+    // where there is no such part.
     std::vector<float> tileCover_, slotDepth_;
-    std::vector<std::uint32_t> slotParts_;
-    // The parts of both passes' planes, in their order.
+    std::vector<std::uint64_t> slotParts_;
+    std::vector<TileBox> rowBoxes_, fromRow_;
+    std::vector<std::pair<int, int>> coverColumns_;
+    // Both passes' planes, a plane once for each part of it drawn, and
+    // their buffers.
+    Buffer cutOpaque_, cutBlended_;
+    std::size_t cutOpaqueCapacity_ = 0, cutBlendedCapacity_ = 0;
+    std::vector<Instance> cutOpaqueInstances_, cutBlendedInstances_;
+    std::vector<Run> cutOpaqueRuns_, cutBlendedRuns_;
+    // The part each of those draws, in the same order.
     Buffer opaqueParts_, blendedParts_;
-    std::vector<std::uint32_t> orderedParts_;
+    std::vector<std::uint64_t> orderedParts_;
 };
 
 }  // namespace render

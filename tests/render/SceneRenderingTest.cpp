@@ -3,6 +3,7 @@
 // double-sided and single-sided planes, opacity, blending and transparency.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <random>
 
@@ -90,6 +91,22 @@ std::shared_ptr<graphics::Image> softSquare(Rgba colour) {
     for (int y = 0; y < 90; ++y)
         for (int x = 0; x < 90; ++x)
             bitmap->setPixel(x, y, std::min({x, y, 89 - x, 89 - y}) < 12 ? soft : colour);
+    return std::make_shared<graphics::Image>(bitmap, 3);
+}
+
+// A ring: opaque `colour` between two circles, a soft rim outside it and a
+// hole inside, and transparent corners.
+std::shared_ptr<graphics::Image> ring(Rgba colour) {
+    auto bitmap = std::make_shared<graphics::Bitmap>(90, 90);
+    const Rgba soft{static_cast<std::uint8_t>(colour.r / 2),
+                    static_cast<std::uint8_t>(colour.g / 2),
+                    static_cast<std::uint8_t>(colour.b / 2), 128};
+    for (int y = 0; y < 90; ++y)
+        for (int x = 0; x < 90; ++x) {
+            const float r =
+                std::hypot(static_cast<float>(x) - 44.5f, static_cast<float>(y) - 44.5f);
+            bitmap->setPixel(x, y, r < 14 || r >= 43 ? Rgba{0, 0, 0, 0} : r >= 38 ? soft : colour);
+        }
     return std::make_shared<graphics::Image>(bitmap, 3);
 }
 
@@ -508,15 +525,18 @@ TEST(SceneRendering, WhatNearerSpritesHideIsLeftOutAndThePictureStaysTheSame) {
     // middle of the screen are nearer.
     std::mt19937 random(11);
     std::uniform_real_distribution<float> across(-0.3f, 0.3f), down(-0.6f, 0.6f), turn(-0.5f, 0.5f);
-    const std::shared_ptr<graphics::Image> pictures[] = {softSquare(green), softSquare(red),
-                                                         solid(blue), softSquare(white)};
+    // Squares, rings with a hole that hides nothing, and emoji, whose
+    // transparent corners are left out too.
+    const std::shared_ptr<graphics::Image> pictures[] = {
+        softSquare(green), ring(red),   scrawlet::ViewController::renderEmojiImage("🍎", 30),
+        solid(blue),       ring(white), scrawlet::ViewController::renderEmojiImage("🐳", 30)};
     for (int stroke = 0; stroke < 12; ++stroke) {
         float x = across(random), y = down(random), heading = turn(random) * 8;
         for (int sample = 0; sample < 25; ++sample) {
             heading += turn(random);
             x += 0.012f * std::cos(heading), y += 0.012f * std::sin(heading);
             Vector3 direction{x, y, -1};
-            rendertest::addSprite(*view, pictures[stroke % 4],
+            rendertest::addSprite(*view, pictures[stroke % 6],
                                   direction * (1.234f / scene::length(direction)));
         }
     }
