@@ -335,7 +335,12 @@ BENCHMARK(drawOnly)
     ->Args({10000, 1170, 0, 0});
 BENCHMARK(strokeAdded)->Apply(framesOfEverySize);
 BENCHMARK(sampleAdded)->Apply(framesOfEverySize);
-BENCHMARK(cameraMoved)->Apply(framesOfEverySize);
+// And from a moved camera at full size, where what is hidden is worked out
+// again for every frame (`prepareMs`).
+BENCHMARK(cameraMoved)
+    ->Apply(framesOfEverySize)
+    ->Args({1000, 1170, 0, 1})
+    ->Args({10000, 1170, 0, 1});
 BENCHMARK(memoryPerSprite)->Arg(100000)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(firstFrame)
     ->Args({1000, 0})
