@@ -65,6 +65,7 @@ void SceneCache::forget() {
     fixedPlanes_.clear();
     ++entriesGeneration_;
     ++reshapedGeneration_;
+    ++renumberedGeneration_;
     ++looksGeneration_;
 }
 
@@ -211,6 +212,7 @@ void SceneCache::compact() {
     freeEntries_ = 0;
     ++entriesGeneration_;
     ++reshapedGeneration_;
+    ++renumberedGeneration_;
 }
 
 void SceneCache::nodeChanged(const scene::Node& node) {

@@ -78,6 +78,9 @@ public:
     // Counts the changes of the entries other than planes added at the end:
     // a plane taken out or changed, the slots closed up, the tree read anew.
     std::uint64_t reshapedGeneration() const { return reshapedGeneration_; }
+    // Counts the changes that give planes other slots: the slots closed up,
+    // the tree read anew. Between two, a slot's plane is the same or gone.
+    std::uint64_t renumberedGeneration() const { return renumberedGeneration_; }
     std::uint64_t looksGeneration() const { return looksGeneration_; }
 
     // scene::SceneObserver
@@ -117,6 +120,7 @@ private:
     std::vector<FixedPlane> fixedPlanes_;
     std::uint64_t entriesGeneration_ = 0;
     std::uint64_t reshapedGeneration_ = 0;
+    std::uint64_t renumberedGeneration_ = 0;
     std::uint64_t looksGeneration_ = 0;
 };
 

@@ -513,26 +513,30 @@ void ScenePass::order(Vector3 eye, Vector3 forward) {
     readFacts();
     // Planes only added since the last order, seen from where it was made:
     // they are merged into it. Otherwise every plane is ordered anew.
+    // They wait to be merged until a frame is drawn whole: a frame that
+    // draws only where they lie picks them and the planes there by their
+    // keys, which give the same order.
     const std::size_t slots = cache_.entries().size();
     bool merged = false;
-    std::size_t unchanged = 0;
+    slotKeys_.resize(slots);
     if (!orderStale_ && !orderHasDividers_ && orderedReshaped_ == cache_.reshapedGeneration() &&
         slots >= orderedSlots_ && eye == orderedEye_ && forward == orderedForward_) {
         keyed_.clear();
         merged = keyPlanes(orderedSlots_, eye, forward, nullptr);
-        if (merged) unchanged = mergeAdded();
+        if (merged) {
+            for (std::uint64_t item : keyed_)
+                slotKeys_[static_cast<std::uint32_t>(item)] =
+                    static_cast<std::uint32_t>(item >> 32);
+            added_.insert(added_.end(), keyed_.begin(), keyed_.end());
+        }
     }
-    if (!merged) orderAll(eye, forward);
-
-    // Farthest first, in runs of one texture.
-    blendedRuns_.clear();
-    for (std::size_t i = 0; i < blendedInstances_.size(); ++i) {
-        GLuint texture = facts_[blendedInstances_[i].look].texture;
-        if (blendedRuns_.empty() || blendedRuns_.back().texture != texture)
-            blendedRuns_.push_back({texture, i, 0});
-        ++blendedRuns_.back().count;
+    if (!merged) {
+        orderAll(eye, forward);
+        added_.clear();
+        for (std::uint64_t item : ordered_)
+            slotKeys_[static_cast<std::uint32_t>(item)] = static_cast<std::uint32_t>(item >> 32);
+        blendedRunsFrom(0);
     }
-    upload(blended_, blendedCapacity_, blendedInstances_, unchanged);
 
     // Nearest first, the fully opaque planes only, grouped by texture. The
     // order only saves work here (the depth test decides what is seen): new
@@ -559,6 +563,28 @@ void ScenePass::order(Vector3 eye, Vector3 forward) {
     depthFar_ = std::max(farthest_ * 1.1f, depthNear_ * 2);
     entriesOrdered_ = cache_.entriesGeneration();
     orderStale_ = false;
+}
+
+// The planes added since the blended order was made merged into it, its
+// runs and its buffer from the first plane that moved.
+void ScenePass::mergeWaiting() {
+    if (added_.empty()) return;
+    keyed_.swap(added_);
+    added_.clear();
+    blendedRunsFrom(mergeAdded());
+}
+
+// The blended planes farthest first in runs of one texture, and into their
+// buffer from `unchanged` on.
+void ScenePass::blendedRunsFrom(std::size_t unchanged) {
+    blendedRuns_.clear();
+    for (std::size_t i = 0; i < blendedInstances_.size(); ++i) {
+        GLuint texture = facts_[blendedInstances_[i].look].texture;
+        if (blendedRuns_.empty() || blendedRuns_.back().texture != texture)
+            blendedRuns_.push_back({texture, i, 0});
+        ++blendedRuns_.back().count;
+    }
+    upload(blended_, blendedCapacity_, blendedInstances_, unchanged);
 }
 
 void ScenePass::orderAll(Vector3 eye, Vector3 forward) {
@@ -689,6 +715,9 @@ void ScenePass::orderOpaque(Vector3 eye, Vector3 forward) {
     opaqueOrder_.swap(mergedOrder_);
     opaqueRuns_ = std::move(runs);
     opaqueTextures_ = opaqueRuns_.size();
+    opaqueRanks_.resize(cache_.entries().size());
+    for (std::size_t i = 0; i < opaqueOrder_.size(); ++i)
+        opaqueRanks_[opaqueOrder_[i]] = static_cast<std::uint32_t>(i);
     upload(opaque_, opaqueCapacity_, opaqueInstances_, 0);
     opaqueEye_ = eye;
     opaqueForward_ = forward;
@@ -735,6 +764,9 @@ void ScenePass::appendOpaque(Vector3 eye, Vector3 forward) {
     std::sort(keyed_.begin(), keyed_.end());
     const std::size_t before = opaqueInstances_.size();
     appendOpaqueFrom(keyed_);
+    opaqueRanks_.resize(slots);
+    for (std::size_t i = before; i < opaqueOrder_.size(); ++i)
+        opaqueRanks_[opaqueOrder_[i]] = static_cast<std::uint32_t>(i);
     upload(opaque_, opaqueCapacity_, opaqueInstances_, before);
     opaqueSlots_ = slots;
 }
@@ -817,8 +849,7 @@ ScenePassStats ScenePass::prepare(const scene::Node& root, const scene::Matrix4&
     }
     if (changed) ++revision_;
     stats.revision = revision_;
-    stats.planes = 0;
-    for (const Run& run : blendedRuns_) stats.planes += run.count;
+    stats.planes = ordered_.size() + added_.size();
     stats.preparation = std::chrono::steady_clock::now() - start;
     return stats;
 }
@@ -853,53 +884,147 @@ std::array<float, 4> ScenePass::quadExtent(const SceneCache::Entry& entry, const
 }
 
 // Every slot's extent, worked out again only for slots added since, when
-// neither the point of view nor the planes before them changed.
+// neither the point of view nor the slots' planes changed (a slot whose
+// plane is gone keeps its extent and is passed over).
 void ScenePass::updateExtents() {
     const auto& entries = cache_.entries();
-    const bool fresh = extentsReshaped_ != cache_.reshapedGeneration() ||
+    const bool fresh = extentsRenumbered_ != cache_.renumberedGeneration() ||
                        entries.size() < extentsSlots_ ||
                        !(extentsViewProjection_ == preparedViewProjection_) ||
                        !(extentsCameraToWorld_ == preparedCameraToWorld_);
     extents_.resize(entries.size());
     for (std::size_t slot = fresh ? 0 : extentsSlots_; slot < entries.size(); ++slot)
         extents_[slot] = extent(slot);
+    if (fresh) cellsSlots_ = 0;
     extentsSlots_ = entries.size();
-    extentsReshaped_ = cache_.reshapedGeneration();
+    extentsRenumbered_ = cache_.renumberedGeneration();
     extentsViewProjection_ = preparedViewProjection_;
     extentsCameraToWorld_ = preparedCameraToWorld_;
 }
 
-// The planes of both passes that may touch `region`, in their order and in
-// runs of one texture, into buffers of their own.
-void ScenePass::selectRegion(const std::array<float, 4>& region) {
-    // Slot by slot first, in the order the extents lie in memory; the
-    // passes' orders then look each slot up in a table a byte a slot.
-    touched_.resize(extents_.size());
-    for (std::size_t slot = 0; slot < extents_.size(); ++slot) {
+// The cells of the screen's grid that `e` (normalised device coordinates,
+// not empty) touches, inclusive; what lies off the screen counts as on its
+// edge.
+std::array<int, 4> ScenePass::cellsOf(const std::array<float, 4>& e) {
+    auto cell = [](float at, int cells) {
+        const float clamped = std::clamp(at, -1.0f, 1.0f);
+        return std::min(cells - 1,
+                        static_cast<int>((clamped + 1) * 0.5f * static_cast<float>(cells)));
+    };
+    return {cell(e[0], cellsAcross), cell(e[1], cellsDown), cell(e[2], cellsAcross),
+            cell(e[3], cellsDown)};
+}
+
+// The grid's cells filled with the slots whose extents are known: all of
+// them again, counted first into one array, after the extents were worked
+// out afresh; else those added since, each cell's in a list of its own.
+void ScenePass::updateCells() {
+    constexpr std::size_t cells = cellsAcross * cellsDown;
+    auto everywhere = [&](std::size_t slot) {
         const std::array<float, 4>& e = extents_[slot];
-        touched_[slot] =
-            e[0] <= region[2] && e[2] >= region[0] && e[1] <= region[3] && e[3] >= region[1];
+        return e[0] <= -1 && e[1] <= -1 && e[2] >= 1 && e[3] >= 1;
+    };
+    // Calls `into(cell)` for each cell that `slot`'s extent touches, unless
+    // it is empty or everywhere.
+    auto forCells = [&](std::size_t slot, auto into) {
+        const std::array<float, 4>& e = extents_[slot];
+        if (!(e[0] <= e[2] && e[1] <= e[3]) || everywhere(slot)) return;
+        const auto [x0, y0, x1, y1] = cellsOf(e);
+        for (int y = y0; y <= y1; ++y)
+            for (int x = x0; x <= x1; ++x) into(static_cast<std::size_t>(y * cellsAcross + x));
+    };
+    const std::size_t from = cellsSlots_;
+    if (from == 0) {
+        everywhere_.clear();
+        cellExtra_.resize(cells);
+        for (auto& extra : cellExtra_) extra.clear();
+        cellStart_.assign(cells + 1, 0);
+        for (std::size_t slot = 0; slot < extents_.size(); ++slot)
+            forCells(slot, [&](std::size_t cell) { ++cellStart_[cell + 1]; });
+        for (std::size_t cell = 0; cell < cells; ++cell) cellStart_[cell + 1] += cellStart_[cell];
+        cellSlots_.resize(cellStart_[cells]);
+        cellFill_.assign(cellStart_.begin(), cellStart_.end() - 1);
     }
-    auto touches = [&](std::uint32_t slot) { return touched_[slot] != 0; };
-    auto select = [&](const std::vector<Instance>& instances, auto slotOf,
-                      std::vector<Instance>& selected, std::vector<Run>& runs) {
+    for (std::size_t slot = from; slot < extents_.size(); ++slot) {
+        const auto s = static_cast<std::uint32_t>(slot);
+        if (everywhere(slot)) everywhere_.push_back(s);
+        if (from == 0)
+            forCells(slot, [&](std::size_t cell) { cellSlots_[cellFill_[cell]++] = s; });
+        else
+            forCells(slot, [&](std::size_t cell) { cellExtra_[cell].push_back(s); });
+    }
+    cellsSlots_ = extents_.size();
+}
+
+// The planes of both passes that may touch `region`, in their order and in
+// runs of one texture, into buffers of their own. Only the planes in the
+// grid's cells that `region` touches are looked at; they are put in the
+// blended order by their keys (depth, farthest first, then slot, which is
+// that order while no see-through photo divides it) and in the opaque
+// order by their places in it.
+void ScenePass::selectRegion(const std::array<float, 4>& region) {
+    auto touches = [&](std::size_t slot) {
+        const std::array<float, 4>& e = extents_[slot];
+        return e[0] <= region[2] && e[2] >= region[0] && e[1] <= region[3] && e[3] >= region[1];
+    };
+    regionSlots_.clear();
+    if (orderHasDividers_ || !(region[0] <= region[2] && region[1] <= region[3])) {
+        mergeWaiting();
+        for (std::uint64_t item : ordered_)
+            if (touches(static_cast<std::uint32_t>(item)))
+                regionSlots_.push_back(static_cast<std::uint32_t>(item));
+    } else {
+        // Each plane once, though it lies in several cells.
+        touched_.resize(extents_.size(), 0);
+        auto visit = [&](std::uint32_t slot) {
+            if (touched_[slot] != 0) return;
+            touched_[slot] = 1;
+            regionSlots_.push_back(slot);
+        };
+        updateCells();
+        for (std::uint32_t slot : everywhere_) visit(slot);
+        const auto [x0, y0, x1, y1] = cellsOf(region);
+        for (int y = y0; y <= y1; ++y)
+            for (int x = x0; x <= x1; ++x) {
+                const std::size_t cell = static_cast<std::size_t>(y * cellsAcross + x);
+                for (std::size_t i = cellStart_[cell]; i < cellStart_[cell + 1]; ++i)
+                    visit(cellSlots_[i]);
+                for (std::uint32_t slot : cellExtra_[cell]) visit(slot);
+            }
+        std::size_t kept = 0;
+        for (std::uint32_t slot : regionSlots_) {
+            touched_[slot] = 0;
+            const std::uint32_t look = cache_.entries()[slot].look;
+            if (look != SceneCache::none && facts_[look].texture != 0 && touches(slot))
+                regionSlots_[kept++] = slot;
+        }
+        regionSlots_.resize(kept);
+    }
+    // Both orders of the planes found (unless already so), and the
+    // instances in them.
+    auto select = [&](auto rank, auto chosen, bool sorted, std::vector<Instance>& selected,
+                      std::vector<Run>& runs) {
+        regionOrder_.clear();
+        for (std::uint32_t slot : regionSlots_)
+            if (chosen(slot))
+                regionOrder_.push_back(static_cast<std::uint64_t>(rank(slot)) << 32 | slot);
+        if (!sorted) std::sort(regionOrder_.begin(), regionOrder_.end());
         selected.clear();
         runs.clear();
-        for (std::size_t i = 0; i < instances.size(); ++i) {
-            if (!touches(slotOf(i))) continue;
-            const GLuint texture = facts_[instances[i].look].texture;
+        for (std::uint64_t item : regionOrder_) {
+            const Instance next = instance(item);
+            const GLuint texture = facts_[next.look].texture;
             if (runs.empty() || runs.back().texture != texture)
                 runs.push_back({texture, selected.size(), 0});
             ++runs.back().count;
-            selected.push_back(instances[i]);
+            selected.push_back(next);
         }
     };
-    select(
-        blendedInstances_, [&](std::size_t i) { return static_cast<std::uint32_t>(ordered_[i]); },
-        regionBlendedInstances_, regionBlendedRuns_);
-    select(
-        opaqueInstances_, [&](std::size_t i) { return opaqueOrder_[i]; }, regionOpaqueInstances_,
-        regionOpaqueRuns_);
+    select([&](std::uint32_t slot) { return slotKeys_[slot]; }, [](std::uint32_t) { return true; },
+           orderHasDividers_, regionBlendedInstances_, regionBlendedRuns_);
+    select([&](std::uint32_t slot) { return opaqueRanks_[slot]; },
+           [&](std::uint32_t slot) { return facts_[cache_.entries()[slot].look].opaque; }, false,
+           regionOpaqueInstances_, regionOpaqueRuns_);
     upload(regionBlended_, regionBlendedCapacity_, regionBlendedInstances_, 0);
     upload(regionOpaque_, regionOpaqueCapacity_, regionOpaqueInstances_, 0);
 }
@@ -1169,7 +1294,8 @@ void ScenePass::splitOpen(int x0, int y0, int x1, int y1, int columns, float dep
 }
 
 void ScenePass::draw(ScenePassStats& stats, const std::array<float, 4>* region) {
-    if (blendedRuns_.empty()) return;
+    if (!region) mergeWaiting();
+    if (ordered_.empty() && added_.empty()) return;
     const Buffer* opaque = &opaque_;
     const Buffer* blended = &blended_;
     const std::vector<Run>* opaqueRuns = &opaqueRuns_;

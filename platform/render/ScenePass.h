@@ -151,6 +151,8 @@ private:
     void order(scene::Vector3 eye, scene::Vector3 forward);
     void orderAll(scene::Vector3 eye, scene::Vector3 forward);
     std::size_t mergeAdded();
+    void mergeWaiting();
+    void blendedRunsFrom(std::size_t unchanged);
     static void upload(const Buffer& buffer, std::size_t& capacity,
                        const std::vector<Instance>& instances, std::size_t from);
     void orderOpaque(scene::Vector3 eye, scene::Vector3 forward);
@@ -168,6 +170,8 @@ private:
     std::array<float, 4> quadExtent(const SceneCache::Entry& entry, const Facts& look,
                                     const std::array<float, 4>& part) const;
     void updateExtents();
+    static std::array<int, 4> cellsOf(const std::array<float, 4>& e);
+    void updateCells();
     void selectRegion(const std::array<float, 4>& region);
     bool leaveOutHidden(int width, int height);
     // A rectangle of tiles, inclusive; empty when x1 < x0.
@@ -246,13 +250,32 @@ private:
     std::vector<std::array<float, 4>> extents_;
     std::vector<std::uint8_t> touched_;
     std::size_t extentsSlots_ = 0;
-    std::uint64_t extentsReshaped_ = ~0ull;
+    std::uint64_t extentsRenumbered_ = ~0ull;
     scene::Matrix4 extentsViewProjection_, extentsCameraToWorld_;
+    // A grid over the screen, each cell with the slots whose extent
+    // touches it (those that reach off the screen in the cells along its
+    // edge); the slots whose extent is unbounded or covers it all.
+    // The cells are made when a region is drawn, for the slots below
+    // `cellsSlots_` (none after the extents were worked out afresh): cell
+    // c's slots from cellSlots_[cellStart_[c]] to before
+    // cellSlots_[cellStart_[c + 1]], and those added since in cellExtra_[c].
+    static constexpr int cellsAcross = 16, cellsDown = 32;
+    std::size_t cellsSlots_ = 0;
+    std::vector<std::size_t> cellStart_, cellFill_;
+    std::vector<std::uint32_t> cellSlots_;
+    std::vector<std::vector<std::uint32_t>> cellExtra_;
+    std::vector<std::uint32_t> everywhere_;
+    // Planes added since the blended order was made, keyed, not yet merged
+    // into it; each slot's key in that order and place in the opaque order.
+    std::vector<std::uint64_t> added_;
+    std::vector<std::uint32_t> slotKeys_, opaqueRanks_;
     // The planes of both passes that touch a region, and their buffers.
     Buffer regionOpaque_, regionBlended_;
     std::size_t regionOpaqueCapacity_ = 0, regionBlendedCapacity_ = 0;
     std::vector<Instance> regionOpaqueInstances_, regionBlendedInstances_;
     std::vector<Run> regionOpaqueRuns_, regionBlendedRuns_;
+    std::vector<std::uint32_t> regionSlots_;
+    std::vector<std::uint64_t> regionOrder_;
 
     // What frames drawn whole leave out, and what that was worked out for.
     bool leaveOutHidden_ = true;

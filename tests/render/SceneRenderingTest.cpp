@@ -474,6 +474,84 @@ TEST(SceneRendering, AnUnchangedViewIsCopiedAndAnyChangeDrawsItAgain) {
     expectDrawnThenKept("the pictures released", [&] { renderer().releaseTextures(); });
 }
 
+// Sprites added while the point of view stays are drawn only where they
+// lie, from the planes found there in both passes' orders, without passing
+// over the rest: frame after frame, a stroke at once, after some were taken
+// out, two at one place and after the camera moved a little. Each picture
+// is the one drawn afresh after another scene. (Every sprite is drawn whole
+// here, so that the pictures are the same to the bit.)
+TEST(SceneRendering, PlanesAddedAreDrawnWhereTheyLieAsAFreshFrameDrawsThem) {
+    auto view = rendertest::makeView();
+    std::mt19937 random(5);
+    std::uniform_real_distribution<float> across(-0.3f, 0.3f), down(-0.6f, 0.6f), turn(-0.5f, 0.5f);
+    const std::shared_ptr<graphics::Image> pictures[] = {
+        softSquare(green), scrawlet::ViewController::renderEmojiImage("🍎", 30), solid(blue),
+        ring(white)};
+    std::vector<std::shared_ptr<scene::Node>> sprites;
+    float x = 0, y = 0, heading = 0;
+    auto place = [&](int count, int picture) {
+        for (int i = 0; i < count; ++i) {
+            heading += turn(random);
+            x += 0.012f * std::cos(heading), y += 0.012f * std::sin(heading);
+            Vector3 direction{x, y, -1};
+            sprites.push_back(rendertest::addSprite(
+                *view, pictures[picture % 4], direction * (1.234f / scene::length(direction))));
+        }
+    };
+    for (int stroke = 0; stroke < 8; ++stroke) {
+        x = across(random), y = down(random), heading = turn(random) * 8;
+        place(25, stroke);
+    }
+    // And an opaque photo behind them, which reaches everywhere.
+    rendertest::addPlane(*view, rendertest::solidImage(40, 30, blue), 1.0, 1.333, {0, 0, -1.6f}, {},
+                         true, 1.0f);
+    auto other = rendertest::makeView();
+    rendertest::addSprite(*other, solid(red), ahead);
+    ASSERT_TRUE(rendertest::render(*other, 1));
+    renderer().setLeavingOutHidden(false);
+    ASSERT_TRUE(rendertest::render(*view, 1));
+    auto expectAsAfresh = [&](const char* step, bool partly) {
+        SCOPED_TRACE(step);
+        auto drawn = rendertest::render(*view, 1);
+        const auto frame = renderer().lastFrame();
+        rendertest::render(*other, 1);
+        renderer().setKeepingScenePicture(false);
+        auto fresh = rendertest::render(*view, 1);
+        renderer().setKeepingScenePicture(true);
+        ASSERT_TRUE(drawn && fresh);
+        if (partly) {
+            EXPECT_LT(frame.scenePlanesDrawn, frame.planes / 2);
+        }
+        EXPECT_EQ(rendertest::differentPixels(*drawn, *fresh, 0), 0);
+        // The next frame starts from the picture drawn afresh.
+        ASSERT_TRUE(rendertest::render(*view, 1));
+    };
+    for (int sample = 0; sample < 4; ++sample) {
+        // Frame after frame without a frame drawn whole in between.
+        place(1, 1);
+        auto drawn = rendertest::render(*view, 1);
+        ASSERT_TRUE(drawn);
+        EXPECT_LT(renderer().lastFrame().scenePlanesDrawn, renderer().lastFrame().planes / 2);
+    }
+    expectAsAfresh("samples added frame after frame", true);
+    x = 0.05f, y = -0.1f;
+    place(20, 3);
+    expectAsAfresh("a stroke added at once", true);
+    for (int i = 0; i < 5; ++i) sprites[static_cast<std::size_t>(i * 7)]->removeFromParentNode();
+    expectAsAfresh("sprites taken out", false);
+    place(3, 0);
+    expectAsAfresh("sprites added after some were taken out", true);
+    // Another picture exactly where one is: the later shows.
+    const auto at = sprites.back()->position();
+    sprites.push_back(rendertest::addSprite(*view, pictures[2], at));
+    expectAsAfresh("a sprite where one is", true);
+    view->session().deliverFrame(ar::poseAt({0.01f, 0, 0}, 1, 0));
+    expectAsAfresh("the camera moved a little", false);
+    place(4, 1);
+    expectAsAfresh("sprites added after the camera moved", true);
+    renderer().setLeavingOutHidden(true);
+}
+
 // A frame drawn in between into a target that cannot take a copy (one of
 // several samples a pixel, as a browser's canvas is) sees a change first;
 // the next frame through the kept picture still shows it.
