@@ -48,7 +48,8 @@ struct Drawing {
 // the program places them: 1.234 m from the camera through the touched
 // point. With `ownPictures` every sprite has its own copy of its emoji's
 // picture, as each touch sample draws one; otherwise a stroke shares one.
-Drawing makeDrawing(int count, bool ownPictures) {
+// Strokes start between `top` and `bottom` (points down the view).
+Drawing makeDrawing(int count, bool ownPictures, double top = 60, double bottom = 760) {
     Drawing drawing;
     drawing.view = std::make_unique<ui::SceneView>();
     auto& view = *drawing.view;
@@ -60,7 +61,7 @@ Drawing makeDrawing(int count, bool ownPictures) {
     std::vector<std::shared_ptr<graphics::Image>> shared;
     for (const char* e : emoji) shared.push_back(emojiPicture(e));
     std::mt19937 random(7);
-    std::uniform_real_distribution<double> across(20, 370), down(60, 760), turn(-0.4, 0.4);
+    std::uniform_real_distribution<double> across(20, 370), down(top, bottom), turn(-0.4, 0.4);
     for (int i = 0; i < count;) {
         std::size_t pick = static_cast<std::size_t>(i / 100) % shared.size();
         double x = across(random), y = down(random), heading = turn(random) * 8;
@@ -220,10 +221,13 @@ void strokeAdded(benchmark::State& state) {
 
 // A frame that adds one touch sample's sprite to the drawing, as a finger
 // drawing does frame after frame: the sprites of a 100-sample stroke in
-// turn; once all are in, they are taken away again, untimed.
-void sampleAdded(benchmark::State& state) {
-    Drawing drawing = makeDrawing(static_cast<int>(state.range(0)), false);
-    Drawing stroke = makeDrawing(100, false);
+// turn; once all are in, they are taken away again, untimed. With `apart`
+// the drawing keeps to the top of the screen and the stroke to the bottom,
+// where no other sprite lies.
+void addSamples(benchmark::State& state, bool apart) {
+    Drawing drawing = apart ? makeDrawing(static_cast<int>(state.range(0)), false, 60, 330)
+                            : makeDrawing(static_cast<int>(state.range(0)), false);
+    Drawing stroke = apart ? makeDrawing(100, false, 600, 760) : makeDrawing(100, false);
     std::vector<std::shared_ptr<scene::Node>> sprites =
         stroke.view->scene()->rootNode()->childNodes();
     for (const auto& sprite : sprites) sprite->removeFromParentNode();
@@ -237,6 +241,10 @@ void sampleAdded(benchmark::State& state) {
             next = 0;
         });
 }
+
+void sampleAdded(benchmark::State& state) { addSamples(state, false); }
+
+void sampleAddedApart(benchmark::State& state) { addSamples(state, true); }
 
 // A frame seen from a camera that has moved a little since the last one,
 // as every frame in augmented reality is.
@@ -335,6 +343,7 @@ BENCHMARK(drawOnly)
     ->Args({10000, 1170, 0, 0});
 BENCHMARK(strokeAdded)->Apply(framesOfEverySize);
 BENCHMARK(sampleAdded)->Apply(framesOfEverySize);
+BENCHMARK(sampleAddedApart)->Apply(framesOfEverySize);
 // And from a moved camera at full size, where what is hidden is worked out
 // again for every frame (`prepareMs`).
 BENCHMARK(cameraMoved)
