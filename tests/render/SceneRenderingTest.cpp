@@ -110,6 +110,36 @@ std::shared_ptr<graphics::Image> ring(Rgba colour) {
     return std::make_shared<graphics::Image>(bitmap, 3);
 }
 
+// Strokes as the program places them: every sprite at one distance from
+// the camera, through the touched point, so that those further from the
+// middle of the screen are nearer. Each stroke walks at random.
+class Scribble {
+public:
+    Scribble(ui::SceneView& view, unsigned seed) : view_(view), random_(seed) {}
+    // A stroke from a place and heading at random, or from (x, y) on the
+    // plane a metre ahead of the camera.
+    void start() { x_ = across_(random_), y_ = down_(random_), heading_ = turn_(random_) * 8; }
+    void startAt(float x, float y) { x_ = x, y_ = y; }
+    // `count` more samples of the stroke, each a sprite of `picture`.
+    void place(int count, const std::shared_ptr<graphics::Image>& picture) {
+        for (int i = 0; i < count; ++i) {
+            heading_ += turn_(random_);
+            x_ += 0.012f * std::cos(heading_), y_ += 0.012f * std::sin(heading_);
+            const Vector3 direction{x_, y_, -1};
+            sprites.push_back(rendertest::addSprite(
+                view_, picture, direction * (1.234f / scene::length(direction))));
+        }
+    }
+    std::vector<std::shared_ptr<scene::Node>> sprites;
+
+private:
+    ui::SceneView& view_;
+    std::mt19937 random_;
+    std::uniform_real_distribution<float> across_{-0.3f, 0.3f}, down_{-0.6f, 0.6f},
+        turn_{-0.5f, 0.5f};
+    float x_ = 0, y_ = 0, heading_ = 0;
+};
+
 TEST(SceneRendering, PlanesShowWhereAndHowTheViewSeesThem) {
     const auto none = scene::Matrix4::identity();
     const auto sideways = ar::poseAt({1, 0, -1}, 90, 0);  // right of the origin, looking left
@@ -482,24 +512,14 @@ TEST(SceneRendering, AnUnchangedViewIsCopiedAndAnyChangeDrawsItAgain) {
 // here, so that the pictures are the same to the bit.)
 TEST(SceneRendering, PlanesAddedAreDrawnWhereTheyLieAsAFreshFrameDrawsThem) {
     auto view = rendertest::makeView();
-    std::mt19937 random(5);
-    std::uniform_real_distribution<float> across(-0.3f, 0.3f), down(-0.6f, 0.6f), turn(-0.5f, 0.5f);
     const std::shared_ptr<graphics::Image> pictures[] = {
         softSquare(green), scrawlet::ViewController::renderEmojiImage("🍎", 30), solid(blue),
         ring(white)};
-    std::vector<std::shared_ptr<scene::Node>> sprites;
-    float x = 0, y = 0, heading = 0;
-    auto place = [&](int count, int picture) {
-        for (int i = 0; i < count; ++i) {
-            heading += turn(random);
-            x += 0.012f * std::cos(heading), y += 0.012f * std::sin(heading);
-            Vector3 direction{x, y, -1};
-            sprites.push_back(rendertest::addSprite(
-                *view, pictures[picture % 4], direction * (1.234f / scene::length(direction))));
-        }
-    };
+    Scribble scribble(*view, 5);
+    auto& sprites = scribble.sprites;
+    auto place = [&](int count, int picture) { scribble.place(count, pictures[picture % 4]); };
     for (int stroke = 0; stroke < 8; ++stroke) {
-        x = across(random), y = down(random), heading = turn(random) * 8;
+        scribble.start();
         place(25, stroke);
     }
     // And an opaque photo behind them, which reaches everywhere.
@@ -534,7 +554,7 @@ TEST(SceneRendering, PlanesAddedAreDrawnWhereTheyLieAsAFreshFrameDrawsThem) {
         EXPECT_LT(renderer().lastFrame().scenePlanesDrawn, renderer().lastFrame().planes / 2);
     }
     expectAsAfresh("samples added frame after frame", true);
-    x = 0.05f, y = -0.1f;
+    scribble.startAt(0.05f, -0.1f);
     place(20, 3);
     expectAsAfresh("a stroke added at once", true);
     for (int i = 0; i < 5; ++i) sprites[static_cast<std::size_t>(i * 7)]->removeFromParentNode();
@@ -598,25 +618,15 @@ namespace {
 // triangles, whose rounding may move a colour by one).
 TEST(SceneRendering, WhatNearerSpritesHideIsLeftOutAndThePictureStaysTheSame) {
     auto view = rendertest::makeView();
-    // Strokes as the program places them: every sprite at one distance from
-    // the camera, through the touched point, so that those further from the
-    // middle of the screen are nearer.
-    std::mt19937 random(11);
-    std::uniform_real_distribution<float> across(-0.3f, 0.3f), down(-0.6f, 0.6f), turn(-0.5f, 0.5f);
     // Squares, rings with a hole that hides nothing, and emoji, whose
     // transparent corners are left out too.
     const std::shared_ptr<graphics::Image> pictures[] = {
         softSquare(green), ring(red),   scrawlet::ViewController::renderEmojiImage("🍎", 30),
         solid(blue),       ring(white), scrawlet::ViewController::renderEmojiImage("🐳", 30)};
+    Scribble scribble(*view, 11);
     for (int stroke = 0; stroke < 12; ++stroke) {
-        float x = across(random), y = down(random), heading = turn(random) * 8;
-        for (int sample = 0; sample < 25; ++sample) {
-            heading += turn(random);
-            x += 0.012f * std::cos(heading), y += 0.012f * std::sin(heading);
-            Vector3 direction{x, y, -1};
-            rendertest::addSprite(*view, pictures[stroke % 6],
-                                  direction * (1.234f / scene::length(direction)));
-        }
+        scribble.start();
+        scribble.place(25, pictures[stroke % 6]);
     }
     // A see-through photo among them, and a far sprite drawn from a smaller
     // level of detail.
