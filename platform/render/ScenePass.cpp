@@ -681,6 +681,8 @@ void ScenePass::upload(const Buffer& buffer, std::size_t& capacity,
 }
 
 void ScenePass::orderOpaque(Vector3 eye, Vector3 forward) {
+    // Made from the blended order, whole.
+    mergeWaiting();
     opaqueRuns_.clear();
     opaqueInstances_.clear();
     opaqueOrder_.clear();

@@ -512,12 +512,18 @@ TEST(SceneRendering, AnUnchangedViewIsCopiedAndAnyChangeDrawsItAgain) {
 // here, so that the pictures are the same to the bit.)
 TEST(SceneRendering, PlanesAddedAreDrawnWhereTheyLieAsAFreshFrameDrawsThem) {
     auto view = rendertest::makeView();
+    // A large picture has a texture of its own.
+    auto large = std::make_shared<graphics::Bitmap>(300, 300);
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 300; ++x)
+            large->setPixel(x, y,
+                            std::min({x, y, 299 - x, 299 - y}) < 30 ? Rgba{0, 64, 0, 128} : red);
     const std::shared_ptr<graphics::Image> pictures[] = {
         softSquare(green), scrawlet::ViewController::renderEmojiImage("🍎", 30), solid(blue),
-        ring(white)};
+        ring(white), std::make_shared<graphics::Image>(large, 3)};
     Scribble scribble(*view, 5);
     auto& sprites = scribble.sprites;
-    auto place = [&](int count, int picture) { scribble.place(count, pictures[picture % 4]); };
+    auto place = [&](int count, int picture) { scribble.place(count, pictures[picture % 5]); };
     for (int stroke = 0; stroke < 8; ++stroke) {
         scribble.start();
         place(25, stroke);
@@ -534,21 +540,27 @@ TEST(SceneRendering, PlanesAddedAreDrawnWhereTheyLieAsAFreshFrameDrawsThem) {
         SCOPED_TRACE(step);
         auto drawn = rendertest::render(*view, 1);
         const auto frame = renderer().lastFrame();
-        rendertest::render(*other, 1);
+        // Drawn whole as it stands, and afresh.
         renderer().setKeepingScenePicture(false);
+        auto whole = rendertest::render(*view, 1);
+        rendertest::render(*other, 1);
         auto fresh = rendertest::render(*view, 1);
         renderer().setKeepingScenePicture(true);
-        ASSERT_TRUE(drawn && fresh);
+        ASSERT_TRUE(drawn && whole && fresh);
         if (partly) {
             EXPECT_LT(frame.scenePlanesDrawn, frame.planes / 2);
         }
         EXPECT_EQ(rendertest::differentPixels(*drawn, *fresh, 0), 0);
+        EXPECT_EQ(rendertest::differentPixels(*whole, *fresh, 0), 0);
         // The next frame starts from the picture drawn afresh.
         ASSERT_TRUE(rendertest::render(*view, 1));
     };
-    for (int sample = 0; sample < 4; ++sample) {
-        // Frame after frame without a frame drawn whole in between.
-        place(1, 1);
+    scribble.startAt(-0.15f, -0.35f);
+    for (int sample = 0; sample < 40; ++sample) {
+        // Frame after frame without a frame drawn whole in between, every
+        // other one of a picture with a texture of its own: enough to make
+        // the opaque order again from the blended one.
+        place(1, sample % 2 == 0 ? 4 : sample);
         auto drawn = rendertest::render(*view, 1);
         ASSERT_TRUE(drawn);
         EXPECT_LT(renderer().lastFrame().scenePlanesDrawn, renderer().lastFrame().planes / 2);
