@@ -1273,10 +1273,11 @@ void ScenePass::splitOpen(int x0, int y0, int x1, int y1, int columns, float dep
     rowBoxes_.assign(rows, TileBox{});
     for (int y = y0; y <= y1; ++y) {
         const float* row = tileCover_.data() + static_cast<std::size_t>(y * columns);
-        int first = x1 + 1, last = -1;
-        for (int x = x0; x <= x1; ++x)
-            if (!(row[x] < depth)) first = std::min(first, x), last = x;
-        if (last >= 0) rowBoxes_[static_cast<std::size_t>(y - y0)] = TileBox{first, y, last, y};
+        int first = x0, last = x1;
+        while (first <= x1 && row[first] < depth) ++first;
+        if (first > x1) continue;
+        while (row[last] < depth) --last;
+        rowBoxes_[static_cast<std::size_t>(y - y0)] = TileBox{first, y, last, y};
     }
     fromRow_.assign(rows, TileBox{});
     TileBox after;
