@@ -82,32 +82,49 @@ Build both(Build first, Build second) {
 std::shared_ptr<graphics::Image> solid(Rgba colour) {
     return rendertest::solidImage(30, 30, colour);
 }
-// A picture opaque `colour` inside a soft, half-transparent border.
-std::shared_ptr<graphics::Image> softSquare(Rgba colour) {
-    auto bitmap = std::make_shared<graphics::Bitmap>(90, 90);
+// What a texel of a drawn test picture is: its colour, that colour half
+// transparent, or nothing.
+enum class Texel { opaque, soft, none };
+
+// A picture `side` texels square of `colour`, each texel as `shape` (given
+// its column and row) says.
+std::shared_ptr<graphics::Image> shaped(Rgba colour, const std::function<Texel(int, int)>& shape,
+                                        int side = 90) {
+    auto bitmap = std::make_shared<graphics::Bitmap>(side, side);
     const Rgba soft{static_cast<std::uint8_t>(colour.r / 2),
                     static_cast<std::uint8_t>(colour.g / 2),
                     static_cast<std::uint8_t>(colour.b / 2), 128};
-    for (int y = 0; y < 90; ++y)
-        for (int x = 0; x < 90; ++x)
-            bitmap->setPixel(x, y, std::min({x, y, 89 - x, 89 - y}) < 12 ? soft : colour);
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x) {
+            const Texel texel = shape(x, y);
+            bitmap->setPixel(x, y,
+                             texel == Texel::opaque ? colour
+                             : texel == Texel::soft ? soft
+                                                    : Rgba{0, 0, 0, 0});
+        }
     return std::make_shared<graphics::Image>(bitmap, 3);
+}
+
+// A picture opaque `colour` inside a soft, half-transparent border, a
+// tenth of its side wide or more.
+std::shared_ptr<graphics::Image> softSquare(Rgba colour, int side = 90) {
+    const int border = std::max(12, side / 10);
+    return shaped(
+        colour,
+        [&](int x, int y) {
+            return std::min({x, y, side - 1 - x, side - 1 - y}) < border ? Texel::soft
+                                                                         : Texel::opaque;
+        },
+        side);
 }
 
 // A ring: opaque `colour` between two circles, a soft rim outside it and a
 // hole inside, and transparent corners.
 std::shared_ptr<graphics::Image> ring(Rgba colour) {
-    auto bitmap = std::make_shared<graphics::Bitmap>(90, 90);
-    const Rgba soft{static_cast<std::uint8_t>(colour.r / 2),
-                    static_cast<std::uint8_t>(colour.g / 2),
-                    static_cast<std::uint8_t>(colour.b / 2), 128};
-    for (int y = 0; y < 90; ++y)
-        for (int x = 0; x < 90; ++x) {
-            const float r =
-                std::hypot(static_cast<float>(x) - 44.5f, static_cast<float>(y) - 44.5f);
-            bitmap->setPixel(x, y, r < 14 || r >= 43 ? Rgba{0, 0, 0, 0} : r >= 38 ? soft : colour);
-        }
-    return std::make_shared<graphics::Image>(bitmap, 3);
+    return shaped(colour, [](int x, int y) {
+        const float r = std::hypot(static_cast<float>(x) - 44.5f, static_cast<float>(y) - 44.5f);
+        return r < 14 || r >= 43 ? Texel::none : r >= 38 ? Texel::soft : Texel::opaque;
+    });
 }
 
 // Strokes as the program places them: every sprite at one distance from
@@ -512,15 +529,10 @@ TEST(SceneRendering, AnUnchangedViewIsCopiedAndAnyChangeDrawsItAgain) {
 // here, so that the pictures are the same to the bit.)
 TEST(SceneRendering, PlanesAddedAreDrawnWhereTheyLieAsAFreshFrameDrawsThem) {
     auto view = rendertest::makeView();
-    // A large picture has a texture of its own.
-    auto large = std::make_shared<graphics::Bitmap>(300, 300);
-    for (int y = 0; y < 300; ++y)
-        for (int x = 0; x < 300; ++x)
-            large->setPixel(x, y,
-                            std::min({x, y, 299 - x, 299 - y}) < 30 ? Rgba{0, 64, 0, 128} : red);
+    // The last, a large picture, has a texture of its own.
     const std::shared_ptr<graphics::Image> pictures[] = {
         softSquare(green), scrawlet::ViewController::renderEmojiImage("🍎", 30), solid(blue),
-        ring(white), std::make_shared<graphics::Image>(large, 3)};
+        ring(white), softSquare(red, 300)};
     Scribble scribble(*view, 5);
     auto& sprites = scribble.sprites;
     auto place = [&](int count, int picture) { scribble.place(count, pictures[picture % 5]); };
