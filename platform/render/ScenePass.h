@@ -10,9 +10,15 @@
 // see-through planes, farthest first, blended and tested against that depth.
 //
 // A frame drawn whole leaves out what nearer sprites hide: over a grid of
-// small tiles of the screen, a tile that the opaque middle of a sprite
-// covers whole hides what lies behind that sprite, and each sprite is drawn
-// only over the rectangle of the tiles where it may show.
+// small tiles of the screen, a tile that the opaque texels of a sprite
+// cover whole hides what lies behind that sprite, and each sprite is drawn
+// only over one or two rectangles of the tiles where it may show, as an
+// octagon without its transparent corners.
+//
+// Sprites added while the point of view stays are drawn only where they
+// lie, over the last frame's picture: the planes there are found in a grid
+// of the screen and put in order by their keys, without passing over the
+// others.
 #pragma once
 
 #include <algorithm>
