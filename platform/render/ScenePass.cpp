@@ -1033,16 +1033,11 @@ void ScenePass::selectRegion(const std::array<float, 4>& region) {
 
 // Every tile of the screen that a sprite's fully opaque texels cover whole,
 // as far as filtering reaches and with a pixel's worth of rounding to
-// spare, is hidden behind `depth` at most. Whether any was.
-bool ScenePass::coverTiles(const SceneCache::Entry& entry, const Facts& look,
-                           const ResolvedLook& picture, float depth, float w, float h,
-                           int columns) {
-    const std::array<float, 4> ndc = quadExtent(entry, look, {-1, -1, 1, 1});
-    const float x0 = (ndc[0] * 0.5f + 0.5f) * w, x1 = (ndc[2] * 0.5f + 0.5f) * w;
-    const float y0 = (ndc[1] * 0.5f + 0.5f) * h, y1 = (ndc[3] * 0.5f + 0.5f) * h;
-    if (!std::isfinite(x0) || !std::isfinite(x1) || !std::isfinite(y0) || !std::isfinite(y1) ||
-        !(x1 > x0 && y1 > y0))
-        return false;
+// spare, is hidden behind `depth` at most. `whole` is the sprite's quad on
+// the screen, in pixels (finite, not empty). Whether any tile was.
+bool ScenePass::coverTiles(const std::array<float, 4>& whole, const ResolvedLook& picture,
+                           float depth, float w, float h, int columns) {
+    const auto [x0, y0, x1, y1] = whole;
     const int texelsWide = static_cast<int>(picture.texels);
     const int texelsHigh = static_cast<int>(picture.texelsHigh);
     const float reach = filterReach(picture.texels, x1 - x0);
@@ -1157,7 +1152,7 @@ bool ScenePass::leaveOutHidden(int width, int height) {
         if (!finite(whole) || whole[2] - whole[0] < tileSize || whole[3] - whole[1] < tileSize)
             continue;
         if (!picture.seeThrough.empty()) {
-            covered |= coverTiles(entry, look, picture, depth, w, h, columns);
+            covered |= coverTiles(whole, picture, depth, w, h, columns);
             continue;
         }
         const float reach = filterReach(picture.texels, whole[2] - whole[0]);

@@ -196,8 +196,8 @@ private:
         }
     };
     void splitOpen(int x0, int y0, int x1, int y1, int columns, float depth, TileBox (&pieces)[2]);
-    bool coverTiles(const SceneCache::Entry& entry, const Facts& look, const ResolvedLook& picture,
-                    float depth, float w, float h, int columns);
+    bool coverTiles(const std::array<float, 4>& whole, const ResolvedLook& picture, float depth,
+                    float w, float h, int columns);
 
     Program program_;
     GLint viewProjection_ = -1;
