@@ -163,12 +163,15 @@ Accepted actionChoice(Command& command) {
 
 platform::Result<void> writePng(const graphics::Bitmap& bitmap, const std::filesystem::path& file) {
     TRY_LET(png, graphics::backend().encodePng(bitmap));
-    return platform::writeFileAtomically(file, png);
+    // A script's outputs go where a shell's redirection would send them: onto
+    // /dev/null or into a pipe as well as into a file.
+    return platform::writeFile(file, png, platform::WriteOptions::throughSpecialFiles());
 }
 
 platform::Result<void> writeText(const std::filesystem::path& file, const std::string& text) {
-    return platform::writeFileAtomically(
-        file, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    return platform::writeFile(
+        file, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()),
+        platform::WriteOptions::throughSpecialFiles());
 }
 
 }  // namespace

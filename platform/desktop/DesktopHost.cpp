@@ -431,8 +431,9 @@ void DesktopHost::writeState(const ui::Application& application) {
     automation::Json state = automation::dumpState(application);
     state["window"] = {{"title", title_}, {"pictureScale", pictureScale()}};
     std::string text = state.dump() + "\n";
-    auto written = platform::writeFileAtomically(
-        stateFile_, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    auto written = platform::writeFile(
+        stateFile_, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()),
+        platform::WriteOptions::throughSpecialFiles());
     if (!written) say(written.error());
 }
 

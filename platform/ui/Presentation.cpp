@@ -149,7 +149,7 @@ platform::Result<std::filesystem::path> ActivityViewController::saveToPictures(
     std::filesystem::path file = folder / (std::string(stamp) + ".png");
     for (int n = 2; std::filesystem::exists(file, ignored); ++n)
         file = folder / (std::string(stamp) + " (" + std::to_string(n) + ").png");
-    if (auto written = platform::writeFileAtomically(file, png.value()); !written)
+    if (auto written = platform::writeFile(file, png.value()); !written)
         return platform::fail(written.error());
     complete();
     return file;

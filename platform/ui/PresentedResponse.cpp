@@ -184,7 +184,7 @@ platform::Result<void> saveSharedPicture(Application& application,
     auto image = share->firstImage();
     if (!image) return platform::fail("the share sheet holds no picture");
     TRY_LET(png, graphics::backend().encodePng(*image->cgImage()));
-    TRY(platform::writeFileAtomically(file, png));
+    TRY(platform::writeFile(file, png, platform::WriteOptions::throughSpecialFiles()));
     auto self = share->shared_from_this();
     share->complete();
     return {};

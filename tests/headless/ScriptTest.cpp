@@ -2,6 +2,8 @@
 // how malformed lines and failing commands stop a script, and where a
 // script file's relative paths lead.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <fstream>
 
@@ -94,6 +96,34 @@ TEST(Scripts, RelativePathsAreTheScriptFilesOwn) {
     ASSERT_FALSE(state.is_discarded());
     EXPECT_EQ(state["lines"].size(), 1u);
     EXPECT_TRUE(std::filesystem::is_empty(elsewhere));
+}
+
+// A script's pictures and dumps go where a shell's redirection would send
+// them: onto a device (which stays a device) and into a pipe's reader.
+TEST(Scripts, OutputsGoOntoDevicesAndIntoPipesWithoutReplacingThem) {
+    auto folder = testsupport::freshDirectory("script-outputs");
+    auto pipe = folder / "pipe";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    testsupport::ScriptRun run;
+    auto received = testsupport::readThroughPipe(pipe, [&] {
+        run = runScript("seed 2\nlaunch\nframe\ndown 100 100\nup\ndump " + pipe.string() + "\n");
+    });
+    EXPECT_EQ(run.exitStatus, 0) << run.errors;
+    auto state = json::parse(received, nullptr, false);
+    ASSERT_FALSE(state.is_discarded()) << received;
+    EXPECT_EQ(state["lines"].size(), 1u);
+    EXPECT_TRUE(std::filesystem::is_fifo(pipe));
+
+    if (::geteuid() != 0) GTEST_SKIP() << "making a device node needs root";
+    // A second name for the device that discards what is written to it.
+    auto device = folder / "fakenull";
+    ASSERT_EQ(::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
+    run = runScript("launch\nframe\nsnapshot " + device.string() + "\n");
+    EXPECT_EQ(run.exitStatus, 0) << run.errors;
+    struct stat status {};
+    ASSERT_EQ(::lstat(device.c_str(), &status), 0);
+    EXPECT_TRUE(S_ISCHR(status.st_mode));
+    EXPECT_EQ(status.st_rdev, makedev(1, 3));
 }
 
 // Runs the program with `arguments` and no display: the exit status and

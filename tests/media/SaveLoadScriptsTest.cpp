@@ -2,6 +2,7 @@
 // container filed as one stroke; what a load leaves and says when there is
 // nothing to load, or no documents folder. (Failed saves: tests/scene.)
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "support/Scripts.h"
 
@@ -123,6 +124,36 @@ TEST_F(SaveAndLoad, WithoutADocumentsFolderBothDoNothing) {
     for (auto& dump : r.dumps) dump.erase("pic");
     EXPECT_EQ(r.dumps[1], r.dumps[0]);
     EXPECT_EQ(r.dumps[2], r.dumps[0]);
+}
+
+// The saved drawing kept in another folder through a link: saving writes
+// the new drawing there and leaves the link; a pipe in the file's place is
+// never replaced, and the label says the save failed.
+TEST_F(SaveAndLoad, SavesGoThroughALinkButNeverOntoAPipe) {
+    auto elsewhere = testsupport::freshDirectory("synced");
+    const std::string save = "down 30 820\nup\nchoose \"Save Scrawlet\"\ndump\n";
+    auto first = run("seed 3\nlaunch\nframe\ndown 100 100\nup\n" + save);
+    ASSERT_EQ(first.exitStatus, 0) << first.errors;
+    std::filesystem::rename(saved(), elsewhere / "scrawlet.scn");
+    std::filesystem::create_symlink(elsewhere / "scrawlet.scn", saved());
+
+    auto second = run("seed 4\nlaunch\nframe\ndown 100 100\nmove 150 150\nmove 200 200\nup\n" +
+                      save + "shake\nchoose OK\ndown 30 820\nup\nchoose \"Load Scrawlet\"\ndump\n");
+    ASSERT_EQ(second.exitStatus, 0) << second.errors;
+    EXPECT_EQ(second.dumps[0]["hud"]["nodes"][0]["text"], "Scrawlet saved.");
+    EXPECT_TRUE(std::filesystem::is_symlink(saved()));
+    // What the link's file holds now is the second drawing: three sprites.
+    ASSERT_EQ(children(second.dumps[1]).size(), 1u);
+    EXPECT_EQ(children(second.dumps[1])[0]["children"].size(), 3u);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(elsewhere), {}), 1);
+
+    std::filesystem::remove(saved());
+    ASSERT_EQ(::mkfifo(saved().c_str(), 0600), 0);
+    auto third = run("seed 5\nlaunch\nframe\ndown 100 100\nup\n" + save);
+    ASSERT_EQ(third.exitStatus, 0) << third.errors;
+    EXPECT_EQ(third.dumps[0]["hud"]["nodes"][0]["text"], "Save failed.");
+    EXPECT_NE(third.errors.find("is a pipe, not a file"), std::string::npos) << third.errors;
+    EXPECT_TRUE(std::filesystem::is_fifo(saved()));
 }
 
 }  // namespace

@@ -4,7 +4,9 @@
 // programs and files share: folders, commands, pictures, costs.
 #pragma once
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,6 +20,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/Files.h"
@@ -135,7 +138,7 @@ inline std::string mismatches(const nlohmann::json& actual, const nlohmann::json
 // `colour`.
 inline void writePicture(const std::filesystem::path& file, const graphics::Bitmap& bitmap) {
     auto png = graphics::backend().encodePng(bitmap);
-    if (!png || !platform::writeFileAtomically(file, png.value()))
+    if (!png || !platform::writeFile(file, png.value()))
         throw std::runtime_error("cannot write " + file.string());
 }
 inline void writePicture(const std::filesystem::path& file, graphics::Rgba colour = {},
@@ -155,6 +158,33 @@ inline std::shared_ptr<graphics::Image> readPicture(const std::filesystem::path&
     if (image) return image.value();
     ADD_FAILURE() << file << ": " << image.error();
     return nullptr;
+}
+
+// What arrives through the pipe at `pipe` while `write` runs. The reading
+// end is opened first, so the writer never waits for a reader; it is read
+// on a thread of its own until the writer closes the pipe, or (with
+// `leaveEarly`) closed as soon as the first bytes arrive. A writer that
+// never comes (it wrote somewhere else) is given up on after a minute, so
+// such a fault fails the test instead of hanging it.
+inline std::string readThroughPipe(const std::filesystem::path& pipe,
+                                   const std::function<void()>& write, bool leaveEarly = false) {
+    int fd = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) throw std::runtime_error("cannot open " + pipe.string());
+    std::string received;
+    std::thread reader([&] {
+        for (;;) {
+            pollfd waiting{fd, POLLIN, 0};
+            if (::poll(&waiting, 1, 60'000) <= 0) break;
+            char buffer[65536];
+            ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n > 0) received.append(buffer, static_cast<std::size_t>(n));
+            if (n == 0 || (n > 0 && leaveEarly) || (n < 0 && errno != EAGAIN)) break;
+        }
+        ::close(fd);
+    });
+    write();
+    reader.join();
+    return received;
 }
 
 // How many seconds `work` takes, and the peak memory of this process so

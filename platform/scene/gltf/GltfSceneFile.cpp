@@ -16,7 +16,7 @@ public:
         if (!encoded)
             return platform::fail("cannot save the drawing to " + url.string() + ": " +
                                   encoded.error());
-        auto written = platform::writeFileAtomically(url, encoded.value().pieces());
+        auto written = platform::writeFile(url, encoded.value().pieces());
         if (!written) return platform::fail("cannot save the drawing: " + written.error());
         return {};
     }
