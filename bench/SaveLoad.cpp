@@ -135,6 +135,21 @@ void load(benchmark::State& state) {
 }
 BENCHMARK(load)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// Hostile scene files kept with the tests, which must be refused in a
+// moment: pictures that would decode to a gigabyte, nodes nested too deep,
+// JSON nested too deep.
+void refuseHostile(benchmark::State& state) {
+    static const char* const names[] = {"image-bomb.glb", "node-deep.glb", "json-deep.glb"};
+    auto file = std::filesystem::path(SCRAWLET_TEST_DATA) / "scenes" / names[state.range(0)];
+    state.SetLabel(file.filename().string());
+    for (auto _ : state) {
+        auto read = scene::Scene::sceneWithUrl(file);
+        if (read) state.SkipWithError("a hostile file was read");
+        benchmark::DoNotOptimize(read);
+    }
+}
+BENCHMARK(refuseHostile)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 }  // namespace
 
 int main(int argc, char** argv) {

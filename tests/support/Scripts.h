@@ -187,13 +187,8 @@ inline std::string readThroughPipe(const std::filesystem::path& pipe,
     return received;
 }
 
-// How many seconds `work` takes, and the peak memory of this process so
-// far, for the generous bounds that tests of hostile input keep.
-inline double secondsFor(const std::function<void()>& work) {
-    auto start = std::chrono::steady_clock::now();
-    work();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
+// The peak memory of this process so far, for the bounds that tests of
+// hostile input keep.
 inline long peakMegabytes() {
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
