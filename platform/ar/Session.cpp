@@ -13,6 +13,15 @@ DeviceCapabilities& capabilities() {
 }
 }  // namespace
 
+const char* trackingModeName(TrackingMode mode) {
+    switch (mode) {
+        case TrackingMode::room: return "room";
+        case TrackingMode::camera: return "camera";
+        case TrackingMode::ar: return "ar";
+    }
+    platform::unreachable("trackingModeName");
+}
+
 const DeviceCapabilities& deviceCapabilities() { return capabilities(); }
 void setDeviceCapabilities(DeviceCapabilities value) { capabilities() = value; }
 

@@ -35,6 +35,12 @@ enum class RunOptions : std::uint32_t {
     removeExistingAnchors = 2,
 };
 
+// Where the session's frames come from: the simulated room's camera, the
+// phone's camera turned by its orientation sensor (three degrees of
+// freedom), or the phone's own world tracking (six).
+enum class TrackingMode { room, camera, ar };
+const char* trackingModeName(TrackingMode mode);
+
 struct Camera {
     // Camera space to world space; the camera looks along its negative z.
     scene::Matrix4 transform;
@@ -82,6 +88,10 @@ public:
     RunOptions lastRunOptions() const { return lastRunOptions_; }
     const std::shared_ptr<const Configuration>& configuration() const { return configuration_; }
 
+    // Set by the host that delivers the frames.
+    TrackingMode trackingMode() const { return trackingMode_; }
+    void setTrackingMode(TrackingMode mode) { trackingMode_ = mode; }
+
     // Called by the tracker: a new frame with the camera at `cameraTransform`
     // and, for a real camera, its projection. Frames arrive only while the
     // session runs; otherwise this does nothing.
@@ -102,6 +112,7 @@ private:
     int runCount_ = 0;
     int pauseCount_ = 0;
     RunOptions lastRunOptions_ = RunOptions::none;
+    TrackingMode trackingMode_ = TrackingMode::room;
     std::uint64_t frameSequence_ = 0;
 };
 

@@ -178,6 +178,7 @@ Json dumpSession(const ui::SceneView& view) {
                 {"pauseCount", s.pauseCount()},
                 {"frameSemantics", semantics},
                 {"lastRunOptions", static_cast<unsigned>(s.lastRunOptions())},
+                {"mode", ar::trackingModeName(s.trackingMode())},
                 {"hasFrame", frame != nullptr},
                 {"cameraTransform", frame ? matrix(frame->camera.transform) : Json(nullptr)},
                 {"projection", frame ? matrix(view.projectionMatrix()) : Json(nullptr)}};

@@ -331,6 +331,8 @@ void DesktopHost::updateTitle(const ui::Application& application) {
 
 void DesktopHost::handle(ui::Application& application, const SDL_Event& event) {
     dirty_ = true;
+    // SDL stamps each event with the milliseconds since it started.
+    const ui::PointerInput::InputTime time{static_cast<double>(event.common.timestamp)};
     switch (event.type) {
         case SDL_QUIT: askToQuit(application); break;
         case SDL_WINDOWEVENT:
@@ -346,8 +348,10 @@ void DesktopHost::handle(ui::Application& application, const SDL_Event& event) {
         case SDL_KEYUP: handleKey(application, event.key, event.type == SDL_KEYDOWN); break;
         case SDL_MOUSEBUTTONDOWN:
             if (event.button.button == SDL_BUTTON_LEFT)
-                pointers_->down(mousePointer, {static_cast<double>(event.button.x),
-                                               static_cast<double>(event.button.y)});
+                pointers_->down(
+                    mousePointer,
+                    {static_cast<double>(event.button.x), static_cast<double>(event.button.y)},
+                    time);
             else if (event.button.button == SDL_BUTTON_RIGHT)
                 turning_ = true;
             break;
@@ -361,8 +365,10 @@ void DesktopHost::handle(ui::Application& application, const SDL_Event& event) {
         case SDL_MOUSEMOTION:
             if (turning_) rig_.drag(event.motion.xrel, event.motion.yrel);
             if (event.motion.state & SDL_BUTTON_LMASK)
-                pointers_->move(mousePointer, {static_cast<double>(event.motion.x),
-                                               static_cast<double>(event.motion.y)});
+                pointers_->move(
+                    mousePointer,
+                    {static_cast<double>(event.motion.x), static_cast<double>(event.motion.y)},
+                    time);
             break;
         case SDL_MOUSEWHEEL:
             pointers_->scroll(event.wheel.y > 0 ? -1 : event.wheel.y < 0 ? 1 : 0);
@@ -374,9 +380,9 @@ void DesktopHost::handle(ui::Application& application, const SDL_Event& event) {
             graphics::Point point{event.tfinger.x * size.width, event.tfinger.y * size.height};
             auto id = static_cast<ui::PointerInput::PointerId>(event.tfinger.fingerId);
             if (event.type == SDL_FINGERDOWN)
-                pointers_->down(id, point);
+                pointers_->down(id, point, time);
             else if (event.type == SDL_FINGERMOTION)
-                pointers_->move(id, point);
+                pointers_->move(id, point, time);
             else
                 pointers_->up(id, point);
             break;

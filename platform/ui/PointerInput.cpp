@@ -1,6 +1,7 @@
 #include "platform/ui/PointerInput.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 #include "platform/ui/PresentedResponse.h"
@@ -23,7 +24,7 @@ FrameDescription PointerInput::describe() {
     return frames_.describe(application_, interaction_);
 }
 
-void PointerInput::down(PointerId id, graphics::Point point) {
+void PointerInput::down(PointerId id, graphics::Point point, InputTime time) {
     if (topPresented(application_)) {
         // One pointer at a time holds a target, as one finger taps a button.
         if (pressing_) return;
@@ -36,28 +37,46 @@ void PointerInput::down(PointerId id, graphics::Point point) {
     }
     if (find(id)) return;
     auto touch = std::make_shared<Touch>(point);
-    touches_.push_back({id, touch});
+    touches_.push_back({id, touch, std::isfinite(time.count()) ? time : InputTime{}, 0, {}});
     application_.sendTouchesBegan({touch});
 }
 
-void PointerInput::move(PointerId id, graphics::Point point) {
-    if (Held* held = find(id)) {
-        held->touch->setLocation(point);
-        held->moved = true;
+void PointerInput::move(PointerId id, graphics::Point point, InputTime time) {
+    Held* held = find(id);
+    if (held == nullptr) return;
+    // A time that is not a number, or that goes back, belongs to the
+    // newest interval.
+    double since = std::floor((time - held->start) / sampleInterval);
+    long long interval = std::isfinite(since) && since > static_cast<double>(held->lastInterval)
+                             ? static_cast<long long>(since)
+                             : held->lastInterval;
+    if (interval > held->lastInterval) {
+        held->kept.push_back({interval, point});
+        held->lastInterval = interval;
+    } else if (!held->kept.empty() && held->kept.back().interval == interval) {
+        held->kept.back().point = point;
     }
 }
 
 bool PointerInput::deliverMoves() {
-    TouchSet moved;
-    for (auto& held : touches_) {
-        if (!held.moved) continue;
-        held.moved = false;
-        held.touch->setPhase(TouchPhase::moved);
-        moved.push_back(held.touch);
+    bool any = false;
+    // Round by round: each touch's oldest kept sample, then the next.
+    for (std::size_t round = 0;; ++round) {
+        TouchSet moved;
+        for (auto& held : touches_) {
+            if (round >= held.kept.size()) continue;
+            held.touch->setLocation(held.kept[round].point);
+            held.touch->setPhase(TouchPhase::moved);
+            moved.push_back(held.touch);
+        }
+        if (moved.empty()) break;
+        any = true;
+        // The touches sent may end (a screen presented over the drawing):
+        // what they kept goes with them.
+        application_.sendTouchesMoved(moved);
     }
-    if (moved.empty()) return false;
-    application_.sendTouchesMoved(moved);
-    return true;
+    for (auto& held : touches_) held.kept.clear();
+    return any;
 }
 
 void PointerInput::end(Held held, bool cancelled) {
@@ -71,11 +90,12 @@ void PointerInput::end(Held held, bool cancelled) {
 void PointerInput::up(PointerId id, graphics::Point point) {
     if (Held* held = find(id)) {
         // The last move is not lost because the finger lifted before the
-        // frame that would have delivered it.
-        if (held->touch->locationInView(nullptr) != point) {
-            held->touch->setLocation(point);
-            held->moved = true;
-        }
+        // frame that would have delivered it: the lift's position is the
+        // latest of the newest interval.
+        if (!held->kept.empty())
+            held->kept.back().point = point;
+        else if (held->touch->locationInView(nullptr) != point)
+            held->kept.push_back({held->lastInterval, point});
         deliverMoves();
         Held ended = *find(id);
         std::erase_if(touches_, [&](const Held& h) { return h.id == id; });

@@ -5,6 +5,7 @@
 // one path every host with a pointer or keys takes.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -17,13 +18,22 @@ namespace ui {
 class PointerInput {
 public:
     using PointerId = std::int64_t;
+    // When the input happened, on the host's own clock: only the time
+    // between a pointer's events counts.
+    using InputTime = std::chrono::duration<double, std::milli>;
+    // A stroke takes one sample for each display refresh of the finger's
+    // own movement, whatever the rate of drawn frames or of the device's
+    // events: a slow frame does not thin it into dots, and a mouse that
+    // reports a thousand times a second does not pile its samples up.
+    static constexpr InputTime sampleInterval{1000.0 / 60};
 
     explicit PointerInput(Application& application) : application_(application) {}
 
-    void down(PointerId id, graphics::Point point);
-    // Kept until `deliverMoves`: a phone delivers touch moves at most once
-    // per displayed frame, each finger at its latest position.
-    void move(PointerId id, graphics::Point point);
+    void down(PointerId id, graphics::Point point, InputTime time);
+    // Kept until `deliverMoves`: the latest position in each sample
+    // interval since the pointer went down (the interval of the down
+    // itself, and of samples already delivered, take no more).
+    void move(PointerId id, graphics::Point point, InputTime time);
     void up(PointerId id, graphics::Point point);
     // The pointers are gone (the window lost them): touches are cancelled
     // and a held target is let go.
@@ -37,7 +47,8 @@ public:
     // False when neither was there.
     bool chooseFocused();
 
-    // Sends the moves kept since the last call; true when there were any.
+    // Sends the samples kept since the last call, oldest first, one
+    // movement of the touches for each; true when there were any.
     bool deliverMoves();
     // The frame as it is now, with the user's hold on the top screen.
     FrameDescription describe();
@@ -45,10 +56,17 @@ public:
     bool touching() const { return !touches_.empty(); }
 
 private:
+    struct Sample {
+        long long interval;
+        graphics::Point point;
+    };
     struct Held {
         PointerId id;
         std::shared_ptr<Touch> touch;
-        bool moved = false;
+        InputTime start{};
+        // The newest interval with a sample, kept or delivered.
+        long long lastInterval = 0;
+        std::vector<Sample> kept;
     };
     Held* find(PointerId id);
     void end(Held held, bool cancelled);

@@ -1,9 +1,11 @@
 // The host's side of the page (index.html): what the page says about itself
-// before launch, the events that become touches, keys and shakes, the
-// immersive-ar session whose frames carry the phone's pose and projection,
-// the file chooser that answers the image picker, the browser's share sheet
-// (or a download) that answers ours, and the scripts the page runs. The page
-// passes its own object as Module.page, for messages and statistics.
+// before launch, the events that become touches, keys and shakes, the way
+// into the room the browser offers (an immersive-ar session whose frames
+// carry the phone's pose and projection, else the camera-through mode of
+// CameraThrough.js), the file chooser that answers the image picker, the
+// browser's share sheet (or a download) that answers ours, and the scripts
+// the page runs. The page passes its own object as Module.page, for its
+// texts, messages and statistics.
 //
 // (Emscripten 3.1.6 keeps only plain data and plain functions in the
 // objects below: no method shorthand, and objects made on first use.)
@@ -27,12 +29,13 @@ mergeInto(LibraryManager.library, {
 
     overlay: function() { return document.getElementById('overlay'); },
 
-    // Whether the device has a camera the file chooser can take photos with.
+    // Whether the file chooser can take photos with a camera: a phone or a
+    // tablet (a touch screen its main pointer) whose browser has cameras.
+    // The list of devices would say more, but Firefox answers it only once
+    // the window has focus, and the page does not wait for that.
     hasCamera: function() {
       const devices = navigator.mediaDevices;
-      if (!devices || !devices.enumerateDevices) return Promise.resolve(false);
-      return devices.enumerateDevices().then(
-        (list) => list.some((device) => device.kind === 'videoinput'), () => false);
+      return !!(devices && devices.getUserMedia) && matchMedia('(pointer: coarse)').matches;
     },
 
     // The page's size in CSS pixels (our points), its pixels per point, the
@@ -78,7 +81,8 @@ mergeInto(LibraryManager.library, {
       const send = (phase, event) => {
         const box = overlay.getBoundingClientRect();
         Module['_scrawlet_pointer'](phase, event.pointerId, event.pointerType === 'mouse' ? 1 : 0,
-                                    event.button, event.clientX - box.left, event.clientY - box.top);
+                                    event.button, event.clientX - box.left, event.clientY - box.top,
+                                    event.timeStamp);
       };
       // The pointers that went down on the overlay itself; the rest (on the
       // page's buttons, or hovering) are not the app's.
@@ -88,10 +92,22 @@ mergeInto(LibraryManager.library, {
         event.preventDefault();
         overlay.setPointerCapture(event.pointerId);
         ours.add(event.pointerId);
-        ScrawletPage.askForMotion();
         send(0, event);
       });
-      overlay.addEventListener('pointermove', (event) => { if (ours.has(event.pointerId)) send(1, event); });
+      // Every position the browser saw since the last event, each at its
+      // own time: a stroke is sampled by the finger's movement, not by the
+      // rate of events.
+      overlay.addEventListener('pointermove', (event) => {
+        if (!ours.has(event.pointerId)) return;
+        const all = typeof event.getCoalescedEvents === 'function' ? event.getCoalescedEvents() : [];
+        for (const each of all.length > 0 ? all : [event]) send(1, each);
+      });
+      // A touch's pointerdown lends no permission to ask; its touchend and
+      // a click do.
+      // (The page's button asks for what its mode needs itself.)
+      const askInTap = (event) => { if (!event.target.closest('button')) ScrawletPage.askForMotion(); };
+      overlay.addEventListener('touchend', askInTap);
+      overlay.addEventListener('click', askInTap);
       const end = (phase) => (event) => {
         if (!ours.has(event.pointerId)) return;
         // The mouse stays ours while another of its buttons is held.
@@ -110,7 +126,8 @@ mergeInto(LibraryManager.library, {
 
       const key = (down) => (event) => {
         if (event.metaKey || event.altKey) return;
-        if (event.target.closest && event.target.closest('input, textarea')) return;
+        // The page's own buttons take Enter and Space themselves.
+        if (event.target.closest && event.target.closest('input, textarea, button, a')) return;
         const ours = ScrawletPage.withText(event.code, (code) =>
           Module['_scrawlet_key'](code, down ? 1 : 0, event.ctrlKey ? 1 : 0, event.repeat ? 1 : 0));
         if (ours) event.preventDefault();
@@ -123,16 +140,20 @@ mergeInto(LibraryManager.library, {
       ScrawletPage.listenForShakes();
     },
 
-    // Some browsers show motion only to pages the user allowed, asked for
-    // in a tap.
+    // Some browsers (iOS) show motion only to pages the person allowed,
+    // asked for in a tap. An answer is kept; a prompt dismissed, or refused
+    // for want of a tap, is asked again at the next.
     askForMotion: function() {
       if (typeof DeviceMotionEvent === 'undefined' ||
-          typeof DeviceMotionEvent.requestPermission !== 'function' || ScrawletPage.motionAsked)
+          typeof DeviceMotionEvent.requestPermission !== 'function' || ScrawletPage.motionAnswer)
         return;
-      ScrawletPage.motionAsked = true;
-      DeviceMotionEvent.requestPermission().catch(() => {});
+      Promise.allSettled([DeviceMotionEvent.requestPermission()]).then(
+        (answers) => ScrawletPage.motionAnswered(answers[0]));
     },
-    motionAsked: false,
+    motionAnswered: function(settled) {
+      if (settled.status === 'fulfilled') ScrawletPage.motionAnswer = settled.value;
+    },
+    motionAnswer: null,
 
     // A few strong movements in quick succession are a shake.
     listenForShakes: function() {
@@ -159,23 +180,34 @@ mergeInto(LibraryManager.library, {
       });
     },
 
-    // The "Enter AR" button where the browser can start an immersive-ar
-    // session, and a note saying why where it cannot.
-    offerXr: function() {
+    // The best way into the person's room the browser offers, behind the
+    // one button: an immersive-ar session, else the camera seen through and
+    // turned by the phone's orientation, else none (the simulated room), with
+    // the reason.
+    offerModes: function() {
       const page = Module.page;
+      const camera = () => ScrawletCamera.offered().then((offered) => {
+        if (!offered) {
+          page.modeUnavailable(navigator.xr ? 'noArHere' : 'noWebXr', '');
+          return;
+        }
+        page.offerMode('camera', () => ScrawletCamera.start().then(
+          () => page.modeStarted('camera', () => ScrawletCamera.stop()),
+          (refusal) => page.modeRefused(refusal)));
+      });
       if (!navigator.xr) {
-        page.xrUnavailable('This browser offers no WebXR');
+        camera();
         return;
       }
       navigator.xr.isSessionSupported('immersive-ar').then((supported) => {
         if (!supported) {
-          page.xrUnavailable('This device cannot show augmented reality in the browser');
+          camera();
           return;
         }
-        page.offerXr(() => ScrawletPage.startXr().catch((error) => {
-          page.xrFailed('Augmented reality could not start: ' + error.message);
+        page.offerMode('ar', () => ScrawletPage.startXr().catch((error) => {
+          page.modeFailed('ar', error.message);
         }));
-      }, (error) => page.xrUnavailable('WebXR answered: ' + error.message));
+      }, (error) => page.modeUnavailable('xrAnswered', error.message));
     },
 
     // The layer's framebuffer made known to Emscripten's GL bindings, so
@@ -198,11 +230,12 @@ mergeInto(LibraryManager.library, {
       const overlay = ScrawletPage.overlay();
       const session = await navigator.xr.requestSession('immersive-ar', {
         requiredFeatures: ['local'],
-        optionalFeatures: ['dom-overlay', 'hit-test'],
+        // The camera's own picture, where granted, lies under a shared one.
+        optionalFeatures: ['dom-overlay', 'hit-test', 'camera-access'],
         domOverlay: { root: overlay },
       });
+      const gl = GL.contexts[ScrawletPage.context].GLctx;
       try {
-        const gl = GL.contexts[ScrawletPage.context].GLctx;
         await gl.makeXRCompatible();
         session.updateRenderState({ baseLayer: new XRWebGLLayer(session, gl, { alpha: true, antialias: true }) });
         ScrawletPage.space = await session.requestReferenceSpace('local');
@@ -211,13 +244,16 @@ mergeInto(LibraryManager.library, {
         throw error;
       }
       ScrawletPage.session = session;
+      ScrawletPage.binding = typeof XRWebGLBinding === 'function' ? new XRWebGLBinding(session, gl) : null;
       if (!ScrawletPage.matrices) ScrawletPage.matrices = _malloc(2 * 16 * 4);
       Module['_scrawlet_xr_started']();
-      page.xrStarted(session);
+      page.modeStarted('ar', () => session.end());
       session.addEventListener('end', () => {
         ScrawletPage.session = null;
+        ScrawletPage.binding = null;
+        ScrawletPage.answerCameraImage(null);
         Module['_scrawlet_xr_ended']();
-        page.xrEnded();
+        page.modeEnded('ar');
       });
       const onFrame = (time, frame) => {
         if (ScrawletPage.session !== session) return;
@@ -236,6 +272,7 @@ mergeInto(LibraryManager.library, {
         // page's canvas is the layer.
         const planes = Module['_scrawlet_xr_frame'](
           ScrawletPage.nameOf(layer.framebuffer), viewport.width, viewport.height, ScrawletPage.matrices);
+        if (ScrawletPage.cameraImageWanted.length > 0) ScrawletPage.answerCameraImage(ScrawletPage.readCameraImage(view));
         page.xrFrameDrawn({
           time: time,
           cameraToWorld: Array.from(view.transform.matrix),
@@ -246,6 +283,61 @@ mergeInto(LibraryManager.library, {
         });
       };
       session.requestAnimationFrame(onFrame);
+    },
+
+    // The XR camera's picture of this frame, where the browser grants it,
+    // as a canvas (upright), or null. The texture lives only while the
+    // frame is handled.
+    cameraImageWanted: [],
+    readCameraImage: function(view) {
+      const binding = ScrawletPage.binding;
+      if (!binding || !view.camera || typeof binding.getCameraImage !== 'function') return null;
+      try {
+        const gl = GL.contexts[ScrawletPage.context].GLctx;
+        const texture = binding.getCameraImage(view.camera);
+        const width = view.camera.width, height = view.camera.height;
+        const framebuffer = gl.createFramebuffer();
+        const bound = gl.getParameter(gl.FRAMEBUFFER_BINDING);
+        gl.bindFramebuffer(gl.FRAMEBUFFER, framebuffer);
+        gl.framebufferTexture2D(gl.FRAMEBUFFER, gl.COLOR_ATTACHMENT0, gl.TEXTURE_2D, texture, 0);
+        const pixels = new Uint8ClampedArray(width * height * 4);
+        gl.readPixels(0, 0, width, height, gl.RGBA, gl.UNSIGNED_BYTE, pixels);
+        gl.bindFramebuffer(gl.FRAMEBUFFER, bound);
+        gl.deleteFramebuffer(framebuffer);
+        if (gl.getError() !== gl.NO_ERROR) return null;
+        // GL's rows run from the bottom up.
+        const canvas = () => Object.assign(document.createElement('canvas'), { width: width, height: height });
+        const read = canvas(), upright = canvas();
+        read.getContext('2d').putImageData(new ImageData(pixels, width, height), 0, 0);
+        const context = upright.getContext('2d');
+        context.setTransform(1, 0, 0, -1, 0, height);
+        context.drawImage(read, 0, 0);
+        return upright;
+      } catch (error) {
+        return null;
+      }
+    },
+    answerCameraImage: function(picture) {
+      const waiting = ScrawletPage.cameraImageWanted;
+      ScrawletPage.cameraImageWanted = [];
+      waiting.forEach((resolve) => resolve(picture));
+    },
+    // What lies under a shared picture: the camera's picture as the page
+    // shows it where there is one; else an opaque colour, never nothing.
+    paintBackdrop: function(context, width, height) {
+      context.fillStyle = '#000';
+      context.fillRect(0, 0, width, height);
+      if (ScrawletCamera.drawPicture(context, width, height)) return Promise.resolve();
+      if (!ScrawletPage.session) return Promise.resolve();
+      return new Promise((resolve) => ScrawletPage.cameraImageWanted.push(resolve)).then((picture) => {
+        if (!picture) return;
+        // Covering the picture as the view does, its bottom part.
+        const box = ScrawletPage.overlay().getBoundingClientRect();
+        const scale = width / box.width;
+        const cover = Math.max(box.width / picture.width, box.height / picture.height);
+        const w = picture.width * cover * scale, h = picture.height * cover * scale;
+        context.drawImage(picture, (width - w) / 2, height - box.height * scale + (box.height * scale - h) / 2, w, h);
+      });
     },
 
     // A picked file goes to our decoders; a kind they do not read goes to
@@ -278,10 +370,10 @@ mergeInto(LibraryManager.library, {
     },
   },
 
-  scrawlet_page_prepare__deps: ['$ScrawletPage', 'malloc', 'free'],
+  scrawlet_page_prepare__deps: ['$ScrawletPage', '$ScrawletCamera', 'malloc', 'free'],
   scrawlet_page_prepare: function() {
-    Promise.all([Module.storageRead, ScrawletPage.hasCamera()]).then((results) => {
-      ScrawletPage.withText(JSON.stringify(ScrawletPage.facts(results[1])),
+    Module.storageRead.then(() => {
+      ScrawletPage.withText(JSON.stringify(ScrawletPage.facts(ScrawletPage.hasCamera())),
                             (facts) => Module['_scrawlet_page_ready'](facts));
     });
   },
@@ -290,9 +382,12 @@ mergeInto(LibraryManager.library, {
     Module.page.failed(UTF8ToString(message));
   },
 
-  scrawlet_page_launched__deps: ['$ScrawletPage', 'malloc', 'free'],
-  scrawlet_page_launched: function(context) {
+  scrawlet_page_launched__deps: ['$ScrawletPage', '$ScrawletCamera', 'malloc', 'free'],
+  // `language` names the set of texts the page shows: the one the
+  // program's own texts are in.
+  scrawlet_page_launched: function(context, language) {
     ScrawletPage.context = context;
+    Module.page.speak(UTF8ToString(language));
     ScrawletPage.listen();
     // window.scrawlet.run: a script against the live application.
     Module.runScript = function(text) {
@@ -302,7 +397,7 @@ mergeInto(LibraryManager.library, {
     // window.scrawlet.presented: the screen on top and what can be tapped.
     Module.presented = function() { return JSON.parse(UTF8ToString(Module['_scrawlet_presented']())); };
     Module.redraw = function() { Module['_scrawlet_redraw'](); };
-    ScrawletPage.offerXr();
+    ScrawletPage.offerModes();
     Module.page.launched(Module);
   },
 
@@ -338,29 +433,48 @@ mergeInto(LibraryManager.library, {
   },
 
   // The share sheet is answered by the browser's own, with the picture as a
-  // PNG file, or else by downloading the file.
-  scrawlet_page_share: function(png, length) {
+  // PNG file, or else by downloading the file. The picture (`width` by
+  // `height` pixels, RGBA not premultiplied) lies over what the camera
+  // shows, and the browser encodes it off the main thread.
+  scrawlet_page_share__deps: ['$ScrawletPage', '$ScrawletCamera'],
+  scrawlet_page_share: function(rgba, width, height) {
+    const asked = performance.now();
     const stamp = new Date();
     const two = (n) => String(n).padStart(2, '0');
     const name = 'Scrawlet ' + stamp.getFullYear() + '-' + two(stamp.getMonth() + 1) + '-' +
       two(stamp.getDate()) + ' ' + two(stamp.getHours()) + '.' + two(stamp.getMinutes()) + '.' +
       two(stamp.getSeconds()) + '.png';
-    const file = new File([HEAPU8.slice(png, png + length)], name, { type: 'image/png' });
     const finished = () => Module['_scrawlet_share_finished']();
-    if (navigator.canShare && navigator.share && navigator.canShare({ files: [file] })) {
-      // Shared or cancelled, the sheet is done with.
-      navigator.share({ files: [file] }).then(finished, finished);
-      return;
-    }
-    const link = document.createElement('a');
-    link.href = URL.createObjectURL(file);
-    link.download = name;
-    link.hidden = true;
-    document.body.appendChild(link);
-    link.click();
-    link.remove();
-    setTimeout(() => URL.revokeObjectURL(link.href), 60000);
-    // Answered once the program is done presenting the sheet.
-    Promise.resolve().then(finished);
+    const drawing = document.createElement('canvas');
+    drawing.width = width;
+    drawing.height = height;
+    drawing.getContext('2d').putImageData(
+      new ImageData(new Uint8ClampedArray(HEAPU8.slice(rgba, rgba + width * height * 4).buffer), width, height), 0, 0);
+    const picture = document.createElement('canvas');
+    picture.width = width;
+    picture.height = height;
+    const context = picture.getContext('2d');
+    ScrawletPage.paintBackdrop(context, width, height).then(() => {
+      context.drawImage(drawing, 0, 0);
+      return new Promise((resolve, reject) => picture.toBlob(
+        (blob) => (blob ? resolve(blob) : reject(new Error('the picture could not be encoded'))), 'image/png'));
+    }).then((blob) => {
+      const file = new File([blob], name, { type: 'image/png' });
+      Module.page.shared(file, performance.now() - asked);
+      if (navigator.canShare && navigator.share && navigator.canShare({ files: [file] })) {
+        // Shared or cancelled, the sheet is done with.
+        navigator.share({ files: [file] }).then(finished, finished);
+        return;
+      }
+      const link = document.createElement('a');
+      link.href = URL.createObjectURL(file);
+      link.download = name;
+      link.hidden = true;
+      document.body.appendChild(link);
+      link.click();
+      link.remove();
+      setTimeout(() => URL.revokeObjectURL(link.href), 60000);
+      finished();
+    }).catch(finished);
   },
 });

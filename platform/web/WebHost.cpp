@@ -28,16 +28,17 @@
 #include "platform/ui/PlatformTexts.h"
 #include "platform/ui/PointerInput.h"
 #include "platform/ui/PresentedResponse.h"
+#include "platform/web/CameraThrough.h"
 #include "platform/web/WebPictures.h"
 
 // The page's half, in Page.js and Storage.js.
 extern "C" {
 void scrawlet_page_prepare();
 void scrawlet_page_failed(const char* message);
-void scrawlet_page_launched(EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context);
+void scrawlet_page_launched(EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context, const char* language);
 void scrawlet_page_frame_drawn(int planes, double milliseconds);
 void scrawlet_page_choose_picture(int camera);
-void scrawlet_page_share(const std::uint8_t* png, int length);
+void scrawlet_page_share(const std::uint8_t* rgba, int width, int height);
 void scrawlet_storage_mount(const char* path);
 void scrawlet_storage_persist();
 }
@@ -52,8 +53,27 @@ const std::filesystem::path documentsFolder = "/home/web_user/Documents";
 const std::filesystem::path picturesFolder = "/home/web_user/Pictures";
 constexpr const char* resourcesFolder = "/resources";
 
-constexpr const char* trackedInAr =
-    "in augmented reality the camera's frames come from the phone's own tracking";
+// Why a script cannot set the camera where the phone sets it.
+const char* trackedBy(ar::TrackingMode mode) {
+    switch (mode) {
+        case ar::TrackingMode::room: return nullptr;
+        case ar::TrackingMode::camera:
+            return "in camera-through mode the camera's frames come from the phone's orientation";
+        case ar::TrackingMode::ar:
+            return "in augmented reality the camera's frames come from the phone's own tracking";
+    }
+    platform::unreachable("trackedBy");
+}
+
+// The texts the page shows, by the rule the application's own follow.
+const char* pageLanguage() {
+    switch (ui::textLanguageOf(ui::Locale::preferredLanguages().front())) {
+        case ui::TextLanguage::english: return "en";
+        case ui::TextLanguage::simplifiedChinese: return "zh-Hans";
+        case ui::TextLanguage::traditionalChinese: return "zh-Hant";
+    }
+    platform::unreachable("pageLanguage");
+}
 
 // What the page says about itself before launch: the size of the element
 // that takes the touches (CSS pixels, which are our points), the pixels per
@@ -161,7 +181,10 @@ WebHost* currentHost = nullptr;
 
 class WebHost : public ui::Host {
 public:
-    explicit WebHost(ui::LaunchDescription backEnds) : backEnds_(std::move(backEnds)) {
+    explicit WebHost(ui::LaunchDescription backEnds)
+        : backEnds_(std::move(backEnds)),
+          camera_(rig_, {[this] { enterTracked(ar::TrackingMode::camera); },
+                         [this](const scene::Matrix4& pose) { leaveTracked(pose); }}) {
         currentHost = this;
     }
     ~WebHost() override { currentHost = nullptr; }
@@ -180,11 +203,11 @@ public:
     void animationFrame(double milliseconds);
     int xrFrame(GLuint framebuffer, int width, int height, const float* cameraToWorld,
                 const float* projection);
-    void xrStarted();
+    void xrStarted() { enterTracked(ar::TrackingMode::ar); }
     void xrEnded();
 
     void pointer(PointerPhase phase, ui::PointerInput::PointerId id, bool mouse, int button,
-                 double x, double y);
+                 double x, double y, double milliseconds);
     void wheel(int rows);
     bool key(std::string_view code, bool down, bool control, bool repeat);
     void focusLost();
@@ -214,6 +237,12 @@ private:
     // frames follow it from now on.
     void walked();
     void deliverRigFrame();
+    // The phone's camera is seen through from now on (`camera` or `ar`), or
+    // again the room, from where the phone's camera was last.
+    void enterTracked(ar::TrackingMode mode);
+    void leaveTracked(const scene::Matrix4& lastPose);
+    bool inRoom() const { return mode_ == ar::TrackingMode::room; }
+    void deliverCameraFrame();
     // After what the user did: `tapped` when it was a tap, which the
     // browser lets open its file chooser.
     void afterUserInput(bool tapped = false);
@@ -230,6 +259,8 @@ private:
     std::unique_ptr<ui::KeyboardInput> keys_;
     ar::CameraRig rig_;
     ar::Motion motion_;
+    CameraThrough camera_;
+    ar::TrackingMode mode_ = ar::TrackingMode::room;
     double lastFrameTime_ = 0;
     // The page's size in CSS pixels; the screen's in points is the same
     // unless a set-up script or a script fixed it.
@@ -237,7 +268,6 @@ private:
     double pixelRatio_ = 1;
     bool fixedView_ = false;
     bool fixedScale_ = false;
-    bool inXr_ = false;
     std::optional<scene::Matrix4> lastXrPose_;
     // In the simulated room the tracker delivers the walking camera's pose
     // with every frame drawn, except while the frames are a script's: a page
@@ -329,7 +359,7 @@ void WebHost::pageReady(std::string_view factsText) {
             return EM_TRUE;
         },
         nullptr);
-    scrawlet_page_launched(glContext);
+    scrawlet_page_launched(glContext, pageLanguage());
 }
 
 graphics::Point WebHost::toPoints(double x, double y) const {
@@ -351,7 +381,7 @@ void WebHost::syncSize() {
     if (!fixedView_ && ui::Screen::main().bounds().size != pageSize_)
         application_->transitionToSize(pageSize_);
     // The XR layer has its own size; the canvas follows the page inline.
-    if (inXr_) return;
+    if (mode_ == ar::TrackingMode::ar) return;
     int pixelsWide = static_cast<int>(std::lround(width * ratio));
     int pixelsHigh = static_cast<int>(std::lround(height * ratio));
     int current[2] = {0, 0};
@@ -369,17 +399,25 @@ void WebHost::walked() {
 }
 
 void WebHost::deliverRigFrame() {
-    if (auto view = application_->sceneView(); view && !framesFromScripts_)
+    if (auto view = application_->sceneView(); view && !framesFromScripts_ && inRoom())
         view->session().deliverFrame(rig_.pose());
+}
+
+void WebHost::deliverCameraFrame() {
+    if (auto view = application_->sceneView())
+        view->session().deliverFrame(camera_.pose(), camera_.projection(pageSize_));
+    dirty_ = true;
 }
 
 void WebHost::animationFrame(double milliseconds) {
     double seconds = lastFrameTime_ > 0 ? (milliseconds - lastFrameTime_) / 1000 : 0;
     lastFrameTime_ = milliseconds;
     // In augmented reality the XR frames draw.
-    if (!launched() || inXr_) return;
+    if (!launched() || mode_ == ar::TrackingMode::ar) return;
+    auto size = pageSize_;
     syncSize();
-    if (rig_.update(motion_, seconds)) walked();
+    if (camera_.running() && (camera_.advance(seconds) || size != pageSize_)) deliverCameraFrame();
+    if (inRoom() && rig_.update(motion_, seconds)) walked();
     if (pointers_->deliverMoves()) dirty_ = true;
     if (dirty_) draw();
 }
@@ -399,7 +437,7 @@ void WebHost::draw() {
 
 int WebHost::xrFrame(GLuint framebuffer, int width, int height, const float* cameraToWorld,
                      const float* projection) {
-    if (!launched() || !inXr_) return 0;
+    if (!launched() || mode_ != ar::TrackingMode::ar) return 0;
     syncSize();
     // The phone's own camera: where it is, and how it projects the room
     // onto the screen, which touches are unprojected through too.
@@ -415,34 +453,47 @@ int WebHost::xrFrame(GLuint framebuffer, int width, int height, const float* cam
     return static_cast<int>(renderer_->lastFrame().planes);
 }
 
-void WebHost::xrStarted() {
-    inXr_ = true;
+void WebHost::enterTracked(ar::TrackingMode mode) {
+    if (!launched()) return;
+    mode_ = mode;
+    if (auto view = application_->sceneView()) view->session().setTrackingMode(mode);
     pointers_->cancelAll();
     motion_ = ar::Motion{};
     turning_ = false;
     makeCurrent();
+    // The camera's picture shows through.
     renderer_->setBackdrop(render::makeTransparentBackdrop());
+    if (mode == ar::TrackingMode::camera) deliverCameraFrame();
 }
 
-void WebHost::xrEnded() {
-    inXr_ = false;
+void WebHost::leaveTracked(const scene::Matrix4& lastPose) {
+    if (!launched()) return;
+    mode_ = ar::TrackingMode::room;
+    if (auto view = application_->sceneView())
+        view->session().setTrackingMode(ar::TrackingMode::room);
     pointers_->cancelAll();
     makeCurrent();
     if (auto room = render::makeRoomBackdrop()) renderer_->setBackdrop(std::move(room).value());
     // The room is seen from where the phone was, its drawing where it was
     // made.
-    if (lastXrPose_) rig_.place(*lastXrPose_);
-    lastXrPose_.reset();
+    rig_.place(lastPose);
     walked();
 }
 
+void WebHost::xrEnded() {
+    auto pose = lastXrPose_.value_or(rig_.pose());
+    lastXrPose_.reset();
+    leaveTracked(pose);
+}
+
 void WebHost::pointer(PointerPhase phase, ui::PointerInput::PointerId id, bool mouse, int button,
-                      double x, double y) {
+                      double x, double y, double milliseconds) {
     if (!launched()) return;
     graphics::Point point = toPoints(x, y);
+    ui::PointerInput::InputTime time{milliseconds};
     // The right mouse button turns the camera, as on the desktop; the left
     // one, fingers and pens touch.
-    if (mouse && !inXr_) {
+    if (mouse && inRoom()) {
         if (phase == PointerPhase::down && button == rightButton) {
             turning_ = true;
             lastMouse_ = point;
@@ -464,8 +515,8 @@ void WebHost::pointer(PointerPhase phase, ui::PointerInput::PointerId id, bool m
     if (mouse && button != leftButton && (phase == PointerPhase::down || phase == PointerPhase::up))
         return;
     switch (phase) {
-        case PointerPhase::down: pointers_->down(id, point); break;
-        case PointerPhase::move: pointers_->move(id, point); return;
+        case PointerPhase::down: pointers_->down(id, point, time); break;
+        case PointerPhase::move: pointers_->move(id, point, time); return;
         case PointerPhase::up: pointers_->up(id, point); break;
         case PointerPhase::cancel: pointers_->cancelAll(); break;
     }
@@ -480,8 +531,8 @@ void WebHost::wheel(int rows) {
 
 bool WebHost::key(std::string_view code, bool down, bool control, bool repeat) {
     if (!launched()) return false;
-    // A phone in augmented reality is walked by its holder.
-    switch (keys_->press({code, down, control, repeat}, inXr_ ? nullptr : &motion_)) {
+    // A phone seen through is turned and walked by its holder.
+    switch (keys_->press({code, down, control, repeat}, inRoom() ? &motion_ : nullptr)) {
         case ui::KeyOutcome::unused: return false;
         // A page is left, not quit, and the browser has its own full screen
         // and help.
@@ -489,7 +540,7 @@ bool WebHost::key(std::string_view code, bool down, bool control, bool repeat) {
         case ui::KeyOutcome::showHelp:
         case ui::KeyOutcome::toggleFullScreen: return false;
         case ui::KeyOutcome::resetCamera:
-            if (inXr_) return true;
+            if (!inRoom()) return true;
             rig_.reset();
             walked();
             break;
@@ -553,17 +604,18 @@ void WebHost::answerPresented(bool tapped) {
                        if (sharing_.lock() == top) return;
                        sharing_ = top;
                        auto image = share->firstImage();
-                       auto png = image ? graphics::backend().encodePng(*image->cgImage())
-                                        : platform::Result<std::vector<std::uint8_t>>(
-                                              platform::fail("the sheet holds no picture"));
-                       if (!png) {
+                       if (!image || !image->cgImage()) {
                            share->complete();
-                           ui::showProblem(*application_,
-                                           {ui::platformTexts().pictureNotSaved, png.error()});
+                           ui::showProblem(*application_, {ui::platformTexts().pictureNotSaved,
+                                                           "the sheet holds no picture"});
                            return;
                        }
-                       scrawlet_page_share(png.value().data(),
-                                           static_cast<int>(png.value().size()));
+                       // The browser lays it over the camera's picture (or
+                       // an opaque backdrop) and encodes it off the main
+                       // thread, quickly enough for its share sheet.
+                       const auto& bitmap = *image->cgImage();
+                       auto pixels = graphics::pictures::unpremultiplied(bitmap);
+                       scrawlet_page_share(pixels.data(), bitmap.width(), bitmap.height());
                    },
                },
                *screen);
@@ -656,7 +708,8 @@ std::string WebHost::runScript(std::string_view text) {
                   {"errors", {"scrawlet: the application has not launched"}}};
         return answer.dump();
     }
-    runner_->setTrackedByDevice(inXr_ ? std::optional<std::string>(trackedInAr) : std::nullopt);
+    const char* tracked = trackedBy(mode_);
+    runner_->setTrackedByDevice(tracked ? std::optional<std::string>(tracked) : std::nullopt);
     auto view = application_->sceneView();
     auto frameBefore = view ? view->session().currentFrame() : nullptr;
     std::ostringstream output, errors;
@@ -664,7 +717,7 @@ std::string WebHost::runScript(std::string_view text) {
     // A script that delivered frames holds the camera where it put it;
     // walking goes on from there.
     if (auto frame = view ? view->session().currentFrame() : nullptr;
-        !inXr_ && frame && frame != frameBefore) {
+        inRoom() && frame && frame != frameBefore) {
         rig_.place(frame->camera.transform);
         framesFromScripts_ = true;
     }
@@ -739,11 +792,12 @@ EMSCRIPTEN_KEEPALIVE void scrawlet_page_ready(const char* facts) {
     if (web::currentHost) web::currentHost->pageReady(facts);
 }
 
+// `milliseconds` is the event's own time stamp.
 EMSCRIPTEN_KEEPALIVE void scrawlet_pointer(int phase, int id, int mouse, int button, double x,
-                                           double y) {
+                                           double y, double milliseconds) {
     if (web::currentHost)
         web::currentHost->pointer(static_cast<web::PointerPhase>(phase), id, mouse != 0, button, x,
-                                  y);
+                                  y, milliseconds);
 }
 
 EMSCRIPTEN_KEEPALIVE void scrawlet_wheel(int rows) {

@@ -21,7 +21,8 @@ TEST(Launch, ShowsTheStartingStateOfAPhoneSizedView) {
     const json expected = json::parse(R"({"language": "en-US", "distance": 1.234, "pic": "",
         "draw": false, "fileName": null, "buttonSize": 60, "currentLine": [], "lines": [],
         "presented": null, "scene": {"rootNode": {"children": []}}, "session": {"running": true,
-        "runCount": 1, "pauseCount": 0, "frameSemantics": 0, "lastRunOptions": 0}})");
+        "runCount": 1, "pauseCount": 0, "frameSemantics": 0, "lastRunOptions": 0,
+        "mode": "room"}})");
     EXPECT_EQ(testsupport::mismatches(run.dumps[0], expected), "");
 }
 

@@ -26,8 +26,9 @@ const flags = [
 export const viewport = { width: 390, height: 844 };
 
 // Starts the server and the browser; `close()` stops both and removes the
-// profile. `scale` is the pages' device pixels per CSS pixel.
-export async function startBrowser({ scale = 1 } = {}) {
+// profile. `scale` is the pages' device pixels per CSS pixel; `args` are
+// more of Chromium's flags.
+export async function startBrowser({ scale = 1, args = [] } = {}) {
   if (!existsSync(join(buildDir, 'index.html')))
     throw new Error(`${buildDir}/index.html is missing: run scripts/web-build first`);
   const executablePath = chromiumPaths.find((path) => existsSync(path));
@@ -35,7 +36,7 @@ export async function startBrowser({ scale = 1 } = {}) {
   const server = await serve(buildDir, 0);
   const profile = mkdtempSync(join(tmpdir(), 'scrawlet-chromium-'));
   const context = await chromium.launchPersistentContext(profile, {
-    executablePath, headless: true, args: flags, viewport, ignoreDefaultArgs: ['--headless=new'],
+    executablePath, headless: true, args: [...flags, ...args], viewport, ignoreDefaultArgs: ['--headless=new'],
     locale: 'en-US', acceptDownloads: true, deviceScaleFactor: scale,
   });
   const url = `http://127.0.0.1:${server.address().port}/`;
@@ -132,12 +133,28 @@ export async function tapTarget(page, name) {
 export const buttons = { menu: [30, 820], undo: [300, 820], clear: [360, 820] };
 export const tap = (page, [x, y]) => page.mouse.click(x, y);
 
-// A mouse drag through `points`, in a few steps between each.
-export async function drag(page, points) {
-  await page.mouse.move(...points[0]);
-  await page.mouse.down();
-  for (const point of points.slice(1)) await page.mouse.move(...point, { steps: 4 });
-  await page.mouse.up();
+// A mouse drag through `points`, in a few steps between each, the events
+// stamped `apartMs` apart in the input's own time (as a person's hand
+// moves, whatever the test's own pace).
+export async function drag(page, points, { steps = 4, apartMs = 20 } = {}) {
+  const cdp = await page.context().newCDPSession(page);
+  let time = Date.now() / 1000;
+  const send = (type, [x, y], buttons) => {
+    time += apartMs / 1000;
+    return cdp.send('Input.dispatchMouseEvent', {
+      type, x, y, button: 'left', buttons, clickCount: 1, timestamp: time,
+    });
+  };
+  await send('mouseMoved', points[0], 0);
+  await send('mousePressed', points[0], 1);
+  let at = points[0];
+  for (const point of points.slice(1)) {
+    for (let i = 1; i <= steps; ++i)
+      await send('mouseMoved', [0, 1].map((k) => at[k] + ((point[k] - at[k]) * i) / steps), 1);
+    at = point;
+  }
+  await send('mouseReleased', at, 0);
+  await cdp.detach();
 }
 
 // The file choosers the page opens, in order. Listening all along keeps
@@ -153,14 +170,19 @@ export function fileChoosers(page) {
 }
 
 // A finger dragged through `points` on a touch screen (pointer events of
-// the touch kind, as a phone's browser sends them).
-export async function touchDrag(page, points) {
+// the touch kind, as a phone's browser sends them), `apartMs` apart in the
+// input's own time.
+export async function touchDrag(page, points, { apartMs = 20 } = {}) {
   const cdp = await page.context().newCDPSession(page);
   await cdp.send('Emulation.setTouchEmulationEnabled', { enabled: true, maxTouchPoints: 5 });
+  let time = Date.now() / 1000;
+  const send = (type, touchPoints) => {
+    time += apartMs / 1000;
+    return cdp.send('Input.dispatchTouchEvent', { type, touchPoints, timestamp: time });
+  };
   const at = ([x, y]) => [{ x, y, id: 1 }];
-  await cdp.send('Input.dispatchTouchEvent', { type: 'touchStart', touchPoints: at(points[0]) });
-  for (const point of points.slice(1))
-    await cdp.send('Input.dispatchTouchEvent', { type: 'touchMove', touchPoints: at(point) });
-  await cdp.send('Input.dispatchTouchEvent', { type: 'touchEnd', touchPoints: [] });
+  await send('touchStart', at(points[0]));
+  for (const point of points.slice(1)) await send('touchMove', at(point));
+  await send('touchEnd', []);
   await cdp.detach();
 }

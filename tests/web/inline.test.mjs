@@ -23,8 +23,9 @@ const cameraAt = (state) => state.session.cameraTransform.slice(12, 15);
 test('the page draws the simulated room, and says why it offers no augmented reality', async () => {
   const { page, log } = await openPage(browser);
   await launched(page, log);
+  await page.waitForSelector('#note', { state: 'visible' });
   assert.equal(await page.isHidden('#enter-ar'), true, 'no "Enter AR" without a device');
-  assert.match(await page.textContent('#note'), /augmented reality.*simulated room/);
+  assert.match(await page.textContent('#note'), /augmented reality.*simulated room.*W A S D/);
   const picture = PNG.read(await page.screenshot());
   const wall = picture.pixel(viewport.width / 2, 120), floor = picture.pixel(60, 700);
   assert.ok(wall.slice(0, 3).some((c) => c > 60), 'the wall is lit, not cleared to black');
@@ -44,6 +45,7 @@ test('the page draws the simulated room, and says why it offers no augmented rea
     before: () => { delete Navigator.prototype.xr; },
   });
   await launched(older, olderLog);
+  await older.waitForSelector('#note', { state: 'visible' });
   assert.match(await older.textContent('#note'), /^This browser offers no WebXR: drawing in the simulated room/);
   await older.close();
 });
@@ -55,7 +57,9 @@ test('the mouse draws where it drags; the round buttons undo and clear; Esc and 
   await drag(page, [[100, 300], [150, 320], [200, 330], [250, 320]]);
   let state = await dump(page);
   assert.equal(state.lines.length, 1, 'one stroke');
-  assert.ok(sprites(state) >= 8, `a sprite for each move: ${sprites(state)}`);
+  // Moves 20 ms apart in the hand's own time: a sprite for each, however
+  // the frames fall.
+  assert.equal(sprites(state), 13, 'a sprite for the press and each of the 12 moves');
   for (const node of state.scene.rootNode.children)
     assert.ok(Math.abs(distance(node.position, cameraAt(state)) - 1.234) < 1e-5, 'at 1.234 m');
   assert.equal(await page.isHidden('#note'), true, 'the note goes once drawing starts');
@@ -63,7 +67,13 @@ test('the mouse draws where it drags; the round buttons undo and clear; Esc and 
   for (const point of [[100, 300], [200, 330]])
     assert.ok(changedAround(before, after, point) > 40, `drawn under the pointer at ${point}`);
 
-  await drag(page, [[120, 500], [220, 520]]);
+  // A mouse reporting every 2 ms: a sprite for each 60th of a second of
+  // its 80 ms, not one for each report (and the release's place, if the
+  // last interval's sample went before it).
+  await drag(page, [[120, 500], [220, 520]], { steps: 40, apartMs: 2 });
+  state = await dump(page);
+  const fast = state.lines[1].length;
+  assert.ok(fast >= 5 && fast <= 6, `a sprite for each sixtieth of a second: ${fast}`);
   await tap(page, buttons.undo);
   state = await dump(page);
   assert.equal(state.lines.length, 1, 'undo takes the newest stroke');
