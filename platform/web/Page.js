@@ -154,6 +154,9 @@ mergeInto(LibraryManager.library, {
       if (settled.status === 'fulfilled') ScrawletPage.motionAnswer = settled.value;
     },
     motionAnswer: null,
+    // Whether the page's own button offers the picture that could not be
+    // shared at once.
+    shareAgain: false,
 
     // A few strong movements in quick succession are a shake.
     listenForShakes: function() {
@@ -462,8 +465,18 @@ mergeInto(LibraryManager.library, {
       const file = new File([blob], name, { type: 'image/png' });
       Module.page.shared(file, performance.now() - asked);
       if (navigator.canShare && navigator.share && navigator.canShare({ files: [file] })) {
-        // Shared or cancelled, the sheet is done with.
-        navigator.share({ files: [file] }).then(finished, finished);
+        // Shared or cancelled, the sheet is done with. A browser whose tap
+        // has run out by now (WebKit keeps one for about a second) refuses
+        // to share: the page then offers a button whose own tap shares.
+        const share = () => navigator.share({ files: [file] }).then(finished, (error) => {
+          if (error && error.name === 'NotAllowedError' && !ScrawletPage.shareAgain) {
+            ScrawletPage.shareAgain = true;
+            Module.page.offerShare(() => { ScrawletPage.shareAgain = false; share(); }, finished);
+            return;
+          }
+          finished();
+        });
+        share();
         return;
       }
       const link = document.createElement('a');

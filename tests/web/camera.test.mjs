@@ -275,3 +275,26 @@ test('the shared picture shows the camera\'s room under the drawing, opaque', as
   assert.equal((await dump(page)).presented, null, 'the sheet is done with');
   await page.close();
 });
+
+test('the first screen speaks to the device in hand, in the person\'s language', async () => {
+  // A phone: fingers, not keys, and no word of WebXR.
+  const { page, log } = await openPage(browser, { before: iPhone, touch: true });
+  await launched(page, log);
+  await page.waitForSelector('#note', { state: 'visible' });
+  const note = await page.textContent('#note');
+  assert.match(note, /^Drag a finger to draw\. Tap “Use Camera” to draw in your own room\.$/);
+  await page.close();
+  // A computer: the keys, and the button.
+  const { page: computer, log: computerLog } = await openPage(browser, { before: iPhone });
+  await launched(computer, computerLog);
+  await computer.waitForSelector('#note', { state: 'visible' });
+  assert.match(await computer.textContent('#note'), /use “Use Camera”\. Drag to draw\. W A S D walk/);
+  await computer.close();
+  // Traditional Chinese, as the program's own texts are.
+  const { page: chinese, log: chineseLog } = await openPage(browser, { before: iPhone, touch: true, setup: 'languages zh-Hant-TW' });
+  await launched(chinese, chineseLog);
+  await chinese.waitForSelector('#enter-ar', { state: 'visible' });
+  assert.equal(await chinese.textContent('#enter-ar'), '使用相機');
+  assert.match(await chinese.textContent('#note'), /^用手指拖曳即可繪畫。輕點「使用相機」/);
+  await chinese.close();
+});

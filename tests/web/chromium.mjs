@@ -54,8 +54,14 @@ export async function startBrowser({ scale = 1, args = [] } = {}) {
 // `phone` installs the emulated AR phone before the page's scripts run;
 // `before` is a script run before them too; `setup` is set-up commands of
 // the automation language that describe the device before launch.
-export async function openPage(browser, { phone = false, before = null, setup = null } = {}) {
+// `touch` makes the tab a touch screen's, as a phone's is, before the page
+// looks at what it is on.
+export async function openPage(browser, { phone = false, before = null, setup = null, touch = false } = {}) {
   const page = await browser.context.newPage();
+  if (touch) {
+    const cdp = await page.context().newCDPSession(page);
+    await cdp.send('Emulation.setTouchEmulationEnabled', { enabled: true, maxTouchPoints: 5 });
+  }
   const log = [];
   page.on('console', (message) => log.push(`${message.type()}: ${message.text()}`));
   page.on('pageerror', (error) => log.push(`pageerror: ${error.message}`));

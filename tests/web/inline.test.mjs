@@ -254,6 +254,41 @@ test('"Share as Picture…" downloads the picture as a PNG where the browser can
   await page.close();
 });
 
+test('a share the browser refuses for want of a fresh tap is offered on a button of its own', async () => {
+  // A browser that shares files, but (as WebKit does a second after the
+  // tap) refuses without a fresh one.
+  const { page, log } = await openPage(browser, {
+    before: () => {
+      window.sharedFiles = [];
+      navigator.canShare = () => true;
+      navigator.share = ({ files }) => {
+        if (!navigator.userActivation.isActive || window.sharedFiles.length === 0) {
+          window.sharedFiles.push(null);
+          return Promise.reject(new DOMException('needs a tap', 'NotAllowedError'));
+        }
+        window.sharedFiles.push(files.map((file) => [file.name, file.type, file.size]));
+        return Promise.resolve();
+      };
+    },
+  });
+  await launched(page, log);
+  await drag(page, [[100, 300], [200, 330]]);
+  await tap(page, buttons.menu);
+  await tapTarget(page, 'Share as Picture…');
+  await page.waitForSelector('#share-picture', { state: 'visible' });
+  assert.equal(await page.textContent('#share-picture'), 'Share Picture');
+  assert.equal((await dump(page)).presented.type, 'share', 'the sheet waits');
+  await page.click('#share-picture');
+  const state = await dumpWhen(page, (s) => s.presented === null, 'the sheet done with');
+  const shared = await page.evaluate(() => window.sharedFiles);
+  assert.equal(shared.length, 2);
+  assert.match(shared[1][0][0], /^Scrawlet .*\.png$/);
+  assert.equal(shared[1][0][1], 'image/png');
+  assert.equal(await page.isVisible('#share-picture'), false);
+  assert.equal(state.lines.length, 1, 'the button drew nothing');
+  await page.close();
+});
+
 test('a saved drawing is kept across a reload; a damaged file is refused and the drawing kept', async () => {
   const { page, log } = await openPage(browser);
   await launched(page, log);

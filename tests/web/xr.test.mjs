@@ -7,6 +7,7 @@
 // back with the drawing kept.
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
+import { readFileSync } from 'node:fs';
 import { PNG, changedAround } from './png.mjs';
 import {
   buttons, dump, dumpWhen, launched, openPage, startBrowser, tap, tapTarget, touchDrag, viewport,
@@ -169,6 +170,29 @@ test('in AR the round buttons undo and clear, and a saved drawing comes back aft
   const loaded = await dump(page);
   assert.equal(loaded.lines.length, 1, 'the loaded drawing is one stroke');
   assert.deepEqual(spritesOf(loaded).map((s) => s.position), spritesOf(drawn).map((s) => s.position));
+  await page.close();
+});
+
+test('a picture shared in AR lies over an opaque backdrop where the browser gives no camera image', async () => {
+  const { page, log } = await openPage(browser, { phone: true });
+  await enterAr(page, log);
+  await page.mouse.click(195, 500);
+  await tap(page, buttons.menu);
+  const download = page.waitForEvent('download');
+  await tapTarget(page, 'Share as Picture…');
+  const file = await download;
+  const picture = PNG.read(readFileSync(await file.path()));
+  await file.delete();
+  assert.deepEqual([picture.width, picture.height], [viewport.width, viewport.height - 30]);
+  let transparent = 0, lit = 0;
+  for (let y = 0; y < picture.height; y += 5)
+    for (let x = 0; x < picture.width; x += 5) {
+      const [r, g, b, a] = picture.pixel(x, y);
+      if (a !== 255) ++transparent;
+      if (r + g + b > 150) ++lit;
+    }
+  assert.equal(transparent, 0, 'no transparent pixels');
+  assert.ok(lit > 20, `the drawing and the buttons show over it: ${lit}`);
   await page.close();
 });
 
