@@ -7,13 +7,13 @@
 // say what is missing; the shared picture shows the room.
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
-import { mkdtempSync, readFileSync, rmSync } from 'node:fs';
+import { mkdtempSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { PNG, changedAround } from './png.mjs';
 import { roomColour, roomSize, writeRoomVideo } from './room.y4m.mjs';
 import {
-  buttons, dump, dumpWhen, launched, openPage, startBrowser, tap, tapTarget, viewport,
+  dump, dumpWhen, launched, openPage, sharedPicture, startBrowser, viewport,
 } from './chromium.mjs';
 
 let browser, folder;
@@ -245,12 +245,7 @@ test('the shared picture shows the camera\'s room under the drawing, opaque', as
   await useCamera(page, log);
   await dumpWhen(page, (s) => s.session.mode === 'camera', 'the camera\'s frames');
   await page.mouse.click(195, 600);
-  await tap(page, buttons.menu);
-  const download = page.waitForEvent('download');
-  await tapTarget(page, 'Share as Picture…');
-  const file = await download;
-  const picture = PNG.read(readFileSync(await file.path()));
-  await file.delete();
+  const { picture } = await sharedPicture(page);
   assert.deepEqual([picture.width, picture.height], [viewport.width, viewport.height - 30]);
   // The room where the screen shows it, 30 points up; every pixel opaque.
   for (const point of roomPoints) {

@@ -10,6 +10,7 @@ import { tmpdir } from 'node:os';
 import { dirname, join } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { serve } from '../../scripts/web-serve.mjs';
+import { PNG } from './png.mjs';
 
 const here = dirname(fileURLToPath(import.meta.url));
 export const root = join(here, '..', '..');
@@ -161,6 +162,18 @@ export async function drag(page, points, { steps = 4, apartMs = 20 } = {}) {
   }
   await send('mouseReleased', at, 0);
   await cdp.detach();
+}
+
+// "Share as Picture…" from the menu, answered by a download where the
+// browser cannot share files: the picture's file name and its pixels.
+export async function sharedPicture(page) {
+  await tap(page, buttons.menu);
+  const download = page.waitForEvent('download');
+  await tapTarget(page, 'Share as Picture…');
+  const file = await download;
+  const picture = PNG.read(readFileSync(await file.path()));
+  await file.delete();
+  return { name: file.suggestedFilename(), picture };
 }
 
 // The file choosers the page opens, in order. Listening all along keeps

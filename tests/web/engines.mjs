@@ -3,6 +3,7 @@
 // free port, and the steps that a person takes in every engine, driven by a
 // small `driver` each engine's test gives: run a function in the page,
 // click or drag at page points, reload, take a screenshot.
+import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawn } from 'node:child_process';
 import { existsSync } from 'node:fs';
@@ -130,4 +131,31 @@ export async function startCamera(driver) {
   });
   assert.ok(lit.width > 0 && !lit.hidden && lit.count > 100, `the camera's picture shows: ${JSON.stringify(lit)}`);
   return camera;
+}
+
+// The tests every engine passes, given its driver, a way to open the page,
+// and a way to keep a screenshot under a name.
+export function testsIn(engine, { driver, open, keepScreenshot }) {
+  const name = engine.toLowerCase();
+  test(`${engine}: the page comes up by itself; a stroke is drawn, saved, reloaded and loaded`, async () => {
+    await open();
+    await ready(driver);
+    await drawSaveReloadLoad(driver);
+    await keepScreenshot(`${name}-room.png`);
+  });
+
+  test(`${engine}: "Use Camera" starts with the engine's own camera; without orientation events the view stays fixed and says so`, async () => {
+    await open();
+    await ready(driver);
+    const camera = await startCamera(driver);
+    assert.equal(camera.sensor, 'missing');
+    assert.match(await driver.evaluate(() => document.getElementById('note').textContent), /cannot turn the view/);
+    const start = (await dump(driver)).session.cameraTransform;
+    const size = await driver.evaluate(() => [innerWidth, innerHeight]);
+    await driver.click(Math.round(size[0] / 2), Math.round(size[1] / 2));
+    const state = await dump(driver);
+    assert.deepEqual(state.session.cameraTransform, start, 'the view has not moved');
+    assert.equal(state.lines.length, 1, 'a tap draws over the camera');
+    await keepScreenshot(`${name}-camera.png`);
+  });
 }

@@ -4,13 +4,12 @@
 // given focus; a stroke is drawn, saved, reloaded and loaded; "Use Camera"
 // starts with the mock camera, and since WebKitGTK has no orientation
 // events the view stays fixed and the page says it cannot turn.
-import { test, before, after } from 'node:test';
-import assert from 'node:assert/strict';
+import { before, after } from 'node:test';
 import { spawn } from 'node:child_process';
 import { existsSync, writeFileSync } from 'node:fs';
 import { createServer } from 'node:net';
 import { Builder, By, Origin } from 'selenium-webdriver';
-import { drawSaveReloadLoad, dump, ready, servePage, startCamera, startDisplay } from './engines.mjs';
+import { servePage, startDisplay, testsIn } from './engines.mjs';
 
 const miniBrowser = '/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser';
 
@@ -70,24 +69,4 @@ const keepScreenshot = async (name) => {
   writeFileSync(`${process.env.SCRAWLET_WEB_PICTURES}/${name}`, Buffer.from(await session.takeScreenshot(), 'base64'));
 };
 
-test('WebKit: the page comes up by itself; a stroke is drawn, saved, reloaded and loaded', async () => {
-  await session.get(page.url);
-  await ready(driver);
-  await drawSaveReloadLoad(driver);
-  await keepScreenshot('webkit-room.png');
-});
-
-test('WebKit: "Use Camera" starts with the mock camera; without orientation events the view stays fixed', async () => {
-  await session.get(page.url);
-  await ready(driver);
-  const camera = await startCamera(driver);
-  assert.equal(camera.sensor, 'missing');
-  assert.match(await driver.evaluate(() => document.getElementById('note').textContent), /cannot turn the view/);
-  const start = (await dump(driver)).session.cameraTransform;
-  const size = await driver.evaluate(() => [innerWidth, innerHeight]);
-  await driver.click(Math.round(size[0] / 2), Math.round(size[1] / 2));
-  const state = await dump(driver);
-  assert.deepEqual(state.session.cameraTransform, start, 'the view has not moved');
-  assert.equal(state.lines.length, 1, 'a tap draws over the camera');
-  await keepScreenshot('webkit-camera.png');
-});
+testsIn('WebKit', { driver, open: () => session.get(page.url), keepScreenshot });

@@ -7,10 +7,10 @@
 // back with the drawing kept.
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
-import { readFileSync } from 'node:fs';
 import { PNG, changedAround } from './png.mjs';
 import {
-  buttons, dump, dumpWhen, launched, openPage, startBrowser, tap, tapTarget, touchDrag, viewport,
+  buttons, dump, dumpWhen, launched, openPage, sharedPicture, startBrowser, tap, tapTarget, touchDrag,
+  viewport,
 } from './chromium.mjs';
 
 let browser;
@@ -177,12 +177,7 @@ test('a picture shared in AR lies over an opaque backdrop where the browser give
   const { page, log } = await openPage(browser, { phone: true });
   await enterAr(page, log);
   await page.mouse.click(195, 500);
-  await tap(page, buttons.menu);
-  const download = page.waitForEvent('download');
-  await tapTarget(page, 'Share as Picture…');
-  const file = await download;
-  const picture = PNG.read(readFileSync(await file.path()));
-  await file.delete();
+  const { picture } = await sharedPicture(page);
   assert.deepEqual([picture.width, picture.height], [viewport.width, viewport.height - 30]);
   let transparent = 0, lit = 0;
   for (let y = 0; y < picture.height; y += 5)
