@@ -13,7 +13,7 @@ import { join } from 'node:path';
 import { PNG, changedAround } from './png.mjs';
 import { roomColour, roomSize, writeRoomVideo } from './room.y4m.mjs';
 import {
-  dump, dumpWhen, launched, openPage, sharedPicture, startBrowser, viewport,
+  buttons, dump, dumpWhen, launched, openPage, sharedPicture, startBrowser, viewport,
 } from './chromium.mjs';
 
 let browser, folder;
@@ -154,6 +154,16 @@ test('"Use Camera" shows the room under the drawing, and a touch hangs 1.234 m a
   const refused = await page.evaluate(() => window.scrawlet.run('frame'));
   assert.notEqual(refused.status, 0);
   assert.match(refused.errors.join('\n'), /orientation/);
+
+  // The round buttons work as in AR: undo takes the stroke away, and the
+  // next stroke is drawn along the turned view.
+  await page.mouse.click(buttons.undo[0], buttons.undo[1]);
+  assert.equal((await dump(page)).lines.length, 0, 'undone');
+  await page.mouse.click(195, 422);
+  await page.mouse.click(buttons.clear[0], buttons.clear[1]);
+  state = await dumpWhen(page, (s) => s.presented?.message === s.texts.clearText, 'the clear alert');
+  await page.keyboard.press('Escape');
+  assert.equal((await dump(page)).lines.length, 1, 'kept');
 
   // Leaving brings the room back, seen from where the camera stood.
   await page.click('#exit-ar');
