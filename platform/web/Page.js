@@ -262,8 +262,12 @@ mergeInto(LibraryManager.library, {
         if (ScrawletPage.session !== session) return;
         session.requestAnimationFrame(onFrame);
         const pose = frame.getViewerPose(ScrawletPage.space);
-        // Tracking lost for a moment: the last frame stays.
-        if (!pose || pose.views.length === 0) return;
+        // Tracking lost for a moment: the last frame stays (and a shared
+        // picture goes without the camera's).
+        if (!pose || pose.views.length === 0) {
+          ScrawletPage.answerCameraImage(null);
+          return;
+        }
         // A phone shows one view; a headset's first eye stands for it.
         const view = pose.views[0];
         const layer = session.renderState.baseLayer;
