@@ -154,16 +154,17 @@ struct Target {
 // frame); `restore`, when given, undoes the change afterwards and draws,
 // untimed.
 void timeFrames(benchmark::State& state, const Drawing& drawing,
-                const std::function<void()>& change = {},
-                const std::function<void()>& restore = {}) {
+                const std::function<void()>& change = {}, const std::function<void()>& restore = {},
+                ui::RenderOptions options = ui::RenderOptions::softwareRasterizer()) {
     if (auto ready = renderer().prepare(); !ready) {
         state.SkipWithError(ready.error().c_str());
         return;
     }
     Target target(static_cast<int>(state.range(1)));
     auto& r = *renderer().renderer();
-    r.setKeepingScenePicture(state.range(2) != 0);
-    r.setLeavingOutHidden(state.range(3) != 0);
+    options.keepPicture = options.keepPicture && state.range(2) != 0;
+    options.hideCoveredTiles = options.hideCoveredTiles && state.range(3) != 0;
+    r.setOptions(options);
     auto draw = [&] {
         r.drawSceneView(*drawing.view, target.width, target.height);
         glFinish();
@@ -185,8 +186,7 @@ void timeFrames(benchmark::State& state, const Drawing& drawing,
     }
     reportScene(state, timed);
     preparation.report(state);
-    r.setKeepingScenePicture(true);
-    r.setLeavingOutHidden(true);
+    r.setOptions(ui::RenderOptions::softwareRasterizer());
 }
 
 // The drawing alone, as a window would show it, with nothing changed: no
@@ -255,6 +255,23 @@ void cameraMoved(benchmark::State& state) {
         float turn = static_cast<float>(step++ % 20 + 1) * 0.1f;
         drawing.view->session().deliverFrame(ar::poseAt({turn * 0.01f, 0, 0}, turn, 0));
     });
+}
+
+// Frames in augmented reality as a GPU host draws them (none of the
+// software rasteriser's tricks): the phone held in the hand sways a
+// centimetre and turns a fraction of a degree, a little every frame.
+void arFrame(benchmark::State& state) {
+    Drawing drawing = makeDrawing(static_cast<int>(state.range(0)), false);
+    int step = 0;
+    timeFrames(
+        state, drawing,
+        [&] {
+            const float t = static_cast<float>(++step) / 10;
+            drawing.view->session().deliverFrame(
+                ar::poseAt({0.01f * std::sin(t), 0.005f * std::cos(t), 0}, 0.3f * std::sin(t),
+                           0.2f * std::cos(t)));
+        },
+        {}, ui::RenderOptions::gpu());
 }
 
 // Resident memory of this process, in bytes.
@@ -350,6 +367,13 @@ BENCHMARK(cameraMoved)
     ->Apply(framesOfEverySize)
     ->Args({1000, 1170, 0, 1})
     ->Args({10000, 1170, 0, 1});
+BENCHMARK(arFrame)
+    ->Args({1000, 117, 0, 0})
+    ->Args({10000, 117, 0, 0})
+    ->Args({100000, 117, 0, 0})
+    ->ArgNames({"sprites", "width", "keptPicture", "leaveOutHidden"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK(memoryPerSprite)->Arg(100000)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(firstFrame)
     ->Args({1000, 0})

@@ -126,6 +126,7 @@ private:
     SDL_Window* window_ = nullptr;
     SDL_GLContext context_ = nullptr;
     std::unique_ptr<render::Renderer> renderer_;
+    ui::RenderOptions renderOptions_;
     std::shared_ptr<OffscreenViewRenderer> viewRenderer_;
     ar::CameraRig rig_;
     ar::Motion motion_;
@@ -221,7 +222,11 @@ bool DesktopHost::openWindow() {
     std::signal(SIGALRM, SIG_DFL);
     if (!opened) return false;
     SDL_GL_SetSwapInterval(1);
-    auto renderer = render::Renderer::make();
+    // Mesa's software rasteriser, where there is no GPU to draw with, pays
+    // for every pixel: its tricks are on there only.
+    const char* rasterizer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    renderOptions_ = ui::RenderOptions::forRenderer(rasterizer ? rasterizer : "");
+    auto renderer = render::Renderer::make(renderOptions_);
     if (!renderer) {
         say("cannot draw in the window: " + renderer.error());
         return false;
@@ -257,6 +262,7 @@ int DesktopHost::run(ui::Application& application) {
     description.photoLibrary = ui::xdgUserDirectory("PICTURES");
     description.picturesFolder = description.photoLibrary;
     description.viewRenderer = viewRenderer_;
+    description.renderOptions = renderOptions_;
     application.launch(std::move(description));
     pointers_ = std::make_unique<ui::PointerInput>(application);
     keys_ = std::make_unique<ui::KeyboardInput>(application, *pointers_);

@@ -88,6 +88,7 @@ struct EglScreenRenderer::Egl {
     std::optional<std::string> failure;
     std::unique_ptr<render::Renderer> renderer;
     render::OffscreenTarget target;
+    ui::RenderOptions options;
 
     platform::Result<void> open();
     void close();
@@ -159,7 +160,7 @@ platform::Result<void> EglScreenRenderer::Egl::open() {
     if (version == nullptr || std::strncmp(version, "OpenGL ES 3", 11) != 0)
         return platform::fail(std::string("the context is not OpenGL ES 3 but ") +
                               (version ? version : "unknown"));
-    auto made = render::Renderer::make();
+    auto made = render::Renderer::make(options);
     if (!made) return platform::fail(made.error());
     renderer = std::move(made).value();
     return {};
@@ -185,8 +186,10 @@ void EglScreenRenderer::Egl::close() {
     surface = EGL_NO_SURFACE;
 }
 
-EglScreenRenderer::EglScreenRenderer()
-    : egl_(std::make_unique<Egl>()), alive_(std::make_shared<bool>(true)) {}
+EglScreenRenderer::EglScreenRenderer(const ui::RenderOptions& options)
+    : egl_(std::make_unique<Egl>()), alive_(std::make_shared<bool>(true)) {
+    egl_->options = options;
+}
 
 EglScreenRenderer::~EglScreenRenderer() { egl_->close(); }
 

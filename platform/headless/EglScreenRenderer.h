@@ -17,7 +17,10 @@ namespace headless {
 // machine without them gets the reason, never a crash.
 class EglScreenRenderer : public automation::ScreenPictures {
 public:
-    EglScreenRenderer();
+    // Mesa draws here: every software rasteriser's trick is on unless
+    // `options` say otherwise.
+    explicit EglScreenRenderer(
+        const ui::RenderOptions& options = ui::RenderOptions::softwareRasterizer());
     ~EglScreenRenderer() override;
     EglScreenRenderer(const EglScreenRenderer&) = delete;
     EglScreenRenderer& operator=(const EglScreenRenderer&) = delete;

@@ -32,9 +32,11 @@ int HeadlessHost::run(ui::Application& application) {
         text.assign(bytes.value().begin(), bytes.value().end());
     }
     // One renderer for the script's snapshots and for the scene view's
-    // drawing of itself, which sharing a picture uses.
-    auto pictures = std::make_shared<EglScreenRenderer>();
+    // drawing of itself, which sharing a picture uses. Mesa's software
+    // rasteriser draws here: its tricks pay.
     ui::LaunchDescription description = description_;
+    description.renderOptions = ui::RenderOptions::softwareRasterizer();
+    auto pictures = std::make_shared<EglScreenRenderer>(description.renderOptions);
     description.documents = ui::xdgUserDirectory("DOCUMENTS");
     description.picturesFolder = ui::xdgUserDirectory("PICTURES");
     description.viewRenderer = pictures->viewRenderer();

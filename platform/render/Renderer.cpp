@@ -41,9 +41,9 @@ struct KeptPicture {
     scene::Matrix4 viewProjection;
     // The picture uploads since the cache was made (a new picture in an
     // atlas page changes the page's smaller levels of detail), and the
-    // scene pass's revision.
+    // scene pass's revision it shows.
     std::size_t uploads = 0;
-    std::uint64_t revision = 0;
+    std::uint64_t sceneRevision = 0;
 
     // Framebuffer of `w` by `h` pixels, made anew when the size changed;
     // false when the driver cannot make one.
@@ -71,7 +71,7 @@ struct Renderer::Parts {
     ThumbnailCache thumbnails;
     std::vector<PaintedPanel> panels;
     KeptPicture kept;
-    bool keepPicture = true;
+    ui::RenderOptions options;
     FrameStats stats;
 
     void beginFrame(int width, int height) {
@@ -127,28 +127,28 @@ struct Renderer::Parts {
                 stats.planes += prepared.planes;
                 stats.sceneReordered = stats.sceneReordered || prepared.reordered;
             }
-            auto draw = [&](const std::array<float, 4>* region) {
+            auto draw = [&](const Extent* region) {
                 const scene::Vector3 eye{cameraToWorld.columns[3][0], cameraToWorld.columns[3][1],
                                          cameraToWorld.columns[3][2]};
                 backdrop->draw(viewProjection, eye);
                 // The scene is drawn over the camera image, never hidden by
                 // it.
                 glClear(GL_DEPTH_BUFFER_BIT);
-                if (root) scene->draw(prepared, region);
+                if (root) scene->draw(prepared, w, h, region);
                 stats.sceneDrawCalls += prepared.drawCalls;
                 stats.scenePlanesDrawn += prepared.drawn;
                 stats.sceneTrimmed += prepared.trimmed;
             };
-            // A target with several samples a pixel cannot take a copy; a
-            // host that draws into one (a browser's canvas) keeps a picture
-            // only for the snapshot it took, and lets it go after.
+            // A target with several samples a pixel cannot take a copy. The
+            // picture is kept only where Mesa draws, where asking GL what
+            // is bound costs no wait for a GPU process.
             GLint samples = 0;
-            glGetIntegerv(GL_SAMPLES, &samples);
+            if (options.keepPicture && !cameraOnly) glGetIntegerv(GL_SAMPLES, &samples);
             if (samples > 0 && kept.target.framebuffer) kept = {};
-            if (!keepPicture || cameraOnly || samples > 0)
+            if (!options.keepPicture || cameraOnly || samples > 0)
                 draw(nullptr);
             else
-                drawKept(prepared, root, cameraToWorld, viewProjection, x, y, w, h, draw);
+                drawKept(root, cameraToWorld, viewProjection, x, y, w, h, draw);
             // With the planes chosen for a region, when there was one.
             stats.scenePreparation += prepared.preparation;
         }
@@ -161,9 +161,9 @@ struct Renderer::Parts {
     // The scene view through the kept picture: drawn into it when anything
     // it shows changed, then copied to (x, y, w, h) of the bound target.
     template <typename Draw>
-    void drawKept(const ScenePassStats& prepared, const scene::Node* root,
-                  const scene::Matrix4& cameraToWorld, const scene::Matrix4& viewProjection, int x,
-                  int y, int w, int h, const Draw& draw) {
+    void drawKept(const scene::Node* root, const scene::Matrix4& cameraToWorld,
+                  const scene::Matrix4& viewProjection, int x, int y, int w, int h,
+                  const Draw& draw) {
         GLint target = 0, source = 0;
         glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &target);
         glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &source);
@@ -172,14 +172,14 @@ struct Renderer::Parts {
                                   kept.root == root && kept.backdrop == backdrop.get() &&
                                   kept.cameraToWorld == cameraToWorld &&
                                   kept.viewProjection == viewProjection && kept.uploads == uploads;
-        // Frames drawn elsewhere in between (into a target that cannot take
-        // a copy) may have seen changes that this one does not.
-        if (seenAsBefore && kept.revision == prepared.revision) {
+        const SceneChange change =
+            seenAsBefore ? scene->changeSince(kept.sceneRevision) : SceneChange::everything();
+        if (change.kind == SceneChange::Kind::nothing) {
             stats.sceneKept = true;
-        } else if (seenAsBefore && prepared.addedOnly && kept.revision + 1 == prepared.revision) {
+        } else if (change.kind == SceneChange::Kind::planesAdded && options.redrawRegions) {
             // Planes added, nothing else: drawn again only where they lie,
             // from every plane that touches there, over the kept picture.
-            const std::array<float, 4>& a = prepared.added;
+            const Extent& a = change.region;
             auto pixel = [](float ndc, int size) {
                 const float p = (ndc * 0.5f + 0.5f) * static_cast<float>(size);
                 return std::clamp(p, 0.0f, static_cast<float>(size));
@@ -193,8 +193,7 @@ struct Renderer::Parts {
                 const auto toNdc = [](int p, int size) {
                     return static_cast<float>(p) / static_cast<float>(size) * 2 - 1;
                 };
-                const std::array<float, 4> region{toNdc(x0, w), toNdc(y0, h), toNdc(x1, w),
-                                                  toNdc(y1, h)};
+                const Extent region{toNdc(x0, w), toNdc(y0, h), toNdc(x1, w), toNdc(y1, h)};
                 glBindFramebuffer(GL_FRAMEBUFFER, kept.target.framebuffer.get());
                 glScissor(x0, y0, x1 - x0, y1 - y0);
                 glViewport(0, 0, w, h);
@@ -204,7 +203,7 @@ struct Renderer::Parts {
                 glScissor(x, y, w, h);
                 glViewport(x, y, w, h);
             }
-            kept.revision = prepared.revision;
+            kept.sceneRevision = scene->revision();
         } else if (!kept.ensure(w, h)) {
             // No picture to keep: drawn straight into the target.
             glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(target));
@@ -223,7 +222,7 @@ struct Renderer::Parts {
             kept.cameraToWorld = cameraToWorld;
             kept.viewProjection = viewProjection;
             kept.uploads = uploads;
-            kept.revision = prepared.revision;
+            kept.sceneRevision = scene->revision();
             glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(target));
             glScissor(x, y, w, h);
             glViewport(x, y, w, h);
@@ -264,7 +263,7 @@ Renderer::Renderer() : parts_(std::make_unique<Parts>()) {}
 
 Renderer::~Renderer() = default;
 
-platform::Result<std::unique_ptr<Renderer>> Renderer::make() {
+platform::Result<std::unique_ptr<Renderer>> Renderer::make(const ui::RenderOptions& options) {
     std::unique_ptr<Renderer> renderer(new Renderer());
     auto backdrop = makeRoomBackdrop();
     if (!backdrop) return platform::fail(backdrop.error());
@@ -275,6 +274,7 @@ platform::Result<std::unique_ptr<Renderer>> Renderer::make() {
     renderer->parts_->backdrop = std::move(backdrop).value();
     renderer->parts_->scene = std::move(scene).value();
     renderer->parts_->overlay = std::move(overlay).value();
+    renderer->setOptions(options);
     return renderer;
 }
 
@@ -314,15 +314,13 @@ void Renderer::setBackdrop(std::unique_ptr<Backdrop> backdrop) {
     parts_->kept.valid = false;
 }
 
-void Renderer::setKeepingScenePicture(bool on) {
-    parts_->keepPicture = on;
+void Renderer::setOptions(const ui::RenderOptions& options) {
+    parts_->options = options;
+    parts_->scene->setOptions(options);
     parts_->kept.valid = false;
 }
 
-void Renderer::setLeavingOutHidden(bool on) {
-    parts_->scene->setLeavingOutHidden(on);
-    parts_->kept.valid = false;
-}
+const ui::RenderOptions& Renderer::options() const { return parts_->options; }
 
 const FrameStats& Renderer::lastFrame() const { return parts_->stats; }
 

@@ -12,6 +12,7 @@
 #include "platform/Result.h"
 #include "platform/render/Backdrop.h"
 #include "platform/ui/Frame.h"
+#include "platform/ui/RenderOptions.h"
 #include "platform/ui/SceneView.h"
 
 namespace render {
@@ -50,8 +51,9 @@ struct FrameStats {
 class Renderer {
 public:
     // Builds the shaders in the current context; fails with the reason when
-    // the context cannot run them. The backdrop is the simulated room.
-    static platform::Result<std::unique_ptr<Renderer>> make();
+    // the context cannot run them. The backdrop is the simulated room;
+    // `options` are the host's choice of what spares its rasteriser work.
+    static platform::Result<std::unique_ptr<Renderer>> make(const ui::RenderOptions& options);
     ~Renderer();
     Renderer(const Renderer&) = delete;
     Renderer& operator=(const Renderer&) = delete;
@@ -63,13 +65,9 @@ public:
     // by `height` pixels.
     void drawFrame(const ui::FrameDescription& frame, int width, int height);
 
-    // Whether a frame that changes nothing the scene view shows copies its
-    // picture from the last one (as it does unless told otherwise) rather
-    // than drawing it again.
-    void setKeepingScenePicture(bool on);
-    // Whether a picture drawn whole leaves out what nearer sprites hide (as
-    // it does unless told otherwise).
-    void setLeavingOutHidden(bool on);
+    // What spares the rasteriser work from now on.
+    void setOptions(const ui::RenderOptions& options);
+    const ui::RenderOptions& options() const;
 
     // What the scene is drawn over from now on.
     void setBackdrop(std::unique_ptr<Backdrop> backdrop);

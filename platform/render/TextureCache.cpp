@@ -186,8 +186,13 @@ std::shared_ptr<TextureCache::Entry> TextureCache::upload(
                        static_cast<float>(x0 + margin + w) / side,
                        static_cast<float>(y0 + margin + h) / side};
     } else {
-        GLint maxSide = 2048;
-        glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
+        // Asked once: in a browser every question to GL waits for its GPU
+        // process.
+        if (maxSide_ == 0) {
+            glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide_);
+            if (maxSide_ <= 0) maxSide_ = 2048;
+        }
+        const GLint maxSide = maxSide_;
         int width = w, height = h;
         std::vector<std::uint8_t> pixels;
         const std::uint8_t* data = bitmap->data();

@@ -84,6 +84,8 @@ private:
     Texture white_;
     TextureStats stats_;
     std::size_t objectsAtLastSweep_ = 0;
+    // The largest texture side the context takes, once asked.
+    GLint maxSide_ = 0;
 };
 
 }  // namespace render

@@ -13,6 +13,7 @@
 
 #include "platform/graphics/Geometry.h"
 #include "platform/ui/Device.h"
+#include "platform/ui/RenderOptions.h"
 
 namespace graphics {
 class Backend;
@@ -51,6 +52,8 @@ struct LaunchDescription {
     std::shared_ptr<graphics::Backend> graphics;
     std::shared_ptr<scene::SceneFileFormat> sceneFiles;
     std::shared_ptr<ViewRenderer> viewRenderer;
+    // What the host's renderer does to spare its rasteriser work.
+    RenderOptions renderOptions;
 };
 
 // The description in force: the launched application's, or the one a test

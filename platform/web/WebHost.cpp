@@ -310,7 +310,11 @@ void WebHost::pageReady(std::string_view factsText) {
         return;
     }
     makeCurrent();
-    auto renderer = render::Renderer::make();
+    // The browser hands the drawing to a GPU (or its own rasteriser in a
+    // GPU process), where early-Z rejects hidden fragments for nothing and
+    // the software rasteriser's tricks only cost the main thread.
+    const ui::RenderOptions renderOptions = ui::RenderOptions::gpu();
+    auto renderer = render::Renderer::make(renderOptions);
     if (!renderer) {
         fail("This browser's WebGL 2 cannot run Scrawlet's drawing: " + renderer.error());
         return;
@@ -331,6 +335,7 @@ void WebHost::pageReady(std::string_view factsText) {
     description.picturesFolder = picturesFolder;
     description.hasCamera = facts.value().hasCamera;
     description.viewRenderer = pictures_;
+    description.renderOptions = renderOptions;
     runner_ = std::make_unique<automation::ScriptRunner>(*application_, std::move(description),
                                                          pictures_);
 

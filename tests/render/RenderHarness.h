@@ -44,6 +44,13 @@ inline headless::EglScreenRenderer& eglRenderer() {
 // The GL renderer inside it, made with the first picture drawn.
 inline render::Renderer& renderer() { return *eglRenderer().renderer(); }
 
+// Turns one of the renderer's options on or off.
+inline void setOption(bool ui::RenderOptions::*option, bool on) {
+    ui::RenderOptions options = renderer().options();
+    options.*option = on;
+    renderer().setOptions(options);
+}
+
 // A scene view of `size` points with an empty scene, its session running
 // and one frame delivered with the camera at `pose`.
 inline std::unique_ptr<ui::SceneView> makeView(

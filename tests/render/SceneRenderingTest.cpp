@@ -475,10 +475,10 @@ TEST(SceneRendering, AnUnchangedViewIsCopiedAndAnyChangeDrawsItAgain) {
         auto kept = rendertest::render(*view, scale);
         EXPECT_TRUE(renderer().lastFrame().sceneKept);
         EXPECT_EQ(renderer().lastFrame().sceneDrawCalls, 0u);
-        renderer().setKeepingScenePicture(false);
+        rendertest::setOption(&ui::RenderOptions::keepPicture, false);
         auto fresh = rendertest::render(*view, scale);
         EXPECT_FALSE(renderer().lastFrame().sceneKept);
-        renderer().setKeepingScenePicture(true);
+        rendertest::setOption(&ui::RenderOptions::keepPicture, true);
         ASSERT_TRUE(drawn && kept && fresh);
         EXPECT_EQ(rendertest::differentPixels(*drawn, *fresh, 0), 0);
         EXPECT_EQ(rendertest::differentPixels(*kept, *fresh, 0), 0);
@@ -546,18 +546,18 @@ TEST(SceneRendering, PlanesAddedAreDrawnWhereTheyLieAsAFreshFrameDrawsThem) {
     auto other = rendertest::makeView();
     rendertest::addSprite(*other, solid(red), ahead);
     ASSERT_TRUE(rendertest::render(*other, 1));
-    renderer().setLeavingOutHidden(false);
+    rendertest::setOption(&ui::RenderOptions::hideCoveredTiles, false);
     ASSERT_TRUE(rendertest::render(*view, 1));
     auto expectAsAfresh = [&](const char* step, bool partly) {
         SCOPED_TRACE(step);
         auto drawn = rendertest::render(*view, 1);
         const auto frame = renderer().lastFrame();
         // Drawn whole as it stands, and afresh.
-        renderer().setKeepingScenePicture(false);
+        rendertest::setOption(&ui::RenderOptions::keepPicture, false);
         auto whole = rendertest::render(*view, 1);
         rendertest::render(*other, 1);
         auto fresh = rendertest::render(*view, 1);
-        renderer().setKeepingScenePicture(true);
+        rendertest::setOption(&ui::RenderOptions::keepPicture, true);
         ASSERT_TRUE(drawn && whole && fresh);
         if (partly) {
             EXPECT_LT(frame.scenePlanesDrawn, frame.planes / 2);
@@ -593,7 +593,7 @@ TEST(SceneRendering, PlanesAddedAreDrawnWhereTheyLieAsAFreshFrameDrawsThem) {
     expectAsAfresh("the camera moved a little", false);
     place(4, 1);
     expectAsAfresh("sprites added after the camera moved", true);
-    renderer().setLeavingOutHidden(true);
+    rendertest::setOption(&ui::RenderOptions::hideCoveredTiles, true);
 }
 
 // A frame drawn in between into a target that cannot take a copy (one of
@@ -662,10 +662,10 @@ TEST(SceneRendering, WhatNearerSpritesHideIsLeftOutAndThePictureStaysTheSame) {
         SCOPED_TRACE(step);
         auto leftOut = rendertest::render(*view, scale);
         const std::size_t trimmed = renderer().lastFrame().sceneTrimmed;
-        renderer().setLeavingOutHidden(false);
+        rendertest::setOption(&ui::RenderOptions::hideCoveredTiles, false);
         auto whole = rendertest::render(*view, scale);
         EXPECT_EQ(renderer().lastFrame().sceneTrimmed, 0u);
-        renderer().setLeavingOutHidden(true);
+        rendertest::setOption(&ui::RenderOptions::hideCoveredTiles, true);
         ASSERT_TRUE(leftOut && whole);
         EXPECT_GT(trimmed, 50u);
         EXPECT_EQ(rendertest::differentPixels(*leftOut, *whole, 2), 0);

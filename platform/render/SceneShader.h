@@ -1,0 +1,63 @@
+// The scene pass's GLSL program and the layout that the C++ shares with
+// it: where the vertex attributes are, and how the material table is laid
+// out. The shaders are given these numbers as macros, so one definition
+// holds for both sides.
+#pragma once
+
+#include "platform/Result.h"
+#include "platform/render/Gl.h"
+#include "platform/scene/Math.h"
+
+namespace render {
+
+// The material table: a material is six RGBA float texels, 256 to a row:
+//   0  right.xyz, facing (0 fixed, 1 to the camera, 2 upright)
+//   1  up.xyz, opacity
+//   2  where the picture's top-left corner is, its s axis
+//   3  its t axis, double-sided (1) or not (0), the picture's width in
+//      texels (0 where its quad is drawn whole)
+//   4  the part of the picture that is not transparent: s0, t0, s1, t1
+//   5  how far its transparent corners reach in from that part's corners,
+//      in fractions of its width: top left, top right, bottom right,
+//      bottom left
+constexpr int materialsPerRow = 256;
+constexpr int texelsPerMaterial = 6;
+
+// The vertex attributes: a quad's corner (per vertex); an instance's
+// centre, material index and the part of its quad drawn (per instance).
+constexpr GLuint cornerAttribute = 0;
+constexpr GLuint centreAttribute = 1;
+constexpr GLuint materialAttribute = 2;
+constexpr GLuint partAttribute = 3;
+
+// The texture units: the pictures, and the material table.
+constexpr GLint pictureUnit = 0;
+constexpr GLint materialUnit = 1;
+
+class SceneShader {
+public:
+    static platform::Result<SceneShader> make();
+
+    // Makes the program current.
+    void use() const;
+    // The view's projection (from world to clip space), the eye and the
+    // camera's axes in the world, and the viewport's width in pixels.
+    void setView(const scene::Matrix4& viewProjection, const scene::Vector3& eye,
+                 const scene::Vector3& right, const scene::Vector3& up, float viewportWidth) const;
+    // Which pass is drawn: the opaque texels, or the rest blended.
+    void setBlendPass(bool blended) const;
+    // Whether each quad is drawn as an octagon over its instance's part.
+    void setOutline(bool outline) const;
+
+private:
+    Program program_;
+    GLint viewProjection_ = -1;
+    GLint eye_ = -1;
+    GLint cameraRight_ = -1;
+    GLint cameraUp_ = -1;
+    GLint viewportWidth_ = -1;
+    GLint blendPass_ = -1;
+    GLint outline_ = -1;
+};
+
+}  // namespace render

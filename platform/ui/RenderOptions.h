@@ -1,0 +1,43 @@
+// What the renderer does to spare the rasteriser work, chosen by the host
+// for what draws there. Mesa's software rasteriser (llvmpipe) pays for every
+// pixel it rasterises and depth-tests, and for every frame drawn again; a
+// GPU rejects hidden fragments for nothing after the front-to-back opaque
+// pass (early-Z), and there the tricks only cost the main thread's time.
+#pragma once
+
+#include <string_view>
+
+namespace ui {
+
+struct RenderOptions {
+    // A frame that changes nothing the scene view shows copies its picture
+    // from the last one instead of drawing it again.
+    bool keepPicture = false;
+    // A frame that only adds planes draws the kept picture again only where
+    // they lie (with keepPicture).
+    bool redrawRegions = false;
+    // A frame drawn whole leaves out what nearer sprites' opaque texels
+    // cover, tile by tile of the screen, and cuts each sprite to an octagon
+    // without its transparent corners.
+    bool hideCoveredTiles = false;
+    // A stencil test that passes everything and writes nothing, without
+    // which llvmpipe shades blocks of pixels that fail the depth test.
+    bool stencilBlockTrick = false;
+
+    // Every trick on: where Mesa's software rasteriser draws.
+    static constexpr RenderOptions softwareRasterizer() { return {true, true, true, true}; }
+    // None: where a GPU draws, until a measurement there says one pays.
+    static constexpr RenderOptions gpu() { return {}; }
+    // As suits the rasteriser that GL names `renderer` (GL_RENDERER): Mesa's
+    // software ones get the tricks, anything else none.
+    static constexpr RenderOptions forRenderer(std::string_view renderer) {
+        return renderer.find("llvmpipe") != std::string_view::npos ||
+                       renderer.find("softpipe") != std::string_view::npos
+                   ? softwareRasterizer()
+                   : gpu();
+    }
+
+    friend bool operator==(const RenderOptions&, const RenderOptions&) = default;
+};
+
+}  // namespace ui
