@@ -133,6 +133,8 @@ TEST(CoveredTiles, ASpriteBehindANearerOpaqueOneIsLeftOut) {
     stage.add(opaque, {0, 0, -2});
     stage.add(opaque, {0.47f, 0, -2});
     stage.add(soft, {0, 0.05f, -3});
+    // Behind the occluder by less than the depth buffer can tell apart.
+    stage.add(opaque, {0.05f, 0, -1.0001f});
     stage.refresh();
     const render::ScreenView view = stagetest::screenView(scene::Matrix4::identity());
     render::ScreenGrid grid;
@@ -143,7 +145,7 @@ TEST(CoveredTiles, ASpriteBehindANearerOpaqueOneIsLeftOut) {
     CoveredTiles tiles;
     ASSERT_TRUE(tiles.update(390, 844, input));
     const auto& parts = tiles.parts();
-    ASSERT_EQ(parts.size(), 8u);
+    ASSERT_EQ(parts.size(), 10u);
     // The occluder itself and the sprite beside it are drawn whole; the two
     // behind it not at all.
     EXPECT_EQ(parts[0], render::wholePart);
@@ -154,6 +156,8 @@ TEST(CoveredTiles, ASpriteBehindANearerOpaqueOneIsLeftOut) {
     EXPECT_EQ(parts[5], 0u);
     EXPECT_EQ(parts[6], 0u);
     EXPECT_EQ(parts[7], 0u);
+    EXPECT_EQ(parts[8], render::wholePart);
+    EXPECT_EQ(parts[9], 0u);
     EXPECT_EQ(tiles.trimmed(), 2u);
     // Far away, no sprite covers a tile: nothing is looked at.
     EXPECT_FALSE(CoveredTiles::mayCover(390, 844, stage.facts, stage.coverage, view, 200));

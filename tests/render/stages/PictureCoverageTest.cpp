@@ -3,6 +3,7 @@
 // texels are known by construction.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <vector>
 
 #include "platform/render/PictureCoverage.h"
@@ -93,7 +94,10 @@ TEST(PictureCoverage, TheSummedAreaTableCountsSeeThroughTexels) {
     // A ring with a hole: rectangles inside the band have none, rectangles
     // over the hole or the corners some, each counted as a texel-by-texel
     // count would.
-    auto picture = stagetest::ring(32, 6, 15);
+    auto picture = stagetest::pictureOf(32, 32, [](int x, int y) {
+        const double r = std::hypot(x + 0.5 - 16, y + 0.5 - 16);
+        return r >= 6 && r <= 15 ? 255 : r > 15 && r <= 17 ? 128 : 0;
+    });
     const PictureCoverage coverage = PictureCoverage::of(*picture);
     ASSERT_TRUE(coverage.hasSummedArea());
     auto counted = [&](int x0, int y0, int x1, int y1) {
@@ -108,6 +112,7 @@ TEST(PictureCoverage, TheSummedAreaTableCountsSeeThroughTexels) {
         bool seeThrough;
     };
     const Case cases[] = {{"the hole", 13, 13, 19, 19, true},
+                          {"the soft rim", 0, 14, 2, 18, true},
                           {"in the band, left of the hole", 3, 12, 8, 20, false},
                           {"in the band, above the hole", 12, 3, 20, 8, false},
                           {"a corner", 0, 0, 4, 4, true},
