@@ -260,6 +260,8 @@ mergeInto(LibraryManager.library, {
       });
       const onFrame = (time, frame) => {
         if (ScrawletPage.session !== session) return;
+        // The page's own time in the frame, from here to its draw calls.
+        const start = performance.now();
         session.requestAnimationFrame(onFrame);
         const pose = frame.getViewerPose(ScrawletPage.space);
         // Tracking lost for a moment: the last frame stays (and a shared
@@ -279,6 +281,7 @@ mergeInto(LibraryManager.library, {
         // page's canvas is the layer.
         const planes = Module['_scrawlet_xr_frame'](
           ScrawletPage.nameOf(layer.framebuffer), viewport.width, viewport.height, ScrawletPage.matrices);
+        const drawMs = performance.now() - start;
         if (ScrawletPage.cameraImageWanted.length > 0) ScrawletPage.answerCameraImage(ScrawletPage.readCameraImage(view));
         page.xrFrameDrawn({
           time: time,
@@ -287,6 +290,7 @@ mergeInto(LibraryManager.library, {
           viewport: [viewport.x, viewport.y, viewport.width, viewport.height],
           framebuffer: layer.framebuffer === null ? 'canvas' : 'layer',
           planes: planes,
+          drawMs: drawMs,
         });
       };
       session.requestAnimationFrame(onFrame);
