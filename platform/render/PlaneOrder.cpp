@@ -137,6 +137,12 @@ bool PlaneOrder::resortFromLast(const SceneCache& cache, const std::vector<Mater
     if (stale_ || hasDividers_ || orderedReshaped_ != cache.reshapedGeneration() ||
         entries.size() != orderedSlots_)
         return false;
+    // A camera that turns keeps turning: after a sort from the last order
+    // cost too much, the next few frames sort afresh at once.
+    if (resortsSkipped_ > 0) {
+        --resortsSkipped_;
+        return false;
+    }
     mergeWaiting();
     keyed_.assign(blended_.begin(), blended_.end());
     float nearest = 1e30f, farthest = 0;
@@ -152,7 +158,10 @@ bool PlaneOrder::resortFromLast(const SceneCache& cache, const std::vector<Mater
         item = sortItem(depth, slot);
     }
     std::size_t from = 0, to = 0;
-    if (!resort(keyed_, keyed_.size() * 2 + 64, from, to)) return false;
+    if (!resort(keyed_, keyed_.size() * 2 + 64, from, to)) {
+        resortsSkipped_ = 7;
+        return false;
+    }
     nearest_ = nearest, farthest_ = farthest;
     blended_.swap(keyed_);
     if (from < to) blendedChanged(from, to);

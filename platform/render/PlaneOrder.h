@@ -101,6 +101,8 @@ private:
     std::vector<SortItem> waiting_;
     std::vector<std::uint32_t> slotKeys_, opaqueRanks_;
     bool slotKeysStale_ = true;
+    // Frames still to sort afresh without trying the last order first.
+    int resortsSkipped_ = 0;
 
     std::vector<std::uint32_t> opaque_;
     std::size_t opaqueFrom_ = 0;

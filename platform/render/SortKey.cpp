@@ -27,6 +27,11 @@ bool resort(std::vector<SortItem>& items, std::size_t budget, std::size_t& first
             std::size_t& endMoved) {
     firstMoved = items.size();
     endMoved = 0;
+    // Each item less than the one before it moves at least one place: a
+    // pass over them tells at once when the budget cannot do.
+    std::size_t descents = 0;
+    for (std::size_t i = 1; i < items.size(); ++i) descents += items[i] < items[i - 1] ? 1 : 0;
+    if (descents > budget) return false;
     std::size_t moves = 0;
     for (std::size_t i = 1; i < items.size(); ++i) {
         const SortItem item = items[i];
