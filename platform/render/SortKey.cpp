@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <utility>
 
 namespace render {
 
@@ -13,12 +14,22 @@ std::uint32_t farthestFirst(float depth) {
 }
 
 void radixSort(std::vector<SortItem>& items, std::vector<SortItem>& scratch) {
+    // Three digits of eleven bits, counted in one pass over the items.
+    constexpr int digits = 3, bits = 11;
+    constexpr std::size_t buckets = std::size_t{1} << bits;
+    std::array<std::array<std::uint32_t, buckets>, digits> counts{};
+    for (SortItem item : items)
+        for (int d = 0; d < digits; ++d) ++counts[d][(item >> (32 + bits * d)) & (buckets - 1)];
     scratch.resize(items.size());
-    for (int shift = 32; shift < 64; shift += 11) {
-        std::array<std::size_t, 2049> counts{};
-        for (SortItem item : items) ++counts[((item >> shift) & 0x7FF) + 1];
-        for (std::size_t i = 1; i < counts.size(); ++i) counts[i] += counts[i - 1];
-        for (SortItem item : items) scratch[counts[(item >> shift) & 0x7FF]++] = item;
+    for (int d = 0; d < digits; ++d) {
+        const int shift = 32 + bits * d;
+        auto& count = counts[d];
+        // A digit that all the items share leaves their order as it is
+        // (depths within one power of two share their highest bits).
+        if (items.empty() || count[(items[0] >> shift) & (buckets - 1)] == items.size()) continue;
+        std::uint32_t place = 0;
+        for (std::uint32_t& c : count) place += std::exchange(c, place);
+        for (SortItem item : items) scratch[count[(item >> shift) & (buckets - 1)]++] = item;
         items.swap(scratch);
     }
 }
