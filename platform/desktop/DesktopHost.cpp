@@ -40,8 +40,11 @@ constexpr int minimumHeight = 480;
 // Pictures (emoji, icons, a shared picture) are made at least as sharp as
 // on a phone of three pixels a point, whatever the display's density.
 constexpr double minimumPictureScale = 3;
-// How long a display may take to answer before the program gives up.
-constexpr unsigned displayPatienceSeconds = 5;
+// How long a display may take to answer a connection before the program
+// gives up. Only the connection is timed: opening the window and starting
+// OpenGL on a display that has answered may take seconds on a busy machine
+// with a software renderer, and must not end the program.
+constexpr unsigned displayPatienceSeconds = 10;
 // The mouse among the pointers; fingers have SDL's ids, which are positive.
 constexpr ui::PointerInput::PointerId mousePointer = -1;
 
@@ -184,6 +187,9 @@ bool DesktopHost::openWindow() {
     std::signal(SIGALRM, displayDidNotAnswer);
     ::alarm(displayPatienceSeconds);
     bool opened = openVideo();
+    // The display answered.
+    ::alarm(0);
+    std::signal(SIGALRM, SIG_DFL);
     if (opened) {
         SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_ES);
         SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
@@ -217,9 +223,6 @@ bool DesktopHost::openWindow() {
                 SDL_GetError());
         opened = context_ != nullptr;
     }
-    // The display answered.
-    ::alarm(0);
-    std::signal(SIGALRM, SIG_DFL);
     if (!opened) return false;
     SDL_GL_SetSwapInterval(1);
     // Mesa's software rasteriser, where there is no GPU to draw with, pays
