@@ -8,6 +8,10 @@
 namespace scrawlet {
 
 void ViewController::touchesBegan(const ui::TouchSet& touches, const ui::Event*) {
+    // A second finger coming down while a stroke is under way files that
+    // stroke first, as its lift would: restarted unfiled, its sprites would
+    // stay in the scene where neither undo, clear nor load could reach them.
+    fileStrokeUnderWay();
     // A new emoji at every touch-down, whether or not it draws.
     pic = pics[ui::SystemRandom::shared().uniform(pics.size())];
     if (touches.empty()) {
@@ -55,12 +59,16 @@ void ViewController::touchesMoved(const ui::TouchSet& touches, const ui::Event*)
 }
 
 void ViewController::touchesEnded(const ui::TouchSet&, const ui::Event*) {
+    fileStrokeUnderWay();
+    releaseButton();
+}
+
+void ViewController::fileStrokeUnderWay() {
     if (draw) {
         lines.push_back(currentLine);
         edited_ = true;
     }
     draw = false;
-    releaseButton();
 }
 
 void ViewController::pressButton(const std::shared_ptr<overlay::ShapeNode>& button) {

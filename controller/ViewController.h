@@ -161,6 +161,8 @@ private:
     // Shows the button under a touch held down, and shows it let go.
     void pressButton(const std::shared_ptr<overlay::ShapeNode>& button);
     void releaseButton();
+    // Files the stroke being drawn, if any, and stops drawing.
+    void fileStrokeUnderWay();
 
     // Whether the drawing changed since it was last saved or loaded, and
     // the file it was last saved to or loaded from.

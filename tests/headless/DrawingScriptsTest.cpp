@@ -85,6 +85,28 @@ TEST(CancelledTouches, EndTheStrokeLikeALift) {
     EXPECT_TRUE(children(run.dumps[1]).empty()) << "undo reaches the cancelled stroke";
 }
 
+// A second finger coming down mid-stroke files the stroke under way first:
+// each stroke is then in `lines`, undo takes the second, and clearing leaves
+// no sprite behind in the scene.
+TEST(SecondFinger, FilesTheStrokeUnderWayBeforeTheNextBegins) {
+    auto run = testsupport::runScript(
+        "seed 1\nlaunch\nframe\ndown 100 300\nmove 120 320\ndown 200 400\n"
+        "move 130 330 210 410\ndump\nup\ndump\ndown 300 820\nup\ndump\nshake\nchoose OK\ndump\n");
+    ASSERT_EQ(run.exitStatus, 0) << run.errors;
+    ASSERT_EQ(run.dumps.size(), 4u);
+    const auto& held = run.dumps[0];
+    ASSERT_EQ(held["lines"].size(), 1u) << "the first stroke is filed when the second finger lands";
+    EXPECT_EQ(held["lines"][0].size(), 2u);
+    EXPECT_EQ(held["draw"], true);
+    const auto& lifted = run.dumps[1];
+    ASSERT_EQ(lifted["lines"].size(), 2u);
+    std::size_t filed = lifted["lines"][0].size() + lifted["lines"][1].size();
+    EXPECT_EQ(children(lifted).size(), filed) << "every sprite in the scene belongs to a stroke";
+    EXPECT_EQ(children(run.dumps[2]).size(), lifted["lines"][0].size()) << "undo takes the second";
+    EXPECT_TRUE(run.dumps[3]["lines"].empty());
+    EXPECT_TRUE(children(run.dumps[3]).empty()) << "clearing leaves no sprite behind";
+}
+
 // Leaving and coming back: only the view's own callbacks pause and rerun the
 // session, never the application's state changes, and nothing drawn is lost.
 TEST(LifeCycle, OnlyTheViewsCallbacksPauseAndRunTheSession) {

@@ -75,6 +75,26 @@ TEST_F(Launched, AStrokeInterruptedByAPresentedScreenIsFiled) {
     }
 }
 
+// Fingers on a touch screen, as the desktop and the page deliver them: a
+// second finger that lands mid-stroke files the first finger's stroke, so
+// that undo and clear reach every sprite either finger placed.
+TEST_F(Launched, ASecondFingerMidStrokeFilesTheStrokeUnderWay) {
+    pointers.down(1, {100, 300}, at(0));
+    pointers.move(1, {120, 320}, at(20));
+    pointers.deliverMoves();
+    pointers.down(2, {200, 400}, at(30));
+    ASSERT_EQ(controller().lines.size(), 1u) << "filed when the second finger lands";
+    EXPECT_EQ(controller().lines[0].size(), 2u);
+    pointers.move(1, {130, 330}, at(40));
+    pointers.move(2, {210, 410}, at(40));
+    pointers.deliverMoves();
+    pointers.up(1, {130, 330});
+    pointers.up(2, {210, 410});
+    EXPECT_EQ(spritesFiled(), spritesInScene());
+    controller().clearDrawing();
+    EXPECT_EQ(spritesInScene(), 0u) << "clearing leaves no sprite behind";
+}
+
 void expectXs(const std::vector<double>& actual, const std::vector<double>& expected) {
     ASSERT_EQ(actual.size(), expected.size());
     for (std::size_t i = 0; i < actual.size(); ++i) EXPECT_NEAR(actual[i], expected[i], 0.01) << i;
