@@ -22,6 +22,24 @@ const freePort = () => new Promise((resolve, reject) => {
   });
 });
 
+// Waits until the driver answers on its port: on a busy machine it starts
+// listening some time after it was spawned, and a session asked for before
+// then is refused. Two minutes without an answer is a driver that hangs.
+async function listening(child, status) {
+  let exited = null;
+  child.once('exit', (code) => { exited = code; });
+  for (const until = Date.now() + 120000; ;) {
+    if (exited !== null) throw new Error(`WebKitWebDriver ended (status ${exited}) before it answered`);
+    if (Date.now() > until) throw new Error('WebKitWebDriver did not answer on its port within two minutes');
+    try {
+      if ((await fetch(status)).ok) return;
+    } catch {
+      // Not listening yet.
+    }
+    await new Promise((resolve) => setTimeout(resolve, 100));
+  }
+}
+
 let display, page, driverProcess, session;
 before(async () => {
   for (const needed of [miniBrowser, '/usr/bin/WebKitWebDriver'])
@@ -32,6 +50,7 @@ before(async () => {
   driverProcess = spawn('WebKitWebDriver', [`--port=${port}`], {
     env: { ...process.env, DISPLAY: display.display }, stdio: 'ignore',
   });
+  await listening(driverProcess, `http://127.0.0.1:${port}/status`);
   session = await new Builder()
     .usingServer(`http://127.0.0.1:${port}`)
     .withCapabilities({
