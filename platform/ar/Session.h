@@ -135,7 +135,6 @@ public:
     explicit SimulatedTracker(Session& session) : session_(session) {}
 
     const scene::Matrix4& pose() const { return pose_; }
-    void setPose(const scene::Matrix4& pose) { pose_ = pose; }
     void deliverFrame() { session_.deliverFrame(pose_); }
 
 private:

@@ -1,8 +1,9 @@
 #include "platform/render/SceneCache.h"
 
 #include <algorithm>
-#include <bit>
 #include <functional>
+
+#include "platform/Bits.h"
 
 namespace render {
 
@@ -39,7 +40,7 @@ std::size_t SceneCache::LookHash::operator()(const Look& look) const {
     mix(hash, look.doubleSided);
     for (float f :
          {look.opacity, look.right.x, look.right.y, look.right.z, look.up.x, look.up.y, look.up.z})
-        mix(hash, std::bit_cast<std::uint32_t>(f));
+        mix(hash, platform::bitCast<std::uint32_t>(f));
     return hash;
 }
 

@@ -2,13 +2,14 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <utility>
+
+#include "platform/Bits.h"
 
 namespace render {
 
 std::uint32_t farthestFirst(float depth) {
-    std::uint32_t bits = std::bit_cast<std::uint32_t>(depth);
+    std::uint32_t bits = platform::bitCast<std::uint32_t>(depth);
     bits ^= (bits >> 31) != 0 ? 0xFFFFFFFFu : 0x80000000u;
     return ~bits;
 }

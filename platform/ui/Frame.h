@@ -48,8 +48,6 @@ class FrameBuilder {
 public:
     FrameDescription describe(const Application& application,
                               const PresentedInteraction& interaction = {});
-    // Lays everything out afresh next time, as when the photo library changed.
-    void invalidate() { kept_.clear(); }
 
 private:
     struct Kept {

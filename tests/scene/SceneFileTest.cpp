@@ -4,7 +4,6 @@
 // form; the writer refuses only what the reader would.
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <cctype>
 #include <cmath>
 #include <cstring>
@@ -14,6 +13,7 @@
 #include <random>
 
 #include "SceneFiles.h"
+#include "platform/Bits.h"
 #include "platform/graphics/Backend.h"
 #include "platform/scene/gltf/JsonWriter.h"
 #include "platform/scene/gltf/SceneDecoder.h"
@@ -320,11 +320,11 @@ TEST(ShortestNumbers, ReadBackExactlyInTheFewestDigits) {
     // text with one digit fewer does.
     std::mt19937 random(11);
     for (int i = 0; i < 200000; ++i) {
-        auto value = std::bit_cast<float>(static_cast<std::uint32_t>(random()));
+        auto value = platform::bitCast<float>(static_cast<std::uint32_t>(random()));
         if (!std::isfinite(value)) continue;
         std::string text = shortestText(value);
-        ASSERT_EQ(std::bit_cast<std::uint32_t>(std::strtof(text.c_str(), nullptr)),
-                  std::bit_cast<std::uint32_t>(value))
+        ASSERT_EQ(platform::bitCast<std::uint32_t>(std::strtof(text.c_str(), nullptr)),
+                  platform::bitCast<std::uint32_t>(value))
             << text;
         std::string mantissa;
         for (char c : text.substr(0, text.find('e')))

@@ -46,8 +46,6 @@ public:
     // more than `maxDecodedString` bytes with escapes comes back as it is
     // written: it is never one of the names the reader looks for).
     std::string_view string() const { return string_; }
-    // The last number as it is written.
-    std::string_view numberText() const { return number_; }
     bool boolean() const { return boolean_; }
 
     // Converters of the last number token. A whole number is one written

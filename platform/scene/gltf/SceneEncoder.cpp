@@ -1,7 +1,6 @@
 #include "platform/scene/gltf/SceneEncoder.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -9,6 +8,7 @@
 #include <tuple>
 #include <unordered_map>
 
+#include "platform/Bits.h"
 #include "platform/graphics/Backend.h"
 #include "platform/scene/gltf/GlbContainer.h"
 #include "platform/scene/gltf/JsonWriter.h"
@@ -48,8 +48,8 @@ constexpr int targetElementArrayBuffer = 34963;
 constexpr int filterLinear = 9729;
 constexpr int wrapClampToEdge = 33071;
 
-std::uint32_t bitsOf(float value) { return std::bit_cast<std::uint32_t>(value); }
-std::uint64_t bitsOf(double value) { return std::bit_cast<std::uint64_t>(value); }
+std::uint32_t bitsOf(float value) { return platform::bitCast<std::uint32_t>(value); }
+std::uint64_t bitsOf(double value) { return platform::bitCast<std::uint64_t>(value); }
 bool allBitsZero(Vector3 v) { return bitsOf(v.x) == 0 && bitsOf(v.y) == 0 && bitsOf(v.z) == 0; }
 bool allBitsZero(Vector4 v) { return allBitsZero(Vector3{v.x, v.y, v.z}) && bitsOf(v.w) == 0; }
 bool finite(Vector3 v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
