@@ -39,7 +39,7 @@ void scrawlet_page_failed(const char* message);
 void scrawlet_page_launched(EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context, const char* language);
 void scrawlet_page_frame_drawn(int planes, double milliseconds);
 void scrawlet_page_choose_picture(int camera);
-void scrawlet_page_share(const std::uint8_t* rgba, int width, int height);
+void scrawlet_page_share(const std::uint8_t* rgba, int width, int height, const char* text);
 void scrawlet_storage_mount(const char* path);
 }
 
@@ -135,6 +135,14 @@ std::vector<std::string> linesOf(const std::string& text) {
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
+}
+
+// The text that goes with the picture: the share sheet's first text item
+// (the app's own word for it), or none.
+std::string shareText(const ui::ActivityViewController& share) {
+    for (const auto& item : share.activityItems())
+        if (const auto* text = std::get_if<std::string>(&item)) return *text;
+    return {};
 }
 
 enum class PointerPhase { down = 0, move = 1, up = 2, cancel = 3 };
@@ -614,7 +622,8 @@ void WebHost::answerPresented(bool tapped) {
                        // thread, quickly enough for its share sheet.
                        const auto& bitmap = *image->cgImage();
                        auto pixels = graphics::pictures::unpremultiplied(bitmap);
-                       scrawlet_page_share(pixels.data(), bitmap.width(), bitmap.height());
+                       scrawlet_page_share(pixels.data(), bitmap.width(), bitmap.height(),
+                                           shareText(*share).c_str());
                    },
                },
                *screen);
