@@ -163,6 +163,8 @@ private:
     void releaseButton();
     // Files the stroke being drawn, if any, and stops drawing.
     void fileStrokeUnderWay();
+    // Says the drawing at `url` is saved once the host's store keeps it.
+    void keepSavedFile(const std::filesystem::path& url);
 
     // Whether the drawing changed since it was last saved or loaded, and
     // the file it was last saved to or loaded from.

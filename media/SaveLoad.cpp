@@ -7,7 +7,9 @@
 #include "controller/ViewController.h"
 #include "platform/Log.h"
 #include "platform/Precondition.h"
+#include "platform/ui/DocumentStore.h"
 #include "platform/ui/FileManager.h"
+#include "platform/ui/LaunchDescription.h"
 
 namespace scrawlet {
 
@@ -30,12 +32,36 @@ void ViewController::saveDrawing() {
     auto written = sceneView->scene()->writeToUrl(*url);
     platform::require(textLabel != nullptr, "saveDrawing", "the HUD is not built");
     // A failed save says so; the earlier file is still in place.
-    if (!written) platform::log(written.error());
-    textLabel->setText(written ? savedText : saveFailedText);
-    if (written) {
-        edited_ = false;
-        documentFile_ = *url;
+    if (!written) {
+        platform::log(written.error());
+        textLabel->setText(saveFailedText);
+        return;
     }
+    edited_ = false;
+    documentFile_ = *url;
+    keepSavedFile(*url);
+}
+
+// Where the host keeps documents beyond their files (the browser's
+// storage), the drawing counts as saved only once the store holds it; until
+// then the line says nothing new. A store that fails leaves its earlier
+// file in place, and the drawing counts as changed again.
+void ViewController::keepSavedFile(const std::filesystem::path& url) {
+    const auto& store = ui::currentLaunchDescription().documentStore;
+    if (!store) {
+        textLabel->setText(savedText);
+        return;
+    }
+    std::weak_ptr<ViewController> weak = self();
+    store->keep(url, [weak](platform::Result<void> kept) {
+        auto controller = weak.lock();
+        if (!controller || !controller->textLabel) return;
+        if (!kept) {
+            platform::log(kept.error());
+            controller->edited_ = true;
+        }
+        controller->textLabel->setText(kept ? controller->savedText : controller->saveFailedText);
+    });
 }
 
 bool ViewController::saveChanges() {

@@ -3,7 +3,9 @@
 // transparency, 28 × 28 points at 1×, 2× and 3×. Each sits on a dark
 // 56-point disc in the overlay, so it keeps well inside that. Also the
 // application's own icon, a trail of coloured dots hanging in a dark room,
-// at the sizes desktops ask for (resources/icons/). Run through
+// at the sizes desktops ask for (resources/icons/), and for the page's
+// home-screen icons (platform/web/icons/): the same artwork filling the whole
+// square, for phones that cut their own shape out of it. Run through
 // scripts/make-icons; the output is committed.
 #include <cairo.h>
 
@@ -106,6 +108,19 @@ bool writeIcon(const std::filesystem::path& folder, const std::string& name, int
                     file + ": " + std::to_string(pixels) + " × " + std::to_string(pixels));
 }
 
+// The dark room behind the icon's drawing, lighter towards the floor, filling
+// the current path between `y0` and `y1`.
+void fillRoom(cairo_t* cr, double y0, double y1) {
+    cairo_pattern_t* room = cairo_pattern_create_linear(0, y0, 0, y1);
+    cairo_pattern_add_color_stop_rgb(room, 0, 0.11, 0.16, 0.36);
+    cairo_pattern_add_color_stop_rgb(room, 1, 0.36, 0.24, 0.62);
+    cairo_set_source(cr, room);
+    cairo_fill(cr);
+    cairo_pattern_destroy(room);
+}
+
+void trailAndSpark(cairo_t* cr, double s);
+
 // The application's icon on a `pixels`-square canvas: a rounded dark square,
 // lighter towards the floor, with a curving trail of dots in the colours of
 // the rainbow and a spark where it ends.
@@ -119,13 +134,27 @@ void appIcon(cairo_t* cr, int pixels) {
     cairo_arc(cr, x0 + r, y1 - r, r, M_PI / 2, M_PI);
     cairo_arc(cr, x0 + r, y0 + r, r, M_PI, 3 * M_PI / 2);
     cairo_close_path(cr);
-    cairo_pattern_t* room = cairo_pattern_create_linear(0, y0, 0, y1);
-    cairo_pattern_add_color_stop_rgb(room, 0, 0.11, 0.16, 0.36);
-    cairo_pattern_add_color_stop_rgb(room, 1, 0.36, 0.24, 0.62);
-    cairo_set_source(cr, room);
-    cairo_fill(cr);
-    cairo_pattern_destroy(room);
-    // The trail: from the lower left up to the right, growing as it nears.
+    fillRoom(cr, y0, y1);
+    trailAndSpark(cr, s);
+}
+
+// The same drawing on a room that fills the whole square, for phones that
+// round the corners or cut a circle themselves: the drawing is shrunk by
+// `drawingScale` about the centre, so that a maskable icon keeps it inside
+// the circle of 40 % of the side that every mask leaves.
+void fullBleedAppIcon(cairo_t* cr, int pixels, double drawingScale) {
+    const double s = pixels;
+    cairo_rectangle(cr, 0, 0, s, s);
+    fillRoom(cr, 0, s);
+    cairo_translate(cr, s / 2, s / 2);
+    cairo_scale(cr, drawingScale, drawingScale);
+    cairo_translate(cr, -s / 2, -s / 2);
+    trailAndSpark(cr, s);
+}
+
+void trailAndSpark(
+    cairo_t* cr,
+    double s) {  // The trail: from the lower left up to the right, growing as it nears.
     const double colours[][3] = {{0.96, 0.26, 0.21}, {1.0, 0.6, 0.0},    {1.0, 0.92, 0.23},
                                  {0.3, 0.69, 0.31},  {0.13, 0.59, 0.95}, {0.61, 0.15, 0.69}};
     const int dots = 6;
@@ -162,11 +191,21 @@ bool writeAppIcon(const std::filesystem::path& folder, int pixels) {
     return writePng(surface, folder, file, file);
 }
 
+// An opaque icon (a home screen shows no transparency), filling the square.
+bool writeFullBleedIcon(const std::filesystem::path& folder, const std::string& file, int pixels,
+                        double drawingScale) {
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, pixels, pixels);
+    cairo_t* cr = cairo_create(surface);
+    fullBleedAppIcon(cr, pixels, drawingScale);
+    cairo_destroy(cr);
+    return writePng(surface, folder, file, file);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT-FOLDER\n", argv[0]);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s RESOURCES-FOLDER PAGE-ICONS-FOLDER\n", argv[0]);
         return 2;
     }
     std::filesystem::path folder = argv[1];
@@ -180,5 +219,14 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(folder / "icons");
     for (int pixels : {16, 24, 32, 48, 64, 128, 256, 512})
         ok = writeAppIcon(folder / "icons", pixels) && ok;
+    // The page's icons for home screens beside the desktop's 512-pixel one:
+    // the 192-pixel one of the same kind, a maskable one that Android's
+    // launchers cut their shape from, and iOS's own 180-pixel one, whose
+    // corners it rounds itself.
+    std::filesystem::path page = argv[2];
+    std::filesystem::create_directories(page);
+    ok = writeFullBleedIcon(page, "scrawlet-maskable-512.png", 512, 0.8) && ok;
+    ok = writeAppIcon(page, 192) && ok;
+    ok = writeFullBleedIcon(page, "apple-touch-icon.png", 180, 0.9) && ok;
     return ok ? 0 : 1;
 }

@@ -15,6 +15,7 @@ const types = {
   '.data': 'application/octet-stream',
   '.json': 'application/json',
   '.png': 'image/png',
+  '.webmanifest': 'application/manifest+json',
   '.jpg': 'image/jpeg',
 };
 

@@ -24,6 +24,7 @@ class SceneFileFormat;
 
 namespace ui {
 
+class DocumentStore;
 class ViewRenderer;
 
 struct LaunchDescription {
@@ -52,6 +53,9 @@ struct LaunchDescription {
     std::shared_ptr<graphics::Backend> graphics;
     std::shared_ptr<scene::SceneFileFormat> sceneFiles;
     std::shared_ptr<ViewRenderer> viewRenderer;
+    // What keeps a saved document beyond its file; none means the file
+    // written is the document kept.
+    std::shared_ptr<DocumentStore> documentStore;
     // What the host's renderer does to spare its rasteriser work.
     RenderOptions renderOptions;
 };

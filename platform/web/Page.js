@@ -444,11 +444,12 @@ mergeInto(LibraryManager.library, {
   },
 
   // The share sheet is answered by the browser's own, with the picture as a
-  // PNG file, or else by downloading the file. The picture (`width` by
+  // PNG file and the sheet's `text`, or else by downloading the file. The picture (`width` by
   // `height` pixels, RGBA not premultiplied) lies over what the camera
   // shows, and the browser encodes it off the main thread.
   scrawlet_page_share__deps: ['$ScrawletPage', '$ScrawletCamera'],
-  scrawlet_page_share: function(rgba, width, height) {
+  scrawlet_page_share: function(rgba, width, height, textPointer) {
+    const text = UTF8ToString(textPointer);
     const asked = performance.now();
     const stamp = new Date();
     const two = (n) => String(n).padStart(2, '0');
@@ -472,11 +473,14 @@ mergeInto(LibraryManager.library, {
     }).then((blob) => {
       const file = new File([blob], name, { type: 'image/png' });
       Module.page.shared(file, performance.now() - asked);
+      // The app's text goes with the picture where the browser takes both.
+      const shared = { files: [file] };
+      if (text && navigator.canShare && navigator.canShare({ files: [file], text })) shared.text = text;
       if (navigator.canShare && navigator.share && navigator.canShare({ files: [file] })) {
         // Shared or cancelled, the sheet is done with. A browser whose tap
         // has run out by now (WebKit keeps one for about a second) refuses
         // to share: the page then offers a button whose own tap shares.
-        const share = () => navigator.share({ files: [file] }).then(finished, (error) => {
+        const share = () => navigator.share(shared).then(finished, (error) => {
           if (error && error.name === 'NotAllowedError' && !ScrawletPage.shareAgain) {
             ScrawletPage.shareAgain = true;
             Module.page.offerShare(() => { ScrawletPage.shareAgain = false; share(); }, finished);

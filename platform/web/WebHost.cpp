@@ -29,6 +29,7 @@
 #include "platform/ui/PointerInput.h"
 #include "platform/ui/PresentedResponse.h"
 #include "platform/web/CameraThrough.h"
+#include "platform/web/WebDocuments.h"
 #include "platform/web/WebPictures.h"
 
 // The page's half, in Page.js and Storage.js.
@@ -38,9 +39,8 @@ void scrawlet_page_failed(const char* message);
 void scrawlet_page_launched(EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context, const char* language);
 void scrawlet_page_frame_drawn(int planes, double milliseconds);
 void scrawlet_page_choose_picture(int camera);
-void scrawlet_page_share(const std::uint8_t* rgba, int width, int height);
+void scrawlet_page_share(const std::uint8_t* rgba, int width, int height, const char* text);
 void scrawlet_storage_mount(const char* path);
-void scrawlet_storage_persist();
 }
 
 namespace web {
@@ -130,28 +130,19 @@ scene::Matrix4 matrixAt(const float* values) {
     return scene::Matrix4::fromColumnMajor(copied);
 }
 
-// The files of the documents folder, with their sizes and times: when this
-// changes, the browser's copy is out of date.
-std::string documentsSignature() {
-    std::string signature;
-    std::error_code error;
-    std::filesystem::recursive_directory_iterator it(documentsFolder, error), end;
-    for (; !error && it != end; it.increment(error)) {
-        std::error_code ignored;
-        if (!it->is_regular_file(ignored)) continue;
-        signature += it->path().string() + " " + std::to_string(it->file_size(ignored)) + " " +
-                     std::to_string(static_cast<long long>(
-                         it->last_write_time(ignored).time_since_epoch().count())) +
-                     "\n";
-    }
-    return signature;
-}
-
 std::vector<std::string> linesOf(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
+}
+
+// The text that goes with the picture: the share sheet's first text item
+// (the app's own word for it), or none.
+std::string shareText(const ui::ActivityViewController& share) {
+    for (const auto& item : share.activityItems())
+        if (const auto* text = std::get_if<std::string>(&item)) return *text;
+    return {};
 }
 
 enum class PointerPhase { down = 0, move = 1, up = 2, cancel = 3 };
@@ -222,6 +213,17 @@ public:
     void pickRefused(std::string_view name, std::string_view reason);
     void pickCancelled();
     void shareFinished();
+    // The browser's answer to a write of the documents folder.
+    void documentAnswered(int id, bool done, std::string_view reason) {
+        documents_->answered(id, done, reason);
+        dirty_ = true;
+    }
+    // Whether leaving now would lose a change: one not saved, or a save
+    // the browser is still writing.
+    bool unsavedChanges() const {
+        auto root = application_ ? application_->rootViewController() : nullptr;
+        return documents_->writing() || (root && root->hasUnsavedChanges());
+    }
 
     std::string runScript(std::string_view text);
     std::string presented();
@@ -247,7 +249,6 @@ private:
     // browser lets open its file chooser.
     void afterUserInput(bool tapped = false);
     void answerPresented(bool tapped);
-    void keepDocuments();
     ui::ImagePickerController* choosingPicker() const;
 
     ui::LaunchDescription backEnds_;
@@ -280,7 +281,8 @@ private:
     // The presented screens the browser is answering.
     std::weak_ptr<ui::ViewController> choosing_;
     std::weak_ptr<ui::ViewController> sharing_;
-    std::string documents_;
+    std::shared_ptr<WebDocumentStore> documents_ =
+        std::make_shared<WebDocumentStore>(documentsFolder);
     bool dirty_ = true;
 };
 
@@ -332,6 +334,8 @@ void WebHost::pageReady(std::string_view factsText) {
     for (const auto& tag : facts.value().languages)
         description.languages.push_back(languageTag(tag));
     description.documents = documentsFolder;
+    documents_->folderRead();
+    description.documentStore = documents_;
     description.picturesFolder = picturesFolder;
     description.hasCamera = facts.value().hasCamera;
     description.viewRenderer = pictures_;
@@ -356,7 +360,6 @@ void WebHost::pageReady(std::string_view factsText) {
     }
     pointers_ = std::make_unique<ui::PointerInput>(*application_);
     keys_ = std::make_unique<ui::KeyboardInput>(*application_, *pointers_);
-    documents_ = documentsSignature();
     framesFromScripts_ = !setup.empty();
     emscripten_request_animation_frame_loop(
         [](double time, void*) -> EM_BOOL {
@@ -585,7 +588,6 @@ void WebHost::shake() {
 void WebHost::afterUserInput(bool tapped) {
     dirty_ = true;
     answerPresented(tapped);
-    keepDocuments();
 }
 
 // A screen the user brought up that the browser answers: the image picker
@@ -620,17 +622,11 @@ void WebHost::answerPresented(bool tapped) {
                        // thread, quickly enough for its share sheet.
                        const auto& bitmap = *image->cgImage();
                        auto pixels = graphics::pictures::unpremultiplied(bitmap);
-                       scrawlet_page_share(pixels.data(), bitmap.width(), bitmap.height());
+                       scrawlet_page_share(pixels.data(), bitmap.width(), bitmap.height(),
+                                           shareText(*share).c_str());
                    },
                },
                *screen);
-}
-
-void WebHost::keepDocuments() {
-    std::string now = documentsSignature();
-    if (now == documents_) return;
-    documents_ = std::move(now);
-    scrawlet_storage_persist();
 }
 
 ui::ImagePickerController* WebHost::choosingPicker() const {
@@ -729,7 +725,6 @@ std::string WebHost::runScript(std::string_view text) {
     // A script may have resized the screen: it keeps that size.
     if (ui::Screen::main().bounds().size != pageSize_) fixedView_ = true;
     dirty_ = true;
-    keepDocuments();
     answer = {{"status", static_cast<int>(status)},
               {"lines", linesOf(output.str())},
               {"errors", linesOf(errors.str())}};
@@ -874,6 +869,14 @@ EMSCRIPTEN_KEEPALIVE void scrawlet_pick_cancelled() {
 
 EMSCRIPTEN_KEEPALIVE void scrawlet_share_finished() {
     if (web::currentHost) web::currentHost->shareFinished();
+}
+
+EMSCRIPTEN_KEEPALIVE void scrawlet_storage_answered(int id, int done, const char* reason) {
+    if (web::currentHost) web::currentHost->documentAnswered(id, done != 0, reason);
+}
+
+EMSCRIPTEN_KEEPALIVE int scrawlet_unsaved_changes() {
+    return web::currentHost && web::currentHost->unsavedChanges() ? 1 : 0;
 }
 
 // The answer as JSON: {status, lines, errors}. The text lives until the

@@ -296,9 +296,10 @@ test('a saved drawing is kept across a reload; a damaged file is refused and the
   const drawn = await dump(page);
   await tap(page, buttons.menu);
   await tapTarget(page, 'Save Scrawlet');
+  // Said once the browser's storage has the bytes.
+  assert.equal(await page.evaluate(() => window.scrawlet.module.storagePersisted()), true);
   const saved = await dump(page);
   assert.equal(label(saved), saved.texts.savedText);
-  await page.evaluate(() => window.scrawlet.module.storagePersisted());
 
   await page.reload();
   await launched(page, log);
