@@ -101,6 +101,15 @@ test('the round buttons are named buttons over their discs, in order, and the ca
   assert.equal(await page.getAttribute('#hud-text', 'aria-live'), 'polite');
   assert.equal(await page.textContent('#hud-text'), labelOf(state));
 
+  // A press of a button or a choice that is not there does nothing.
+  await page.evaluate(() => {
+    window.scrawlet.module._scrawlet_mirror_press(7);
+    window.scrawlet.module._scrawlet_mirror_press(-1);
+    window.scrawlet.module._scrawlet_mirror_choose(0);
+  });
+  const after = await dump(page);
+  assert.deepEqual([after.presented, after.lines], [null, []], 'nothing pressed');
+
   // Tab reaches the three in order.
   const reached = [];
   for (let i = 0; i < 6 && reached.length < 3; ++i) {
