@@ -49,7 +49,6 @@ mergeInto(LibraryManager.library, {
       live.id = 'hud-text';
       live.className = 'scrawlet-unseen';
       live.setAttribute('aria-live', 'polite');
-      hud.appendChild(live);
       const dialog = document.createElement('div');
       dialog.id = 'dialog-mirror';
       dialog.className = 'scrawlet-mirror';
@@ -58,6 +57,10 @@ mergeInto(LibraryManager.library, {
       dialog.hidden = true;
       dialog.addEventListener('keydown', ScrawletMirror.dialogKey);
       overlay.appendChild(hud);
+      // Beside the buttons, not among them: what the line says is heard
+      // while a dialog keeps the buttons out of reach ("saved" as the menu
+      // closes).
+      overlay.appendChild(live);
       overlay.appendChild(dialog);
       ScrawletMirror.hud = hud;
       ScrawletMirror.liveText = live;
@@ -83,7 +86,7 @@ mergeInto(LibraryManager.library, {
           element.type = 'button';
           element.className = 'round';
           element.addEventListener('click', () => Module['_scrawlet_mirror_press'](index));
-          ScrawletMirror.hud.insertBefore(element, ScrawletMirror.liveText);
+          ScrawletMirror.hud.appendChild(element);
           elements.push(element);
         }
         element.setAttribute('aria-label', button.label);
