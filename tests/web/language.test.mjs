@@ -1,8 +1,8 @@
 // The page in the person's language: the browser's preferred language
 // (Playwright's locale) chooses the app's texts and the page's own (its
 // note, the round buttons' names, the canvas's name, and the message of a
-// browser that cannot draw), with the app's three languages and rules,
-// whatever case the browser writes the tag in.
+// browser that cannot draw, or that lacks the program), with the app's
+// three languages and rules, whatever case the browser writes the tag in.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { dump, launched, openPage, startBrowser } from './chromium.mjs';
@@ -10,15 +10,18 @@ import { dump, launched, openPage, startBrowser } from './chromium.mjs';
 const english = {
   welcome: "Let's Scrawlet!", room: /drawing in the simulated room/, buttons: ['Menu', 'Undo', 'Clear'],
   canvas: 'The room and your drawing', noWebGl: 'This browser cannot show Scrawlet: it offers no WebGL 2.',
+  noScript: 'Scrawlet could not be loaded: scrawlet.js is missing.',
   lang: 'en',
 };
 const simplified = {
   welcome: '开始涂鸦吧！', room: /在模拟房间中绘画/, buttons: ['菜单', '撤销', '清除'],
   canvas: '房间和你的绘画', noWebGl: '此浏览器无法显示 Scrawlet：它不支持 WebGL 2。', lang: 'zh-Hans',
+  noScript: '无法载入 Scrawlet：缺少 scrawlet.js。',
 };
 const traditional = {
   welcome: '開始塗鴉吧！', room: /在模擬房間中繪畫/, buttons: ['選單', '復原', '清除'],
   canvas: '房間和你的繪畫', noWebGl: '此瀏覽器無法顯示 Scrawlet：它不支援 WebGL 2。', lang: 'zh-Hant',
+  noScript: '無法載入 Scrawlet：缺少 scrawlet.js。',
 };
 
 // [the browser's locale, the tag the app receives, the texts expected].
@@ -89,6 +92,15 @@ for (const [locale, tag, texts] of cases) {
       await assert.rejects(noWebGl.evaluate(() => window.scrawlet.ready));
       assert.equal(await noWebGl.textContent('#message'), texts.noWebGl);
       await noWebGl.close();
+
+      // Without the program the page reads the language itself.
+      const noScript = await browser.context.newPage();
+      if (before) await noScript.addInitScript(...before);
+      await noScript.route('**/scrawlet.js', (route) => route.abort());
+      await noScript.goto(browser.url);
+      await assert.rejects(noScript.evaluate(() => window.scrawlet.ready));
+      assert.equal(await noScript.textContent('#message'), texts.noScript);
+      await noScript.close();
     } finally {
       await browser.close();
     }
