@@ -3,6 +3,7 @@
 // menu button. Built once when the view loads, laid out again whenever the
 // view changes size.
 #include "controller/ViewController.h"
+#include "hud/HudLabels.h"
 #include "platform/Precondition.h"
 #include "platform/ui/Application.h"
 
@@ -97,6 +98,13 @@ void ViewController::viewDidLoad() {
     hud->addChild(deleteButton);
     deleteImage = makeIcon("delete", places.remove);
     hud->addChild(deleteImage);
+
+    // The icons' names and the text line, for screen readers.
+    const HudLabels& labels = hudLabels(ui::textLanguageOf(preferredLanguage()));
+    menuButton->setAccessibility(overlay::AccessibilityRole::button, labels.menu);
+    undoButton->setAccessibility(overlay::AccessibilityRole::button, labels.undo);
+    deleteButton->setAccessibility(overlay::AccessibilityRole::button, labels.clear);
+    textLabel->setAccessibility(overlay::AccessibilityRole::liveText);
 
     hud->setUserInteractionEnabled(false);
     sceneView->setOverlayScene(hud);

@@ -25,6 +25,11 @@ class SpriteNode;
 // of its own (a group or the scene). Drawing and describing nodes visit it.
 using Shown = std::variant<const LabelNode*, const ShapeNode*, const SpriteNode*, const Node*>;
 
+// What a node is to a screen reader: nothing (the default), a button that a
+// tap at its position presses, or a line of text whose changes are read out
+// when the reader is free.
+enum class AccessibilityRole { none = 0, button = 1, liveText = 2 };
+
 class Node {
 public:
     virtual ~Node() = default;
@@ -37,6 +42,13 @@ public:
     void setAlpha(double alpha) { alpha_ = alpha; }
     bool isUserInteractionEnabled() const { return userInteractionEnabled_; }
     void setUserInteractionEnabled(bool enabled) { userInteractionEnabled_ = enabled; }
+    AccessibilityRole accessibilityRole() const { return accessibilityRole_; }
+    // The name a screen reader gives the node; a label's text when empty.
+    const std::string& accessibilityLabel() const { return accessibilityLabel_; }
+    void setAccessibility(AccessibilityRole role, std::string label = {}) {
+        accessibilityRole_ = role;
+        accessibilityLabel_ = std::move(label);
+    }
 
     const std::vector<std::shared_ptr<Node>>& children() const { return children_; }
     Node* parent() const { return parent_; }
@@ -54,6 +66,8 @@ private:
     graphics::Point position_;
     double alpha_ = 1;
     bool userInteractionEnabled_ = false;
+    AccessibilityRole accessibilityRole_ = AccessibilityRole::none;
+    std::string accessibilityLabel_;
     std::vector<std::shared_ptr<Node>> children_;
     Node* parent_ = nullptr;
 };

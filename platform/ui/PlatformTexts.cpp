@@ -24,15 +24,40 @@ const PlatformTexts& platformTexts(TextLanguage language) {
                                        "Close",
                                        "Save the drawing before quitting?",
                                        "Save",
-                                       "Don't Save"};
-    static const PlatformTexts simplified{
-        "照片",           "没有照片",           "取消",         "好",
-        "存到图片文件夹", "无法使用这张图片",   "图片未能存储", "按键",
-        "关闭",           "退出前储存绘画吗？", "储存",         "不储存"};
-    static const PlatformTexts traditional{
-        "照片",           "沒有照片",           "取消",         "好",
-        "存到圖片檔案夾", "無法使用這張圖片",   "圖片未能儲存", "按鍵",
-        "關閉",           "結束前儲存繪畫嗎？", "儲存",         "不儲存"};
+                                       "Don't Save",
+                                       "Camera",
+                                       "Take Picture",
+                                       "Share"};
+    static const PlatformTexts simplified{"照片",
+                                          "没有照片",
+                                          "取消",
+                                          "好",
+                                          "存到图片文件夹",
+                                          "无法使用这张图片",
+                                          "图片未能存储",
+                                          "按键",
+                                          "关闭",
+                                          "退出前储存绘画吗？",
+                                          "储存",
+                                          "不储存",
+                                          "相机",
+                                          "拍照",
+                                          "分享"};
+    static const PlatformTexts traditional{"照片",
+                                           "沒有照片",
+                                           "取消",
+                                           "好",
+                                           "存到圖片檔案夾",
+                                           "無法使用這張圖片",
+                                           "圖片未能儲存",
+                                           "按鍵",
+                                           "關閉",
+                                           "結束前儲存繪畫嗎？",
+                                           "儲存",
+                                           "不儲存",
+                                           "相機",
+                                           "拍照",
+                                           "分享"};
     switch (language) {
         case TextLanguage::english: return english;
         case TextLanguage::simplifiedChinese: return simplified;

@@ -32,6 +32,11 @@ struct PlatformTexts {
     std::string saveBeforeQuitting;
     std::string save;
     std::string dontSave;
+    // What a screen reader calls the camera's picker, its shutter and the
+    // share sheet, none of which shows its name.
+    std::string camera;
+    std::string takePicture;
+    std::string share;
 };
 
 const PlatformTexts& platformTexts(TextLanguage language);

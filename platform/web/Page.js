@@ -389,8 +389,14 @@ mergeInto(LibraryManager.library, {
     });
   },
 
-  scrawlet_page_failed: function(message) {
-    Module.page.failed(UTF8ToString(message));
+  // `text` names one of the page's texts, `detail` what goes into it.
+  scrawlet_page_failed: function(text, detail) {
+    Module.page.failed(UTF8ToString(text), UTF8ToString(detail));
+  },
+
+  // The language the page speaks from now on, before the program launches.
+  scrawlet_page_speak: function(language) {
+    Module.page.speak(UTF8ToString(language));
   },
 
   scrawlet_page_launched__deps: ['$ScrawletPage', '$ScrawletCamera', 'malloc', 'free'],

@@ -23,23 +23,27 @@
 #include "platform/graphics/Backend.h"
 #include "platform/graphics/PictureFiles.h"
 #include "platform/render/Renderer.h"
+#include "platform/ui/Accessibility.h"
 #include "platform/ui/KeyboardInput.h"
 #include "platform/ui/Locale.h"
 #include "platform/ui/PlatformTexts.h"
 #include "platform/ui/PointerInput.h"
 #include "platform/ui/PresentedResponse.h"
+#include "platform/web/AccessibleMirror.h"
 #include "platform/web/CameraThrough.h"
 #include "platform/web/WebDocuments.h"
 #include "platform/web/WebPictures.h"
 
-// The page's half, in Page.js and Storage.js.
+// The page's half, in Page.js, Mirror.js and Storage.js.
 extern "C" {
 void scrawlet_page_prepare();
-void scrawlet_page_failed(const char* message);
+void scrawlet_page_failed(const char* text, const char* detail);
+void scrawlet_page_speak(const char* language);
 void scrawlet_page_launched(EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context, const char* language);
 void scrawlet_page_frame_drawn(int planes, double milliseconds);
 void scrawlet_page_choose_picture(int camera);
 void scrawlet_page_share(const std::uint8_t* rgba, int width, int height, const char* text);
+void scrawlet_page_mirror(const char* mirror);
 void scrawlet_storage_mount(const char* path);
 }
 
@@ -65,9 +69,10 @@ const char* trackedBy(ar::TrackingMode mode) {
     platform::unreachable("trackedBy");
 }
 
-// The texts the page shows, by the rule the application's own follow.
-const char* pageLanguage() {
-    switch (ui::textLanguageOf(ui::Locale::preferredLanguages().front())) {
+// The texts the page shows for a language tag, by the rule the
+// application's own follow.
+const char* pageLanguage(std::string_view languageTag) {
+    switch (ui::textLanguageOf(languageTag)) {
         case ui::TextLanguage::english: return "en";
         case ui::TextLanguage::simplifiedChinese: return "zh-Hans";
         case ui::TextLanguage::traditionalChinese: return "zh-Hant";
@@ -108,16 +113,15 @@ platform::Result<PageFacts> readFacts(std::string_view text) {
     }
 }
 
-// Browsers name Chinese by region (zh-CN) where the phone's own list names
-// the script (zh-Hans-CN); a tag of a language and a region is read the way
-// a system locale of the same parts is.
-std::string languageTag(const std::string& browserTag) {
-    auto dash = browserTag.find('-');
-    if (dash == std::string::npos || browserTag.find('-', dash + 1) != std::string::npos)
-        return browserTag;
-    std::string posix = browserTag;
-    posix[dash] = '_';
-    return ui::languageTagFromPosixLocale(posix).value_or(browserTag);
+// The browser's language tags (navigator.languages) in their canonical
+// form, as the environment's are natively; a browser that names no language
+// (or only C) reads English.
+std::vector<std::string> languagesOf(const std::vector<std::string>& browserTags) {
+    std::vector<std::string> languages;
+    for (const auto& tag : browserTags)
+        if (auto canonical = ui::canonicalLanguageTag(tag)) languages.push_back(*canonical);
+    if (languages.empty()) languages.push_back("en-US");
+    return languages;
 }
 
 // A phone's screen is narrower than this; a larger browser window shows
@@ -228,10 +232,18 @@ public:
     std::string runScript(std::string_view text);
     std::string presented();
     void redraw() { dirty_ = true; }
+    // A screen reader or the keyboard pressed the mirror's overlay button
+    // or the dialog's choice of that index.
+    void pressMirrored(int button);
+    void chooseMirrored(int choice);
 
 private:
     bool launched() const { return pointers_ != nullptr; }
-    void fail(const std::string& message) { scrawlet_page_failed(message.c_str()); }
+    // The page says what failed in the person's language: `text` names one
+    // of its texts, into which `detail` goes.
+    void fail(const char* text, const std::string& detail = {}) {
+        scrawlet_page_failed(text, detail.c_str());
+    }
     graphics::Point toPoints(double x, double y) const;
     void syncSize();
     void draw();
@@ -250,6 +262,9 @@ private:
     void afterUserInput(bool tapped = false);
     void answerPresented(bool tapped);
     ui::ImagePickerController* choosingPicker() const;
+    // The page's accessible copy of the screen follows what was drawn.
+    void mirror();
+    void tapMirrored(graphics::Point point);
 
     ui::LaunchDescription backEnds_;
     ui::Application* application_ = nullptr;
@@ -284,16 +299,21 @@ private:
     std::shared_ptr<WebDocumentStore> documents_ =
         std::make_shared<WebDocumentStore>(documentsFolder);
     bool dirty_ = true;
+    std::optional<ui::AccessibleScreen> mirrored_;
 };
 
 void WebHost::pageReady(std::string_view factsText) {
     auto facts = readFacts(factsText);
     if (!facts) {
-        fail("Scrawlet could not start: the page did not describe itself (" + facts.error() + ")");
+        fail("pageUndescribed", facts.error());
         return;
     }
     pageSize_ = facts.value().size;
     pixelRatio_ = facts.value().pixelRatio;
+    // From here on the page speaks the person's language, even to say that
+    // the program cannot run.
+    const std::vector<std::string> languages = languagesOf(facts.value().languages);
+    scrawlet_page_speak(pageLanguage(languages.front()));
 
     EmscriptenWebGLContextAttributes attributes;
     emscripten_webgl_init_context_attributes(&attributes);
@@ -308,7 +328,7 @@ void WebHost::pageReady(std::string_view factsText) {
     attributes.stencil = EM_TRUE;
     glContext = emscripten_webgl_create_context("#canvas", &attributes);
     if (glContext <= 0) {
-        fail("This browser cannot show Scrawlet: it offers no WebGL 2.");
+        fail("noWebGl");
         return;
     }
     makeCurrent();
@@ -318,7 +338,7 @@ void WebHost::pageReady(std::string_view factsText) {
     const ui::RenderOptions renderOptions = ui::RenderOptions::gpu();
     auto renderer = render::Renderer::make(renderOptions);
     if (!renderer) {
-        fail("This browser's WebGL 2 cannot run Scrawlet's drawing: " + renderer.error());
+        fail("webGlCannotDraw", renderer.error());
         return;
     }
     renderer_ = std::move(renderer).value();
@@ -331,8 +351,7 @@ void WebHost::pageReady(std::string_view factsText) {
     description.idiom = std::min(pageSize_.width, pageSize_.height) < phoneWidthLimit
                             ? ui::UserInterfaceIdiom::phone
                             : ui::UserInterfaceIdiom::pad;
-    for (const auto& tag : facts.value().languages)
-        description.languages.push_back(languageTag(tag));
+    description.languages = languages;
     description.documents = documentsFolder;
     documents_->folderRead();
     description.documentStore = documents_;
@@ -355,7 +374,7 @@ void WebHost::pageReady(std::string_view factsText) {
     std::ostringstream output, errors;
     if (runner_->run(setup + "\nlaunch\n", "the page's set-up", {}, output, errors) !=
         automation::ScriptStatus::done) {
-        fail("Scrawlet could not start: " + errors.str());
+        fail("couldNotStart", errors.str());
         return;
     }
     pointers_ = std::make_unique<ui::PointerInput>(*application_);
@@ -367,7 +386,7 @@ void WebHost::pageReady(std::string_view factsText) {
             return EM_TRUE;
         },
         nullptr);
-    scrawlet_page_launched(glContext, pageLanguage());
+    scrawlet_page_launched(glContext, pageLanguage(ui::Locale::preferredLanguages().front()));
 }
 
 graphics::Point WebHost::toPoints(double x, double y) const {
@@ -441,6 +460,7 @@ void WebHost::draw() {
     renderer_->drawFrame(pointers_->describe(), width, height);
     scrawlet_page_frame_drawn(static_cast<int>(renderer_->lastFrame().planes),
                               emscripten_get_now() - start);
+    mirror();
 }
 
 int WebHost::xrFrame(GLuint framebuffer, int width, int height, const float* cameraToWorld,
@@ -458,6 +478,7 @@ int WebHost::xrFrame(GLuint framebuffer, int width, int height, const float* cam
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
     renderer_->drawFrame(pointers_->describe(), width, height);
     dirty_ = false;
+    mirror();
     return static_cast<int>(renderer_->lastFrame().planes);
 }
 
@@ -777,6 +798,44 @@ std::string WebHost::presented() {
     return shown.dump();
 }
 
+void WebHost::mirror() {
+    auto screen = ui::describeAccessible(pointers_->describe());
+    if (mirrored_ == screen) return;
+    auto size = ui::Screen::main().bounds().size;
+    std::string json = mirrorJson(screen, size.width > 0 ? pageSize_.width / size.width : 1,
+                                  size.height > 0 ? pageSize_.height / size.height : 1);
+    mirrored_ = std::move(screen);
+    scrawlet_page_mirror(json.c_str());
+}
+
+// A tap where the element is drawn, as a finger's: whatever the pixels do
+// there, the mirror does.
+void WebHost::tapMirrored(graphics::Point point) {
+    constexpr ui::PointerInput::PointerId mirrorPointer = -1;
+    ui::PointerInput::InputTime time{emscripten_get_now()};
+    pointers_->down(mirrorPointer, point, time);
+    pointers_->up(mirrorPointer, point);
+    afterUserInput(true);
+}
+
+void WebHost::pressMirrored(int button) {
+    if (!launched()) return;
+    // What the page shows may be older than the screen: it is asked again.
+    auto screen = ui::describeAccessible(pointers_->describe());
+    if (button < 0 || static_cast<std::size_t>(button) >= screen.buttons.size() || screen.dialog)
+        return;
+    tapMirrored(ui::tapPoint(screen.buttons[static_cast<std::size_t>(button)].frame));
+}
+
+void WebHost::chooseMirrored(int choice) {
+    if (!launched()) return;
+    auto screen = ui::describeAccessible(pointers_->describe());
+    if (!screen.dialog || choice < 0 ||
+        static_cast<std::size_t>(choice) >= screen.dialog->choices.size())
+        return;
+    tapMirrored(ui::tapPoint(screen.dialog->choices[static_cast<std::size_t>(choice)].frame));
+}
+
 }  // namespace
 
 std::unique_ptr<ui::Host> makeWebHost(ui::LaunchDescription backEnds) {
@@ -892,6 +951,16 @@ EMSCRIPTEN_KEEPALIVE const char* scrawlet_presented() {
     static std::string shown;
     shown = web::currentHost ? web::currentHost->presented() : std::string("null");
     return shown.c_str();
+}
+
+// The page's mirror: its overlay button `index` pressed, or its dialog's
+// choice `index` chosen.
+EMSCRIPTEN_KEEPALIVE void scrawlet_mirror_press(int index) {
+    if (web::currentHost) web::currentHost->pressMirrored(index);
+}
+
+EMSCRIPTEN_KEEPALIVE void scrawlet_mirror_choose(int index) {
+    if (web::currentHost) web::currentHost->chooseMirrored(index);
 }
 
 EMSCRIPTEN_KEEPALIVE void scrawlet_redraw() {

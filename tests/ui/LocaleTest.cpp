@@ -5,6 +5,7 @@
 #include <map>
 
 #include "platform/ui/Locale.h"
+#include "platform/ui/PlatformTexts.h"
 #include "support/Fixtures.h"
 
 namespace {
@@ -20,6 +21,67 @@ TEST(LanguageTags, ComeFromPosixLocales) {
         {"", std::nullopt}};
     for (const auto& [locale, tag] : cases)
         EXPECT_EQ(ui::languageTagFromPosixLocale(locale), tag) << locale;
+}
+
+// Tags as browsers and people write them come out in one form: script
+// in title case, region in upper case, and Chinese named by its script;
+// C, POSIX, an empty tag and what is no tag give none.
+TEST(LanguageTags, AreMadeCanonical) {
+    const std::pair<const char*, std::optional<std::string>> cases[] = {
+        {"zh-Hans", "zh-Hans"},
+        {"zh-HANS", "zh-Hans"},
+        {"zh-hans-cn", "zh-Hans-CN"},
+        {"ZH-HANS-CN", "zh-Hans-CN"},
+        {"zh-Hant", "zh-Hant"},
+        {"zh-HANT-tw", "zh-Hant-TW"},
+        {"zh-CN", "zh-Hans-CN"},
+        {"zh-sg", "zh-Hans-SG"},
+        {"zh-TW", "zh-Hant-TW"},
+        {"zh-MO", "zh-Hant-MO"},
+        {"zh-HK", "zh-HK"},
+        {"zh-hk", "zh-HK"},
+        {"zh", "zh"},
+        {"EN-us", "en-US"},
+        {"en", "en"},
+        {"es-419", "es-419"},
+        {"sr-latn-rs", "sr-Latn-RS"},
+        {"zh_TW", "zh-Hant-TW"},
+        {" en-GB ", "en-GB"},
+        {"C", std::nullopt},
+        {"c", std::nullopt},
+        {"POSIX", std::nullopt},
+        {"C.UTF-8", std::nullopt},
+        {"", std::nullopt},
+        {"   ", std::nullopt},
+        {"-", std::nullopt},
+        {"en--US", std::nullopt},
+        {"en US", std::nullopt},
+        {"1234", std::nullopt},
+        {"e", std::nullopt},
+        {"en-toolongsubtag", std::nullopt},
+        {"zh-Hans;q=0.9", std::nullopt},
+    };
+    for (const auto& [tag, canonical] : cases)
+        EXPECT_EQ(ui::canonicalLanguageTag(tag), canonical) << '"' << tag << '"';
+}
+
+// What the texts then read: a canonical tag of either script gives that
+// script's texts, whatever case the browser wrote.
+TEST(LanguageTags, CanonicalTagsChooseTheTexts) {
+    const std::pair<const char*, ui::TextLanguage> cases[] = {
+        {"zh-hans", ui::TextLanguage::simplifiedChinese},
+        {"ZH-HANS-CN", ui::TextLanguage::simplifiedChinese},
+        {"zh-CN", ui::TextLanguage::simplifiedChinese},
+        {"zh-SG", ui::TextLanguage::simplifiedChinese},
+        {"zh-hant", ui::TextLanguage::traditionalChinese},
+        {"zh-Hant-TW", ui::TextLanguage::traditionalChinese},
+        {"zh-TW", ui::TextLanguage::traditionalChinese},
+        {"zh-hk", ui::TextLanguage::traditionalChinese},
+        {"zh-MO", ui::TextLanguage::traditionalChinese},
+        {"en-US", ui::TextLanguage::english},
+    };
+    for (const auto& [tag, language] : cases)
+        EXPECT_EQ(ui::textLanguageOf(ui::canonicalLanguageTag(tag).value()), language) << tag;
 }
 
 // The environment the next call of `fakeEnvironment` reads.
