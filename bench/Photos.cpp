@@ -2,7 +2,7 @@
 // of 8192 × 8192 pixels as the picker does (read, decode, make upright,
 // plane), and saving a drawing that holds four such photos. Counters: the
 // most resident memory the work took on top of what was resident before
-// (peakMB, from the kernel's high-water mark, reset before each run), the
+// (peakMB, measured once in a child process forked for it), the
 // kept picture's long side, and the saved file's size.
 //   cmake --build build -j2 --target bench_Photos && build/bench/bench_Photos
 #include <benchmark/benchmark.h>
@@ -19,29 +19,11 @@
 #include "platform/graphics/PhotoFile.h"
 #include "platform/scene/gltf/GltfSceneFile.h"
 #include "tests/support/LargePictures.h"
+#include "tests/support/PeakMemory.h"
 
 namespace {
 
 using scrawlet::ViewController;
-
-// A line of /proc/self/status, in kilobytes.
-long statusKilobytes(const std::string& key) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind(key + ":", 0) == 0) return std::stol(line.substr(key.size() + 1));
-    return -1;
-}
-
-// Starts counting the peak afresh; answers what is resident now.
-long resetPeak() {
-    std::ofstream("/proc/self/clear_refs") << "5";
-    return statusKilobytes("VmRSS");
-}
-
-double peakMegabytesSince(long residentBefore) {
-    return static_cast<double>(statusKilobytes("VmHWM") - residentBefore) / 1024.0;
-}
 
 std::filesystem::path scratch(const std::string& name) {
     return std::filesystem::temp_directory_path() /
@@ -74,16 +56,13 @@ bool place(const std::shared_ptr<ViewController>& controller, const std::filesys
 }
 
 void placePhoto(benchmark::State& state, const std::filesystem::path& file) {
-    double peak = 0;
     int side = 0;
     for (auto _ : state) {
         state.PauseTiming();
         auto controller = phoneDrawing();
-        long before = resetPeak();
         state.ResumeTiming();
         if (!place(controller, file)) state.SkipWithError("the photo was refused");
         state.PauseTiming();
-        peak = std::max(peak, peakMegabytesSince(before));
         if (!controller->lines.empty()) {
             const auto& geometry = controller->lines.back().front()->geometry();
             const auto& picture = geometry->firstMaterial()->diffuse.contents;
@@ -92,7 +71,8 @@ void placePhoto(benchmark::State& state, const std::filesystem::path& file) {
         controller.reset();
         state.ResumeTiming();
     }
-    state.counters["peakMB"] = peak;
+    state.counters["peakMB"] = static_cast<double>(
+        testsupport::peakGrowthMegabytesInChild([&] { place(phoneDrawing(), file); }));
     state.counters["keptSide"] = side;
     state.counters["fileMB"] = static_cast<double>(std::filesystem::file_size(file)) / 1e6;
 }
@@ -109,18 +89,13 @@ void saveFourPhotos(benchmark::State& state) {
     auto controller = phoneDrawing();
     for (int i = 0; i < 4; ++i) place(controller, jpegFile());
     auto file = scratch("four.scn");
-    double peak = 0;
+    const auto& drawing = *controller->sceneView->scene();
     for (auto _ : state) {
-        state.PauseTiming();
-        long before = resetPeak();
-        state.ResumeTiming();
-        auto written = controller->sceneView->scene()->writeToUrl(file);
+        auto written = drawing.writeToUrl(file);
         if (!written) state.SkipWithError(written.error().c_str());
-        state.PauseTiming();
-        peak = std::max(peak, peakMegabytesSince(before));
-        state.ResumeTiming();
     }
-    state.counters["peakMB"] = peak;
+    state.counters["peakMB"] = static_cast<double>(
+        testsupport::peakGrowthMegabytesInChild([&] { (void)drawing.writeToUrl(file); }));
     state.counters["fileMB"] = static_cast<double>(std::filesystem::file_size(file)) / 1e6;
     std::filesystem::remove(file);
 }

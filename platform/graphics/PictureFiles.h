@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -76,6 +77,32 @@ PixelSize fittedSize(int width, int height, int maxSide);
 // the area each destination pixel covers.
 void shrinkByArea(const std::uint8_t* source, int sourceWidth, int sourceHeight,
                   std::size_t sourceStride, Bitmap& destination);
+
+// The same shrinking, fed one source row at a time from the top, so that a
+// decoder that gives out rows never needs the whole picture: it holds one
+// row of sums for the destination row being made and one for the next.
+class RowShrinker {
+public:
+    RowShrinker(int sourceWidth, int sourceHeight, Bitmap& destination);
+    RowShrinker(const RowShrinker&) = delete;
+    RowShrinker& operator=(const RowShrinker&) = delete;
+    ~RowShrinker();
+
+    // The next source row: `sourceWidth` premultiplied RGBA pixels.
+    void addRow(const std::uint8_t* row);
+    // Whether every source row has been added.
+    bool finished() const;
+
+private:
+    struct Coverages;
+    Bitmap& destination_;
+    int sourceHeight_;
+    int nextSourceRow_ = 0;
+    int destinationRow_ = 0;
+    std::unique_ptr<Coverages> coverages_;
+    std::vector<float> horizontal_, sum_;
+    void finishRow();
+};
 
 // Straight alpha (as PNG keeps it) to premultiplied, in place, and back.
 void premultiply(std::uint8_t* pixels, std::size_t byteCount);

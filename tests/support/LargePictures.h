@@ -25,8 +25,9 @@ inline void pixelAt(int x, int y, int width, int height, std::uint32_t& noise, s
         {220, 30, 30}, {30, 170, 60}, {30, 70, 220}, {240, 200, 20}};
     int quarter = (y >= height / 2 ? 2 : 0) + (x >= width / 2 ? 1 : 0);
     int dx = x - width / 2, dy = y - height / 2;
-    int light = 12 - static_cast<int>((std::int64_t{dx} * dx + std::int64_t{dy} * dy) * 24 /
-                                      (std::int64_t{width} * width + std::int64_t{height} * height));
+    int light =
+        12 - static_cast<int>((std::int64_t{dx} * dx + std::int64_t{dy} * dy) * 24 /
+                              (std::int64_t{width} * width + std::int64_t{height} * height));
     noise = noise * 1664525u + 1013904223u;
     int grain = static_cast<int>((noise >> 24) % 9) - 4;
     for (int c = 0; c < 3; ++c) {
@@ -58,7 +59,8 @@ inline std::vector<std::uint8_t> makeLargeJpeg(int width = 8064, int height = 60
     std::uint32_t noise = 1;
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x)
-            largepictures::pixelAt(x, y, width, height, noise, &row[static_cast<std::size_t>(x) * 3]);
+            largepictures::pixelAt(x, y, width, height, noise,
+                                   &row[static_cast<std::size_t>(x) * 3]);
         JSAMPROW rows[1] = {row.data()};
         jpeg_write_scanlines(&info, rows, 1);
     }
@@ -93,7 +95,8 @@ inline std::vector<std::uint8_t> makeLargePng(int width = 8192, int height = 819
         for (int x = 0; x < width; ++x) {
             // The same grain for every pixel: none.
             still = 0;
-            largepictures::pixelAt(x, y, width, height, still, &row[static_cast<std::size_t>(x) * 3]);
+            largepictures::pixelAt(x, y, width, height, still,
+                                   &row[static_cast<std::size_t>(x) * 3]);
         }
         png_write_row(png, row.data());
     }

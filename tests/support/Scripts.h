@@ -25,6 +25,7 @@
 
 #include "platform/Files.h"
 #include "platform/graphics/Backend.h"
+#include "tests/support/PeakMemory.h"
 
 namespace testsupport {
 
