@@ -93,6 +93,9 @@ public:
         std::span<const std::uint8_t> bytes, const DecodeLimits& limits) = 0;
 
     virtual platform::Result<std::vector<std::uint8_t>> encodePng(const Bitmap& bitmap) = 0;
+    // An opaque bitmap as a JPEG file of `quality` (1 to 100).
+    virtual platform::Result<std::vector<std::uint8_t>> encodeJpeg(const Bitmap& bitmap,
+                                                                   int quality) = 0;
 };
 
 // Installs the back end; replaces an earlier one. The launch description

@@ -271,6 +271,8 @@ JpegLayout readJpegLayout(Bytes bytes) {
             layout.sawFrame = true;
             // Progressive frames are SOF2, SOF6, SOF10 and SOF14.
             layout.progressive = (marker & 0x03) == 0x02;
+            layout.height = static_cast<int>(bigEndian16(&segment[1]));
+            layout.width = static_cast<int>(bigEndian16(&segment[3]));
             std::size_t components = segment[5];
             for (std::size_t c = 0; c < components && 6 + c * 3 + 3 <= segment.size(); ++c) {
                 std::uint8_t factors = segment[6 + c * 3 + 1];
@@ -339,6 +341,35 @@ std::vector<std::uint8_t> pngExif(Bytes bytes) {
         pos += 12 + length;
     }
     return {};
+}
+
+PictureHeader readPictureHeader(Bytes head) {
+    PictureHeader header;
+    if (hasJpegSignature(head)) {
+        JpegLayout layout = readJpegLayout(head);
+        if (!layout.sawFrame) return header;
+        header = {true, "JPEG", layout.width, layout.height, orientationFromExifBlock(layout.exif)};
+    } else if (hasPngSignature(head) && head.size() >= 24 && startsWith(head, 12, "IHDR")) {
+        header = {true, "PNG", bigEndian32(&head[16]), bigEndian32(&head[20]),
+                  orientationFromExifBlock(pngExif(head))};
+    }
+    return header;
+}
+
+PixelSize keptUprightSize(const PictureHeader& header, int maxSide) {
+    auto width = static_cast<int>(std::clamp<std::int64_t>(header.width, 1, 1 << 30));
+    auto height = static_cast<int>(std::clamp<std::int64_t>(header.height, 1, 1 << 30));
+    switch (header.orientation) {
+        case ImageOrientation::left:
+        case ImageOrientation::right:
+        case ImageOrientation::leftMirrored:
+        case ImageOrientation::rightMirrored: std::swap(width, height); break;
+        case ImageOrientation::up:
+        case ImageOrientation::down:
+        case ImageOrientation::upMirrored:
+        case ImageOrientation::downMirrored: break;
+    }
+    return fittedSize(width, height, maxSide);
 }
 
 void premultiply(std::uint8_t* p, std::size_t byteCount) {

@@ -47,6 +47,8 @@ struct JpegLayout {
     // The first frame's sampling factors, one pair for each component.
     bool sawFrame = false;
     std::vector<std::pair<int, int>> sampling;
+    // The first frame's size as it claims it.
+    int width = 0, height = 0;
     // Whether the markers run on to the end-of-image marker: a file cut
     // short ends before it.
     bool complete = false;
@@ -72,6 +74,22 @@ struct PixelSize {
 // The size a picture of `width` by `height` takes when its long side is
 // brought down to `maxSide`, keeping its proportions.
 PixelSize fittedSize(int width, int height, int maxSide);
+
+// What the first bytes of a JPEG or PNG file say about its picture: the
+// size it claims as stored, and its EXIF orientation tag where the bytes
+// hold it. Not `known` when the bytes are of another kind, or too few to
+// say.
+struct PictureHeader {
+    bool known = false;
+    std::string kind;
+    std::int64_t width = 0, height = 0;
+    ImageOrientation orientation = ImageOrientation::up;
+};
+PictureHeader readPictureHeader(Bytes head);
+// The size the picture is kept at once it is upright and brought down to
+// `maxSide`: what a decoder that turns pictures upright (a browser's) is
+// asked for.
+PixelSize keptUprightSize(const PictureHeader& header, int maxSide);
 
 // Shrinks premultiplied RGBA pixels to the destination's size by averaging
 // the area each destination pixel covers.

@@ -20,6 +20,7 @@
 #include "platform/Files.h"
 #include "platform/graphics/Backend.h"
 #include "platform/graphics/PhotoFile.h"
+#include "platform/graphics/PictureFiles.h"
 #include "support/LargePictures.h"
 #include "support/Scripts.h"
 #if defined(SCRAWLET_TEST_STB_CODECS)
@@ -305,6 +306,39 @@ TEST(Refusals, CutAndDamagedPhotosAreRefusedWithoutHarm) {
             }
         }
     }
+}
+
+// --- Picture headers ------------------------------------------------------------
+
+// The browser is asked for a picture's kept upright size from the file's
+// first bytes: the stored size, turned by the orientation tag, brought down.
+TEST(PictureHeaders, GiveTheKeptUprightSizeFromTheFirstBytes) {
+    using graphics::pictures::keptUprightSize;
+    using graphics::pictures::readPictureHeader;
+    const std::tuple<std::string, int, int> files[] = {{"photo-exif-6.jpg", 300, 400},
+                                                       {"photo-exif-6.png", 300, 400},
+                                                       {"photo-exif-3.jpg", 300, 400},
+                                                       {"photo-no-exif.jpg", 300, 400}};
+    for (const auto& [name, width, height] : files) {
+        auto bytes = readTestFile(name);
+        auto header = readPictureHeader(bytes);
+        ASSERT_TRUE(header.known) << name;
+        auto kept = keptUprightSize(header, 2048);
+        EXPECT_EQ(kept.width, width) << name;
+        EXPECT_EQ(kept.height, height) << name;
+        EXPECT_EQ(keptUprightSize(header, 200).height, 200) << name;
+    }
+    // Only the file's beginning: the browser is given that much.
+    auto phone = testsupport::makeLargeJpeg(4000, 3000);
+    phone.resize(64 * 1024);
+    auto header = readPictureHeader(phone);
+    ASSERT_TRUE(header.known);
+    EXPECT_EQ(std::pair(header.width, header.height),
+              std::pair(std::int64_t{4000}, std::int64_t{3000}));
+    auto kept = keptUprightSize(header, 2048);
+    EXPECT_EQ(std::pair(kept.width, kept.height), std::pair(2048, 1536));
+    EXPECT_FALSE(readPictureHeader(readTestFile("gif-named.jpg")).known);
+    EXPECT_FALSE(readPictureHeader(readTestFile("empty.jpg")).known);
 }
 
 // --- Photo files ---------------------------------------------------------------
