@@ -39,8 +39,9 @@ inline void pixelAt(int x, int y, int width, int height, std::uint32_t& noise, s
 }  // namespace largepictures
 
 // A baseline JPEG of `width` × `height` pixels at quality 90, as phones
-// write them (4:2:0).
-inline std::vector<std::uint8_t> makeLargeJpeg(int width = 8064, int height = 6048) {
+// write them (4:2:0); each `seed` gives other grain.
+inline std::vector<std::uint8_t> makeLargeJpeg(int width = 8064, int height = 6048,
+                                               std::uint32_t seed = 1) {
     jpeg_compress_struct info{};
     jpeg_error_mgr errors{};
     info.err = jpeg_std_error(&errors);
@@ -56,7 +57,7 @@ inline std::vector<std::uint8_t> makeLargeJpeg(int width = 8064, int height = 60
     jpeg_set_quality(&info, 90, TRUE);
     jpeg_start_compress(&info, TRUE);
     std::vector<std::uint8_t> row(static_cast<std::size_t>(width) * 3);
-    std::uint32_t noise = 1;
+    std::uint32_t noise = seed;
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x)
             largepictures::pixelAt(x, y, width, height, noise,
