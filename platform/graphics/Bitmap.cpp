@@ -12,6 +12,13 @@ Bitmap::Bitmap(int width, int height, BitmapFormat format)
     pixels_.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4, 0);
 }
 
+void Bitmap::keepStoredAs(std::shared_ptr<const PictureFile> file) const {
+    platform::require(file != nullptr, "Bitmap::keepStoredAs", "no file given");
+    // From now on the pixels are those the file was made from or read as.
+    (void)contentHash();
+    storedAs_ = std::move(file);
+}
+
 Rgba Bitmap::pixel(int x, int y) const {
     platform::require(x >= 0 && y >= 0 && x < width_ && y < height_, "Bitmap::pixel",
                       "a pixel outside the bitmap");

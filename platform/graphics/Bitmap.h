@@ -6,6 +6,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <string>
 #include <vector>
 
 namespace graphics {
@@ -25,6 +27,12 @@ struct BitmapFormat {
 struct Rgba {
     std::uint8_t r = 0, g = 0, b = 0, a = 0;
     friend bool operator==(const Rgba&, const Rgba&) = default;
+};
+
+// A picture file's bytes and kind ("image/jpeg" or "image/png").
+struct PictureFile {
+    std::string mimeType;
+    std::vector<std::uint8_t> bytes;
 };
 
 class Bitmap {
@@ -51,6 +59,14 @@ public:
 
     bool samePixels(const Bitmap& other) const;
 
+    // The file this bitmap was read from or first stored as, if any: a
+    // drawing's pictures are written back as these bytes, so that a photo
+    // kept as a JPEG is never encoded again (each time losing a little) and
+    // is the same bytes wherever the drawing is saved. Kept once, like the
+    // hash: a bitmap whose pixels may still change has none.
+    const std::shared_ptr<const PictureFile>& storedAs() const { return storedAs_; }
+    void keepStoredAs(std::shared_ptr<const PictureFile> file) const;
+
 private:
     int width_;
     int height_;
@@ -58,6 +74,7 @@ private:
     std::vector<std::uint8_t> pixels_;
     mutable std::uint64_t hash_ = 0;
     mutable bool hashed_ = false;
+    mutable std::shared_ptr<const PictureFile> storedAs_;
 };
 
 }  // namespace graphics

@@ -61,6 +61,9 @@ public:
     platform::Result<std::vector<std::uint8_t>> encodePng(const Bitmap&) override {
         return platform::fail("this build encodes no pictures");
     }
+    platform::Result<std::vector<std::uint8_t>> encodeJpeg(const Bitmap&, int) override {
+        return platform::fail("this build encodes no pictures");
+    }
 };
 }  // namespace
 

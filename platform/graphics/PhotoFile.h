@@ -13,7 +13,7 @@
 
 namespace graphics {
 
-// Larger files are not photos; a picture longer than 4096 pixels comes
+// Larger files are not photos; a picture longer than 2048 pixels comes
 // back brought down to that (see DecodeLimits).
 inline constexpr std::uint64_t maxPhotoFileBytes = std::uint64_t{64} << 20;
 

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/Precondition.h"
+
 namespace graphics::pictures {
 
 namespace {
@@ -131,45 +133,84 @@ PixelSize fittedSize(int width, int height, int maxSide) {
     return width >= height ? PixelSize{maxSide, shrink(height)} : PixelSize{shrink(width), maxSide};
 }
 
+struct RowShrinker::Coverages {
+    Coverage columns;
+    Coverage rows;
+};
+
+RowShrinker::RowShrinker(int sourceWidth, int sourceHeight, Bitmap& destination)
+    : destination_(destination), sourceHeight_(sourceHeight) {
+    platform::require(sourceWidth >= destination.width() && sourceHeight >= destination.height() &&
+                          destination.width() >= 1 && destination.height() >= 1,
+                      "RowShrinker", "the destination must be no larger than the source");
+    coverages_ = std::make_unique<Coverages>(Coverages{
+        Coverage(sourceWidth, destination.width()), Coverage(sourceHeight, destination.height())});
+    horizontal_.resize(static_cast<std::size_t>(destination.width()) * 4);
+    sum_.assign(horizontal_.size() * 2, 0.0f);
+}
+
+RowShrinker::~RowShrinker() = default;
+
+bool RowShrinker::finished() const { return nextSourceRow_ == sourceHeight_; }
+
+void RowShrinker::addRow(const std::uint8_t* in) {
+    platform::require(!finished(), "RowShrinker::addRow", "every row has been added already");
+    const Coverage& columns = coverages_->columns;
+    const Coverage& rows = coverages_->rows;
+    int width = destination_.width();
+    for (int x = 0; x < width; ++x) {
+        float r = 0, g = 0, b = 0, a = 0;
+        const float* w = &columns.weights[columns.offset[x]];
+        const std::uint8_t* p = in + static_cast<std::size_t>(columns.first[x]) * 4;
+        for (int n = 0; n < columns.count[x]; ++n, p += 4) {
+            r += w[n] * p[0];
+            g += w[n] * p[1];
+            b += w[n] * p[2];
+            a += w[n] * p[3];
+        }
+        float* h = &horizontal_[static_cast<std::size_t>(x) * 4];
+        h[0] = r;
+        h[1] = g;
+        h[2] = b;
+        h[3] = a;
+    }
+    // A source row no taller than a destination row lies in at most two:
+    // the one being made and the next, whose sums follow in `sum_`.
+    int source = nextSourceRow_++;
+    for (int next = 0; next < 2; ++next) {
+        int d = destinationRow_ + next;
+        if (d >= destination_.height()) break;
+        int k = source - rows.first[d];
+        if (k < 0 || k >= rows.count[d]) continue;
+        float rowWeight = rows.weights[rows.offset[d] + static_cast<std::size_t>(k)];
+        float* sum = &sum_[static_cast<std::size_t>(next) * horizontal_.size()];
+        for (std::size_t i = 0; i < horizontal_.size(); ++i) sum[i] += rowWeight * horizontal_[i];
+    }
+    while (destinationRow_ < destination_.height() &&
+           rows.first[destinationRow_] + rows.count[destinationRow_] - 1 <= source)
+        finishRow();
+}
+
+void RowShrinker::finishRow() {
+    std::uint8_t* out = destination_.data() +
+                        static_cast<std::size_t>(destinationRow_) * destination_.bytesPerRow();
+    std::size_t n = horizontal_.size();
+    for (std::size_t i = 0; i < n; ++i)
+        out[i] = static_cast<std::uint8_t>(std::clamp(std::lround(sum_[i]), 0L, 255L));
+    // Premultiplied colour never exceeds its alpha; rounding must not
+    // make it do so.
+    for (std::size_t i = 0; i < n; i += 4)
+        for (int c = 0; c < 3; ++c) out[i + c] = std::min(out[i + c], out[i + 3]);
+    std::copy(sum_.begin() + static_cast<std::ptrdiff_t>(n), sum_.end(), sum_.begin());
+    std::fill(sum_.begin() + static_cast<std::ptrdiff_t>(n), sum_.end(), 0.0f);
+    ++destinationRow_;
+}
+
 void shrinkByArea(const std::uint8_t* source, int sourceWidth, int sourceHeight,
                   std::size_t sourceStride, Bitmap& destination) {
-    int width = destination.width();
-    Coverage columns(sourceWidth, width);
-    Coverage rows(sourceHeight, destination.height());
-    std::vector<float> row(static_cast<std::size_t>(width) * 4);
-    std::vector<float> sum(row.size());
-    for (int y = 0; y < destination.height(); ++y) {
-        std::fill(sum.begin(), sum.end(), 0.0f);
-        for (int k = 0; k < rows.count[y]; ++k) {
-            const std::uint8_t* in =
-                source + static_cast<std::size_t>(rows.first[y] + k) * sourceStride;
-            float rowWeight = rows.weights[rows.offset[y] + k];
-            for (int x = 0; x < width; ++x) {
-                float r = 0, g = 0, b = 0, a = 0;
-                const float* w = &columns.weights[columns.offset[x]];
-                const std::uint8_t* p = in + static_cast<std::size_t>(columns.first[x]) * 4;
-                for (int n = 0; n < columns.count[x]; ++n, p += 4) {
-                    r += w[n] * p[0];
-                    g += w[n] * p[1];
-                    b += w[n] * p[2];
-                    a += w[n] * p[3];
-                }
-                float* s = &sum[static_cast<std::size_t>(x) * 4];
-                s[0] += rowWeight * r;
-                s[1] += rowWeight * g;
-                s[2] += rowWeight * b;
-                s[3] += rowWeight * a;
-            }
-        }
-        std::uint8_t* out =
-            destination.data() + static_cast<std::size_t>(y) * destination.bytesPerRow();
-        for (std::size_t i = 0; i < sum.size(); ++i)
-            out[i] = static_cast<std::uint8_t>(std::clamp(std::lround(sum[i]), 0L, 255L));
-        // Premultiplied colour never exceeds its alpha; rounding must not
-        // make it do so.
-        for (std::size_t i = 0; i < sum.size(); i += 4)
-            for (int c = 0; c < 3; ++c) out[i + c] = std::min(out[i + c], out[i + 3]);
-    }
+    RowShrinker shrinker(sourceWidth, sourceHeight, destination);
+    for (int y = 0; y < sourceHeight; ++y)
+        shrinker.addRow(source + static_cast<std::size_t>(y) * sourceStride);
 }
 
 namespace {
@@ -230,6 +271,8 @@ JpegLayout readJpegLayout(Bytes bytes) {
             layout.sawFrame = true;
             // Progressive frames are SOF2, SOF6, SOF10 and SOF14.
             layout.progressive = (marker & 0x03) == 0x02;
+            layout.height = static_cast<int>(bigEndian16(&segment[1]));
+            layout.width = static_cast<int>(bigEndian16(&segment[3]));
             std::size_t components = segment[5];
             for (std::size_t c = 0; c < components && 6 + c * 3 + 3 <= segment.size(); ++c) {
                 std::uint8_t factors = segment[6 + c * 3 + 1];
@@ -298,6 +341,35 @@ std::vector<std::uint8_t> pngExif(Bytes bytes) {
         pos += 12 + length;
     }
     return {};
+}
+
+PictureHeader readPictureHeader(Bytes head) {
+    PictureHeader header;
+    if (hasJpegSignature(head)) {
+        JpegLayout layout = readJpegLayout(head);
+        if (!layout.sawFrame) return header;
+        header = {true, "JPEG", layout.width, layout.height, orientationFromExifBlock(layout.exif)};
+    } else if (hasPngSignature(head) && head.size() >= 24 && startsWith(head, 12, "IHDR")) {
+        header = {true, "PNG", bigEndian32(&head[16]), bigEndian32(&head[20]),
+                  orientationFromExifBlock(pngExif(head))};
+    }
+    return header;
+}
+
+PixelSize keptUprightSize(const PictureHeader& header, int maxSide) {
+    auto width = static_cast<int>(std::clamp<std::int64_t>(header.width, 1, 1 << 30));
+    auto height = static_cast<int>(std::clamp<std::int64_t>(header.height, 1, 1 << 30));
+    switch (header.orientation) {
+        case ImageOrientation::left:
+        case ImageOrientation::right:
+        case ImageOrientation::leftMirrored:
+        case ImageOrientation::rightMirrored: std::swap(width, height); break;
+        case ImageOrientation::up:
+        case ImageOrientation::down:
+        case ImageOrientation::upMirrored:
+        case ImageOrientation::downMirrored: break;
+    }
+    return fittedSize(width, height, maxSide);
 }
 
 void premultiply(std::uint8_t* p, std::size_t byteCount) {

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -46,6 +47,8 @@ struct JpegLayout {
     // The first frame's sampling factors, one pair for each component.
     bool sawFrame = false;
     std::vector<std::pair<int, int>> sampling;
+    // The first frame's size as it claims it.
+    int width = 0, height = 0;
     // Whether the markers run on to the end-of-image marker: a file cut
     // short ends before it.
     bool complete = false;
@@ -72,10 +75,52 @@ struct PixelSize {
 // brought down to `maxSide`, keeping its proportions.
 PixelSize fittedSize(int width, int height, int maxSide);
 
+// What the first bytes of a JPEG or PNG file say about its picture: the
+// size it claims as stored, and its EXIF orientation tag where the bytes
+// hold it. Not `known` when the bytes are of another kind, or too few to
+// say.
+struct PictureHeader {
+    bool known = false;
+    std::string kind;
+    std::int64_t width = 0, height = 0;
+    ImageOrientation orientation = ImageOrientation::up;
+};
+PictureHeader readPictureHeader(Bytes head);
+// The size the picture is kept at once it is upright and brought down to
+// `maxSide`: what a decoder that turns pictures upright (a browser's) is
+// asked for.
+PixelSize keptUprightSize(const PictureHeader& header, int maxSide);
+
 // Shrinks premultiplied RGBA pixels to the destination's size by averaging
 // the area each destination pixel covers.
 void shrinkByArea(const std::uint8_t* source, int sourceWidth, int sourceHeight,
                   std::size_t sourceStride, Bitmap& destination);
+
+// The same shrinking, fed one source row at a time from the top, so that a
+// decoder that gives out rows never needs the whole picture: it holds one
+// row of sums for the destination row being made and one for the next.
+class RowShrinker {
+public:
+    RowShrinker(int sourceWidth, int sourceHeight, Bitmap& destination);
+    RowShrinker(const RowShrinker&) = delete;
+    RowShrinker& operator=(const RowShrinker&) = delete;
+    ~RowShrinker();
+
+    // The next source row: `sourceWidth` premultiplied RGBA pixels.
+    void addRow(const std::uint8_t* row);
+    // Whether every source row has been added.
+    bool finished() const;
+
+private:
+    struct Coverages;
+    Bitmap& destination_;
+    int sourceHeight_;
+    int nextSourceRow_ = 0;
+    int destinationRow_ = 0;
+    std::unique_ptr<Coverages> coverages_;
+    std::vector<float> horizontal_, sum_;
+    void finishRow();
+};
 
 // Straight alpha (as PNG keeps it) to premultiplied, in place, and back.
 void premultiply(std::uint8_t* pixels, std::size_t byteCount);

@@ -351,27 +351,61 @@ mergeInto(LibraryManager.library, {
       });
     },
 
-    // A picked file goes to our decoders; a kind they do not read goes to
-    // the browser's, which hands back upright pixels.
+    // A picked file is decoded by the browser, which hands back upright
+    // pixels; what it cannot read goes to our decoders.
     readPicked: function(file) {
       const refuse = (reason) => ScrawletPage.withText(file.name, (name) =>
         ScrawletPage.withText(reason, (text) => Module['_scrawlet_pick_refused'](name, text)));
-      file.arrayBuffer().then((buffer) => {
+      // A phone's photo is decoded by the browser, off the main thread and
+      // brought down to the kept size as it is decoded, so that neither the
+      // file nor the whole picture ever comes into the program's memory.
+      // The file's first bytes say what size to ask for.
+      const fail = (error) => refuse('the file could not be read (' + error.message + ')');
+      file.slice(0, ScrawletPage.headBytes).arrayBuffer().then((head) => {
+        const plan = JSON.parse(ScrawletPage.withBytes(new Uint8Array(head), (bytes) =>
+          UTF8ToString(Module['_scrawlet_picture_plan'](bytes, head.byteLength))));
+        if (plan.refused) {
+          refuse(plan.refused);
+          return;
+        }
+        if (!plan.width || typeof createImageBitmap !== 'function') return ScrawletPage.readWhole(file, refuse);
+        return ScrawletPage.decodeInBrowser(file, plan.width, plan.height).then((decoded) => {
+          // What the browser cannot read goes the long way, which says why.
+          if (!decoded) return ScrawletPage.readWhole(file, refuse);
+        });
+      }).catch(fail);
+    },
+    headBytes: 256 * 1024,
+
+    // The long way: the whole file through our decoders, then, for kinds
+    // they do not read, the browser's as it is.
+    readWhole: function(file, refuse) {
+      return file.arrayBuffer().then((buffer) => {
         const reason = ScrawletPage.withBytes(new Uint8Array(buffer), (bytes) =>
           ScrawletPage.withText(file.name, (name) =>
             UTF8ToString(Module['_scrawlet_picked'](bytes, buffer.byteLength, name))));
         if (reason === '') return;
-        return ScrawletPage.decodeInBrowser(file).then((decoded) => { if (!decoded) refuse(reason); });
-      }).catch((error) => refuse('the file could not be read (' + error.message + ')'));
+        return ScrawletPage.decodeInBrowser(file, 0, 0).then((decoded) => { if (!decoded) refuse(reason); });
+      });
     },
 
-    maxPictureSide: 4096,
-    decodeInBrowser: function(file) {
-      return createImageBitmap(file).then((bitmap) => {
-        const fit = Math.min(1, ScrawletPage.maxPictureSide / Math.max(bitmap.width, bitmap.height));
-        const width = Math.max(1, Math.round(bitmap.width * fit));
-        const height = Math.max(1, Math.round(bitmap.height * fit));
-        const context = new OffscreenCanvas(width, height).getContext('2d');
+    // Decodes `file` upright at `width` by `height` (or as it is, brought
+    // down to the kept size, when they are 0) and hands the pixels over.
+    // A browser that cannot resize while decoding gives the whole picture,
+    // which is then drawn smaller.
+    // The kept size of graphics::DecodeLimits.
+    keptSide: 2048,
+    decodeInBrowser: function(file, width, height) {
+      const options = width > 0 ? { resizeWidth: width, resizeHeight: height, resizeQuality: 'high' } : {};
+      return createImageBitmap(file, options).then((bitmap) => {
+        if (width <= 0) {
+          const fit = Math.min(1, ScrawletPage.keptSide / Math.max(bitmap.width, bitmap.height));
+          width = Math.max(1, Math.round(bitmap.width * fit));
+          height = Math.max(1, Math.round(bitmap.height * fit));
+        }
+        const canvas = typeof OffscreenCanvas === 'function' ? new OffscreenCanvas(width, height)
+          : Object.assign(document.createElement('canvas'), { width: width, height: height });
+        const context = canvas.getContext('2d');
         context.drawImage(bitmap, 0, 0, width, height);
         bitmap.close();
         const pixels = context.getImageData(0, 0, width, height).data;

@@ -682,8 +682,14 @@ std::string WebHost::picked(std::span<const std::uint8_t> bytes, std::string_vie
 void WebHost::pickedPixels(std::uint8_t* rgba, int width, int height) {
     auto* picker = choosingPicker();
     if (picker == nullptr || width <= 0 || height <= 0) return;
-    // The browser's decoder turned the picture upright already.
-    auto bitmap = std::make_shared<graphics::Bitmap>(width, height);
+    // The browser's decoder turned the picture upright already. A picture
+    // without any transparency is opaque, as natively, and kept as a JPEG.
+    std::size_t bytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4;
+    bool opaque = true;
+    for (std::size_t i = 3; i < bytes && opaque; i += 4) opaque = rgba[i] == 255;
+    graphics::BitmapFormat format;
+    if (opaque) format.alphaInfo = graphics::AlphaInfo::noneSkipLast;
+    auto bitmap = std::make_shared<graphics::Bitmap>(width, height, format);
     std::copy(rgba, rgba + bitmap->byteCount(), bitmap->data());
     graphics::pictures::premultiply(bitmap->data(), bitmap->byteCount());
     choosing_.reset();
@@ -912,6 +918,34 @@ EMSCRIPTEN_KEEPALIVE const char* scrawlet_picked(const std::uint8_t* bytes, int 
                        std::span(bytes, static_cast<std::size_t>(std::max(length, 0))), name)
                  : std::string();
     return reason.c_str();
+}
+
+// What the page asks the browser's decoder for, from a picked file's first
+// bytes: the kept size of the upright picture ({"width", "height"}), a
+// reason to refuse it at once ({"refused"}), or nothing ({}) when the bytes
+// do not say, and the file goes the long way (our decoders, then the
+// browser's as it is).
+EMSCRIPTEN_KEEPALIVE const char* scrawlet_picture_plan(const std::uint8_t* bytes, int length) {
+    static std::string plan;
+    auto header = graphics::pictures::readPictureHeader(
+        std::span(bytes, static_cast<std::size_t>(std::max(length, 0))));
+    graphics::DecodeLimits limits;
+    nlohmann::json answer = nlohmann::json::object();
+    if (!header.known) {
+    } else if (header.width <= 0 || header.height <= 0) {
+        answer["refused"] = "the " + header.kind + " picture has no pixels";
+    } else if (header.width > limits.maxStoredSide || header.height > limits.maxStoredSide) {
+        answer["refused"] = "the " + header.kind + " picture claims " +
+                            graphics::pictures::sizeText(header.width, header.height) +
+                            " pixels, more than " + std::to_string(limits.maxStoredSide) +
+                            " on a side";
+    } else {
+        auto kept = graphics::pictures::keptUprightSize(header, limits.maxSide);
+        answer["width"] = kept.width;
+        answer["height"] = kept.height;
+    }
+    plan = answer.dump();
+    return plan.c_str();
 }
 
 EMSCRIPTEN_KEEPALIVE void scrawlet_picked_pixels(std::uint8_t* rgba, int width, int height) {

@@ -105,7 +105,7 @@ TEST(HostileFiles, BrokenAndForeignFilesAreRefusedWithAReasonThatNamesTheFile) {
         {"image-huge.glb", "claims 100000 × 100000 pixels"},
         {"image-bomb.glb", "claims 8192 × 8192 pixels"},
         {"image-over-cap.glb", "claims 4097 × 1 pixels"},
-        {"image-garbage.glb", "not a PNG picture"},
+        {"image-garbage.glb", "not a PNG or JPEG picture"},
         {"image-damaged.glb", "cannot be decoded"},
         {"foreign.glb", "not a drawing saved by Scrawlet"},
         {"newer-layout.glb", "layout 3"},

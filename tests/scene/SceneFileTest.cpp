@@ -280,6 +280,118 @@ TEST(SceneFileForViewers, PicturesAreFullSizePngsStoredOncePerDistinctPixels) {
     EXPECT_EQ(decoded.value()->cgImage()->width(), 12);
 }
 
+// A photo: smooth light and shade across an opaque bitmap, as a camera's
+// picture is.
+std::shared_ptr<graphics::Bitmap> photoBitmap(int width, int height) {
+    graphics::BitmapFormat opaque;
+    opaque.alphaInfo = graphics::AlphaInfo::noneSkipLast;
+    auto bitmap = std::make_shared<graphics::Bitmap>(width, height, opaque);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            bitmap->setPixel(x, y,
+                             {static_cast<std::uint8_t>(x * 255 / width),
+                              static_cast<std::uint8_t>(y * 255 / height),
+                              static_cast<std::uint8_t>((x + y) % 64 + 100), 255});
+    return bitmap;
+}
+
+std::vector<std::uint8_t> encoded(const scene::Scene& scene) {
+    auto bytes = scene::gltf::encodeScene(scene, {});
+    EXPECT_TRUE(bytes.ok()) << (bytes.ok() ? "" : bytes.error());
+    return bytes.ok() ? bytes.value().bytes() : std::vector<std::uint8_t>{};
+}
+
+std::shared_ptr<scene::Scene> decoded(const std::vector<std::uint8_t>& bytes) {
+    auto read = scene::gltf::decodeScene(bytes, {});
+    EXPECT_TRUE(read.ok()) << (read.ok() ? "" : read.error());
+    return read.ok() ? read.value() : nullptr;
+}
+
+const graphics::Bitmap& bitmapOfChild(const scene::Scene& scene, std::size_t child) {
+    const auto* plane = dynamic_cast<const scene::Plane*>(
+        scene.rootNode()->childNodes().at(child)->geometry().get());
+    return *plane->firstMaterial()->diffuse.contents->cgImage();
+}
+
+// Opaque photos are kept as JPEG files, emoji (with alpha) as PNG files; a
+// JPEG is encoded once, when first saved, and from then on written as the
+// same bytes: saving again, and saving what was loaded, lose nothing more.
+TEST(SceneFilePhotos, AreKeptAsJpegFilesEncodedOnlyOnce) {
+    scene::Scene scene;
+    scene.rootNode()->addChildNode(photo(std::make_shared<graphics::Image>(photoBitmap(640, 480))));
+    scene.rootNode()->addChildNode(sprite(patternImage(30, 30, 4)));
+    auto first = encoded(scene);
+    auto glb = scenefiles::splitGlb(first);
+    ASSERT_EQ(glb.json["images"].size(), 2u);
+    EXPECT_EQ(glb.json["images"][0]["mimeType"], "image/jpeg");
+    EXPECT_EQ(glb.json["images"][1]["mimeType"], "image/png");
+    auto jpeg = scenefiles::bufferViewBytes(glb, glb.json["images"][0]["bufferView"]);
+    // It shows the photo: close to the pixels it was made from.
+    auto picture = graphics::backend().decodeImage(jpeg, {});
+    ASSERT_TRUE(picture.ok()) << picture.error();
+    const auto& shown = *picture.value()->cgImage();
+    ASSERT_EQ(shown.width(), 640);
+    for (auto [x, y] : {std::pair{10, 10}, {320, 240}, {600, 400}}) {
+        auto a = shown.pixel(x, y), b = bitmapOfChild(scene, 0).pixel(x, y);
+        EXPECT_NEAR(a.r, b.r, 12);
+        EXPECT_NEAR(a.g, b.g, 12);
+        EXPECT_NEAR(a.b, b.b, 12);
+    }
+
+    EXPECT_EQ(encoded(scene), first) << "saved again";
+    auto loaded = decoded(first);
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_EQ(encoded(*loaded), first) << "loaded and saved again";
+    EXPECT_EQ(bitmapOfChild(*loaded, 0).format().alphaInfo, graphics::AlphaInfo::noneSkipLast);
+}
+
+// Drawings saved before photos were kept as JPEG files hold them as PNG
+// files: they load with their pixels exactly and are saved as they were.
+TEST(SceneFilePhotos, PngPhotosOfEarlierDrawingsKeepLoading) {
+    scene::Scene scene;
+    auto bitmap = photoBitmap(300, 200);
+    // Stored as earlier saves stored every picture: the PNG encoder's file.
+    auto png = graphics::backend().encodePng(*bitmap);
+    ASSERT_TRUE(png.ok());
+    bitmap->keepStoredAs(
+        std::make_shared<graphics::PictureFile>(graphics::PictureFile{"image/png", png.value()}));
+    scene.rootNode()->addChildNode(photo(std::make_shared<graphics::Image>(bitmap)));
+    auto earlier = encoded(scene);
+    auto glb = scenefiles::splitGlb(earlier);
+    ASSERT_EQ(glb.json["images"][0]["mimeType"], "image/png");
+
+    auto loaded = decoded(earlier);
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_TRUE(bitmapOfChild(*loaded, 0).samePixels(*photoBitmap(300, 200)));
+    EXPECT_EQ(bitmapOfChild(*loaded, 0).format().alphaInfo, graphics::AlphaInfo::noneSkipLast);
+    EXPECT_EQ(encoded(*loaded), earlier);
+}
+
+// A JPEG picture in a drawing is held to the same limits as a PNG one, by
+// the size its frame header claims, and a damaged one is refused.
+TEST(SceneFilePhotos, JpegPicturesAreHeldToTheLimits) {
+    scene::Scene scene;
+    scene.rootNode()->addChildNode(photo(std::make_shared<graphics::Image>(photoBitmap(64, 48))));
+    auto bytes = encoded(scene);
+    scene::gltf::Limits small;
+    small.maxImageSide = 32;
+    auto refused = scene::gltf::decodeScene(bytes, small);
+    ASSERT_FALSE(refused.ok());
+    EXPECT_NE(refused.error().find("claims 64 × 48 pixels"), std::string::npos) << refused.error();
+
+    auto glb = scenefiles::splitGlb(bytes);
+    const auto& view =
+        glb.json["bufferViews"][glb.json["images"][0]["bufferView"].get<std::size_t>()];
+    std::size_t offset = view.value("byteOffset", std::size_t{0});
+    std::size_t length = view["byteLength"].get<std::size_t>();
+    // The picture data after the headers, scrambled.
+    for (std::size_t i = offset + length / 2; i < offset + length - 2; ++i) glb.bin[i] ^= 0x5a;
+    auto damaged = scene::gltf::decodeScene(scenefiles::joinGlb(glb), {});
+    ASSERT_FALSE(damaged.ok());
+    EXPECT_NE(damaged.error().find("image 0 cannot be decoded"), std::string::npos)
+        << damaged.error();
+}
+
 TEST(SceneFileForViewers, ASpriteTakesFewBytes) {
     // What a finger leaves: sprites of one picture at distances of about a
     // metre, each with its billboard constraint.

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iomanip>
 #include <iterator>
 #include <memory>
@@ -13,6 +14,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <type_traits>
 #include <vector>
@@ -91,7 +93,8 @@ std::string bits(T value) {
 
 // Everything the file stores about one node, exactly: its values as bits
 // (and readable), its plane, first material and picture (pixels by their
-// hash), its constraints and how many children it has.
+// hash, a JPEG photo by its file's), its constraints and how many children
+// it has.
 inline std::string describe(const scene::Node& node) {
     std::ostringstream out;
     auto p = node.position();
@@ -108,8 +111,18 @@ inline std::string describe(const scene::Node& node) {
                 out << ", picture scale " << bits(image->scale()) << " "
                     << graphics::orientationName(image->imageOrientation()) << " alpha "
                     << static_cast<int>(bitmap.format().alphaInfo) << " " << bitmap.width() << "x"
-                    << bitmap.height() << " pixels " << std::hex << bitmap.contentHash()
-                    << std::dec;
+                    << bitmap.height();
+                // A photo kept as a JPEG file is that file: what decoding it
+                // gives depends on the decoder.
+                const auto& file = bitmap.storedAs();
+                if (file && file->mimeType == "image/jpeg")
+                    out << " JPEG file " << std::hex
+                        << std::hash<std::string_view>{}(
+                               std::string_view(reinterpret_cast<const char*>(file->bytes.data()),
+                                                file->bytes.size()))
+                        << std::dec;
+                else
+                    out << " pixels " << std::hex << bitmap.contentHash() << std::dec;
             }
         }
     } else if (node.geometry() != nullptr) {

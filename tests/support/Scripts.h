@@ -25,6 +25,7 @@
 
 #include "platform/Files.h"
 #include "platform/graphics/Backend.h"
+#include "tests/support/PeakMemory.h"
 
 namespace testsupport {
 
@@ -149,12 +150,15 @@ inline void writePicture(const std::filesystem::path& file, graphics::Rgba colou
     writePicture(file, bitmap);
 }
 
-// A picture file decoded as the program decodes photos; none (and a
-// failure) when it cannot be.
+// A picture file decoded as the program decodes photos, but at its full
+// size (a phone's screen is taller than a kept photo); none (and a failure)
+// when it cannot be.
 inline std::shared_ptr<graphics::Image> readPicture(const std::filesystem::path& file) {
     auto bytes = platform::readFile(file, 256u << 20);
-    auto image =
-        bytes ? graphics::backend().decodeImage(bytes.value(), {}) : platform::fail(bytes.error());
+    graphics::DecodeLimits fullSize;
+    fullSize.maxSide = fullSize.maxStoredSide;
+    auto image = bytes ? graphics::backend().decodeImage(bytes.value(), fullSize)
+                       : platform::fail(bytes.error());
     if (image) return image.value();
     ADD_FAILURE() << file << ": " << image.error();
     return nullptr;

@@ -18,6 +18,7 @@
 #include "platform/Precondition.h"
 #include "platform/graphics/cairo/Codecs.h"
 #include "platform/graphics/cairo/TextLayouts.h"
+#include "platform/graphics/stb/PngEncoder.h"
 
 namespace graphics {
 
@@ -299,6 +300,12 @@ public:
 
     platform::Result<std::vector<std::uint8_t>> encodePng(const Bitmap& bitmap) override {
         return graphics::encodePng(bitmap);
+    }
+
+    platform::Result<std::vector<std::uint8_t>> encodeJpeg(const Bitmap& bitmap,
+                                                           int quality) override {
+        // As PNG files: by the browser build's encoder, for the same bytes.
+        return stb::encodeJpeg(bitmap, quality);
     }
 
 private:

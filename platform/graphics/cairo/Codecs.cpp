@@ -7,6 +7,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <optional>
@@ -137,6 +140,70 @@ platform::Result<std::shared_ptr<Image>> decodeJpeg(Bytes bytes, const DecodeLim
 
 // --- PNG -------------------------------------------------------------------
 
+// Whether a PNG picture is stored interlaced (its header says so).
+bool interlaced(Bytes bytes) { return bytes.size() > 28 && bytes[28] != 0; }
+
+// Where libpng reads from and what it says when it gives up. libpng leaves
+// by a long jump on errors; the jump lands in readPngRows, whose frame and
+// libpng's own hold nothing that needs destroying.
+struct PngSource {
+    Bytes bytes;
+    std::size_t position = 0;
+    char problem[256] = {};
+};
+
+void readPngBytes(png_structp png, png_bytep into, png_size_t length) {
+    auto* source = static_cast<PngSource*>(png_get_io_ptr(png));
+    if (length > source->bytes.size() - source->position) png_error(png, "the file ends early");
+    std::memcpy(into, source->bytes.data() + source->position, length);
+    source->position += length;
+}
+
+[[noreturn]] void pngFailed(png_structp png, png_const_charp message) {
+    auto* source = static_cast<PngSource*>(png_get_error_ptr(png));
+    std::snprintf(source->problem, sizeof source->problem, "%s", message);
+    png_longjmp(png, 1);
+}
+
+void pngWarned(png_structp, png_const_charp) {}
+
+// Reads a non-interlaced PNG one row at a time as 8-bit RGBA, premultiplies
+// each row and hands it to `shrinker`. Answers what went wrong, or nothing.
+std::string readPngRows(Bytes bytes, RowShrinker& shrinker) {
+    PngSource source{bytes};
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &source, pngFailed, pngWarned);
+    if (!png) return "the PNG decoder could not be started";
+    png_infop info = png_create_info_struct(png);
+    // Changed after the jump's mark and read after a jump: kept in memory.
+    std::uint8_t* volatile row = nullptr;
+    if (info && setjmp(png_jmpbuf(png)) == 0) {
+        png_set_read_fn(png, &source, readPngBytes);
+        png_read_info(png, info);
+        png_set_expand(png);
+        png_set_strip_16(png);
+        png_set_gray_to_rgb(png);
+        png_set_add_alpha(png, 0xff, PNG_FILLER_AFTER);
+        png_read_update_info(png, info);
+        png_uint_32 width = png_get_image_width(png, info);
+        png_uint_32 height = png_get_image_height(png, info);
+        if (png_get_rowbytes(png, info) != std::size_t{width} * 4)
+            png_error(png, "the rows are not in the layout asked for");
+        row = static_cast<std::uint8_t*>(std::malloc(std::size_t{width} * 4));
+        if (!row) png_error(png, "no memory for a row");
+        for (png_uint_32 y = 0; y < height; ++y) {
+            png_read_row(png, row, nullptr);
+            premultiply(row, std::size_t{width} * 4);
+            shrinker.addRow(row);
+        }
+    } else if (!info) {
+        std::snprintf(source.problem, sizeof source.problem,
+                      "the PNG decoder could not be started");
+    }
+    std::free(row);
+    png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
+    return source.problem;
+}
+
 platform::Result<std::shared_ptr<Image>> decodePng(Bytes bytes, const DecodeLimits& limits) {
     png_image image;
     std::memset(&image, 0, sizeof image);
@@ -176,7 +243,16 @@ platform::Result<std::shared_ptr<Image>> decodePng(Bytes bytes, const DecodeLimi
         if (!png_image_finish_read(&image, nullptr, bitmap->data(), stride, nullptr))
             return damaged();
         premultiply(bitmap->data(), bitmap->byteCount());
+    } else if (!interlaced(bytes)) {
+        // Shrunk as the rows arrive: the whole picture is never in memory.
+        bitmap = std::make_shared<Bitmap>(wanted.width, wanted.height, format);
+        RowShrinker shrinker(static_cast<int>(width), static_cast<int>(height), *bitmap);
+        std::string problem = readPngRows(bytes, shrinker);
+        if (!problem.empty() || !shrinker.finished())
+            return failure("the PNG picture is damaged or cut short", problem);
     } else {
+        // Interlaced pictures give out their rows only once every pass is
+        // read; they are decoded whole.
         auto pixels = pixelBuffer(decodedBytes);
         if (!pixels) return platform::fail(tooLarge("PNG", width, height));
         if (!png_image_finish_read(&image, nullptr, pixels.get(), stride, nullptr))

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "platform/Precondition.h"
 #include "platform/graphics/PictureFiles.h"
 // stb_image_write's implementation, compiled here and only here.
 #define STB_IMAGE_WRITE_IMPLEMENTATION
@@ -33,6 +34,24 @@ platform::Result<std::vector<std::uint8_t>> encodePng(const Bitmap& bitmap) {
     if (png == nullptr) return platform::fail("cannot encode PNG: out of memory");
     std::vector<std::uint8_t> out(png, png + length);
     std::free(png);
+    return out;
+}
+
+platform::Result<std::vector<std::uint8_t>> encodeJpeg(const Bitmap& bitmap, int quality) {
+    if (bitmap.width() == 0 || bitmap.height() == 0)
+        return platform::fail("a picture with no pixels");
+    platform::require(quality >= 1 && quality <= 100, "encodeJpeg",
+                      "the quality must be from 1 to 100");
+    std::vector<std::uint8_t> out;
+    // stb reads four components a pixel and uses the first three.
+    int written = stbi_write_jpg_to_func(
+        [](void* into, void* data, int size) {
+            const auto* bytes = static_cast<const std::uint8_t*>(data);
+            static_cast<std::vector<std::uint8_t>*>(into)->insert(
+                static_cast<std::vector<std::uint8_t>*>(into)->end(), bytes, bytes + size);
+        },
+        &out, bitmap.width(), bitmap.height(), 4, bitmap.data(), quality);
+    if (written == 0 || out.empty()) return platform::fail("cannot encode JPEG");
     return out;
 }
 

@@ -151,6 +151,11 @@ public:
     platform::Result<std::vector<std::uint8_t>> encodePng(const Bitmap& bitmap) override {
         return stb::encodePng(bitmap);
     }
+
+    platform::Result<std::vector<std::uint8_t>> encodeJpeg(const Bitmap& bitmap,
+                                                           int quality) override {
+        return stb::encodeJpeg(bitmap, quality);
+    }
 };
 
 }  // namespace

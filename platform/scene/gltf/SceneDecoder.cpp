@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/graphics/Backend.h"
+#include "platform/graphics/PictureFiles.h"
 #include "platform/scene/gltf/JsonReader.h"
 
 namespace scene::gltf {
@@ -872,13 +873,13 @@ private:
     }
 };
 
-struct PngSize {
+struct PictureSize {
     std::uint32_t width = 0, height = 0;
 };
 
 // The size a PNG picture claims in its header, read before the decoder
 // allocates anything for it.
-std::optional<PngSize> claimedPngSize(std::span<const std::uint8_t> bytes) {
+std::optional<PictureSize> claimedPngSize(std::span<const std::uint8_t> bytes) {
     static const unsigned char signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
     if (bytes.size() < 24 || std::memcmp(bytes.data(), signature, 8) != 0 ||
         std::memcmp(bytes.data() + 12, "IHDR", 4) != 0)
@@ -889,7 +890,26 @@ std::optional<PngSize> claimedPngSize(std::span<const std::uint8_t> bytes) {
                static_cast<std::uint32_t>(bytes[at + 2]) << 8 |
                static_cast<std::uint32_t>(bytes[at + 3]);
     };
-    return PngSize{bigEndian(16), bigEndian(20)};
+    return PictureSize{bigEndian(16), bigEndian(20)};
+}
+
+// Photos are kept as JPEG files; drawings saved before kept them as PNG.
+// A JPEG picture's size is in its frame header, after its other markers:
+// this many bytes hold it in every file we write.
+constexpr std::size_t pictureHeadBytes = 64 * 1024;
+
+std::optional<PictureSize> claimedSize(std::span<const std::uint8_t> bytes) {
+    if (graphics::pictures::hasJpegSignature(bytes)) {
+        auto layout = graphics::pictures::readJpegLayout(bytes);
+        if (!layout.sawFrame) return std::nullopt;
+        return PictureSize{static_cast<std::uint32_t>(layout.width),
+                           static_cast<std::uint32_t>(layout.height)};
+    }
+    return claimedPngSize(bytes);
+}
+
+std::string mimeTypeOf(std::span<const std::uint8_t> bytes) {
+    return graphics::pictures::hasJpegSignature(bytes) ? "image/jpeg" : "image/png";
 }
 
 // Checks what the records say about one another, orders the scene's nodes,
@@ -1128,9 +1148,14 @@ private:
             auto [offset, length] = pictureRange(i);
             auto head = source_.read(
                 offset, static_cast<std::size_t>(std::min<std::uint64_t>(length, 24)), scratch_);
+            if (head && graphics::pictures::hasJpegSignature(head.value()))
+                head = source_.read(
+                    offset,
+                    static_cast<std::size_t>(std::min<std::uint64_t>(length, pictureHeadBytes)),
+                    scratch_);
             if (!head) return platform::Error{head.error()};
-            auto claimed = claimedPngSize(head.value());
-            if (!claimed) return fail(owner + " is not a PNG picture");
+            auto claimed = claimedSize(head.value());
+            if (!claimed) return fail(owner + " is not a PNG or JPEG picture");
             if (claimed->width == 0 || claimed->height == 0) return fail(owner + " has no pixels");
             std::uint64_t pixels = std::uint64_t{claimed->width} * claimed->height;
             if (claimed->width > side || claimed->height > side || pixels > limits_.maxImagePixels)
@@ -1149,7 +1174,7 @@ private:
             auto [offset, length] = pictureRange(i);
             auto bytes = source_.read(offset, static_cast<std::size_t>(length), scratch_);
             if (!bytes) return platform::Error{bytes.error()};
-            auto claimed = claimedPngSize(bytes.value()).value();
+            auto claimed = claimedSize(bytes.value()).value();
             graphics::DecodeLimits decodeLimits;
             decodeLimits.maxSide = limits_.maxImageSide;
             decodeLimits.maxStoredSide = limits_.maxImageSide;
@@ -1159,6 +1184,9 @@ private:
             if (static_cast<std::uint32_t>(bitmap->width()) != claimed.width ||
                 static_cast<std::uint32_t>(bitmap->height()) != claimed.height)
                 return fail(owner + " decoded to a size other than it claims");
+            // Saved again, the picture is these same bytes, not encoded anew.
+            bitmap->keepStoredAs(std::make_shared<graphics::PictureFile>(graphics::PictureFile{
+                mimeTypeOf(bytes.value()), {bytes.value().begin(), bytes.value().end()}}));
             bitmaps_[i] = std::move(bitmap);
         }
         scratch_ = {};
@@ -1180,6 +1208,7 @@ private:
             auto copy =
                 std::make_shared<graphics::Bitmap>(decoded->width(), decoded->height(), format);
             std::memcpy(copy->data(), decoded->data(), decoded->byteCount());
+            if (decoded->storedAs()) copy->keepStoredAs(decoded->storedAs());
             other = std::move(copy);
         }
         return other;

@@ -47,6 +47,9 @@ constexpr int targetArrayBuffer = 34962;
 constexpr int targetElementArrayBuffer = 34963;
 constexpr int filterLinear = 9729;
 constexpr int wrapClampToEdge = 33071;
+// Photos are kept as JPEG files of this quality: a 2048-pixel photo takes
+// under a megabyte, and on a plane a metre wide no loss shows.
+constexpr int photoQuality = 85;
 
 std::uint32_t bitsOf(float value) { return platform::bitCast<std::uint32_t>(value); }
 std::uint64_t bitsOf(double value) { return platform::bitCast<std::uint64_t>(value); }
@@ -322,8 +325,10 @@ private:
         return indices_;
     }
 
-    // The image holding `bitmap`'s pixels as PNG, stored once per distinct
-    // set of pixels.
+    // The image holding `bitmap`'s pixels, stored once per distinct set of
+    // pixels: as the file it was read from or first stored as, else an
+    // opaque one (a photo) as a JPEG, which it keeps for the next save, and
+    // one with alpha (an emoji) as a PNG.
     Result<int> imageFor(const graphics::Bitmap& bitmap) {
         if (auto it = imagesByBitmap_.find(&bitmap); it != imagesByBitmap_.end()) return it->second;
         auto& candidates = imagesByHash_[bitmap.contentHash()];
@@ -344,14 +349,24 @@ private:
         if (imagePixels_ > limits_.maxTotalImagePixels || imageCount_ >= limits_.maxImages)
             return fail("the drawing has more picture data than a scene file may hold");
 
-        Result<std::vector<std::uint8_t>> png = graphics::backend().encodePng(bitmap);
-        if (!png) return fail("a picture could not be stored: " + png.error());
-        int view = addBufferView(png.value().data(), png.value().size(), 0);
+        std::shared_ptr<const graphics::PictureFile> file = bitmap.storedAs();
+        if (!file) {
+            bool opaque = bitmap.format().alphaInfo == graphics::AlphaInfo::noneSkipLast;
+            auto encoded = opaque ? graphics::backend().encodeJpeg(bitmap, photoQuality)
+                                  : graphics::backend().encodePng(bitmap);
+            if (!encoded) return fail("a picture could not be stored: " + encoded.error());
+            file = std::make_shared<graphics::PictureFile>(graphics::PictureFile{
+                opaque ? "image/jpeg" : "image/png", std::move(encoded).value()});
+            // A PNG file gives back the same pixels and can be made again;
+            // a JPEG file cannot, and is kept.
+            if (opaque) bitmap.keepStoredAs(file);
+        }
+        int view = addBufferView(file->bytes.data(), file->bytes.size(), 0);
         JsonWriter json(images_);
         if (imageCount_ > 0) images_ += ',';
         json.beginObject();
         json.member("bufferView", view);
-        json.member("mimeType", "image/png");
+        json.member("mimeType", file->mimeType);
         json.endObject();
         int index = static_cast<int>(imageCount_++);
         candidates.push_back(index);
