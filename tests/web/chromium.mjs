@@ -28,8 +28,10 @@ export const viewport = { width: 390, height: 844 };
 
 // Starts the server and the browser; `close()` stops both and removes the
 // profile. `scale` is the pages' device pixels per CSS pixel; `args` are
-// more of Chromium's flags; `locale` is the language the browser prefers.
-export async function startBrowser({ scale = 1, args = [], locale = 'en-US' } = {}) {
+// more of Chromium's flags; `locale` is the language the browser prefers;
+// `serviceWorkers: 'block'` keeps the page's service worker out, so that
+// what a test routes is what the page gets.
+export async function startBrowser({ scale = 1, args = [], locale = 'en-US', serviceWorkers = 'allow' } = {}) {
   if (!existsSync(join(buildDir, 'index.html')))
     throw new Error(`${buildDir}/index.html is missing: run scripts/web-build first`);
   const executablePath = chromiumPaths.find((path) => existsSync(path));
@@ -38,7 +40,7 @@ export async function startBrowser({ scale = 1, args = [], locale = 'en-US' } = 
   const profile = mkdtempSync(join(tmpdir(), 'scrawlet-chromium-'));
   const context = await chromium.launchPersistentContext(profile, {
     executablePath, headless: true, args: [...flags, ...args], viewport, ignoreDefaultArgs: ['--headless=new'],
-    locale, acceptDownloads: true, deviceScaleFactor: scale,
+    locale, acceptDownloads: true, deviceScaleFactor: scale, serviceWorkers,
   });
   const url = `http://127.0.0.1:${server.address().port}/`;
   return {

@@ -56,7 +56,11 @@ const handedTag = (tag) => {
 for (const [locale, tag, texts] of cases) {
   const name = typeof locale === 'string' ? locale : `"${locale.tag}" (handed to the page)`;
   test(`a browser preferring ${name} sees ${texts.lang} texts everywhere`, async () => {
-    const browser = await startBrowser({ locale: typeof locale === 'string' ? locale : 'zh-Hant-TW' });
+    // Without the service worker, which would serve the program the test
+    // keeps from the page.
+    const browser = await startBrowser({
+      locale: typeof locale === 'string' ? locale : 'zh-Hant-TW', serviceWorkers: 'block',
+    });
     try {
       const before = typeof locale === 'string' ? null : [handedTag, locale.tag];
       const open = () => (before ? browser.context.newPage().then(async (page) => {
