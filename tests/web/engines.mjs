@@ -6,13 +6,19 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawn } from 'node:child_process';
-import { existsSync } from 'node:fs';
+import { existsSync, mkdtempSync, rmSync } from 'node:fs';
+import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { serve } from '../../scripts/web-serve.mjs';
 import { buildDir } from './chromium.mjs';
 
-// Starts Xvfb; resolves to {display, stop()}.
+// Starts Xvfb; resolves to {display, env, stop()}: `env` is the
+// environment for a browser on that display, with a runtime folder of its
+// own (where the browser's sound client would otherwise leave a pulse-*
+// folder in the temporary folder), removed by stop().
 export function startDisplay() {
+  const runtime = mkdtempSync(join(tmpdir(), 'scrawlet-runtime-'));
+  const removeRuntime = () => rmSync(runtime, { recursive: true, force: true });
   return new Promise((resolve, reject) => {
     const server = spawn('Xvfb', ['-displayfd', '3', '-screen', '0', '1280x1024x24', '-nolisten', 'tcp'], {
       stdio: ['ignore', 'ignore', 'pipe', 'pipe'],
@@ -22,17 +28,19 @@ export function startDisplay() {
     server.stdio[3].on('data', (chunk) => {
       number += chunk;
       if (!number.includes('\n')) return;
+      const display = `:${number.trim()}`;
       resolve({
-        display: `:${number.trim()}`,
+        display,
+        env: { ...process.env, DISPLAY: display, XDG_RUNTIME_DIR: runtime },
         stop: () => new Promise((done) => {
           if (server.exitCode !== null) return done();
           server.once('exit', () => done());
           server.kill();
-        }),
+        }).then(removeRuntime),
       });
     });
-    server.once('error', reject);
-    server.once('exit', (code) => reject(new Error(`Xvfb stopped (${code}): ${errors}`)));
+    server.once('error', (error) => { removeRuntime(); reject(error); });
+    server.once('exit', (code) => { removeRuntime(); reject(new Error(`Xvfb stopped (${code}): ${errors}`)); });
   });
 }
 

@@ -21,7 +21,7 @@ before(async () => {
     browser: 'firefox',
     executablePath: firefox,
     headless: false,
-    env: { ...process.env, DISPLAY: display.display },
+    env: display.env,
     defaultViewport: { width: 390, height: 844 },
     extraPrefsFirefox: {
       'media.navigator.streams.fake': true,

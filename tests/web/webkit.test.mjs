@@ -48,7 +48,7 @@ before(async () => {
   page = await servePage();
   const port = await freePort();
   driverProcess = spawn('WebKitWebDriver', [`--port=${port}`], {
-    env: { ...process.env, DISPLAY: display.display }, stdio: 'ignore',
+    env: display.env, stdio: 'ignore',
   });
   await listening(driverProcess, `http://127.0.0.1:${port}/status`);
   session = await new Builder()
