@@ -5,7 +5,7 @@
 // synthetic environment module and a captured room from the npm package.
 import assert from 'node:assert/strict';
 import { chromium } from 'playwright-core';
-import { existsSync, mkdtempSync, readFileSync, rmSync } from 'node:fs';
+import { existsSync, mkdirSync, mkdtempSync, readFileSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { dirname, join } from 'node:path';
 import { fileURLToPath } from 'node:url';
@@ -38,7 +38,12 @@ export async function startBrowser({ scale = 1, args = [], locale = 'en-US', ser
   if (!executablePath) throw new Error('Chromium is missing (scripts/setup installs it)');
   const server = await serve(buildDir, 0);
   const profile = mkdtempSync(join(tmpdir(), 'scrawlet-chromium-'));
+  // A runtime folder inside the profile, where Chromium's sound client would
+  // otherwise leave a pulse-* folder in the temporary folder.
+  const runtime = join(profile, 'runtime');
+  mkdirSync(runtime, { mode: 0o700 });
   const context = await chromium.launchPersistentContext(profile, {
+    env: { ...process.env, XDG_RUNTIME_DIR: runtime },
     executablePath, headless: true, args: [...flags, ...args], viewport, ignoreDefaultArgs: ['--headless=new'],
     locale, acceptDownloads: true, deviceScaleFactor: scale, serviceWorkers,
   });
