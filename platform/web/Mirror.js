@@ -128,18 +128,18 @@ mergeInto(LibraryManager.library, {
       dialog.replaceChildren();
       dialog.setAttribute('role', shown.role);
       dialog.dataset.kind = shown.kind;
-      const title = document.createElement('h2');
-      title.id = 'dialog-title';
-      title.className = 'scrawlet-unseen';
-      title.textContent = shown.title;
-      dialog.appendChild(title);
+      // Texts for screen readers only, which name and describe the dialog.
+      const unseen = (tag, id, text) => {
+        const element = document.createElement(tag);
+        element.id = id;
+        element.className = 'scrawlet-unseen';
+        element.textContent = text;
+        dialog.appendChild(element);
+      };
+      unseen('h2', 'dialog-title', shown.title);
       dialog.setAttribute('aria-labelledby', 'dialog-title');
       if (shown.message !== null) {
-        const message = document.createElement('p');
-        message.id = 'dialog-message';
-        message.className = 'scrawlet-unseen';
-        message.textContent = shown.message;
-        dialog.appendChild(message);
+        unseen('p', 'dialog-message', shown.message);
         dialog.setAttribute('aria-describedby', 'dialog-message');
       } else {
         dialog.removeAttribute('aria-describedby');

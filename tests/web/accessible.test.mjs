@@ -7,27 +7,13 @@
 // open, with an alert, and in camera-through mode.
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
-import { mkdtempSync, rmSync } from 'node:fs';
-import { tmpdir } from 'node:os';
-import { join } from 'node:path';
 import { AxeBuilder } from '@axe-core/playwright';
 import { PNG } from './png.mjs';
-import { writeRoomVideo } from './room.y4m.mjs';
-import { buttons, drag, dump, dumpWhen, launched, openPage, startBrowser, tap } from './chromium.mjs';
+import { buttons, drag, dump, dumpWhen, launched, openPage, startCameraBrowser, tap } from './chromium.mjs';
 
-let browser, folder;
-before(async () => {
-  folder = mkdtempSync(join(tmpdir(), 'scrawlet-accessible-'));
-  writeRoomVideo(join(folder, 'room.y4m'));
-  browser = await startBrowser({
-    args: ['--use-fake-device-for-media-stream', '--use-fake-ui-for-media-stream',
-           `--use-file-for-fake-video-capture=${join(folder, 'room.y4m')}`],
-  });
-});
-after(async () => {
-  await browser?.close();
-  if (folder) rmSync(folder, { recursive: true, force: true });
-});
+let browser;
+before(async () => { browser = await startCameraBrowser(); });
+after(async () => { await browser?.close(); });
 
 // Every WCAG 2.1 A and AA rule; what it finds, named for the failure.
 async function audit(page, where) {

@@ -7,28 +7,15 @@
 // say what is missing; the shared picture shows the room.
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
-import { mkdtempSync, rmSync } from 'node:fs';
-import { tmpdir } from 'node:os';
-import { join } from 'node:path';
 import { PNG, changedAround } from './png.mjs';
-import { roomColour, roomSize, writeRoomVideo } from './room.y4m.mjs';
+import { roomColour, roomSize } from './room.y4m.mjs';
 import {
-  buttons, dump, dumpWhen, launched, openPage, sharedPicture, startBrowser, viewport,
+  buttons, dump, dumpWhen, launched, openPage, sharedPicture, startCameraBrowser, viewport,
 } from './chromium.mjs';
 
-let browser, folder;
-before(async () => {
-  folder = mkdtempSync(join(tmpdir(), 'scrawlet-camera-'));
-  writeRoomVideo(join(folder, 'room.y4m'));
-  browser = await startBrowser({
-    args: ['--use-fake-device-for-media-stream', '--use-fake-ui-for-media-stream',
-           `--use-file-for-fake-video-capture=${join(folder, 'room.y4m')}`],
-  });
-});
-after(async () => {
-  await browser?.close();
-  if (folder) rmSync(folder, { recursive: true, force: true });
-});
+let browser;
+before(async () => { browser = await startCameraBrowser(); });
+after(async () => { await browser?.close(); });
 
 // No WebXR, and iOS's permission prompts: each answers as `window.answers`
 // says ('granted', 'denied', or 'dismissed' for a prompt that went away

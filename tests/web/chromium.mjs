@@ -11,6 +11,7 @@ import { dirname, join } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { serve } from '../../scripts/web-serve.mjs';
 import { PNG } from './png.mjs';
+import { writeRoomVideo } from './room.y4m.mjs';
 
 const here = dirname(fileURLToPath(import.meta.url));
 export const root = join(here, '..', '..');
@@ -56,6 +57,23 @@ export async function startBrowser({ scale = 1, args = [], locale = 'en-US', ser
       rmSync(profile, { recursive: true, force: true });
     },
   };
+}
+
+// A browser whose fake camera films the room of room.y4m.mjs, without
+// asking; `close()` also removes the video.
+export async function startCameraBrowser() {
+  const folder = mkdtempSync(join(tmpdir(), 'scrawlet-camera-'));
+  try {
+    writeRoomVideo(join(folder, 'room.y4m'));
+    const browser = await startBrowser({
+      args: ['--use-fake-device-for-media-stream', '--use-fake-ui-for-media-stream',
+             `--use-file-for-fake-video-capture=${join(folder, 'room.y4m')}`],
+    });
+    return { ...browser, close: () => browser.close().finally(() => rmSync(folder, { recursive: true, force: true })) };
+  } catch (error) {
+    rmSync(folder, { recursive: true, force: true });
+    throw error;
+  }
 }
 
 // A new tab on the page, with what it logs kept for failure messages.
