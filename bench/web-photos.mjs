@@ -1,20 +1,30 @@
 // What placing phone photos costs in the page, in Chromium: four generated
-// 48 MP JPEGs picked one after another through "Add Photo…". Prints, for
-// each, the time from choosing to placing, the longest main-thread task
-// meanwhile (PerformanceObserver's long tasks) and the wasm heap's size.
-//   scripts/web-build && node bench/web-photos.mjs
-import { mkdtempSync, rmSync, writeFileSync } from 'node:fs';
+// 48 MP JPEGs picked one after another through "Add Photo…", then the
+// drawing saved. Prints, for each photo, the time from choosing to placing,
+// the longest main-thread task meanwhile (PerformanceObserver's long tasks),
+// the wasm heap's size, each step the page measures (performance.measure
+// entries named "photo …": the file's first bytes read, the browser's
+// decode, its pixels read, the pixels handed to the program) and the
+// longest frame drawn after it (which uploads the picture); then the same
+// for the save, which stores the photos as JPEG files.
+//   scripts/web-build && node bench/web-photos.mjs [FOLDER]
+// Making the photos takes minutes: given a FOLDER, they are made there once
+// and kept for the next run.
+import { existsSync, mkdirSync, mkdtempSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { execFileSync } from 'node:child_process';
-import { buttons, dump, dumpWhen, fileChoosers, launched, openPage, root, startBrowser, tap, tapTarget } from '../tests/web/chromium.mjs';
+import { buttons, dump, dumpWhen, fileChoosers, launched, openPage, startBrowser, tap, tapTarget } from '../tests/web/chromium.mjs';
 
-const folder = mkdtempSync(join(tmpdir(), 'scrawlet-web-photos-'));
+const kept = process.argv[2];
+const folder = kept ?? mkdtempSync(join(tmpdir(), 'scrawlet-web-photos-'));
 try {
   // Four photos of a phone's size, made by ImageMagick (scripts/setup).
+  mkdirSync(folder, { recursive: true });
   const photos = [1, 2, 3, 4].map((seed) => {
     const file = join(folder, `photo-${seed}.jpg`);
-    execFileSync('convert', ['-size', '8064x6048', `plasma:fractal`, '-seed', String(seed), '-quality', '90', file]);
+    if (!existsSync(file))
+      execFileSync('convert', ['-size', '8064x6048', `plasma:fractal`, '-seed', String(seed), '-quality', '90', file]);
     return file;
   });
   const browser = await startBrowser();
@@ -25,24 +35,57 @@ try {
     new PerformanceObserver((list) => {
       for (const entry of list.getEntries()) window.longestTaskMs = Math.max(window.longestTaskMs, entry.duration);
     }).observe({ type: 'longtask' });
+    // The longest frame drawn since the figures were last taken.
+    window.longestFrameMs = 0;
+    const page = window.scrawlet.module.page;
+    const frameDrawn = page.frameDrawn;
+    page.frameDrawn = (planes, milliseconds) => {
+      window.longestFrameMs = Math.max(window.longestFrameMs, milliseconds);
+      frameDrawn.call(page, planes, milliseconds);
+    };
+  });
+  const start = () => page.evaluate(() => {
+    window.longestTaskMs = 0;
+    window.longestFrameMs = 0;
+    performance.clearMeasures();
+    window.startedAt = performance.now();
+  });
+  // Waits for two more frames, so that the one drawing the new picture is
+  // counted, then takes the figures.
+  const figures = () => page.evaluate(async () => {
+    for (let i = 0; i < 2; ++i) await new Promise((resolve) => requestAnimationFrame(resolve));
+    const steps = {};
+    for (const entry of performance.getEntriesByType('measure'))
+      if (entry.name.startsWith('photo ')) steps[entry.name.slice(6)] = Math.round(entry.duration);
+    return {
+      ms: Math.round(performance.now() - window.startedAt),
+      longestTaskMs: Math.round(window.longestTaskMs),
+      longestFrameMs: Math.round(window.longestFrameMs),
+      heapMB: Math.round(window.scrawlet.module.HEAPU8.length / 1048576),
+      steps,
+    };
   });
   const choosers = fileChoosers(page);
   for (const [i, photo] of photos.entries()) {
     await tap(page, buttons.menu);
     await tapTarget(page, 'Add Photo…');
     const chooser = await choosers.next();
-    await page.evaluate(() => { window.longestTaskMs = 0; window.chosenAt = performance.now(); });
+    await start();
     await chooser.setFiles(photo);
     await dumpWhen(page, (s) => s.lines.length === i + 1, 'the photo placed');
-    const figures = await page.evaluate(() => ({
-      placedMs: Math.round(performance.now() - window.chosenAt),
-      longestTaskMs: Math.round(window.longestTaskMs),
-      heapMB: Math.round(window.scrawlet.module.HEAPU8.length / 1048576),
-    }));
+    const placed = await figures();
     const image = (await dump(page)).scene.rootNode.children[i].geometry.material.image;
-    console.log(`photo ${i + 1}: ${JSON.stringify(figures)} kept ${image.width} × ${image.height}`);
+    console.log(`photo ${i + 1}: ${JSON.stringify(placed)} kept ${image.width} × ${image.height}`);
   }
+  // The save: every photo stored as a JPEG file, then written.
+  await tap(page, buttons.menu);
+  const writes = await page.evaluate(() => window.scrawlet.module.storageWrites.kept);
+  await start();
+  await tapTarget(page, 'Save Scrawlet');
+  await page.waitForFunction((before) => window.scrawlet.module.storageWrites.kept > before, writes,
+                             { timeout: 60000 });
+  console.log(`save: ${JSON.stringify(await figures())}`);
   await browser.close();
 } finally {
-  rmSync(folder, { recursive: true, force: true });
+  if (!kept) rmSync(folder, { recursive: true, force: true });
 }

@@ -48,6 +48,41 @@ struct Coverage {
     }
 };
 
+// Where each source pixel goes when `from` pixels become `to` (no more):
+// into destination pixel `first[s]` with `weights[0][s]` and, where it
+// straddles two, into the next with `weights[1][s]`. The same weights as
+// Coverage's, looked up from the source's side.
+struct Spread {
+    std::vector<int> first;
+    std::vector<float> weights[2];
+
+    explicit Spread(const Coverage& coverage, int from) {
+        first.assign(static_cast<std::size_t>(from), -1);
+        weights[0].assign(first.size(), 0.0f);
+        weights[1].assign(first.size(), 0.0f);
+        for (std::size_t d = 0; d < coverage.first.size(); ++d)
+            for (int k = 0; k < coverage.count[d]; ++k) {
+                auto s = static_cast<std::size_t>(coverage.first[d] + k);
+                float weight = coverage.weights[coverage.offset[d] + static_cast<std::size_t>(k)];
+                if (first[s] < 0) {
+                    first[s] = static_cast<int>(d);
+                    weights[0][s] = weight;
+                } else {
+                    weights[1][s] = weight;
+                }
+            }
+    }
+};
+
+// Sums of premultiplied colour as bytes: rounded, and no colour above its
+// alpha, which rounding must not make it.
+void storeSums(const float* sums, std::uint8_t* out, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i)
+        out[i] = static_cast<std::uint8_t>(std::clamp(std::lround(sums[i]), 0L, 255L));
+    for (std::size_t i = 0; i < n; i += 4)
+        for (int c = 0; c < 3; ++c) out[i + c] = std::min(out[i + c], out[i + 3]);
+}
+
 }  // namespace
 
 std::string sizeText(std::int64_t width, std::int64_t height) {
@@ -195,15 +230,61 @@ void RowShrinker::finishRow() {
     std::uint8_t* out = destination_.data() +
                         static_cast<std::size_t>(destinationRow_) * destination_.bytesPerRow();
     std::size_t n = horizontal_.size();
-    for (std::size_t i = 0; i < n; ++i)
-        out[i] = static_cast<std::uint8_t>(std::clamp(std::lround(sum_[i]), 0L, 255L));
-    // Premultiplied colour never exceeds its alpha; rounding must not
-    // make it do so.
-    for (std::size_t i = 0; i < n; i += 4)
-        for (int c = 0; c < 3; ++c) out[i + c] = std::min(out[i + c], out[i + 3]);
+    storeSums(sum_.data(), out, n);
     std::copy(sum_.begin() + static_cast<std::ptrdiff_t>(n), sum_.end(), sum_.begin());
     std::fill(sum_.begin() + static_cast<std::ptrdiff_t>(n), sum_.end(), 0.0f);
     ++destinationRow_;
+}
+
+struct ScatteredShrinker::Spreads {
+    Spread columns;
+    Spread rows;
+};
+
+ScatteredShrinker::ScatteredShrinker(int sourceWidth, int sourceHeight, Bitmap& destination)
+    : destination_(destination) {
+    platform::require(sourceWidth >= destination.width() && sourceHeight >= destination.height() &&
+                          destination.width() >= 1 && destination.height() >= 1,
+                      "ScatteredShrinker", "the destination must be no larger than the source");
+    spreads_ = std::make_unique<Spreads>(
+        Spreads{Spread(Coverage(sourceWidth, destination.width()), sourceWidth),
+                Spread(Coverage(sourceHeight, destination.height()), sourceHeight)});
+    sums_.assign(static_cast<std::size_t>(destination.width()) *
+                     static_cast<std::size_t>(destination.height()) * 4,
+                 0.0f);
+}
+
+ScatteredShrinker::~ScatteredShrinker() = default;
+
+void ScatteredShrinker::addPixels(const std::uint8_t* pixels, int count, int x, int xStep, int y) {
+    const Spread& columns = spreads_->columns;
+    const Spread& rows = spreads_->rows;
+    auto sourceWidth = static_cast<int>(columns.first.size());
+    platform::require(y >= 0 && y < static_cast<int>(rows.first.size()) && x >= 0 && xStep >= 1 &&
+                          (count == 0 || x + std::int64_t{count - 1} * xStep < sourceWidth),
+                      "ScatteredShrinker::addPixels", "the pixels lie outside the source");
+    auto width = static_cast<std::size_t>(destination_.width());
+    auto row = static_cast<std::size_t>(y);
+    for (int r = 0; r < 2; ++r) {
+        float rowWeight = rows.weights[r][row];
+        if (rowWeight == 0.0f) continue;
+        float* line = &sums_[static_cast<std::size_t>(rows.first[row] + r) * width * 4];
+        const std::uint8_t* p = pixels;
+        for (int i = 0; i < count; ++i, p += 4) {
+            auto column = static_cast<std::size_t>(x + i * xStep);
+            for (int c = 0; c < 2; ++c) {
+                float weight = columns.weights[c][column] * rowWeight;
+                if (weight == 0.0f) continue;
+                float* sum = line + static_cast<std::size_t>(columns.first[column] + c) * 4;
+                for (int k = 0; k < 4; ++k) sum[k] += weight * p[k];
+            }
+        }
+    }
+}
+
+void ScatteredShrinker::finish() {
+    storeSums(sums_.data(), destination_.data(), sums_.size());
+    sums_ = {};
 }
 
 void shrinkByArea(const std::uint8_t* source, int sourceWidth, int sourceHeight,
@@ -258,9 +339,16 @@ JpegLayout readJpegLayout(Bytes bytes) {
             pos += 2;
             continue;
         }
-        if (pos + 4 > size) break;
+        if (pos + 4 > size) {
+            layout.endsEarly = true;
+            break;
+        }
         std::size_t length = bigEndian16(&bytes[pos + 2]);
-        if (length < 2 || pos + 2 + length > size) break;
+        if (length < 2) break;
+        if (pos + 2 + length > size) {
+            layout.endsEarly = true;
+            break;
+        }
         Bytes segment = bytes.subspan(pos + 4, length - 2);
         bool startOfFrame =
             marker >= 0xc0 && marker <= 0xcf && marker != 0xc4 && marker != 0xc8 && marker != 0xcc;
@@ -281,7 +369,7 @@ JpegLayout readJpegLayout(Bytes bytes) {
         }
         pos += 2 + length;
         if (marker == 0xda) {
-            ++layout.scans;
+            if (layout.scans++ == 0) layout.firstScanData = pos;
             // Skip the scan's entropy-coded data: in it, 0xff is followed
             // only by a stuffed 0x00 or a restart marker.
             while (pos + 1 < size) {
@@ -305,7 +393,12 @@ JpegLayout readJpegLayout(Bytes bytes) {
             }
         }
     }
+    if (pos + 2 > size) layout.endsEarly = true;
     return layout;
+}
+
+std::string jpegCutShort() {
+    return "the JPEG picture is damaged or cut short: premature end of JPEG file";
 }
 
 std::uint64_t coefficientBytes(const JpegLayout& layout, int width, int height) {
@@ -348,7 +441,12 @@ PictureHeader readPictureHeader(Bytes head) {
     if (hasJpegSignature(head)) {
         JpegLayout layout = readJpegLayout(head);
         if (!layout.sawFrame) return header;
-        header = {true, "JPEG", layout.width, layout.height, orientationFromExifBlock(layout.exif)};
+        header = {true,
+                  "JPEG",
+                  layout.width,
+                  layout.height,
+                  orientationFromExifBlock(layout.exif),
+                  layout.firstScanData};
     } else if (hasPngSignature(head) && head.size() >= 24 && startsWith(head, 12, "IHDR")) {
         header = {true, "PNG", bigEndian32(&head[16]), bigEndian32(&head[20]),
                   orientationFromExifBlock(pngExif(head))};

@@ -52,12 +52,23 @@ struct JpegLayout {
     // Whether the markers run on to the end-of-image marker: a file cut
     // short ends before it.
     bool complete = false;
+    // Whether the bytes ran out before the end-of-image marker, rather
+    // than the markers stopping where something else stood.
+    bool endsEarly = false;
+    // Where the first scan's picture data begins (0 before any scan). From
+    // there on, two bytes 0xff 0xd9 are only ever the end-of-image marker:
+    // in picture data 0xff is followed by 0 or a restart marker.
+    std::size_t firstScanData = 0;
     // Whether every Huffman table holds at most the 256 codes a table can;
     // a damaged one claims more, and some decoders write past their tables
     // when they build it.
     bool huffmanTablesFit = true;
 };
 JpegLayout readJpegLayout(Bytes bytes);
+// Why a JPEG file that ends before its end-of-image marker is refused, in
+// the words the native decoder (libjpeg) gives for it, so that every
+// decoder and the page say the same.
+std::string jpegCutShort();
 // The memory a decoder keeps for the whole picture's coefficients when it
 // must read every scan before it can give out pixels (progressive and
 // multi-scan files).
@@ -84,6 +95,9 @@ struct PictureHeader {
     std::string kind;
     std::int64_t width = 0, height = 0;
     ImageOrientation orientation = ImageOrientation::up;
+    // For a JPEG whose first scan begins within the bytes: where it does.
+    // A file with no 0xff 0xd9 from there on is cut short.
+    std::size_t firstScanData = 0;
 };
 PictureHeader readPictureHeader(Bytes head);
 // The size the picture is kept at once it is upright and brought down to
@@ -120,6 +134,31 @@ private:
     std::unique_ptr<Coverages> coverages_;
     std::vector<float> horizontal_, sum_;
     void finishRow();
+};
+
+// The same shrinking, fed pixels in any order: the passes of an interlaced
+// picture, each a sparse grid over the whole picture. It holds a sum for
+// every destination pixel (16 bytes each) rather than any source row. The
+// result is within one of what RowShrinker makes of the same pixels, which
+// adds the same weighted pixels in another order.
+class ScatteredShrinker {
+public:
+    ScatteredShrinker(int sourceWidth, int sourceHeight, Bitmap& destination);
+    ScatteredShrinker(const ScatteredShrinker&) = delete;
+    ScatteredShrinker& operator=(const ScatteredShrinker&) = delete;
+    ~ScatteredShrinker();
+
+    // `count` premultiplied RGBA pixels of source row `y`, the first at
+    // column `x` and each next `xStep` columns further on.
+    void addPixels(const std::uint8_t* pixels, int count, int x, int xStep, int y);
+    // Writes the destination from the sums: once every pixel has been added.
+    void finish();
+
+private:
+    struct Spreads;
+    Bitmap& destination_;
+    std::unique_ptr<Spreads> spreads_;
+    std::vector<float> sums_;
 };
 
 // Straight alpha (as PNG keeps it) to premultiplied, in place, and back.

@@ -105,6 +105,12 @@ void Application::launch(LaunchDescription description) {
     becomeActive();
 }
 
+void Application::setHasCamera(bool hasCamera) {
+    platform::require(launchScope_ != nullptr, "Application::setHasCamera",
+                      "the application has not launched");
+    launchScope_->setHasCamera(hasCamera);
+}
+
 void Application::resignActive() {
     if (state_ != ApplicationState::active) return;
     state_ = ApplicationState::inactive;

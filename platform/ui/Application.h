@@ -97,6 +97,9 @@ public:
     void becomeActive();
     void terminate();
     bool isLaunched() const { return launched_; }
+    // The device's cameras came or went since launch (a browser lists
+    // them only then): whether photos can be taken from now on.
+    void setHasCamera(bool hasCamera);
     bool isTerminated() const { return terminated_; }
 
     // The key window's root controller, or none before launch.

@@ -75,6 +75,9 @@ public:
     LaunchScope& operator=(const LaunchScope&) = delete;
 
     const LaunchDescription& description() const { return description_; }
+    // Whether the device has a camera to take photos with, which a
+    // browser learns only after launch, and again when cameras come or go.
+    void setHasCamera(bool hasCamera) { description_.hasCamera = hasCamera; }
 
 private:
     LaunchDescription description_;

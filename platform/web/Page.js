@@ -29,13 +29,28 @@ mergeInto(LibraryManager.library, {
 
     overlay: function() { return document.getElementById('overlay'); },
 
-    // Whether the file chooser can take photos with a camera: a phone or a
-    // tablet (a touch screen its main pointer) whose browser has cameras.
-    // The list of devices would say more, but Firefox answers it only once
-    // the window has focus, and the page does not wait for that.
+    // Whether the file chooser can take photos with a camera, as far as the
+    // page can tell at launch: a phone or a tablet (a touch screen its main
+    // pointer) whose browser has cameras. The list of devices says more,
+    // but Firefox answers it only once the window has focus, and the launch
+    // does not wait for it: watchCameras corrects the guess when it comes.
     hasCamera: function() {
       const devices = navigator.mediaDevices;
       return !!(devices && devices.getUserMedia) && matchMedia('(pointer: coarse)').matches;
+    },
+
+    // From launch on, whether the browser lists a camera, now and whenever
+    // its devices change; a browser without the list keeps the guess.
+    watchCameras: function() {
+      const devices = navigator.mediaDevices;
+      if (!devices || typeof devices.enumerateDevices !== 'function') return;
+      const list = () => devices.enumerateDevices().then((all) => {
+        const found = all.some((device) => device.kind === 'videoinput');
+        Module['_scrawlet_cameras_listed'](found ? 1 : 0);
+        Module.page.camerasListed(found);
+      }, () => {});
+      devices.addEventListener('devicechange', list);
+      list();
     },
 
     // The page's size in CSS pixels (our points), its pixels per point, the
@@ -361,21 +376,34 @@ mergeInto(LibraryManager.library, {
       // file nor the whole picture ever comes into the program's memory.
       // The file's first bytes say what size to ask for.
       const fail = (error) => refuse('the file could not be read (' + error.message + ')');
+      const started = performance.now();
       file.slice(0, ScrawletPage.headBytes).arrayBuffer().then((head) => {
         const plan = JSON.parse(ScrawletPage.withBytes(new Uint8Array(head), (bytes) =>
           UTF8ToString(Module['_scrawlet_picture_plan'](bytes, head.byteLength))));
+        ScrawletPage.measured('header', started);
         if (plan.refused) {
           refuse(plan.refused);
           return;
         }
         if (!plan.width || typeof createImageBitmap !== 'function') return ScrawletPage.readWhole(file, refuse);
-        return ScrawletPage.decodeInBrowser(file, plan.width, plan.height).then((decoded) => {
+        return ScrawletPage.decodeInBrowser(file, plan).then((decoded) => {
+          // The browser shows what it could read of a JPEG file cut short;
+          // natively it is refused, and so it is here.
+          if (decoded.cutShort) refuse(plan.cutShort);
           // What the browser cannot read goes the long way, which says why.
-          if (!decoded) return ScrawletPage.readWhole(file, refuse);
+          else if (!decoded.pixels) return ScrawletPage.readWhole(file, refuse);
         });
       }).catch(fail);
     },
     headBytes: 256 * 1024,
+
+    // The time since `start` as one step of reading a photo, for
+    // measurements (bench/web-photos.mjs); answers the time now.
+    measured: function(step, start) {
+      const now = performance.now();
+      performance.measure('photo ' + step, { start: start, end: now });
+      return now;
+    },
 
     // The long way: the whole file through our decoders, then, for kinds
     // they do not read, the browser's as it is.
@@ -385,34 +413,113 @@ mergeInto(LibraryManager.library, {
           ScrawletPage.withText(file.name, (name) =>
             UTF8ToString(Module['_scrawlet_picked'](bytes, buffer.byteLength, name))));
         if (reason === '') return;
-        return ScrawletPage.decodeInBrowser(file, 0, 0).then((decoded) => { if (!decoded) refuse(reason); });
+        return ScrawletPage.decodeInBrowser(file, {}).then((decoded) => { if (!decoded.pixels) refuse(reason); });
       });
     },
 
-    // Decodes `file` upright at `width` by `height` (or as it is, brought
-    // down to the kept size, when they are 0) and hands the pixels over.
-    // A browser that cannot resize while decoding gives the whole picture,
-    // which is then drawn smaller.
-    // The kept size of graphics::DecodeLimits.
-    keptSide: 2048,
-    decodeInBrowser: function(file, width, height) {
-      const options = width > 0 ? { resizeWidth: width, resizeHeight: height, resizeQuality: 'high' } : {};
-      return createImageBitmap(file, options).then((bitmap) => {
+    // Decodes `file` as `plan` says (upright at its width by height, or as
+    // it is, brought down to the kept size, when it gives none) and hands
+    // the pixels over. The browser decodes and reads the pixels out in a
+    // worker of the page's own where it can, so that the main thread only
+    // copies them into the program; else on the main thread. Answers
+    // {pixels} when they were handed over, {cutShort} for a JPEG file cut
+    // short, or {} when the browser cannot read the file.
+    decodeInBrowser: function(file, plan) {
+      const job = {
+        file: file, width: plan.width || 0, height: plan.height || 0,
+        scanData: plan.scanData || 0, keptSide: ScrawletPage.keptSide,
+      };
+      const started = performance.now();
+      return ScrawletPage.decodeInWorker(job).then((answer) => answer || ScrawletPage.decodePixels(job)).then((answer) => {
+        if (!answer || !answer.pixels) return answer || {};
+        const pixels = answer.pixels;
+        ScrawletPage.measured('decode', started);
+        const into = performance.now();
+        const rgba = Module['_scrawlet_picture_pixels'](answer.width, answer.height, answer.opaque ? 1 : 0);
+        if (rgba) {
+          HEAPU8.set(pixels, rgba);
+          Module['_scrawlet_picked_pixels']();
+        }
+        ScrawletPage.measured('into the program', into);
+        return { pixels: true };
+      });
+    },
+
+    // The worker's answer to `job`, or null where the page cannot have one
+    // do it (no workers, no canvas of their own, or no 2-D drawing there).
+    decodeInWorker: function(job) {
+      if (typeof Worker !== 'function' || typeof OffscreenCanvas !== 'function') return Promise.resolve(null);
+      let worker;
+      try {
+        if (!ScrawletPage.workerAddress) {
+          const source = 'const decodePixels = ' + ScrawletPage.decodePixels.toString() + ';\n' +
+            'self.onmessage = (event) => decodePixels(event.data).then((answer) =>\n' +
+            '  self.postMessage(answer, answer.pixels ? [answer.pixels.buffer] : []),\n' +
+            '  () => self.postMessage(null));\n';
+          ScrawletPage.workerAddress = URL.createObjectURL(new Blob([source], { type: 'text/javascript' }));
+        }
+        worker = new Worker(ScrawletPage.workerAddress);
+      } catch (error) {
+        return Promise.resolve(null);
+      }
+      return new Promise((resolve) => {
+        worker.onmessage = (event) => resolve(event.data);
+        worker.onerror = (event) => { event.preventDefault(); resolve(null); };
+        worker.postMessage(job);
+      }).finally(() => worker.terminate());
+    },
+    workerAddress: null,
+
+    // Decodes as decodeInBrowser says, in a worker or on the main thread:
+    // {pixels, width, height, opaque} (RGBA, not premultiplied, and whether
+    // every alpha is 255), {cutShort}, {}
+    // when the browser cannot read the file, or null when this thread has
+    // no 2-D drawing. Uses nothing but its argument and the browser, as
+    // the worker runs it from its source.
+    // (`scanData` is where a JPEG's picture data begins: from there on, the
+    // bytes 0xff 0xd9 are only ever its end-of-image marker, which a file
+    // cut short lacks.)
+    decodePixels: function(job) {
+      const whole = !(job.scanData > 0) ? Promise.resolve(true)
+        : job.file.slice(job.scanData).arrayBuffer().then((buffer) => {
+          const bytes = new Uint8Array(buffer);
+          for (let i = bytes.length - 2; i >= 0; --i)
+            if (bytes[i] === 0xff && bytes[i + 1] === 0xd9) return true;
+          return false;
+        });
+      const options = job.width > 0 ? { resizeWidth: job.width, resizeHeight: job.height, resizeQuality: 'high' } : {};
+      const decoded = createImageBitmap(job.file, options).then((bitmap) => bitmap, () => null);
+      return Promise.all([whole, decoded]).then(([whole, bitmap]) => {
+        if (!bitmap) return {};
+        if (!whole) {
+          bitmap.close();
+          return { cutShort: true };
+        }
+        let width = job.width, height = job.height;
         if (width <= 0) {
-          const fit = Math.min(1, ScrawletPage.keptSide / Math.max(bitmap.width, bitmap.height));
+          // A browser that cannot resize while decoding gives the whole
+          // picture, which is drawn smaller.
+          const fit = Math.min(1, job.keptSide / Math.max(bitmap.width, bitmap.height));
           width = Math.max(1, Math.round(bitmap.width * fit));
           height = Math.max(1, Math.round(bitmap.height * fit));
         }
         const canvas = typeof OffscreenCanvas === 'function' ? new OffscreenCanvas(width, height)
           : Object.assign(document.createElement('canvas'), { width: width, height: height });
         const context = canvas.getContext('2d');
+        if (!context) {
+          bitmap.close();
+          return null;
+        }
         context.drawImage(bitmap, 0, 0, width, height);
         bitmap.close();
         const pixels = context.getImageData(0, 0, width, height).data;
-        ScrawletPage.withBytes(pixels, (rgba) => Module['_scrawlet_picked_pixels'](rgba, width, height));
-        return true;
-      }, () => false);
+        let opaque = true;
+        for (let i = 3; i < pixels.length && opaque; i += 4) opaque = pixels[i] === 255;
+        return { pixels: pixels, width: width, height: height, opaque: opaque };
+      });
     },
+    // The kept size of graphics::DecodeLimits.
+    keptSide: 2048,
   },
 
   scrawlet_page_prepare__deps: ['$ScrawletPage', '$ScrawletCamera', 'malloc', 'free'],
@@ -450,6 +557,7 @@ mergeInto(LibraryManager.library, {
     Module.redraw = function() { Module['_scrawlet_redraw'](); };
     ScrawletPage.offerModes();
     Module.page.launched(Module);
+    ScrawletPage.watchCameras();
   },
 
   scrawlet_page_frame_drawn: function(planes, milliseconds) {

@@ -213,9 +213,18 @@ public:
     // they are of a kind our decoders do not read, for the browser to try),
     // the browser's own decoding of it, its refusal, or no file at all.
     std::string picked(std::span<const std::uint8_t> bytes, std::string_view name);
-    void pickedPixels(std::uint8_t* rgba, int width, int height);
+    // Room for the browser's decoding of a picked picture, `width` by
+    // `height` pixels, RGBA not premultiplied, `opaque` when every alpha is
+    // 255: the bitmap it becomes, which pickedPixels then places. Null when
+    // nothing is being picked or the size is beyond the kept one.
+    std::uint8_t* pictureRoom(int width, int height, bool opaque);
+    void pickedPixels();
     void pickRefused(std::string_view name, std::string_view reason);
     void pickCancelled();
+    // The browser listed its devices: whether one is a camera.
+    void camerasListed(bool found) {
+        if (launched() && !fixedCamera_) application_->setHasCamera(found);
+    }
     void shareFinished();
     // The browser's answer to a write of the documents folder.
     void documentAnswered(int id, bool done, std::string_view reason) {
@@ -284,6 +293,9 @@ private:
     double pixelRatio_ = 1;
     bool fixedView_ = false;
     bool fixedScale_ = false;
+    // A set-up script that says whether there is a camera is believed over
+    // the browser's list of devices.
+    bool fixedCamera_ = false;
     std::optional<scene::Matrix4> lastXrPose_;
     // In the simulated room the tracker delivers the walking camera's pose
     // with every frame drawn, except while the frames are a script's: a page
@@ -295,6 +307,7 @@ private:
     graphics::Point lastMouse_;
     // The presented screens the browser is answering.
     std::weak_ptr<ui::ViewController> choosing_;
+    std::shared_ptr<graphics::Bitmap> pictureRoom_;
     std::weak_ptr<ui::ViewController> sharing_;
     std::shared_ptr<WebDocumentStore> documents_ =
         std::make_shared<WebDocumentStore>(documentsFolder);
@@ -369,6 +382,7 @@ void WebHost::pageReady(std::string_view factsText) {
         for (const auto& command : parsed.value()) {
             fixedView_ = fixedView_ || command.name == "view";
             fixedScale_ = fixedScale_ || command.name == "scale";
+            fixedCamera_ = fixedCamera_ || command.name == "camera";
         }
     }
     std::ostringstream output, errors;
@@ -679,19 +693,26 @@ std::string WebHost::picked(std::span<const std::uint8_t> bytes, std::string_vie
     return {};
 }
 
-void WebHost::pickedPixels(std::uint8_t* rgba, int width, int height) {
-    auto* picker = choosingPicker();
-    if (picker == nullptr || width <= 0 || height <= 0) return;
-    // The browser's decoder turned the picture upright already. A picture
-    // without any transparency is opaque, as natively, and kept as a JPEG.
-    std::size_t bytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4;
-    bool opaque = true;
-    for (std::size_t i = 3; i < bytes && opaque; i += 4) opaque = rgba[i] == 255;
+std::uint8_t* WebHost::pictureRoom(int width, int height, bool opaque) {
+    pictureRoom_.reset();
+    int kept = graphics::DecodeLimits{}.maxSide;
+    if (choosingPicker() == nullptr || width <= 0 || height <= 0 || width > kept || height > kept)
+        return nullptr;
+    // A picture without any transparency is opaque, as natively, and kept
+    // as a JPEG.
     graphics::BitmapFormat format;
     if (opaque) format.alphaInfo = graphics::AlphaInfo::noneSkipLast;
-    auto bitmap = std::make_shared<graphics::Bitmap>(width, height, format);
-    std::copy(rgba, rgba + bitmap->byteCount(), bitmap->data());
-    graphics::pictures::premultiply(bitmap->data(), bitmap->byteCount());
+    pictureRoom_ = std::make_shared<graphics::Bitmap>(width, height, format);
+    return pictureRoom_->data();
+}
+
+void WebHost::pickedPixels() {
+    auto bitmap = std::move(pictureRoom_);
+    auto* picker = choosingPicker();
+    if (picker == nullptr || !bitmap) return;
+    // The browser's decoder turned the picture upright already.
+    if (bitmap->format().alphaInfo != graphics::AlphaInfo::noneSkipLast)
+        graphics::pictures::premultiply(bitmap->data(), bitmap->byteCount());
     choosing_.reset();
     auto self = picker->shared_from_this();
     picker->pick(std::make_shared<graphics::Image>(std::move(bitmap)));
@@ -924,7 +945,9 @@ EMSCRIPTEN_KEEPALIVE const char* scrawlet_picked(const std::uint8_t* bytes, int 
 // bytes: the kept size of the upright picture ({"width", "height"}), a
 // reason to refuse it at once ({"refused"}), or nothing ({}) when the bytes
 // do not say, and the file goes the long way (our decoders, then the
-// browser's as it is).
+// browser's as it is). For a JPEG, also where its picture data begins
+// ({"scanData"}) and why it is refused ({"cutShort"}) when no end-of-image
+// marker follows: the browser shows what it could read of such a file.
 EMSCRIPTEN_KEEPALIVE const char* scrawlet_picture_plan(const std::uint8_t* bytes, int length) {
     static std::string plan;
     auto header = graphics::pictures::readPictureHeader(
@@ -943,13 +966,23 @@ EMSCRIPTEN_KEEPALIVE const char* scrawlet_picture_plan(const std::uint8_t* bytes
         auto kept = graphics::pictures::keptUprightSize(header, limits.maxSide);
         answer["width"] = kept.width;
         answer["height"] = kept.height;
+        if (header.firstScanData > 0) {
+            answer["scanData"] = header.firstScanData;
+            answer["cutShort"] = graphics::pictures::jpegCutShort();
+        }
     }
     plan = answer.dump();
     return plan.c_str();
 }
 
-EMSCRIPTEN_KEEPALIVE void scrawlet_picked_pixels(std::uint8_t* rgba, int width, int height) {
-    if (web::currentHost) web::currentHost->pickedPixels(rgba, width, height);
+// Where the browser's pixels of a picked picture go, then that they are
+// there.
+EMSCRIPTEN_KEEPALIVE std::uint8_t* scrawlet_picture_pixels(int width, int height, int opaque) {
+    return web::currentHost ? web::currentHost->pictureRoom(width, height, opaque != 0) : nullptr;
+}
+
+EMSCRIPTEN_KEEPALIVE void scrawlet_picked_pixels() {
+    if (web::currentHost) web::currentHost->pickedPixels();
 }
 
 EMSCRIPTEN_KEEPALIVE void scrawlet_pick_refused(const char* name, const char* reason) {
@@ -958,6 +991,10 @@ EMSCRIPTEN_KEEPALIVE void scrawlet_pick_refused(const char* name, const char* re
 
 EMSCRIPTEN_KEEPALIVE void scrawlet_pick_cancelled() {
     if (web::currentHost) web::currentHost->pickCancelled();
+}
+
+EMSCRIPTEN_KEEPALIVE void scrawlet_cameras_listed(int found) {
+    if (web::currentHost) web::currentHost->camerasListed(found != 0);
 }
 
 EMSCRIPTEN_KEEPALIVE void scrawlet_share_finished() {

@@ -177,6 +177,14 @@ TEST(ImagePicker, TheCameraIsThereOnlyOnDevicesWithOne) {
     ui::LaunchScope withCamera(testsupport::changed([](auto& d) { d.hasCamera = true; }));
     EXPECT_TRUE(
         ui::ImagePickerController::isSourceTypeAvailable(ui::ImagePickerSourceType::camera));
+    // A browser learns of its cameras after launch, and again as they come
+    // and go.
+    withCamera.setHasCamera(false);
+    EXPECT_FALSE(
+        ui::ImagePickerController::isSourceTypeAvailable(ui::ImagePickerSourceType::camera));
+    withCamera.setHasCamera(true);
+    EXPECT_TRUE(
+        ui::ImagePickerController::isSourceTypeAvailable(ui::ImagePickerSourceType::camera));
 }
 
 // The share sheet saves its picture under a new name each time, named by

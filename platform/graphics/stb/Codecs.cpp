@@ -89,12 +89,15 @@ platform::Result<std::shared_ptr<Image>> decodeJpeg(Bytes bytes, const DecodeLim
                           &claimedHeight, &components);
     // stb shows what it could read of a file that ends early; such a file
     // is refused, as a decoder that stops at the first warning does.
-    if (!layout.complete && !buffered)
-        return platform::fail("the JPEG picture is damaged or cut short");
+    auto unfinished = [&] {
+        return platform::fail(layout.endsEarly ? jpegCutShort()
+                                               : "the JPEG picture is damaged or cut short");
+    };
+    if (!layout.complete && !buffered) return unfinished();
     auto size = checkedSize(bytes, "JPEG", limits,
                             buffered ? coefficientBytes(layout, claimedWidth, claimedHeight) : 0);
     if (!size) return platform::fail(size.error());
-    if (!layout.complete) return platform::fail("the JPEG picture is damaged or cut short");
+    if (!layout.complete) return unfinished();
     StbPixels pixels;
     int width = 0, height = 0, stored = 0;
     pixels.data = stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width,
