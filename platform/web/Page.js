@@ -480,13 +480,16 @@ mergeInto(LibraryManager.library, {
     // bytes 0xff 0xd9 are only ever its end-of-image marker, which a file
     // cut short lacks.)
     decodePixels: function(job) {
+      // The marker is looked for near the end first, where a whole file
+      // has it (unless something follows, as a phone's motion photo has).
+      const endsFrom = (from) => job.file.slice(from).arrayBuffer().then((buffer) => {
+        const bytes = new Uint8Array(buffer);
+        for (let i = bytes.length - 2; i >= 0; --i)
+          if (bytes[i] === 0xff && bytes[i + 1] === 0xd9) return true;
+        return false;
+      });
       const whole = !(job.scanData > 0) ? Promise.resolve(true)
-        : job.file.slice(job.scanData).arrayBuffer().then((buffer) => {
-          const bytes = new Uint8Array(buffer);
-          for (let i = bytes.length - 2; i >= 0; --i)
-            if (bytes[i] === 0xff && bytes[i + 1] === 0xd9) return true;
-          return false;
-        });
+        : endsFrom(Math.max(job.scanData, job.file.size - 65536)).then((found) => found || endsFrom(job.scanData));
       const options = job.width > 0 ? { resizeWidth: job.width, resizeHeight: job.height, resizeQuality: 'high' } : {};
       const decoded = createImageBitmap(job.file, options).then((bitmap) => bitmap, () => null);
       return Promise.all([whole, decoded]).then(([whole, bitmap]) => {
