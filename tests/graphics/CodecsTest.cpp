@@ -194,6 +194,40 @@ TEST(ScalingDown, AveragingCoversEverySourcePixel) {
     EXPECT_EQ(bitmap.pixel(3, 0).r, 255);
 }
 
+// An interlaced PNG comes down to the kept size as the same picture stored
+// without interlacing does: its passes summed with the same weights, within
+// one of each channel (the sums add up in another order) and mostly equal.
+// Every pixel differs from its neighbours, in colour and transparency, so
+// that a pixel summed into the wrong place would show.
+TEST(ScalingDown, InterlacedPngsShrinkAsTheSamePixelsWithoutInterlacing) {
+    auto pixel = [](int x, int y, std::uint8_t* rgba) {
+        std::uint32_t h =
+            static_cast<std::uint32_t>(x) * 73856093u ^ static_cast<std::uint32_t>(y) * 19349663u;
+        h = (h ^ (h >> 13)) * 1274126177u;
+        for (int c = 0; c < 4; ++c) rgba[c] = static_cast<std::uint8_t>(h >> (8 * c));
+    };
+    for (auto [width, height] : {std::pair{613, 411}, std::pair{301, 997}}) {
+        auto plain =
+            decode(testsupport::makePng(width, height, true, false, pixel), {.maxSide = 256});
+        auto interlaced =
+            decode(testsupport::makePng(width, height, true, true, pixel), {.maxSide = 256});
+        ASSERT_TRUE(plain.ok()) << plain.error();
+        ASSERT_TRUE(interlaced.ok()) << interlaced.error();
+        const auto& a = *plain.value()->cgImage();
+        const auto& b = *interlaced.value()->cgImage();
+        ASSERT_EQ(std::pair(a.width(), a.height()), std::pair(b.width(), b.height()));
+        EXPECT_EQ(std::max(a.width(), a.height()), 256);
+        std::size_t differing = 0, farthest = 0;
+        for (std::size_t i = 0; i < a.byteCount(); ++i) {
+            auto difference = static_cast<std::size_t>(std::abs(a.data()[i] - b.data()[i]));
+            differing += difference != 0;
+            farthest = std::max(farthest, difference);
+        }
+        EXPECT_LE(farthest, 1u) << width << " × " << height;
+        EXPECT_LT(differing, a.byteCount() / 100) << width << " × " << height;
+    }
+}
+
 // A JPEG photo larger than 2048 across and a PNG taller than that, each in
 // two halves of colour, are brought down to the kept size of 2048 keeping
 // their halves.
@@ -341,6 +375,36 @@ TEST(PictureHeaders, GiveTheKeptUprightSizeFromTheFirstBytes) {
     EXPECT_FALSE(readPictureHeader(readTestFile("empty.jpg")).known);
 }
 
+// A JPEG file's first bytes say where its picture data begins; from there
+// on, only a whole file holds the end-of-image marker (the browser shows
+// what it could read of one cut short, so the page looks for the marker).
+// Every decoder refuses one cut short in the same words.
+TEST(PictureHeaders, SayWhereAJpegFilesPictureDataBegins) {
+    using graphics::pictures::readPictureHeader;
+    auto endsFrom = [](const std::vector<std::uint8_t>& bytes, std::size_t from) {
+        const std::uint8_t end[] = {0xff, 0xd9};
+        return std::search(bytes.begin() + static_cast<std::ptrdiff_t>(from), bytes.end(),
+                           std::begin(end), std::end(end)) != bytes.end();
+    };
+    for (std::string name :
+         {"photo-exif-6.jpg", "photo-progressive-exif-6.jpg", "photo-no-exif.jpg"}) {
+        auto bytes = readTestFile(name);
+        auto header = readPictureHeader(bytes);
+        ASSERT_GT(header.firstScanData, 0u) << name;
+        EXPECT_TRUE(endsFrom(bytes, header.firstScanData)) << name;
+        bytes.resize(bytes.size() * 3 / 4);
+        EXPECT_EQ(readPictureHeader(bytes).firstScanData, header.firstScanData) << name;
+        EXPECT_FALSE(endsFrom(bytes, header.firstScanData)) << name << " cut short";
+        auto image = decode(bytes);
+        ASSERT_FALSE(image.ok()) << name << " cut short";
+        EXPECT_EQ(image.error(), graphics::pictures::jpegCutShort()) << name << " cut short";
+    }
+    auto truncated = readTestFile("truncated.jpg");
+    EXPECT_FALSE(endsFrom(truncated, readPictureHeader(truncated).firstScanData));
+    EXPECT_EQ(decode(truncated).error(), graphics::pictures::jpegCutShort());
+    EXPECT_EQ(readPictureHeader(readTestFile("photo-exif-6.png")).firstScanData, 0u);
+}
+
 // --- Photo files ---------------------------------------------------------------
 
 // How the picker reads files is the same whichever decoders are built.
@@ -370,14 +434,15 @@ TEST(PhotoFiles, WhatCannotBeAPhotoIsRefusedBeforeItIsRead) {
     std::filesystem::remove_all(folder);
 }
 
-// A phone's photos: a 48 MP JPEG and a PNG of 8192 × 8192 pixels become the
-// kept picture, right way round, without the whole picture ever being in
-// memory (measured in a child process, over what it held before).
+// A phone's photos: a 48 MP JPEG and a PNG of 8192 × 8192 pixels, stored
+// plainly and interlaced, become the kept picture, right way round, without the whole picture ever
+// being in memory (measured in a child process, over what it held before).
 TEST(PhotoFiles, PhonePhotosAreKeptWithinBoundedMemory) {
     auto folder = testsupport::freshDirectory("phone-photos");
     const std::tuple<std::string, std::vector<std::uint8_t>, int, int> photos[] = {
         {"48mp.jpg", testsupport::makeLargeJpeg(), 2048, 1536},
-        {"8192.png", testsupport::makeLargePng(), 2048, 2048}};
+        {"8192.png", testsupport::makeLargePng(), 2048, 2048},
+        {"8192-interlaced.png", testsupport::makeLargePng(8192, 8192, true), 2048, 2048}};
     for (const auto& [name, bytes, width, height] : photos) {
         auto file = folder / name;
         ASSERT_TRUE(platform::writeFile(file, bytes).ok());

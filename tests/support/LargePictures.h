@@ -72,9 +72,10 @@ inline std::vector<std::uint8_t> makeLargeJpeg(int width = 8064, int height = 60
     return bytes;
 }
 
-// An opaque PNG of `width` × `height` pixels without grain (a PNG of a
-// photo with grain would be larger than a photo file may be).
-inline std::vector<std::uint8_t> makeLargePng(int width = 8192, int height = 8192) {
+// A PNG of `width` × `height` pixels, RGB or RGBA, interlaced (Adam7) or
+// not, written row by row: `pixel(x, y, out)` gives each pixel's channels.
+template <class Pixel>
+std::vector<std::uint8_t> makePng(int width, int height, bool alpha, bool interlaced, Pixel pixel) {
     std::vector<std::uint8_t> bytes;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -86,24 +87,37 @@ inline std::vector<std::uint8_t> makeLargePng(int width = 8192, int height = 819
         },
         nullptr);
     png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
-                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
+                 alpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB,
+                 interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_set_compression_level(png, 1);
     png_write_info(png, info);
-    std::vector<std::uint8_t> row(static_cast<std::size_t>(width) * 3);
-    for (int y = 0; y < height; ++y) {
-        std::uint32_t still = 0;
-        for (int x = 0; x < width; ++x) {
-            // The same grain for every pixel: none.
-            still = 0;
-            largepictures::pixelAt(x, y, width, height, still,
-                                   &row[static_cast<std::size_t>(x) * 3]);
+    // Interlaced, every pass is given the whole picture and takes its own
+    // pixels from each row.
+    int passes = interlaced ? png_set_interlace_handling(png) : 1;
+    std::size_t channels = alpha ? 4 : 3;
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(width) * channels);
+    for (int pass = 0; pass < passes; ++pass)
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x)
+                pixel(x, y, &row[static_cast<std::size_t>(x) * channels]);
+            png_write_row(png, row.data());
         }
-        png_write_row(png, row.data());
-    }
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     return bytes;
+}
+
+// An opaque PNG of `width` × `height` pixels without grain (a PNG of a
+// photo with grain would be larger than a photo file may be), interlaced or
+// not.
+inline std::vector<std::uint8_t> makeLargePng(int width = 8192, int height = 8192,
+                                              bool interlaced = false) {
+    return makePng(width, height, false, interlaced, [&](int x, int y, std::uint8_t* rgb) {
+        // The same grain for every pixel: none.
+        std::uint32_t still = 0;
+        largepictures::pixelAt(x, y, width, height, still, rgb);
+    });
 }
 
 }  // namespace testsupport

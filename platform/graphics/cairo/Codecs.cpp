@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <optional>
 #include <string>
@@ -167,9 +168,16 @@ void readPngBytes(png_structp png, png_bytep into, png_size_t length) {
 
 void pngWarned(png_structp, png_const_charp) {}
 
-// Reads a non-interlaced PNG one row at a time as 8-bit RGBA, premultiplies
-// each row and hands it to `shrinker`. Answers what went wrong, or nothing.
-std::string readPngRows(Bytes bytes, RowShrinker& shrinker) {
+// Where the pixels read go: `count` premultiplied RGBA pixels of row `y`,
+// the first at column `x` and each next `xStep` columns further on.
+using PngPixels =
+    std::function<void(const std::uint8_t* pixels, int count, int x, int xStep, int y)>;
+
+// Reads a PNG one row at a time as 8-bit RGBA, premultiplies each row and
+// hands it to `into`: whole rows from the top, or for an interlaced picture
+// the rows of each of its seven passes in turn, each a sparse grid over the
+// whole picture. Answers what went wrong, or nothing.
+std::string readPngRows(Bytes bytes, const PngPixels& into) {
     PngSource source{bytes};
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &source, pngFailed, pngWarned);
     if (!png) return "the PNG decoder could not be started";
@@ -183,6 +191,8 @@ std::string readPngRows(Bytes bytes, RowShrinker& shrinker) {
         png_set_strip_16(png);
         png_set_gray_to_rgb(png);
         png_set_add_alpha(png, 0xff, PNG_FILLER_AFTER);
+        // Without png_set_interlace_handling libpng gives out each pass's
+        // own rows, which is what keeps an interlaced picture out of memory.
         png_read_update_info(png, info);
         png_uint_32 width = png_get_image_width(png, info);
         png_uint_32 height = png_get_image_height(png, info);
@@ -190,10 +200,20 @@ std::string readPngRows(Bytes bytes, RowShrinker& shrinker) {
             png_error(png, "the rows are not in the layout asked for");
         row = static_cast<std::uint8_t*>(std::malloc(std::size_t{width} * 4));
         if (!row) png_error(png, "no memory for a row");
-        for (png_uint_32 y = 0; y < height; ++y) {
-            png_read_row(png, row, nullptr);
-            premultiply(row, std::size_t{width} * 4);
-            shrinker.addRow(row);
+        bool adam7 = png_get_interlace_type(png, info) == PNG_INTERLACE_ADAM7;
+        for (int pass = 0; pass < (adam7 ? PNG_INTERLACE_ADAM7_PASSES : 1); ++pass) {
+            png_uint_32 columns = adam7 ? PNG_PASS_COLS(width, pass) : width;
+            png_uint_32 rows = adam7 ? PNG_PASS_ROWS(height, pass) : height;
+            // libpng passes over empty passes itself.
+            if (columns == 0 || rows == 0) continue;
+            for (png_uint_32 y = 0; y < rows; ++y) {
+                png_read_row(png, row, nullptr);
+                premultiply(row, std::size_t{columns} * 4);
+                into(row, static_cast<int>(columns),
+                     adam7 ? static_cast<int>(PNG_PASS_START_COL(pass)) : 0,
+                     adam7 ? 1 << PNG_PASS_COL_SHIFT(pass) : 1,
+                     static_cast<int>(adam7 ? PNG_ROW_FROM_PASS_ROW(y, pass) : y));
+            }
         }
     } else if (!info) {
         std::snprintf(source.problem, sizeof source.problem,
@@ -247,20 +267,22 @@ platform::Result<std::shared_ptr<Image>> decodePng(Bytes bytes, const DecodeLimi
         // Shrunk as the rows arrive: the whole picture is never in memory.
         bitmap = std::make_shared<Bitmap>(wanted.width, wanted.height, format);
         RowShrinker shrinker(static_cast<int>(width), static_cast<int>(height), *bitmap);
-        std::string problem = readPngRows(bytes, shrinker);
+        std::string problem = readPngRows(bytes, [&](const std::uint8_t* pixels, int, int, int,
+                                                     int) { shrinker.addRow(pixels); });
         if (!problem.empty() || !shrinker.finished())
             return failure("the PNG picture is damaged or cut short", problem);
     } else {
-        // Interlaced pictures give out their rows only once every pass is
-        // read; they are decoded whole.
-        auto pixels = pixelBuffer(decodedBytes);
-        if (!pixels) return platform::fail(tooLarge("PNG", width, height));
-        if (!png_image_finish_read(&image, nullptr, pixels.get(), stride, nullptr))
-            return damaged();
-        premultiply(pixels.get(), decodedBytes);
+        // An interlaced picture's passes each cover the whole picture:
+        // they are summed into the kept size pass by pass, and neither the
+        // whole picture nor a pass of it is ever in memory.
         bitmap = std::make_shared<Bitmap>(wanted.width, wanted.height, format);
-        shrinkByArea(pixels.get(), static_cast<int>(width), static_cast<int>(height),
-                     static_cast<std::size_t>(stride), *bitmap);
+        ScatteredShrinker shrinker(static_cast<int>(width), static_cast<int>(height), *bitmap);
+        std::string problem =
+            readPngRows(bytes, [&](const std::uint8_t* pixels, int count, int x, int xStep, int y) {
+                shrinker.addPixels(pixels, count, x, xStep, y);
+            });
+        if (!problem.empty()) return failure("the PNG picture is damaged or cut short", problem);
+        shrinker.finish();
     }
     std::vector<std::uint8_t> exif = pngExif(bytes);
     return std::make_shared<Image>(std::move(bitmap), 1.0, orientationFromExif(exif));
