@@ -5,8 +5,9 @@
 // the wasm heap's size, each step the page measures (performance.measure
 // entries named "photo …": the file's first bytes read, the browser's
 // decode, its pixels read, the pixels handed to the program) and the
-// longest frame drawn after it (which uploads the picture); then the same
-// for the save, which stores the photos as JPEG files.
+// longest frame drawn after it (which uploads the picture), and from a trace
+// the main thread's longest task and its busiest (by its own CPU time);
+// then the same for the save, which stores the photos as JPEG files.
 //   scripts/web-build && node bench/web-photos.mjs [--main-thread] [FOLDER]
 // Making the photos takes minutes: given a FOLDER, they are made there once
 // and kept for the next run. --main-thread takes Worker away from the page,
@@ -47,15 +48,42 @@ try {
       frameDrawn.call(page, planes, milliseconds);
     };
   });
-  const start = () => page.evaluate(() => {
+  // A trace of the page's main thread meanwhile: its longest task, by the
+  // clock and by the thread's own CPU time (on a busy machine, or with the
+  // GPU emulated on the CPU, a task may mostly wait for the GPU process),
+  // and what took most of it.
+  const cdp = await page.context().newCDPSession(page);
+  let events = [];
+  cdp.on('Tracing.dataCollected', (data) => events.push(...data.value));
+  const traced = async () => {
+    const complete = new Promise((resolve) => cdp.once('Tracing.tracingComplete', resolve));
+    await cdp.send('Tracing.end');
+    await complete;
+    const main = new Set(events.filter((e) => e.name === 'thread_name' && e.args.name === 'CrRendererMain')
+      .map((e) => `${e.pid}:${e.tid}`));
+    const onMain = events.filter((e) => e.ph === 'X' && main.has(`${e.pid}:${e.tid}`));
+    const tasks = onMain.filter((e) => e.name === 'RunTask');
+    const longest = tasks.reduce((a, b) => (b.dur > (a?.dur ?? -1) ? b : a), null);
+    const busiest = tasks.reduce((a, b) => ((b.tdur ?? 0) > (a?.tdur ?? -1) ? b : a), null);
+    const within = (task) => onMain.filter((e) => e !== task && e.name !== 'ThreadControllerImpl::RunTask' &&
+      e.ts >= task.ts && e.ts + e.dur <= task.ts + task.dur).sort((a, b) => b.dur - a.dur)[0]?.name ?? '';
+    events = [];
+    return {
+      longestTaskMs: Math.round((longest?.dur ?? 0) / 1000), longestIs: longest ? within(longest) : '',
+      busiestTaskCpuMs: Math.round((busiest?.tdur ?? 0) / 1000), busiestIs: busiest ? within(busiest) : '',
+    };
+  };
+  const start = () => cdp.send('Tracing.start', {
+    categories: 'toplevel,devtools.timeline,disabled-by-default-devtools.timeline', transferMode: 'ReportEvents',
+  }).then(() => page.evaluate(() => {
     window.longestTaskMs = 0;
     window.longestFrameMs = 0;
     performance.clearMeasures();
     window.startedAt = performance.now();
-  });
+  }));
   // Waits for two more frames, so that the one drawing the new picture is
   // counted, then takes the figures.
-  const figures = () => page.evaluate(async () => {
+  const figures = async () => ({ ...(await page.evaluate(async () => {
     for (let i = 0; i < 2; ++i) await new Promise((resolve) => requestAnimationFrame(resolve));
     const steps = {};
     for (const entry of performance.getEntriesByType('measure'))
@@ -67,7 +95,7 @@ try {
       heapMB: Math.round(window.scrawlet.module.HEAPU8.length / 1048576),
       steps,
     };
-  });
+  })), mainThread: await traced() });
   const choosers = fileChoosers(page);
   for (const [i, photo] of photos.entries()) {
     await tap(page, buttons.menu);
