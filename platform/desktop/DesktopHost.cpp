@@ -18,7 +18,7 @@
 #include "platform/automation/Dump.h"
 #include "platform/desktop/Icon.h"
 #include "platform/desktop/Keys.h"
-#include "platform/desktop/Offscreen.h"
+#include "platform/offscreen/OffscreenViewRenderer.h"
 #include "platform/render/Renderer.h"
 #include "platform/ui/FileManager.h"
 #include "platform/ui/Frame.h"
@@ -49,6 +49,12 @@ constexpr unsigned displayPatienceSeconds = 10;
 constexpr ui::PointerInput::PointerId mousePointer = -1;
 
 void say(const std::string& message) { platform::log(message); }
+
+bool hasDisplay() {
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    return (x11 != nullptr && *x11 != '\0') || (wayland != nullptr && *wayland != '\0');
+}
 
 // A display that does not answer must not hang the program: if opening the
 // window takes too long, it says so and ends.
@@ -130,7 +136,7 @@ private:
     SDL_GLContext context_ = nullptr;
     std::unique_ptr<render::Renderer> renderer_;
     ui::RenderOptions renderOptions_;
-    std::shared_ptr<OffscreenViewRenderer> viewRenderer_;
+    std::shared_ptr<offscreen::OffscreenViewRenderer> viewRenderer_;
     ar::CameraRig rig_;
     ar::Motion motion_;
     // The mouse and the touch screen's fingers, and the keyboard's marker
@@ -255,7 +261,7 @@ int DesktopHost::run(ui::Application& application) {
     }
     // A desktop shows sheets as popovers, has no camera, and its photo
     // library is the pictures folder.
-    viewRenderer_ = std::make_shared<OffscreenViewRenderer>(*renderer_);
+    viewRenderer_ = std::make_shared<offscreen::OffscreenViewRenderer>(*renderer_);
     ui::LaunchDescription description = description_;
     description.screenSize = windowSize();
     description.scale = pictureScale();
@@ -454,8 +460,17 @@ void DesktopHost::writeState(const ui::Application& application) {
 
 }  // namespace
 
-std::unique_ptr<ui::Host> makeDesktopHost(ui::LaunchDescription description) {
-    return std::make_unique<DesktopHost>(std::move(description));
+ui::HostChoice hostChoice() {
+    return {"desktop", "", "scrawlet                 draw in a window",
+            [](ui::HostRequest request) {
+                if (!hasDisplay())
+                    return ui::makeMessageHost(
+                        "scrawlet: there is no display to open a window on; run a script without "
+                        "one with scrawlet --headless FILE\n",
+                        1);
+                return std::unique_ptr<ui::Host>(
+                    std::make_unique<DesktopHost>(std::move(request.backEnds)));
+            }};
 }
 
 }  // namespace desktop

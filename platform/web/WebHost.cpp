@@ -844,8 +844,11 @@ void WebHost::chooseMirrored(int choice) {
 
 }  // namespace
 
-std::unique_ptr<ui::Host> makeWebHost(ui::LaunchDescription backEnds) {
-    return std::make_unique<WebHost>(std::move(backEnds));
+ui::HostChoice hostChoice() {
+    return {"web", "", "", [](ui::HostRequest request) {
+                return std::unique_ptr<ui::Host>(
+                    std::make_unique<WebHost>(std::move(request.backEnds)));
+            }};
 }
 
 }  // namespace web

@@ -6,12 +6,12 @@
 
 #include <memory>
 
-#include "platform/ui/Application.h"
+#include "platform/ui/HostChoice.h"
 
 namespace web {
 
-// `backEnds` carries the graphics back end and the scene file; the host
-// fills in the rest from the page and the browser.
-std::unique_ptr<ui::Host> makeWebHost(ui::LaunchDescription backEnds);
+// The page. The request's back ends are the graphics back end and the scene
+// file; the host fills in the rest from the page and the browser.
+ui::HostChoice hostChoice();
 
 }  // namespace web
