@@ -14,7 +14,6 @@
 
 #include "platform/Files.h"
 #include "platform/Log.h"
-#include "platform/ar/CameraRig.h"
 #include "platform/automation/Dump.h"
 #include "platform/desktop/Icon.h"
 #include "platform/desktop/Keys.h"
@@ -27,6 +26,7 @@
 #include "platform/ui/PlatformTexts.h"
 #include "platform/ui/PointerInput.h"
 #include "platform/ui/PresentedResponse.h"
+#include "platform/ui/RoomControls.h"
 
 namespace desktop {
 
@@ -137,13 +137,12 @@ private:
     std::unique_ptr<render::Renderer> renderer_;
     ui::RenderOptions renderOptions_;
     std::shared_ptr<offscreen::OffscreenViewRenderer> viewRenderer_;
-    ar::CameraRig rig_;
-    ar::Motion motion_;
+    // Walking and looking around the simulated room.
+    ui::RoomControls room_;
     // The mouse and the touch screen's fingers, and the keyboard's marker
     // on a presented screen.
     std::unique_ptr<ui::PointerInput> pointers_;
     std::unique_ptr<ui::KeyboardInput> keys_;
-    bool turning_ = false;
     std::shared_ptr<ui::AlertController> help_;
     std::string title_;
     bool dirty_ = true;
@@ -279,7 +278,7 @@ int DesktopHost::run(ui::Application& application) {
     while (!quit_) {
         SDL_Event event;
         // Wait for input while nothing moves; keep drawing while it does.
-        bool moving = motion_.any();
+        bool moving = room_.moving();
         if (moving ? SDL_PollEvent(&event) : SDL_WaitEventTimeout(&event, 250)) {
             do {
                 handle(application, event);
@@ -288,7 +287,7 @@ int DesktopHost::run(ui::Application& application) {
         auto now = SDL_GetPerformanceCounter();
         double seconds = static_cast<double>(now - previous) / SDL_GetPerformanceFrequency();
         previous = now;
-        if (rig_.update(motion_, seconds)) dirty_ = true;
+        if (room_.advance(seconds)) dirty_ = true;
         if (pointers_->deliverMoves()) dirty_ = true;
         followWindowSize(application);
         if (dirty_ && !quit_) {
@@ -326,7 +325,7 @@ void DesktopHost::followWindowSize(ui::Application& application) {
 void DesktopHost::draw(ui::Application& application) {
     // The tracker delivers a frame for every frame drawn while the session
     // runs.
-    if (auto view = application.sceneView()) view->session().deliverFrame(rig_.pose());
+    if (auto view = application.sceneView()) view->session().deliverFrame(room_.rig().pose());
     int width = 0, height = 0;
     SDL_GL_GetDrawableSize(window_, &width, &height);
     renderer_->drawFrame(pointers_->describe(), width, height);
@@ -354,8 +353,7 @@ void DesktopHost::handle(ui::Application& application, const SDL_Event& event) {
             if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
                 // Keys released elsewhere never arrive; a drag that loses the
                 // window is cancelled, like a touch the system takes over.
-                motion_ = ar::Motion{};
-                turning_ = false;
+                room_.release();
                 pointers_->cancelAll();
             }
             break;
@@ -368,17 +366,20 @@ void DesktopHost::handle(ui::Application& application, const SDL_Event& event) {
                     {static_cast<double>(event.button.x), static_cast<double>(event.button.y)},
                     time);
             else if (event.button.button == SDL_BUTTON_RIGHT)
-                turning_ = true;
+                room_.turnButton(true, {static_cast<double>(event.button.x),
+                                        static_cast<double>(event.button.y)});
             break;
         case SDL_MOUSEBUTTONUP:
             if (event.button.button == SDL_BUTTON_LEFT)
                 pointers_->up(mousePointer, {static_cast<double>(event.button.x),
                                              static_cast<double>(event.button.y)});
             else if (event.button.button == SDL_BUTTON_RIGHT)
-                turning_ = false;
+                room_.turnButton(false, {static_cast<double>(event.button.x),
+                                         static_cast<double>(event.button.y)});
             break;
         case SDL_MOUSEMOTION:
-            if (turning_) rig_.drag(event.motion.xrel, event.motion.yrel);
+            room_.mouseMoved(
+                {static_cast<double>(event.motion.x), static_cast<double>(event.motion.y)});
             if (event.motion.state & SDL_BUTTON_LMASK)
                 pointers_->move(
                     mousePointer,
@@ -410,10 +411,10 @@ void DesktopHost::handleKey(ui::Application& application, const SDL_KeyboardEven
     std::string code = keyCode(key.keysym.scancode);
     if (code.empty()) return;
     ui::KeyPress press{code, down, (key.keysym.mod & KMOD_CTRL) != 0, key.repeat != 0};
-    switch (keys_->press(press, &motion_)) {
+    switch (room_.press(*keys_, press)) {
         case ui::KeyOutcome::unused:
-        case ui::KeyOutcome::used: break;
-        case ui::KeyOutcome::resetCamera: rig_.reset(); break;
+        case ui::KeyOutcome::used:
+        case ui::KeyOutcome::resetCamera: break;
         case ui::KeyOutcome::showHelp: toggleHelp(application); break;
         case ui::KeyOutcome::toggleFullScreen: {
             bool full = SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN_DESKTOP;

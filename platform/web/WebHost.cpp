@@ -17,7 +17,6 @@
 
 #include "platform/Overloaded.h"
 #include "platform/Precondition.h"
-#include "platform/ar/CameraRig.h"
 #include "platform/automation/Runner.h"
 #include "platform/automation/Script.h"
 #include "platform/graphics/Backend.h"
@@ -29,6 +28,7 @@
 #include "platform/ui/PlatformTexts.h"
 #include "platform/ui/PointerInput.h"
 #include "platform/ui/PresentedResponse.h"
+#include "platform/ui/RoomControls.h"
 #include "platform/web/AccessibleMirror.h"
 #include "platform/web/CameraThrough.h"
 #include "platform/web/WebDocuments.h"
@@ -178,8 +178,8 @@ class WebHost : public ui::Host {
 public:
     explicit WebHost(ui::LaunchDescription backEnds)
         : backEnds_(std::move(backEnds)),
-          camera_(rig_, {[this] { enterTracked(ar::TrackingMode::camera); },
-                         [this](const scene::Matrix4& pose) { leaveTracked(pose); }}) {
+          camera_(room_.rig(), {[this] { enterTracked(ar::TrackingMode::camera); },
+                                [this](const scene::Matrix4& pose) { leaveTracked(pose); }}) {
         currentHost = this;
     }
     ~WebHost() override { currentHost = nullptr; }
@@ -273,8 +273,8 @@ private:
     std::unique_ptr<automation::ScriptRunner> runner_;
     std::unique_ptr<ui::PointerInput> pointers_;
     std::unique_ptr<ui::KeyboardInput> keys_;
-    ar::CameraRig rig_;
-    ar::Motion motion_;
+    // Walking and looking around the simulated room.
+    ui::RoomControls room_;
     CameraThrough camera_;
     ar::TrackingMode mode_ = ar::TrackingMode::room;
     double lastFrameTime_ = 0;
@@ -290,9 +290,6 @@ private:
     // opened with set-up commands, or after a script's own `frame`, until
     // someone walks.
     bool framesFromScripts_ = false;
-    // The mouse turns the camera while its right button is held.
-    bool turning_ = false;
-    graphics::Point lastMouse_;
     // The presented screens the browser is answering.
     std::weak_ptr<ui::ViewController> choosing_;
     std::weak_ptr<ui::ViewController> sharing_;
@@ -427,7 +424,7 @@ void WebHost::walked() {
 
 void WebHost::deliverRigFrame() {
     if (auto view = application_->sceneView(); view && !framesFromScripts_ && inRoom())
-        view->session().deliverFrame(rig_.pose());
+        view->session().deliverFrame(room_.rig().pose());
 }
 
 void WebHost::deliverCameraFrame() {
@@ -444,7 +441,7 @@ void WebHost::animationFrame(double milliseconds) {
     auto size = pageSize_;
     syncSize();
     if (camera_.running() && (camera_.advance(seconds) || size != pageSize_)) deliverCameraFrame();
-    if (inRoom() && rig_.update(motion_, seconds)) walked();
+    if (inRoom() && room_.advance(seconds)) walked();
     if (pointers_->deliverMoves()) dirty_ = true;
     if (dirty_) draw();
 }
@@ -487,8 +484,7 @@ void WebHost::enterTracked(ar::TrackingMode mode) {
     mode_ = mode;
     if (auto view = application_->sceneView()) view->session().setTrackingMode(mode);
     pointers_->cancelAll();
-    motion_ = ar::Motion{};
-    turning_ = false;
+    room_.release();
     makeCurrent();
     // The camera's picture shows through.
     renderer_->setBackdrop(render::makeTransparentBackdrop());
@@ -505,12 +501,12 @@ void WebHost::leaveTracked(const scene::Matrix4& lastPose) {
     if (auto room = render::makeRoomBackdrop()) renderer_->setBackdrop(std::move(room).value());
     // The room is seen from where the phone was, its drawing where it was
     // made.
-    rig_.place(lastPose);
+    room_.rig().place(lastPose);
     walked();
 }
 
 void WebHost::xrEnded() {
-    auto pose = lastXrPose_.value_or(rig_.pose());
+    auto pose = lastXrPose_.value_or(room_.rig().pose());
     lastXrPose_.reset();
     leaveTracked(pose);
 }
@@ -524,18 +520,13 @@ void WebHost::pointer(PointerPhase phase, ui::PointerInput::PointerId id, bool m
     // one, fingers and pens touch.
     if (mouse && inRoom()) {
         if (phase == PointerPhase::down && button == rightButton) {
-            turning_ = true;
-            lastMouse_ = point;
+            room_.turnButton(true, point);
             return;
         }
-        if (turning_ && phase == PointerPhase::move) {
-            rig_.drag(point.x - lastMouse_.x, point.y - lastMouse_.y);
-            lastMouse_ = point;
-            walked();
-        }
-        if (turning_ && (phase == PointerPhase::up || phase == PointerPhase::cancel) &&
+        if (phase == PointerPhase::move && room_.mouseMoved(point)) walked();
+        if (room_.turning() && (phase == PointerPhase::up || phase == PointerPhase::cancel) &&
             button == rightButton) {
-            turning_ = false;
+            room_.turnButton(false, point);
             return;
         }
     }
@@ -561,7 +552,7 @@ void WebHost::wheel(int rows) {
 bool WebHost::key(std::string_view code, bool down, bool control, bool repeat) {
     if (!launched()) return false;
     // A phone seen through is turned and walked by its holder.
-    switch (keys_->press({code, down, control, repeat}, inRoom() ? &motion_ : nullptr)) {
+    switch (room_.press(*keys_, {code, down, control, repeat}, inRoom())) {
         case ui::KeyOutcome::unused: return false;
         // A page is left, not quit, and the browser has its own full screen
         // and help.
@@ -570,7 +561,6 @@ bool WebHost::key(std::string_view code, bool down, bool control, bool repeat) {
         case ui::KeyOutcome::toggleFullScreen: return false;
         case ui::KeyOutcome::resetCamera:
             if (!inRoom()) return true;
-            rig_.reset();
             walked();
             break;
         case ui::KeyOutcome::used: break;
@@ -583,8 +573,7 @@ void WebHost::focusLost() {
     if (!launched()) return;
     // Keys released elsewhere never arrive; a drag that leaves the page is
     // cancelled, like a touch the system takes over.
-    motion_ = ar::Motion{};
-    turning_ = false;
+    room_.release();
     pointers_->cancelAll();
     dirty_ = true;
 }
@@ -746,7 +735,7 @@ std::string WebHost::runScript(std::string_view text) {
     // walking goes on from there.
     if (auto frame = view ? view->session().currentFrame() : nullptr;
         inRoom() && frame && frame != frameBefore) {
-        rig_.place(frame->camera.transform);
+        room_.rig().place(frame->camera.transform);
         framesFromScripts_ = true;
     }
     // A script may have resized the screen: it keeps that size.
