@@ -21,7 +21,7 @@
 #include "platform/ar/Session.h"
 #include "platform/graphics/ImageContext.h"
 #include "platform/graphics/cairo/CairoBackend.h"
-#include "platform/headless/EglScreenRenderer.h"
+#include "platform/offscreen/EglScreenRenderer.h"
 #include "platform/render/Gl.h"
 #include "platform/scene/Constraint.h"
 
@@ -90,9 +90,9 @@ Drawing makeDrawing(int count, bool ownPictures, double top = 60, double bottom 
 }
 
 // Made in main and released there, while the EGL library is still whole.
-std::unique_ptr<headless::EglScreenRenderer> egl;
+std::unique_ptr<offscreen::EglScreenRenderer> egl;
 
-headless::EglScreenRenderer& renderer() { return *egl; }
+offscreen::EglScreenRenderer& renderer() { return *egl; }
 
 // What the renderer drew in the last timed frame.
 void reportScene(benchmark::State& state, const render::FrameStats& stats) {
@@ -388,6 +388,6 @@ BENCHMARK(firstFrame)
 
 int main(int argc, char** argv) {
     return runBenchmarks(
-        argc, argv, [] { egl = std::make_unique<headless::EglScreenRenderer>(); },
+        argc, argv, [] { egl = std::make_unique<offscreen::EglScreenRenderer>(); },
         [] { egl.reset(); });
 }

@@ -55,6 +55,9 @@ public:
     void setTrackedByDevice(std::optional<std::string> reason) {
         trackedByDevice_ = std::move(reason);
     }
+    // What set-up has made of the launch description so far, for a host that
+    // launches the application itself.
+    const ui::LaunchDescription& launchDescription() const { return description_; }
 
     // The table of commands: one row a command, with what it accepts and
     // what it does.

@@ -14,11 +14,10 @@
 
 #include "platform/Files.h"
 #include "platform/Log.h"
-#include "platform/ar/CameraRig.h"
 #include "platform/automation/Dump.h"
 #include "platform/desktop/Icon.h"
 #include "platform/desktop/Keys.h"
-#include "platform/desktop/Offscreen.h"
+#include "platform/offscreen/OffscreenViewRenderer.h"
 #include "platform/render/Renderer.h"
 #include "platform/ui/FileManager.h"
 #include "platform/ui/Frame.h"
@@ -27,6 +26,7 @@
 #include "platform/ui/PlatformTexts.h"
 #include "platform/ui/PointerInput.h"
 #include "platform/ui/PresentedResponse.h"
+#include "platform/ui/RoomControls.h"
 
 namespace desktop {
 
@@ -49,6 +49,12 @@ constexpr unsigned displayPatienceSeconds = 10;
 constexpr ui::PointerInput::PointerId mousePointer = -1;
 
 void say(const std::string& message) { platform::log(message); }
+
+bool hasDisplay() {
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    return (x11 != nullptr && *x11 != '\0') || (wayland != nullptr && *wayland != '\0');
+}
 
 // A display that does not answer must not hang the program: if opening the
 // window takes too long, it says so and ends.
@@ -130,14 +136,13 @@ private:
     SDL_GLContext context_ = nullptr;
     std::unique_ptr<render::Renderer> renderer_;
     ui::RenderOptions renderOptions_;
-    std::shared_ptr<OffscreenViewRenderer> viewRenderer_;
-    ar::CameraRig rig_;
-    ar::Motion motion_;
+    std::shared_ptr<offscreen::OffscreenViewRenderer> viewRenderer_;
+    // Walking and looking around the simulated room.
+    ui::RoomControls room_;
     // The mouse and the touch screen's fingers, and the keyboard's marker
     // on a presented screen.
     std::unique_ptr<ui::PointerInput> pointers_;
     std::unique_ptr<ui::KeyboardInput> keys_;
-    bool turning_ = false;
     std::shared_ptr<ui::AlertController> help_;
     std::string title_;
     bool dirty_ = true;
@@ -255,7 +260,7 @@ int DesktopHost::run(ui::Application& application) {
     }
     // A desktop shows sheets as popovers, has no camera, and its photo
     // library is the pictures folder.
-    viewRenderer_ = std::make_shared<OffscreenViewRenderer>(*renderer_);
+    viewRenderer_ = std::make_shared<offscreen::OffscreenViewRenderer>(*renderer_);
     ui::LaunchDescription description = description_;
     description.screenSize = windowSize();
     description.scale = pictureScale();
@@ -273,7 +278,7 @@ int DesktopHost::run(ui::Application& application) {
     while (!quit_) {
         SDL_Event event;
         // Wait for input while nothing moves; keep drawing while it does.
-        bool moving = motion_.any();
+        bool moving = room_.moving();
         if (moving ? SDL_PollEvent(&event) : SDL_WaitEventTimeout(&event, 250)) {
             do {
                 handle(application, event);
@@ -282,7 +287,7 @@ int DesktopHost::run(ui::Application& application) {
         auto now = SDL_GetPerformanceCounter();
         double seconds = static_cast<double>(now - previous) / SDL_GetPerformanceFrequency();
         previous = now;
-        if (rig_.update(motion_, seconds)) dirty_ = true;
+        if (room_.advance(seconds)) dirty_ = true;
         if (pointers_->deliverMoves()) dirty_ = true;
         followWindowSize(application);
         if (dirty_ && !quit_) {
@@ -320,7 +325,7 @@ void DesktopHost::followWindowSize(ui::Application& application) {
 void DesktopHost::draw(ui::Application& application) {
     // The tracker delivers a frame for every frame drawn while the session
     // runs.
-    if (auto view = application.sceneView()) view->session().deliverFrame(rig_.pose());
+    if (auto view = application.sceneView()) view->session().deliverFrame(room_.rig().pose());
     int width = 0, height = 0;
     SDL_GL_GetDrawableSize(window_, &width, &height);
     renderer_->drawFrame(pointers_->describe(), width, height);
@@ -348,8 +353,7 @@ void DesktopHost::handle(ui::Application& application, const SDL_Event& event) {
             if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
                 // Keys released elsewhere never arrive; a drag that loses the
                 // window is cancelled, like a touch the system takes over.
-                motion_ = ar::Motion{};
-                turning_ = false;
+                room_.release();
                 pointers_->cancelAll();
             }
             break;
@@ -362,17 +366,20 @@ void DesktopHost::handle(ui::Application& application, const SDL_Event& event) {
                     {static_cast<double>(event.button.x), static_cast<double>(event.button.y)},
                     time);
             else if (event.button.button == SDL_BUTTON_RIGHT)
-                turning_ = true;
+                room_.turnButton(true, {static_cast<double>(event.button.x),
+                                        static_cast<double>(event.button.y)});
             break;
         case SDL_MOUSEBUTTONUP:
             if (event.button.button == SDL_BUTTON_LEFT)
                 pointers_->up(mousePointer, {static_cast<double>(event.button.x),
                                              static_cast<double>(event.button.y)});
             else if (event.button.button == SDL_BUTTON_RIGHT)
-                turning_ = false;
+                room_.turnButton(false, {static_cast<double>(event.button.x),
+                                         static_cast<double>(event.button.y)});
             break;
         case SDL_MOUSEMOTION:
-            if (turning_) rig_.drag(event.motion.xrel, event.motion.yrel);
+            room_.mouseMoved(
+                {static_cast<double>(event.motion.x), static_cast<double>(event.motion.y)});
             if (event.motion.state & SDL_BUTTON_LMASK)
                 pointers_->move(
                     mousePointer,
@@ -404,10 +411,10 @@ void DesktopHost::handleKey(ui::Application& application, const SDL_KeyboardEven
     std::string code = keyCode(key.keysym.scancode);
     if (code.empty()) return;
     ui::KeyPress press{code, down, (key.keysym.mod & KMOD_CTRL) != 0, key.repeat != 0};
-    switch (keys_->press(press, &motion_)) {
+    switch (room_.press(*keys_, press)) {
         case ui::KeyOutcome::unused:
-        case ui::KeyOutcome::used: break;
-        case ui::KeyOutcome::resetCamera: rig_.reset(); break;
+        case ui::KeyOutcome::used:
+        case ui::KeyOutcome::resetCamera: break;
         case ui::KeyOutcome::showHelp: toggleHelp(application); break;
         case ui::KeyOutcome::toggleFullScreen: {
             bool full = SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN_DESKTOP;
@@ -454,8 +461,17 @@ void DesktopHost::writeState(const ui::Application& application) {
 
 }  // namespace
 
-std::unique_ptr<ui::Host> makeDesktopHost(ui::LaunchDescription description) {
-    return std::make_unique<DesktopHost>(std::move(description));
+ui::HostChoice hostChoice() {
+    return {"desktop", "", "scrawlet                 draw in a window",
+            [](ui::HostRequest request) {
+                if (!hasDisplay())
+                    return ui::makeMessageHost(
+                        "scrawlet: there is no display to open a window on; run a script without "
+                        "one with scrawlet --headless FILE\n",
+                        1);
+                return std::unique_ptr<ui::Host>(
+                    std::make_unique<DesktopHost>(std::move(request.backEnds)));
+            }};
 }
 
 }  // namespace desktop

@@ -6,12 +6,13 @@
 
 #include <memory>
 
-#include "platform/ui/Application.h"
+#include "platform/ui/HostChoice.h"
 
 namespace desktop {
 
-// `description` carries the back ends that draw and store scenes; the host
-// fills in the window's size and scale, the folders and the device.
-std::unique_ptr<ui::Host> makeDesktopHost(ui::LaunchDescription description);
+// The window, which the program opens when it is given no option. The
+// request's back ends draw and store scenes; the host fills in the window's
+// size and scale, the folders and the device.
+ui::HostChoice hostChoice();
 
 }  // namespace desktop

@@ -6,7 +6,7 @@
 #include "platform/Files.h"
 #include "platform/Log.h"
 #include "platform/automation/Runner.h"
-#include "platform/headless/EglScreenRenderer.h"
+#include "platform/offscreen/EglScreenRenderer.h"
 #include "platform/ui/FileManager.h"
 
 namespace headless {
@@ -36,7 +36,7 @@ int HeadlessHost::run(ui::Application& application) {
     // rasteriser draws here: its tricks pay.
     ui::LaunchDescription description = description_;
     description.renderOptions = ui::RenderOptions::softwareRasterizer();
-    auto pictures = std::make_shared<EglScreenRenderer>(description.renderOptions);
+    auto pictures = std::make_shared<offscreen::EglScreenRenderer>(description.renderOptions);
     description.documents = ui::xdgUserDirectory("DOCUMENTS");
     description.picturesFolder = ui::xdgUserDirectory("PICTURES");
     description.viewRenderer = pictures->viewRenderer();
@@ -51,6 +51,18 @@ int HeadlessHost::run(ui::Application& application) {
     }
     auto status = runner.run(text, name, folder, std::cout, std::cerr);
     return static_cast<int>(status);
+}
+
+ui::HostChoice hostChoice() {
+    return {"headless", "--headless",
+            "scrawlet --headless FILE run a script without a display (FILE - reads standard input)",
+            [](ui::HostRequest request) {
+                if (request.arguments.size() != 1)
+                    return ui::makeMessageHost(
+                        "scrawlet: --headless needs one script file\n" + request.usage, 2);
+                return std::unique_ptr<ui::Host>(std::make_unique<HeadlessHost>(
+                    request.arguments.front(), std::move(request.backEnds)));
+            }};
 }
 
 }  // namespace headless

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "platform/ui/Application.h"
+#include "platform/ui/HostChoice.h"
 
 namespace headless {
 
@@ -21,5 +22,8 @@ private:
     std::filesystem::path scriptPath_;
     ui::LaunchDescription description_;
 };
+
+// `--headless FILE`: the script in FILE, or on standard input for "-".
+ui::HostChoice hostChoice();
 
 }  // namespace headless

@@ -3,7 +3,8 @@
 # Their headers cannot be reached through /usr/include, whose C library
 # headers would shadow Emscripten's, so the few that are needed are linked
 # into a folder of their own that becomes the cross-compiler's package root.
-# scripts/web-build hands this file to emcmake as CMAKE_TOOLCHAIN_FILE.
+# scripts/web-build hands this file to emcmake as CMAKE_TOOLCHAIN_FILE; the
+# project then builds the same targets as natively, with the browser's host.
 
 set(_scrawlet_emscripten_toolchain /usr/share/emscripten/cmake/Modules/Platform/Emscripten.cmake)
 if(NOT EXISTS "${_scrawlet_emscripten_toolchain}")
@@ -34,3 +35,17 @@ list(PREPEND CMAKE_FIND_ROOT_PATH "${_scrawlet_host_headers}")
 # machine's (whose cairo or SDL would otherwise be found and fail to link).
 set(ENV{PKG_CONFIG_LIBDIR} "${EMSCRIPTEN_SYSROOT}/lib/pkgconfig")
 set(ENV{PKG_CONFIG_PATH} "")
+
+# Everything in the browser build is compiled and linked with exceptions
+# (the compiler's flags go to the link too): nlohmann-json reports malformed
+# text by throwing, and the scene file and the scripts catch it. CMake reads
+# this file more than once.
+if(NOT CMAKE_CXX_FLAGS_INIT MATCHES "-fexceptions")
+  string(APPEND CMAKE_CXX_FLAGS_INIT " -fexceptions")
+endif()
+# The browser's host is the one host here; the native hosts, their tests
+# and the benchmarks cannot be built for the browser.
+set(SCRAWLET_WEB ON CACHE BOOL "Build the browser host" FORCE)
+foreach(native IN ITEMS SCRAWLET_DESKTOP SCRAWLET_HEADLESS SCRAWLET_TESTS SCRAWLET_BENCHMARKS)
+  set(${native} OFF CACHE BOOL "Not in the browser build" FORCE)
+endforeach()

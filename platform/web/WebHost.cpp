@@ -1,51 +1,24 @@
+// The browser host's start-up and frames: the page describes itself, the
+// host makes the WebGL 2 context and the renderer, launches the
+// application, and draws an animation frame whenever something changed.
 #include "platform/web/WebHost.h"
 
 #include <GLES3/gl3.h>
 #include <emscripten.h>
-#include <emscripten/html5.h>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <sstream>
-#include <string>
-#include <string_view>
 #include <vector>
 
-#include "platform/Overloaded.h"
 #include "platform/Precondition.h"
-#include "platform/ar/CameraRig.h"
-#include "platform/automation/Runner.h"
 #include "platform/automation/Script.h"
-#include "platform/graphics/Backend.h"
-#include "platform/graphics/PictureFiles.h"
-#include "platform/render/Renderer.h"
-#include "platform/ui/Accessibility.h"
-#include "platform/ui/KeyboardInput.h"
 #include "platform/ui/Locale.h"
 #include "platform/ui/PlatformTexts.h"
-#include "platform/ui/PointerInput.h"
-#include "platform/ui/PresentedResponse.h"
 #include "platform/web/AccessibleMirror.h"
-#include "platform/web/CameraThrough.h"
-#include "platform/web/WebDocuments.h"
-#include "platform/web/WebPictures.h"
-
-// The page's half, in Page.js, Mirror.js and Storage.js.
-extern "C" {
-void scrawlet_page_prepare();
-void scrawlet_page_failed(const char* text, const char* detail);
-void scrawlet_page_speak(const char* language);
-void scrawlet_page_launched(EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context, const char* language);
-void scrawlet_page_frame_drawn(int planes, double milliseconds);
-void scrawlet_page_choose_picture(int camera);
-void scrawlet_page_share(const std::uint8_t* rgba, int width, int height, const char* text);
-void scrawlet_page_mirror(const char* mirror);
-void scrawlet_storage_mount(const char* path);
-}
 
 namespace web {
 
@@ -57,17 +30,14 @@ const std::filesystem::path documentsFolder = "/home/web_user/Documents";
 const std::filesystem::path picturesFolder = "/home/web_user/Pictures";
 constexpr const char* resourcesFolder = "/resources";
 
-// Why a script cannot set the camera where the phone sets it.
-const char* trackedBy(ar::TrackingMode mode) {
-    switch (mode) {
-        case ar::TrackingMode::room: return nullptr;
-        case ar::TrackingMode::camera:
-            return "in camera-through mode the camera's frames come from the phone's orientation";
-        case ar::TrackingMode::ar:
-            return "in augmented reality the camera's frames come from the phone's own tracking";
-    }
-    platform::unreachable("trackedBy");
-}
+// A phone's screen is narrower than this; a larger browser window shows
+// sheets and pickers as popovers, as a pad does.
+constexpr double phoneWidthLimit = 600;
+
+// The one host the page's calls reach, and the page's WebGL 2 context.
+WebHost* currentHost = nullptr;
+EMSCRIPTEN_WEBGL_CONTEXT_HANDLE glContext = 0;
+void makeContextCurrent() { emscripten_webgl_make_context_current(glContext); }
 
 // The texts the page shows for a language tag, by the rule the
 // application's own follow.
@@ -93,24 +63,45 @@ struct PageFacts {
     std::string setup;
 };
 
+// The member `key` of `object`, when it is what `is` asks for.
+platform::Result<const nlohmann::json*> member(const nlohmann::json& object, const char* key,
+                                               bool (nlohmann::json::*is)() const noexcept,
+                                               const char* what) {
+    auto found = object.find(key);
+    if (found == object.end() || !((*found).*is)())
+        return platform::fail(std::string("\"") + key + "\" is not " + what);
+    return &*found;
+}
+platform::Result<double> number(const nlohmann::json& object, const char* key) {
+    TRY_LET(value, member(object, key, &nlohmann::json::is_number, "a number"));
+    return value->get<double>();
+}
+
 platform::Result<PageFacts> readFacts(std::string_view text) {
     auto json = nlohmann::json::parse(text, nullptr, false);
     if (json.is_discarded() || !json.is_object()) return platform::fail("not a JSON object");
-    try {
-        PageFacts facts;
-        facts.size = {json.at("width").get<double>(), json.at("height").get<double>()};
-        facts.pixelRatio = json.at("pixelRatio").get<double>();
-        const auto& insets = json.at("insets");
-        facts.insets = {insets.at("top").get<double>(), insets.at("left").get<double>(),
-                        insets.at("bottom").get<double>(), insets.at("right").get<double>()};
-        facts.languages = json.at("languages").get<std::vector<std::string>>();
-        facts.hasCamera = json.at("camera").get<bool>();
-        facts.setup = json.at("setup").get<std::string>();
-        if (!(facts.pixelRatio > 0)) facts.pixelRatio = 1;
-        return facts;
-    } catch (const nlohmann::json::exception& error) {
-        return platform::fail(error.what());
+    PageFacts facts;
+    TRY_LET(width, number(json, "width"));
+    TRY_LET(height, number(json, "height"));
+    facts.size = {width, height};
+    TRY_LET(pixelRatio, number(json, "pixelRatio"));
+    facts.pixelRatio = pixelRatio > 0 ? pixelRatio : 1;
+    TRY_LET(insets, member(json, "insets", &nlohmann::json::is_object, "an object"));
+    TRY_LET(top, number(*insets, "top"));
+    TRY_LET(left, number(*insets, "left"));
+    TRY_LET(bottom, number(*insets, "bottom"));
+    TRY_LET(right, number(*insets, "right"));
+    facts.insets = {top, left, bottom, right};
+    TRY_LET(languages, member(json, "languages", &nlohmann::json::is_array, "a list"));
+    for (const auto& language : *languages) {
+        if (!language.is_string()) return platform::fail("\"languages\" holds more than texts");
+        facts.languages.push_back(language.get<std::string>());
     }
+    TRY_LET(camera, member(json, "camera", &nlohmann::json::is_boolean, "true or false"));
+    facts.hasCamera = camera->get<bool>();
+    TRY_LET(setup, member(json, "setup", &nlohmann::json::is_string, "a text"));
+    facts.setup = setup->get<std::string>();
+    return facts;
 }
 
 // The browser's language tags (navigator.languages) in their canonical
@@ -124,196 +115,29 @@ std::vector<std::string> languagesOf(const std::vector<std::string>& browserTags
     return languages;
 }
 
-// A phone's screen is narrower than this; a larger browser window shows
-// sheets and pickers as popovers, as a pad does.
-constexpr double phoneWidthLimit = 600;
+}  // namespace
 
-scene::Matrix4 matrixAt(const float* values) {
-    std::array<float, 16> copied;
-    std::copy(values, values + 16, copied.begin());
-    return scene::Matrix4::fromColumnMajor(copied);
+WebHost::WebHost(ui::LaunchDescription backEnds)
+    : backEnds_(std::move(backEnds)),
+      camera_(room_.rig(), {[this] { enterTracked(ar::TrackingMode::camera); },
+                            [this](const scene::Matrix4& pose) { leaveTracked(pose); }}),
+      documents_(std::make_shared<WebDocumentStore>(documentsFolder)) {
+    currentHost = this;
 }
 
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
+WebHost::~WebHost() { currentHost = nullptr; }
+
+WebHost* WebHost::current() { return currentHost; }
+
+int WebHost::run(ui::Application& application) {
+    application_ = &application;
+    setenv("SCRAWLET_RESOURCES", resourcesFolder, 1);
+    scrawlet_storage_mount(documentsFolder.c_str());
+    scrawlet_page_prepare();
+    return 0;
 }
 
-// The text that goes with the picture: the share sheet's first text item
-// (the app's own word for it), or none.
-std::string shareText(const ui::ActivityViewController& share) {
-    for (const auto& item : share.activityItems())
-        if (const auto* text = std::get_if<std::string>(&item)) return *text;
-    return {};
-}
-
-enum class PointerPhase { down = 0, move = 1, up = 2, cancel = 3 };
-
-const char* roleName(ui::PresentedTargetRole role) {
-    switch (role) {
-        case ui::PresentedTargetRole::action: return "action";
-        case ui::PresentedTargetRole::outside: return "outside";
-        case ui::PresentedTargetRole::pickFile: return "pickFile";
-        case ui::PresentedTargetRole::cancelPicker: return "cancelPicker";
-        case ui::PresentedTargetRole::takePicture: return "takePicture";
-        case ui::PresentedTargetRole::saveToPictures: return "saveToPictures";
-        case ui::PresentedTargetRole::cancelShare: return "cancelShare";
-    }
-    platform::unreachable("roleName");
-}
-
-// The mouse's buttons as the browser numbers them.
-constexpr int leftButton = 0;
-constexpr int rightButton = 2;
-
-EMSCRIPTEN_WEBGL_CONTEXT_HANDLE glContext = 0;
-void makeCurrent() { emscripten_webgl_make_context_current(glContext); }
-
-class WebHost;
-WebHost* currentHost = nullptr;
-
-class WebHost : public ui::Host {
-public:
-    explicit WebHost(ui::LaunchDescription backEnds)
-        : backEnds_(std::move(backEnds)),
-          camera_(rig_, {[this] { enterTracked(ar::TrackingMode::camera); },
-                         [this](const scene::Matrix4& pose) { leaveTracked(pose); }}) {
-        currentHost = this;
-    }
-    ~WebHost() override { currentHost = nullptr; }
-
-    int run(ui::Application& application) override {
-        application_ = &application;
-        setenv("SCRAWLET_RESOURCES", resourcesFolder, 1);
-        scrawlet_storage_mount(documentsFolder.c_str());
-        scrawlet_page_prepare();
-        return 0;
-    }
-    bool runsOnAfterReturning() const override { return true; }
-
-    // The kept documents are read and the page has described itself.
-    void pageReady(std::string_view factsText);
-    void animationFrame(double milliseconds);
-    int xrFrame(GLuint framebuffer, int width, int height, const float* cameraToWorld,
-                const float* projection);
-    void xrStarted() { enterTracked(ar::TrackingMode::ar); }
-    void xrEnded();
-
-    void pointer(PointerPhase phase, ui::PointerInput::PointerId id, bool mouse, int button,
-                 double x, double y, double milliseconds);
-    void wheel(int rows);
-    bool key(std::string_view code, bool down, bool control, bool repeat);
-    void focusLost();
-    void visibility(bool visible);
-    void shake();
-
-    // The file chooser's answers: a file's bytes (a reason comes back when
-    // they are of a kind our decoders do not read, for the browser to try),
-    // the browser's own decoding of it, its refusal, or no file at all.
-    std::string picked(std::span<const std::uint8_t> bytes, std::string_view name);
-    // Room for the browser's decoding of a picked picture, `width` by
-    // `height` pixels, RGBA not premultiplied, `opaque` when every alpha is
-    // 255: the bitmap it becomes, which pickedPixels then places. Null when
-    // nothing is being picked or the size is beyond the kept one.
-    std::uint8_t* pictureRoom(int width, int height, bool opaque);
-    void pickedPixels();
-    void pickRefused(std::string_view name, std::string_view reason);
-    void pickCancelled();
-    // The browser listed its devices: whether one is a camera.
-    void camerasListed(bool found) {
-        if (launched() && !fixedCamera_) application_->setHasCamera(found);
-    }
-    void shareFinished();
-    // The browser's answer to a write of the documents folder.
-    void documentAnswered(int id, bool done, std::string_view reason) {
-        documents_->answered(id, done, reason);
-        dirty_ = true;
-    }
-    // Whether leaving now would lose a change: one not saved, or a save
-    // the browser is still writing.
-    bool unsavedChanges() const {
-        auto root = application_ ? application_->rootViewController() : nullptr;
-        return documents_->writing() || (root && root->hasUnsavedChanges());
-    }
-
-    std::string runScript(std::string_view text);
-    std::string presented();
-    void redraw() { dirty_ = true; }
-    // A screen reader or the keyboard pressed the mirror's overlay button
-    // or the dialog's choice of that index.
-    void pressMirrored(int button);
-    void chooseMirrored(int choice);
-
-private:
-    bool launched() const { return pointers_ != nullptr; }
-    // The page says what failed in the person's language: `text` names one
-    // of its texts, into which `detail` goes.
-    void fail(const char* text, const std::string& detail = {}) {
-        scrawlet_page_failed(text, detail.c_str());
-    }
-    graphics::Point toPoints(double x, double y) const;
-    void syncSize();
-    void draw();
-    // The camera was walked, turned or put back: the simulated tracker's
-    // frames follow it from now on.
-    void walked();
-    void deliverRigFrame();
-    // The phone's camera is seen through from now on (`camera` or `ar`), or
-    // again the room, from where the phone's camera was last.
-    void enterTracked(ar::TrackingMode mode);
-    void leaveTracked(const scene::Matrix4& lastPose);
-    bool inRoom() const { return mode_ == ar::TrackingMode::room; }
-    void deliverCameraFrame();
-    // After what the user did: `tapped` when it was a tap, which the
-    // browser lets open its file chooser.
-    void afterUserInput(bool tapped = false);
-    void answerPresented(bool tapped);
-    ui::ImagePickerController* choosingPicker() const;
-    // The page's accessible copy of the screen follows what was drawn.
-    void mirror();
-    void tapMirrored(graphics::Point point);
-
-    ui::LaunchDescription backEnds_;
-    ui::Application* application_ = nullptr;
-    std::unique_ptr<render::Renderer> renderer_;
-    std::shared_ptr<WebPictures> pictures_ = std::make_shared<WebPictures>();
-    std::unique_ptr<automation::ScriptRunner> runner_;
-    std::unique_ptr<ui::PointerInput> pointers_;
-    std::unique_ptr<ui::KeyboardInput> keys_;
-    ar::CameraRig rig_;
-    ar::Motion motion_;
-    CameraThrough camera_;
-    ar::TrackingMode mode_ = ar::TrackingMode::room;
-    double lastFrameTime_ = 0;
-    // The page's size in CSS pixels; the screen's in points is the same
-    // unless a set-up script or a script fixed it.
-    graphics::Size pageSize_;
-    double pixelRatio_ = 1;
-    bool fixedView_ = false;
-    bool fixedScale_ = false;
-    // A set-up script that says whether there is a camera is believed over
-    // the browser's list of devices.
-    bool fixedCamera_ = false;
-    std::optional<scene::Matrix4> lastXrPose_;
-    // In the simulated room the tracker delivers the walking camera's pose
-    // with every frame drawn, except while the frames are a script's: a page
-    // opened with set-up commands, or after a script's own `frame`, until
-    // someone walks.
-    bool framesFromScripts_ = false;
-    // The mouse turns the camera while its right button is held.
-    bool turning_ = false;
-    graphics::Point lastMouse_;
-    // The presented screens the browser is answering.
-    std::weak_ptr<ui::ViewController> choosing_;
-    std::shared_ptr<graphics::Bitmap> pictureRoom_;
-    std::weak_ptr<ui::ViewController> sharing_;
-    std::shared_ptr<WebDocumentStore> documents_ =
-        std::make_shared<WebDocumentStore>(documentsFolder);
-    bool dirty_ = true;
-    std::optional<ui::AccessibleScreen> mirrored_;
-};
+void WebHost::makeCurrent() { makeContextCurrent(); }
 
 void WebHost::pageReady(std::string_view factsText) {
     auto facts = readFacts(factsText);
@@ -355,7 +179,7 @@ void WebHost::pageReady(std::string_view factsText) {
         return;
     }
     renderer_ = std::move(renderer).value();
-    pictures_->attach(*renderer_, makeCurrent);
+    pictures_->attach(*renderer_, makeContextCurrent);
 
     ui::LaunchDescription description = backEnds_;
     description.screenSize = pageSize_;
@@ -386,11 +210,12 @@ void WebHost::pageReady(std::string_view factsText) {
         }
     }
     std::ostringstream output, errors;
-    if (runner_->run(setup + "\nlaunch\n", "the page's set-up", {}, output, errors) !=
-        automation::ScriptStatus::done) {
+    if (!setup.empty() && runner_->run(setup, "the page's set-up", {}, output, errors) !=
+                              automation::ScriptStatus::done) {
         fail("couldNotStart", errors.str());
         return;
     }
+    application_->launch(runner_->launchDescription());
     pointers_ = std::make_unique<ui::PointerInput>(*application_);
     keys_ = std::make_unique<ui::KeyboardInput>(*application_, *pointers_);
     framesFromScripts_ = !setup.empty();
@@ -401,13 +226,6 @@ void WebHost::pageReady(std::string_view factsText) {
         },
         nullptr);
     scrawlet_page_launched(glContext, pageLanguage(ui::Locale::preferredLanguages().front()));
-}
-
-graphics::Point WebHost::toPoints(double x, double y) const {
-    auto screen = ui::Screen::main().bounds().size;
-    double sx = pageSize_.width > 0 ? screen.width / pageSize_.width : 1;
-    double sy = pageSize_.height > 0 ? screen.height / pageSize_.height : 1;
-    return {x * sx, y * sy};
 }
 
 void WebHost::syncSize() {
@@ -441,13 +259,7 @@ void WebHost::walked() {
 
 void WebHost::deliverRigFrame() {
     if (auto view = application_->sceneView(); view && !framesFromScripts_ && inRoom())
-        view->session().deliverFrame(rig_.pose());
-}
-
-void WebHost::deliverCameraFrame() {
-    if (auto view = application_->sceneView())
-        view->session().deliverFrame(camera_.pose(), camera_.projection(pageSize_));
-    dirty_ = true;
+        view->session().deliverFrame(room_.rig().pose());
 }
 
 void WebHost::animationFrame(double milliseconds) {
@@ -458,7 +270,7 @@ void WebHost::animationFrame(double milliseconds) {
     auto size = pageSize_;
     syncSize();
     if (camera_.running() && (camera_.advance(seconds) || size != pageSize_)) deliverCameraFrame();
-    if (inRoom() && rig_.update(motion_, seconds)) walked();
+    if (inRoom() && room_.advance(seconds)) walked();
     if (pointers_->deliverMoves()) dirty_ = true;
     if (dirty_) draw();
 }
@@ -477,354 +289,6 @@ void WebHost::draw() {
     mirror();
 }
 
-int WebHost::xrFrame(GLuint framebuffer, int width, int height, const float* cameraToWorld,
-                     const float* projection) {
-    if (!launched() || mode_ != ar::TrackingMode::ar) return 0;
-    syncSize();
-    // The phone's own camera: where it is, and how it projects the room
-    // onto the screen, which touches are unprojected through too.
-    scene::Matrix4 camera = matrixAt(cameraToWorld);
-    lastXrPose_ = camera;
-    if (auto view = application_->sceneView())
-        view->session().deliverFrame(camera, matrixAt(projection));
-    pointers_->deliverMoves();
-    makeCurrent();
-    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-    renderer_->drawFrame(pointers_->describe(), width, height);
-    dirty_ = false;
-    mirror();
-    return static_cast<int>(renderer_->lastFrame().planes);
-}
-
-void WebHost::enterTracked(ar::TrackingMode mode) {
-    if (!launched()) return;
-    mode_ = mode;
-    if (auto view = application_->sceneView()) view->session().setTrackingMode(mode);
-    pointers_->cancelAll();
-    motion_ = ar::Motion{};
-    turning_ = false;
-    makeCurrent();
-    // The camera's picture shows through.
-    renderer_->setBackdrop(render::makeTransparentBackdrop());
-    if (mode == ar::TrackingMode::camera) deliverCameraFrame();
-}
-
-void WebHost::leaveTracked(const scene::Matrix4& lastPose) {
-    if (!launched()) return;
-    mode_ = ar::TrackingMode::room;
-    if (auto view = application_->sceneView())
-        view->session().setTrackingMode(ar::TrackingMode::room);
-    pointers_->cancelAll();
-    makeCurrent();
-    if (auto room = render::makeRoomBackdrop()) renderer_->setBackdrop(std::move(room).value());
-    // The room is seen from where the phone was, its drawing where it was
-    // made.
-    rig_.place(lastPose);
-    walked();
-}
-
-void WebHost::xrEnded() {
-    auto pose = lastXrPose_.value_or(rig_.pose());
-    lastXrPose_.reset();
-    leaveTracked(pose);
-}
-
-void WebHost::pointer(PointerPhase phase, ui::PointerInput::PointerId id, bool mouse, int button,
-                      double x, double y, double milliseconds) {
-    if (!launched()) return;
-    graphics::Point point = toPoints(x, y);
-    ui::PointerInput::InputTime time{milliseconds};
-    // The right mouse button turns the camera, as on the desktop; the left
-    // one, fingers and pens touch.
-    if (mouse && inRoom()) {
-        if (phase == PointerPhase::down && button == rightButton) {
-            turning_ = true;
-            lastMouse_ = point;
-            return;
-        }
-        if (turning_ && phase == PointerPhase::move) {
-            rig_.drag(point.x - lastMouse_.x, point.y - lastMouse_.y);
-            lastMouse_ = point;
-            walked();
-        }
-        if (turning_ && (phase == PointerPhase::up || phase == PointerPhase::cancel) &&
-            button == rightButton) {
-            turning_ = false;
-            return;
-        }
-    }
-    // The mouse's other buttons do nothing; a pointer the browser takes
-    // away is cancelled whatever it was.
-    if (mouse && button != leftButton && (phase == PointerPhase::down || phase == PointerPhase::up))
-        return;
-    switch (phase) {
-        case PointerPhase::down: pointers_->down(id, point, time); break;
-        case PointerPhase::move: pointers_->move(id, point, time); return;
-        case PointerPhase::up: pointers_->up(id, point); break;
-        case PointerPhase::cancel: pointers_->cancelAll(); break;
-    }
-    afterUserInput(phase == PointerPhase::up);
-}
-
-void WebHost::wheel(int rows) {
-    if (!launched()) return;
-    pointers_->scroll(rows);
-    dirty_ = true;
-}
-
-bool WebHost::key(std::string_view code, bool down, bool control, bool repeat) {
-    if (!launched()) return false;
-    // A phone seen through is turned and walked by its holder.
-    switch (keys_->press({code, down, control, repeat}, inRoom() ? &motion_ : nullptr)) {
-        case ui::KeyOutcome::unused: return false;
-        // A page is left, not quit, and the browser has its own full screen
-        // and help.
-        case ui::KeyOutcome::quit:
-        case ui::KeyOutcome::showHelp:
-        case ui::KeyOutcome::toggleFullScreen: return false;
-        case ui::KeyOutcome::resetCamera:
-            if (!inRoom()) return true;
-            rig_.reset();
-            walked();
-            break;
-        case ui::KeyOutcome::used: break;
-    }
-    if (down) afterUserInput();
-    return true;
-}
-
-void WebHost::focusLost() {
-    if (!launched()) return;
-    // Keys released elsewhere never arrive; a drag that leaves the page is
-    // cancelled, like a touch the system takes over.
-    motion_ = ar::Motion{};
-    turning_ = false;
-    pointers_->cancelAll();
-    dirty_ = true;
-}
-
-void WebHost::visibility(bool visible) {
-    if (!launched()) return;
-    if (visible) {
-        application_->becomeActive();
-    } else {
-        focusLost();
-        application_->enterBackground();
-    }
-    dirty_ = true;
-}
-
-void WebHost::shake() {
-    if (!launched()) return;
-    application_->sendMotionEnded(ui::EventSubtype::motionShake);
-    afterUserInput();
-}
-
-void WebHost::afterUserInput(bool tapped) {
-    dirty_ = true;
-    answerPresented(tapped);
-}
-
-// A screen the user brought up that the browser answers: the image picker
-// by its file chooser, the share sheet by its own share sheet or a
-// download. This runs while the user's tap is still being handled, which
-// the browser requires of both. The chooser opens on a tap only: a key
-// that leaves the picker on top (Esc on a refusal) leaves it to be tapped.
-void WebHost::answerPresented(bool tapped) {
-    auto top = ui::topPresented(*application_);
-    auto screen = top ? top->presentedScreen() : std::nullopt;
-    if (!screen) return;
-    std::visit(platform::Overloaded{
-                   [&](ui::AlertController*) {},
-                   [&](ui::ImagePickerController* picker) {
-                       if (!tapped || choosing_.lock() == top) return;
-                       choosing_ = top;
-                       scrawlet_page_choose_picture(picker->sourceType() ==
-                                                    ui::ImagePickerSourceType::camera);
-                   },
-                   [&](ui::ActivityViewController* share) {
-                       if (sharing_.lock() == top) return;
-                       sharing_ = top;
-                       auto image = share->firstImage();
-                       if (!image || !image->cgImage()) {
-                           share->complete();
-                           ui::showProblem(*application_, {ui::platformTexts().pictureNotSaved,
-                                                           "the sheet holds no picture"});
-                           return;
-                       }
-                       // The browser lays it over the camera's picture (or
-                       // an opaque backdrop) and encodes it off the main
-                       // thread, quickly enough for its share sheet.
-                       const auto& bitmap = *image->cgImage();
-                       auto pixels = graphics::pictures::unpremultiplied(bitmap);
-                       scrawlet_page_share(pixels.data(), bitmap.width(), bitmap.height(),
-                                           shareText(*share).c_str());
-                   },
-               },
-               *screen);
-}
-
-ui::ImagePickerController* WebHost::choosingPicker() const {
-    auto top = ui::topPresented(*application_);
-    if (!top || top != choosing_.lock()) return nullptr;
-    auto screen = top->presentedScreen();
-    auto* picker = screen ? std::get_if<ui::ImagePickerController*>(&*screen) : nullptr;
-    return picker ? *picker : nullptr;
-}
-
-std::string WebHost::picked(std::span<const std::uint8_t> bytes, std::string_view name) {
-    auto* picker = choosingPicker();
-    if (picker == nullptr) return {};
-    auto image = graphics::backend().decodeImage(bytes, graphics::DecodeLimits{});
-    if (!image) {
-        // A JPEG or PNG file that our decoders refuse is damaged, as it is
-        // natively; other kinds the browser may still read.
-        if (graphics::pictures::hasJpegSignature(bytes) ||
-            graphics::pictures::hasPngSignature(bytes)) {
-            pickRefused(name, image.error());
-            return {};
-        }
-        return image.error();
-    }
-    choosing_.reset();
-    auto self = picker->shared_from_this();
-    picker->pick(std::move(image).value());
-    afterUserInput();
-    return {};
-}
-
-std::uint8_t* WebHost::pictureRoom(int width, int height, bool opaque) {
-    pictureRoom_.reset();
-    int kept = graphics::DecodeLimits{}.maxSide;
-    if (choosingPicker() == nullptr || width <= 0 || height <= 0 || width > kept || height > kept)
-        return nullptr;
-    // A picture without any transparency is opaque, as natively, and kept
-    // as a JPEG.
-    graphics::BitmapFormat format;
-    if (opaque) format.alphaInfo = graphics::AlphaInfo::noneSkipLast;
-    pictureRoom_ = std::make_shared<graphics::Bitmap>(width, height, format);
-    return pictureRoom_->data();
-}
-
-void WebHost::pickedPixels() {
-    auto bitmap = std::move(pictureRoom_);
-    auto* picker = choosingPicker();
-    if (picker == nullptr || !bitmap) return;
-    // The browser's decoder turned the picture upright already.
-    if (bitmap->format().alphaInfo != graphics::AlphaInfo::noneSkipLast)
-        graphics::pictures::premultiply(bitmap->data(), bitmap->byteCount());
-    choosing_.reset();
-    auto self = picker->shared_from_this();
-    picker->pick(std::make_shared<graphics::Image>(std::move(bitmap)));
-    afterUserInput();
-}
-
-void WebHost::pickRefused(std::string_view name, std::string_view reason) {
-    if (choosingPicker() == nullptr) return;
-    // The picker stays for another try, as when a file in the library is
-    // refused.
-    choosing_.reset();
-    ui::showProblem(*application_, {ui::platformTexts().pictureCannotBeUsed,
-                                    std::string(name) + ": " + std::string(reason)});
-    dirty_ = true;
-}
-
-void WebHost::pickCancelled() {
-    auto* picker = choosingPicker();
-    choosing_.reset();
-    if (picker == nullptr) return;
-    auto self = picker->shared_from_this();
-    picker->cancel();
-    afterUserInput();
-}
-
-void WebHost::shareFinished() {
-    auto top = ui::topPresented(*application_);
-    bool ours = top && top == sharing_.lock();
-    sharing_.reset();
-    if (!ours) return;
-    auto screen = top->presentedScreen();
-    if (auto* share = screen ? std::get_if<ui::ActivityViewController*>(&*screen) : nullptr)
-        (*share)->complete();
-    afterUserInput();
-}
-
-std::string WebHost::runScript(std::string_view text) {
-    nlohmann::json answer;
-    if (!launched()) {
-        answer = {{"status", static_cast<int>(automation::ScriptStatus::failed)},
-                  {"lines", nlohmann::json::array()},
-                  {"errors", {"scrawlet: the application has not launched"}}};
-        return answer.dump();
-    }
-    const char* tracked = trackedBy(mode_);
-    runner_->setTrackedByDevice(tracked ? std::optional<std::string>(tracked) : std::nullopt);
-    auto view = application_->sceneView();
-    auto frameBefore = view ? view->session().currentFrame() : nullptr;
-    std::ostringstream output, errors;
-    auto status = runner_->run(text, "the script", {}, output, errors);
-    // A script that delivered frames holds the camera where it put it;
-    // walking goes on from there.
-    if (auto frame = view ? view->session().currentFrame() : nullptr;
-        inRoom() && frame && frame != frameBefore) {
-        rig_.place(frame->camera.transform);
-        framesFromScripts_ = true;
-    }
-    // A script may have resized the screen: it keeps that size.
-    if (ui::Screen::main().bounds().size != pageSize_) fixedView_ = true;
-    dirty_ = true;
-    answer = {{"status", static_cast<int>(status)},
-              {"lines", linesOf(output.str())},
-              {"errors", linesOf(errors.str())}};
-    return answer.dump();
-}
-
-// The screen presented on top, as the user sees it, so that a test reads
-// and taps it as a user would: its kind, an alert's title and message, and
-// what can be tapped on it in page coordinates (each target's role,
-// rectangle and, for an alert's action, its title). Null when nothing is
-// presented.
-std::string WebHost::presented() {
-    if (!launched()) return "null";
-    auto frame = pointers_->describe();
-    const auto* layout = frame.topLayout();
-    auto screen = layout ? frame.presented.back().controller->presentedScreen() : std::nullopt;
-    if (!screen) return "null";
-    nlohmann::json shown;
-    ui::AlertController* alert = nullptr;
-    std::visit(platform::Overloaded{
-                   [&](ui::AlertController* a) {
-                       alert = a;
-                       shown = {
-                           {"type", "alert"},
-                           {"title", a->title() ? nlohmann::json(*a->title()) : nullptr},
-                           {"message", a->message() ? nlohmann::json(*a->message()) : nullptr}};
-                   },
-                   [&](ui::ImagePickerController*) {
-                       shown = {{"type", "imagePicker"}};
-                   },
-                   [&](ui::ActivityViewController*) {
-                       shown = {{"type", "share"}};
-                   },
-               },
-               *screen);
-    auto screenSize = ui::Screen::main().bounds().size;
-    double sx = screenSize.width > 0 ? pageSize_.width / screenSize.width : 1;
-    double sy = screenSize.height > 0 ? pageSize_.height / screenSize.height : 1;
-    nlohmann::json targets = nlohmann::json::array();
-    for (const auto& target : layout->targets) {
-        nlohmann::json entry = {{"role", roleName(target.role)},
-                                {"rect",
-                                 {target.rect.origin.x * sx, target.rect.origin.y * sy,
-                                  target.rect.width() * sx, target.rect.height() * sy}}};
-        if (alert && target.actionIndex && *target.actionIndex < alert->actions().size())
-            entry["title"] = alert->actions()[*target.actionIndex]->title().value_or("");
-        targets.push_back(std::move(entry));
-    }
-    shown["targets"] = std::move(targets);
-    return shown.dump();
-}
-
 void WebHost::mirror() {
     auto screen = ui::describeAccessible(pointers_->describe());
     if (mirrored_ == screen) return;
@@ -835,38 +299,11 @@ void WebHost::mirror() {
     scrawlet_page_mirror(json.c_str());
 }
 
-// A tap where the element is drawn, as a finger's: whatever the pixels do
-// there, the mirror does.
-void WebHost::tapMirrored(graphics::Point point) {
-    constexpr ui::PointerInput::PointerId mirrorPointer = -1;
-    ui::PointerInput::InputTime time{emscripten_get_now()};
-    pointers_->down(mirrorPointer, point, time);
-    pointers_->up(mirrorPointer, point);
-    afterUserInput(true);
-}
-
-void WebHost::pressMirrored(int button) {
-    if (!launched()) return;
-    // What the page shows may be older than the screen: it is asked again.
-    auto screen = ui::describeAccessible(pointers_->describe());
-    if (button < 0 || static_cast<std::size_t>(button) >= screen.buttons.size() || screen.dialog)
-        return;
-    tapMirrored(ui::tapPoint(screen.buttons[static_cast<std::size_t>(button)].frame));
-}
-
-void WebHost::chooseMirrored(int choice) {
-    if (!launched()) return;
-    auto screen = ui::describeAccessible(pointers_->describe());
-    if (!screen.dialog || choice < 0 ||
-        static_cast<std::size_t>(choice) >= screen.dialog->choices.size())
-        return;
-    tapMirrored(ui::tapPoint(screen.dialog->choices[static_cast<std::size_t>(choice)].frame));
-}
-
-}  // namespace
-
-std::unique_ptr<ui::Host> makeWebHost(ui::LaunchDescription backEnds) {
-    return std::make_unique<WebHost>(std::move(backEnds));
+ui::HostChoice hostChoice() {
+    return {"web", "", "", [](ui::HostRequest request) {
+                return std::unique_ptr<ui::Host>(
+                    std::make_unique<WebHost>(std::move(request.backEnds)));
+            }};
 }
 
 }  // namespace web
@@ -875,167 +312,11 @@ std::unique_ptr<ui::Host> makeWebHost(ui::LaunchDescription backEnds) {
 extern "C" {
 
 EMSCRIPTEN_KEEPALIVE void scrawlet_page_ready(const char* facts) {
-    if (web::currentHost) web::currentHost->pageReady(facts);
-}
-
-// `milliseconds` is the event's own time stamp.
-EMSCRIPTEN_KEEPALIVE void scrawlet_pointer(int phase, int id, int mouse, int button, double x,
-                                           double y, double milliseconds) {
-    if (web::currentHost)
-        web::currentHost->pointer(static_cast<web::PointerPhase>(phase), id, mouse != 0, button, x,
-                                  y, milliseconds);
-}
-
-EMSCRIPTEN_KEEPALIVE void scrawlet_wheel(int rows) {
-    if (web::currentHost) web::currentHost->wheel(rows);
-}
-
-// 1 when the key is one of ours, so that the browser does nothing else
-// with it.
-EMSCRIPTEN_KEEPALIVE int scrawlet_key(const char* code, int down, int control, int repeat) {
-    return web::currentHost && web::currentHost->key(code, down != 0, control != 0, repeat != 0)
-               ? 1
-               : 0;
-}
-
-EMSCRIPTEN_KEEPALIVE void scrawlet_focus_lost() {
-    if (web::currentHost) web::currentHost->focusLost();
-}
-
-EMSCRIPTEN_KEEPALIVE void scrawlet_visibility(int visible) {
-    if (web::currentHost) web::currentHost->visibility(visible != 0);
-}
-
-EMSCRIPTEN_KEEPALIVE void scrawlet_shake() {
-    if (web::currentHost) web::currentHost->shake();
-}
-
-EMSCRIPTEN_KEEPALIVE void scrawlet_xr_started() {
-    if (web::currentHost) web::currentHost->xrStarted();
-}
-
-EMSCRIPTEN_KEEPALIVE void scrawlet_xr_ended() {
-    if (web::currentHost) web::currentHost->xrEnded();
-}
-
-// One XR frame: the viewer's camera-to-world transform and projection (16
-// floats each, column-major, one after the other) and where to draw.
-// `framebuffer` 0 is the page's canvas. Returns the planes drawn.
-EMSCRIPTEN_KEEPALIVE int scrawlet_xr_frame(int framebuffer, int width, int height,
-                                           const float* matrices) {
-    if (!web::currentHost) return 0;
-    return web::currentHost->xrFrame(static_cast<GLuint>(framebuffer), width, height, matrices,
-                                     matrices + 16);
-}
-
-// Empty when the file was answered (taken, or refused with a message);
-// else why our decoders cannot read its kind, for the browser to try. The
-// text lives until the next call.
-EMSCRIPTEN_KEEPALIVE const char* scrawlet_picked(const std::uint8_t* bytes, int length,
-                                                 const char* name) {
-    static std::string reason;
-    reason = web::currentHost
-                 ? web::currentHost->picked(
-                       std::span(bytes, static_cast<std::size_t>(std::max(length, 0))), name)
-                 : std::string();
-    return reason.c_str();
-}
-
-// What the page asks the browser's decoder for, from a picked file's first
-// bytes: the kept size of the upright picture ({"width", "height"}), a
-// reason to refuse it at once ({"refused"}), or nothing ({}) when the bytes
-// do not say, and the file goes the long way (our decoders, then the
-// browser's as it is). For a JPEG, also where its picture data begins
-// ({"scanData"}) and why it is refused ({"cutShort"}) when no end-of-image
-// marker follows: the browser shows what it could read of such a file.
-EMSCRIPTEN_KEEPALIVE const char* scrawlet_picture_plan(const std::uint8_t* bytes, int length) {
-    static std::string plan;
-    auto header = graphics::pictures::readPictureHeader(
-        std::span(bytes, static_cast<std::size_t>(std::max(length, 0))));
-    graphics::DecodeLimits limits;
-    nlohmann::json answer = nlohmann::json::object();
-    if (!header.known) {
-    } else if (header.width <= 0 || header.height <= 0) {
-        answer["refused"] = "the " + header.kind + " picture has no pixels";
-    } else if (header.width > limits.maxStoredSide || header.height > limits.maxStoredSide) {
-        answer["refused"] = "the " + header.kind + " picture claims " +
-                            graphics::pictures::sizeText(header.width, header.height) +
-                            " pixels, more than " + std::to_string(limits.maxStoredSide) +
-                            " on a side";
-    } else {
-        auto kept = graphics::pictures::keptUprightSize(header, limits.maxSide);
-        answer["width"] = kept.width;
-        answer["height"] = kept.height;
-        if (header.firstScanData > 0) {
-            answer["scanData"] = header.firstScanData;
-            answer["cutShort"] = graphics::pictures::jpegCutShort();
-        }
-    }
-    plan = answer.dump();
-    return plan.c_str();
-}
-
-// Where the browser's pixels of a picked picture go, then that they are
-// there.
-EMSCRIPTEN_KEEPALIVE std::uint8_t* scrawlet_picture_pixels(int width, int height, int opaque) {
-    return web::currentHost ? web::currentHost->pictureRoom(width, height, opaque != 0) : nullptr;
-}
-
-EMSCRIPTEN_KEEPALIVE void scrawlet_picked_pixels() {
-    if (web::currentHost) web::currentHost->pickedPixels();
-}
-
-EMSCRIPTEN_KEEPALIVE void scrawlet_pick_refused(const char* name, const char* reason) {
-    if (web::currentHost) web::currentHost->pickRefused(name, reason);
-}
-
-EMSCRIPTEN_KEEPALIVE void scrawlet_pick_cancelled() {
-    if (web::currentHost) web::currentHost->pickCancelled();
-}
-
-EMSCRIPTEN_KEEPALIVE void scrawlet_cameras_listed(int found) {
-    if (web::currentHost) web::currentHost->camerasListed(found != 0);
-}
-
-EMSCRIPTEN_KEEPALIVE void scrawlet_share_finished() {
-    if (web::currentHost) web::currentHost->shareFinished();
-}
-
-EMSCRIPTEN_KEEPALIVE void scrawlet_storage_answered(int id, int done, const char* reason) {
-    if (web::currentHost) web::currentHost->documentAnswered(id, done != 0, reason);
-}
-
-EMSCRIPTEN_KEEPALIVE int scrawlet_unsaved_changes() {
-    return web::currentHost && web::currentHost->unsavedChanges() ? 1 : 0;
-}
-
-// The answer as JSON: {status, lines, errors}. The text lives until the
-// next call.
-EMSCRIPTEN_KEEPALIVE const char* scrawlet_run_script(const char* text) {
-    static std::string answer;
-    answer = web::currentHost ? web::currentHost->runScript(text) : std::string("null");
-    return answer.c_str();
-}
-
-// The screen presented on top as JSON; the text lives until the next call.
-EMSCRIPTEN_KEEPALIVE const char* scrawlet_presented() {
-    static std::string shown;
-    shown = web::currentHost ? web::currentHost->presented() : std::string("null");
-    return shown.c_str();
-}
-
-// The page's mirror: its overlay button `index` pressed, or its dialog's
-// choice `index` chosen.
-EMSCRIPTEN_KEEPALIVE void scrawlet_mirror_press(int index) {
-    if (web::currentHost) web::currentHost->pressMirrored(index);
-}
-
-EMSCRIPTEN_KEEPALIVE void scrawlet_mirror_choose(int index) {
-    if (web::currentHost) web::currentHost->chooseMirrored(index);
+    if (auto* host = web::WebHost::current()) host->pageReady(facts);
 }
 
 EMSCRIPTEN_KEEPALIVE void scrawlet_redraw() {
-    if (web::currentHost) web::currentHost->redraw();
+    if (auto* host = web::WebHost::current()) host->redraw();
 }
 
 }  // extern "C"

@@ -325,4 +325,14 @@ TEST(Displays, ThatDoNotAnswerEndTheProgramWithAMessage) {
     ::close(listener);
 }
 
+// Without a display the window cannot open: the program says so in one line
+// and names the way without one.
+TEST(CommandLine, WithoutADisplaySaysSoInOneLineAndNamesTheHeadlessWay) {
+    auto run = testsupport::runWithoutDisplay("");
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_NE(run.output.find("no display"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("--headless"), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find('\n'), std::string::npos) << "one line";
+}
+
 }  // namespace

@@ -13,15 +13,15 @@
 
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/Image.h"
-#include "platform/headless/EglScreenRenderer.h"
+#include "platform/offscreen/EglScreenRenderer.h"
 #include "platform/scene/Constraint.h"
 #include "platform/scene/Node.h"
 #include "platform/ui/SceneView.h"
 
 namespace rendertest {
 
-inline std::unique_ptr<headless::EglScreenRenderer>& sharedRenderer() {
-    static std::unique_ptr<headless::EglScreenRenderer> renderer;
+inline std::unique_ptr<offscreen::EglScreenRenderer>& sharedRenderer() {
+    static std::unique_ptr<offscreen::EglScreenRenderer> renderer;
     return renderer;
 }
 
@@ -35,9 +35,9 @@ inline testing::Environment* const environment =
     testing::AddGlobalTestEnvironment(new RendererEnvironment);
 
 // The renderer every test draws with, made once.
-inline headless::EglScreenRenderer& eglRenderer() {
+inline offscreen::EglScreenRenderer& eglRenderer() {
     auto& renderer = sharedRenderer();
-    if (!renderer) renderer = std::make_unique<headless::EglScreenRenderer>();
+    if (!renderer) renderer = std::make_unique<offscreen::EglScreenRenderer>();
     return *renderer;
 }
 

@@ -78,6 +78,13 @@ inline CommandRun runCommand(const std::string& command) {
     return run;
 }
 
+// Runs the program with `arguments` and no display: the exit status and
+// what it wrote to standard error.
+inline CommandRun runWithoutDisplay(const std::string& arguments) {
+    return runCommand("env -u DISPLAY -u WAYLAND_DISPLAY " + std::string(SCRAWLET_BINARY) + " " +
+                      arguments + " 2>&1 >/dev/null");
+}
+
 struct ScriptRun {
     int exitStatus = -1;
     std::vector<nlohmann::json> dumps;

@@ -1,4 +1,4 @@
-#include "platform/headless/EglScreenRenderer.h"
+#include "platform/offscreen/EglScreenRenderer.h"
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
@@ -15,7 +15,7 @@
 #include "platform/render/Gl.h"
 #include "platform/render/Offscreen.h"
 
-namespace headless {
+namespace offscreen {
 
 namespace {
 
@@ -242,4 +242,4 @@ platform::Result<std::shared_ptr<const graphics::Bitmap>> EglScreenRenderer::ren
     });
 }
 
-}  // namespace headless
+}  // namespace offscreen

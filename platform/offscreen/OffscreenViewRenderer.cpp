@@ -1,8 +1,8 @@
-#include "platform/desktop/Offscreen.h"
+#include "platform/offscreen/OffscreenViewRenderer.h"
 
 #include "platform/Log.h"
 
-namespace desktop {
+namespace offscreen {
 
 std::shared_ptr<const graphics::Bitmap> OffscreenViewRenderer::renderView(const ui::SceneView& view,
                                                                           double scale) {
@@ -19,4 +19,4 @@ std::shared_ptr<const graphics::Bitmap> OffscreenViewRenderer::renderView(const 
     return std::move(picture).value();
 }
 
-}  // namespace desktop
+}  // namespace offscreen

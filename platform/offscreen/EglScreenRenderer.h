@@ -11,7 +11,7 @@
 #include "platform/render/Renderer.h"
 #include "platform/ui/SceneView.h"
 
-namespace headless {
+namespace offscreen {
 
 // The EGL display and its OpenGL ES 3.0 context are made on first use; a
 // machine without them gets the reason, never a crash.
@@ -53,4 +53,4 @@ private:
     std::shared_ptr<bool> alive_;
 };
 
-}  // namespace headless
+}  // namespace offscreen

@@ -9,7 +9,7 @@
 #include "platform/render/Renderer.h"
 #include "platform/ui/SceneView.h"
 
-namespace desktop {
+namespace offscreen {
 
 class OffscreenViewRenderer : public ui::ViewRenderer {
 public:
@@ -28,4 +28,4 @@ private:
     render::OffscreenTarget target_;
 };
 
-}  // namespace desktop
+}  // namespace offscreen
