@@ -186,6 +186,9 @@ public:
 
     int run(ui::Application& application) override {
         application_ = &application;
+        // The page's callbacks drive this one application on the browser's
+        // one thread for the rest of the page's life.
+        driven_.emplace(application);
         setenv("SCRAWLET_RESOURCES", resourcesFolder, 1);
         scrawlet_storage_mount(documentsFolder.c_str());
         scrawlet_page_prepare();
@@ -268,6 +271,7 @@ private:
 
     ui::LaunchDescription backEnds_;
     ui::Application* application_ = nullptr;
+    std::optional<ui::ApplicationScope> driven_;
     std::unique_ptr<render::Renderer> renderer_;
     std::shared_ptr<WebPictures> pictures_ = std::make_shared<WebPictures>();
     std::unique_ptr<automation::ScriptRunner> runner_;

@@ -174,7 +174,8 @@ TEST(ImagePicker, TheCameraIsThereOnlyOnDevicesWithOne) {
         ui::ImagePickerController::isSourceTypeAvailable(ui::ImagePickerSourceType::camera));
     EXPECT_TRUE(
         ui::ImagePickerController::isSourceTypeAvailable(ui::ImagePickerSourceType::photoLibrary));
-    ui::LaunchScope withCamera(testsupport::changed([](auto& d) { d.hasCamera = true; }));
+    testsupport::PlatformScope withCamera(
+        testsupport::changed([](auto& d) { d.hasCamera = true; }));
     EXPECT_TRUE(
         ui::ImagePickerController::isSourceTypeAvailable(ui::ImagePickerSourceType::camera));
 }
