@@ -21,8 +21,9 @@ using scrawlet::ViewController;
 
 // One emoji drawn again and again, as the samples of one stroke do.
 void renderSameEmoji(benchmark::State& state) {
+    ViewController controller{ui::Coder{}};
     for (auto _ : state) {
-        auto image = ViewController::renderEmojiImage("\U0001F436", 30.0);
+        auto image = controller.renderEmojiImage("\U0001F436", 30.0);
         benchmark::DoNotOptimize(image);
     }
 }
@@ -31,9 +32,10 @@ BENCHMARK(renderSameEmoji);
 // Every emoji of the table in turn, as a drawing of many strokes does.
 void renderEveryEmoji(benchmark::State& state) {
     const auto& table = scrawlet::emojiTable();
+    ViewController controller{ui::Coder{}};
     std::size_t next = 0;
     for (auto _ : state) {
-        auto image = ViewController::renderEmojiImage(table[next], 30.0);
+        auto image = controller.renderEmojiImage(table[next], 30.0);
         benchmark::DoNotOptimize(image);
         next = (next + 1) % table.size();
     }
@@ -43,13 +45,13 @@ BENCHMARK(renderEveryEmoji);
 // The heap bytes that 10,000 sprite images of one stroke keep alive.
 void holdTenThousandSprites(benchmark::State& state) {
     constexpr int sprites = 10000;
+    ViewController controller{ui::Coder{}};
     for (auto _ : state) {
         std::vector<std::shared_ptr<graphics::Image>> images;
         images.reserve(sprites);
         std::size_t before = mallinfo2().uordblks;
         for (int i = 0; i < sprites; ++i)
-            images.push_back(
-                ViewController::renderEmojiImage("\U0001F43B\u200D\u2744\uFE0F", 30.0));
+            images.push_back(controller.renderEmojiImage("\U0001F43B\u200D\u2744\uFE0F", 30.0));
         std::size_t after = mallinfo2().uordblks;
         std::unordered_set<const graphics::Bitmap*> distinct;
         for (const auto& image : images) distinct.insert(image->cgImage().get());

@@ -117,10 +117,12 @@ BENCHMARK(saveFourPhotos)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterati
 }  // namespace
 
 int main(int argc, char** argv) {
-    scene::installSceneFileFormat(scene::makeGltfSceneFileFormat());
-    return runBenchmarks(argc, argv, {}, [] {
-        std::error_code ignored;
-        std::filesystem::remove(scratch("48mp.jpg"), ignored);
-        std::filesystem::remove(scratch("8192.png"), ignored);
-    });
+    return runBenchmarks(
+        argc, argv, {},
+        [] {
+            std::error_code ignored;
+            std::filesystem::remove(scratch("48mp.jpg"), ignored);
+            std::filesystem::remove(scratch("8192.png"), ignored);
+        },
+        scene::makeGltfSceneFileFormat());
 }

@@ -153,12 +153,14 @@ BENCHMARK(refuseHostile)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRe
 }  // namespace
 
 int main(int argc, char** argv) {
-    scene::installSceneFileFormat(scene::makeGltfSceneFileFormat());
-    return runBenchmarks(argc, argv, {}, [] {
-        for (const auto& [sprites, controller] : drawings()) {
-            (void)controller;
-            std::filesystem::remove(fileFor(sprites));
-        }
-        drawings().clear();
-    });
+    return runBenchmarks(
+        argc, argv, {},
+        [] {
+            for (const auto& [sprites, controller] : drawings()) {
+                (void)controller;
+                std::filesystem::remove(fileFor(sprites));
+            }
+            drawings().clear();
+        },
+        scene::makeGltfSceneFileFormat());
 }

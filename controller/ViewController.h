@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "drawing/SpriteCache.h"
 #include "platform/graphics/Image.h"
 #include "platform/overlay/Node.h"
 #include "platform/scene/Node.h"
@@ -77,9 +78,10 @@ public:
     // Sprites in space.
     std::shared_ptr<scene::Node> placeSprite(graphics::Point point);
     static std::optional<scene::Vector3> cameraPosition(const ui::SceneView& view);
-    static std::shared_ptr<graphics::Image> renderEmojiImage(std::string_view text, double size);
-    static std::shared_ptr<scene::Node> makeBillboardNode(
-        std::shared_ptr<const graphics::Image> image, double width, double height);
+    // Both share what they made last with the next sprite of the stroke.
+    std::shared_ptr<graphics::Image> renderEmojiImage(std::string_view text, double size);
+    std::shared_ptr<scene::Node> makeBillboardNode(std::shared_ptr<const graphics::Image> image,
+                                                   double width, double height);
 
     // Undo, clear and shake.
     void undoLastLine();
@@ -116,9 +118,10 @@ public:
     bool saveChanges() override;
     std::optional<std::filesystem::path> documentFile() const override { return documentFile_; }
 
-    // The user's most preferred language, looked up once per process.
-    static const std::string& preferredLanguage();
-    // The application's first window, looked up once per process.
+    // The user's most preferred language, as the application in force
+    // describes it.
+    static std::string preferredLanguage();
+    // The first window of the application in force.
     static ui::Window& mainWindow();
 
     // Fields, in declaration order.
@@ -172,6 +175,8 @@ private:
     std::optional<std::filesystem::path> documentFile_;
     // The button a touch holds down, drawn lighter until it lifts.
     std::shared_ptr<overlay::ShapeNode> pressedButton_;
+    // What the last sprite placed shares with the next.
+    SpriteCache sprites_;
 };
 
 }  // namespace scrawlet

@@ -60,41 +60,11 @@ std::optional<scene::Vector3> ViewController::cameraPosition(const ui::SceneView
     return scene::Vector3{v[0], v[1], v[2]};
 }
 
-namespace {
-// The pictures of the last few emoji drawn. Every touch sample of a stroke
-// draws the same emoji at the same size: drawing it again would give the
-// same pixels (images that show the same pixels share one bitmap anyway),
-// so a sample takes a new image of the bitmap already drawn.
-class RecentEmoji {
-public:
-    struct Key {
-        std::string text;
-        double size;
-        double scale;
-        const graphics::Backend* backend;
-        friend bool operator==(const Key&, const Key&) = default;
-    };
-    std::shared_ptr<const graphics::Bitmap> find(const Key& key) const {
-        for (const auto& [known, bitmap] : recent_)
-            if (known == key) return bitmap;
-        return nullptr;
-    }
-    void remember(Key key, std::shared_ptr<const graphics::Bitmap> bitmap) {
-        if (recent_.size() == capacity) recent_.erase(recent_.begin());
-        recent_.emplace_back(std::move(key), std::move(bitmap));
-    }
-
-private:
-    static constexpr std::size_t capacity = 8;
-    std::vector<std::pair<Key, std::shared_ptr<const graphics::Bitmap>>> recent_;
-};
-}  // namespace
-
 std::shared_ptr<graphics::Image> ViewController::renderEmojiImage(std::string_view text,
                                                                   double size) {
-    static RecentEmoji recent;
+    RecentEmoji& recent = sprites_.recentEmoji;
     const double scale = graphics::mainScreenScale();
-    RecentEmoji::Key key{std::string(text), size, scale, &graphics::backend()};
+    RecentEmoji::Key key{std::string(text), size, scale};
     if (auto bitmap = recent.find(key)) return std::make_shared<graphics::Image>(bitmap, scale);
 
     graphics::beginImageContextWithOptions({size, size}, false, scale);
@@ -109,15 +79,9 @@ std::shared_ptr<graphics::Image> ViewController::renderEmojiImage(std::string_vi
 }
 
 namespace {
-// The plane and constraint of the last billboard made. The samples of a
-// stroke show one picture (their images share one bitmap), so they share
-// one plane with its material, and one constraint: what a sprite needs of
-// its own is its node. Nothing changes them once the sprite is placed.
-struct LastBillboard {
-    std::weak_ptr<scene::Plane> plane;
-    std::weak_ptr<scene::BillboardConstraint> constraint;
-};
-
+// Whether `plane` shows `image` at that size: the samples of a stroke show
+// one picture (their images share one bitmap), so they share one plane with
+// its material; what a sprite needs of its own is its node.
 bool shows(const scene::Plane& plane, const graphics::Image& image, double width, double height) {
     if (plane.width() != width || plane.height() != height || plane.materials().size() != 1)
         return false;
@@ -130,7 +94,7 @@ bool shows(const scene::Plane& plane, const graphics::Image& image, double width
 
 std::shared_ptr<scene::Node> ViewController::makeBillboardNode(
     std::shared_ptr<const graphics::Image> image, double width, double height) {
-    static LastBillboard last;
+    LastBillboard& last = sprites_.lastBillboard;
     auto plane = last.plane.lock();
     if (!plane || !image || !shows(*plane, *image, width, height)) {
         plane = scene::Plane::planeWithWidth(width, height);

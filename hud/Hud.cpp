@@ -53,12 +53,9 @@ HudButton hudButtonAt(graphics::Point location, graphics::Size size, double inse
 }
 
 ui::Window& ViewController::mainWindow() {
-    static const std::shared_ptr<ui::Window> window = [] {
-        const auto& windows = ui::Application::sharedApplication().windows();
-        platform::require(!windows.empty(), "mainWindow", "the application has no window");
-        return windows.front();
-    }();
-    return *window;
+    const auto& windows = ui::Application::sharedApplication().windows();
+    platform::require(!windows.empty(), "mainWindow", "the application has no window");
+    return *windows.front();
 }
 
 void ViewController::viewDidLoad() {

@@ -38,13 +38,10 @@ const TextSet traditionalChinese{
 };
 }  // namespace
 
-const std::string& ViewController::preferredLanguage() {
-    static const std::string language = [] {
-        auto languages = ui::Locale::preferredLanguages();
-        platform::require(!languages.empty(), "preferredLanguage", "no preferred language");
-        return languages.front();
-    }();
-    return language;
+std::string ViewController::preferredLanguage() {
+    auto languages = ui::Locale::preferredLanguages();
+    platform::require(!languages.empty(), "preferredLanguage", "no preferred language");
+    return languages.front();
 }
 
 void ViewController::localizeTexts() { useTextsFor(preferredLanguage()); }

@@ -4,15 +4,8 @@
 
 namespace platform {
 
-namespace {
-LogCapture*& capture() {
-    static LogCapture* innermost = nullptr;
-    return innermost;
-}
-}  // namespace
-
 void log(std::string_view message) {
-    if (auto* into = capture()) {
+    if (auto* into = Current<LogCapture>::get()) {
         into->lines_.emplace_back(message);
         return;
     }
@@ -20,7 +13,6 @@ void log(std::string_view message) {
     std::fflush(stderr);
 }
 
-LogCapture::LogCapture() : previous_(capture()) { capture() = this; }
-LogCapture::~LogCapture() { capture() = previous_; }
+LogCapture::LogCapture() : inForce_(*this) {}
 
 }  // namespace platform

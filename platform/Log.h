@@ -8,16 +8,18 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Current.h"
+
 namespace platform {
 
-// Writes one line to the sink in force.
+// Writes one line to the sink in force on this thread.
 void log(std::string_view message);
 
-// Collects the lines logged while it lives, instead of writing them out.
+// Collects the lines logged on this thread while it lives, instead of
+// writing them out.
 class LogCapture {
 public:
     LogCapture();
-    ~LogCapture();
     LogCapture(const LogCapture&) = delete;
     LogCapture& operator=(const LogCapture&) = delete;
 
@@ -26,7 +28,7 @@ public:
 private:
     friend void log(std::string_view message);
     std::vector<std::string> lines_;
-    LogCapture* previous_;
+    Current<LogCapture> inForce_;
 };
 
 }  // namespace platform

@@ -6,13 +6,6 @@
 
 namespace ar {
 
-namespace {
-DeviceCapabilities& capabilities() {
-    static DeviceCapabilities installed;
-    return installed;
-}
-}  // namespace
-
 const char* trackingModeName(TrackingMode mode) {
     switch (mode) {
         case TrackingMode::room: return "room";
@@ -22,8 +15,10 @@ const char* trackingModeName(TrackingMode mode) {
     platform::unreachable("trackingModeName");
 }
 
-const DeviceCapabilities& deviceCapabilities() { return capabilities(); }
-void setDeviceCapabilities(DeviceCapabilities value) { capabilities() = value; }
+DeviceCapabilities deviceCapabilities() {
+    const DeviceCapabilities* capabilities = DeviceCapabilitiesScope::get();
+    return capabilities ? *capabilities : DeviceCapabilities{};
+}
 
 bool WorldTrackingConfiguration::supportsFrameSemantics(FrameSemantics semantics) {
     std::uint32_t wanted = rawValue(semantics);

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 
+#include "platform/Current.h"
 #include "platform/scene/Math.h"
 
 namespace ar {
@@ -116,12 +117,16 @@ private:
     std::uint64_t frameSequence_ = 0;
 };
 
-// What the device can do; the launch description in force decides.
+// What the device can do; the application's launch description decides.
+// Its environment owns them and puts them in force on the thread that
+// drives it (DeviceCapabilitiesScope), as this level cannot ask `ui`.
 struct DeviceCapabilities {
     bool personSegmentationWithDepth = false;
 };
-const DeviceCapabilities& deviceCapabilities();
-void setDeviceCapabilities(DeviceCapabilities capabilities);
+using DeviceCapabilitiesScope = platform::Current<const DeviceCapabilities>;
+// The capabilities in force on this thread; a device that can do nothing
+// extra without any.
+DeviceCapabilities deviceCapabilities();
 
 // A camera pose in the room: at `position`, turned by `yawDegrees` about the
 // world's y axis (positive to the left), then by `pitchDegrees` about its own

@@ -239,6 +239,9 @@ ScriptStatus ScriptRunner::run(std::string_view text, std::string_view name,
     folder_ = folder;
     output_ = &output;
     errors_ = &errors;
+    // The script drives this application: what it reaches (the screen, the
+    // back ends) is this application's.
+    ui::ApplicationScope driven(application_);
     ScriptStatus status = ScriptStatus::done;
     auto ran = forEachCommand(text, launched, [&](Command&& command) {
         if (status != ScriptStatus::done || application_.isTerminated()) return;

@@ -253,6 +253,8 @@ void DesktopHost::closeWindow() {
 }
 
 int DesktopHost::run(ui::Application& application) {
+    // The window drives this one application until it closes.
+    ui::ApplicationScope driven(application);
     stateFile_ = std::getenv("SCRAWLET_STATE_FILE");
     if (!openWindow()) {
         closeWindow();

@@ -1,22 +1,17 @@
 #include "platform/graphics/Backend.h"
 
+#include "platform/graphics/Context.h"
+
 namespace graphics {
 
-namespace {
-std::shared_ptr<Backend>& installed() {
-    static std::shared_ptr<Backend> backend;
-    return backend;
+bool hasBackend() {
+    Context* context = ContextScope::get();
+    return context != nullptr && context->backend != nullptr;
 }
-}  // namespace
-
-void installBackend(std::shared_ptr<Backend> backend) { installed() = std::move(backend); }
-
-bool hasBackend() { return installed() != nullptr; }
 
 Backend& backend() {
-    platform::require(installed() != nullptr, "graphics::backend",
-                      "no graphics back end installed");
-    return *installed();
+    platform::require(hasBackend(), "graphics::backend", "no graphics back end in force");
+    return *currentContext().backend;
 }
 
 }  // namespace graphics

@@ -1,5 +1,5 @@
 // The graphics back end: the one place that turns drawing requests into
-// pixels and bytes into images. The program installs one at start-up; the
+// pixels and bytes into images. Each application has one from launch; the
 // image and bitmap contexts, text measurement and photo decoding all go
 // through it, so nothing above this line knows which library draws.
 #pragma once
@@ -98,11 +98,10 @@ public:
                                                                    int quality) = 0;
 };
 
-// Installs the back end; replaces an earlier one. The launch description
-// in force decides which (ui::LaunchScope).
-void installBackend(std::shared_ptr<Backend> backend);
+// Whether the graphics context in force on this thread (Context.h) has a
+// back end; the application's launch description decides which.
 bool hasBackend();
-// The installed back end; a missing one is a broken precondition.
+// That back end; a missing one is a broken precondition.
 Backend& backend();
 
 }  // namespace graphics

@@ -1,72 +1,50 @@
 #include "platform/graphics/ImageContext.h"
 
 #include <cmath>
-#include <unordered_map>
 #include <vector>
+
+#include "platform/graphics/Context.h"
 
 namespace graphics {
 
 namespace {
-double& screenScale() {
-    static double scale = 1.0;
-    return scale;
-}
-
-// Contexts in the order they were begun; the last is current. A context that
-// could not be made is kept as none so that begin and end still pair up.
 std::vector<std::unique_ptr<ImageContext>>& contextStack() {
-    static std::vector<std::unique_ptr<ImageContext>> stack;
-    return stack;
-}
-
-// Bitmaps that images made here show, by content, without keeping them
-// alive. Every touch sample of a stroke draws the same emoji; its images
-// share one bitmap, so a drawing of ten thousand sprites does not hold ten
-// thousand copies of the same pixels.
-class SharedBitmaps {
-public:
-    std::shared_ptr<const Bitmap> share(std::shared_ptr<const Bitmap> bitmap) {
-        std::uint64_t hash = bitmap->contentHash();
-        auto [first, last] = table_.equal_range(hash);
-        for (auto it = first; it != last;) {
-            std::shared_ptr<const Bitmap> known = it->second.lock();
-            if (!known) {
-                it = table_.erase(it);
-                continue;
-            }
-            if (known->samePixels(*bitmap) && known->format() == bitmap->format()) return known;
-            ++it;
-        }
-        table_.emplace(hash, bitmap);
-        // Forget bitmaps no image shows any more, once they could make up
-        // half the table, so that it stays the size of what is alive.
-        if (table_.size() >= 2 * liveAfterSweep_ + 64) sweep();
-        return bitmap;
-    }
-
-private:
-    void sweep() {
-        std::erase_if(table_, [](const auto& entry) { return entry.second.expired(); });
-        liveAfterSweep_ = table_.size();
-    }
-
-    std::unordered_multimap<std::uint64_t, std::weak_ptr<const Bitmap>> table_;
-    std::size_t liveAfterSweep_ = 0;
-};
-
-SharedBitmaps& sharedBitmaps() {
-    static SharedBitmaps shared;
-    return shared;
+    return currentContext().imageContexts;
 }
 }  // namespace
 
-double mainScreenScale() { return screenScale(); }
-
-void setMainScreenScale(double scale) {
-    platform::require(scale > 0 && std::isfinite(scale), "setMainScreenScale",
-                      "the scale must be positive");
-    screenScale() = scale;
+Context& currentContext() {
+    Context* context = ContextScope::get();
+    platform::require(context != nullptr, "graphics::currentContext",
+                      "no graphics context in force on this thread");
+    return *context;
 }
+
+std::shared_ptr<const Bitmap> SharedBitmaps::share(std::shared_ptr<const Bitmap> bitmap) {
+    std::uint64_t hash = bitmap->contentHash();
+    auto [first, last] = table_.equal_range(hash);
+    for (auto it = first; it != last;) {
+        std::shared_ptr<const Bitmap> known = it->second.lock();
+        if (!known) {
+            it = table_.erase(it);
+            continue;
+        }
+        if (known->samePixels(*bitmap) && known->format() == bitmap->format()) return known;
+        ++it;
+    }
+    table_.emplace(hash, bitmap);
+    // Forget bitmaps no image shows any more, once they could make up half
+    // the table, so that it stays the size of what is alive.
+    if (table_.size() >= 2 * liveAfterSweep_ + 64) sweep();
+    return bitmap;
+}
+
+void SharedBitmaps::sweep() {
+    std::erase_if(table_, [](const auto& entry) { return entry.second.expired(); });
+    liveAfterSweep_ = table_.size();
+}
+
+double mainScreenScale() { return currentContext().screenScale; }
 
 ImageContext::ImageContext(Size size, bool opaque, double scale, std::unique_ptr<Canvas> canvas)
     : size_(size), opaque_(opaque), scale_(scale), canvas_(std::move(canvas)) {
@@ -91,7 +69,8 @@ void ImageContext::fillRect(const Rect& rect) {
 }
 
 std::shared_ptr<Image> ImageContext::makeImage() const {
-    return std::make_shared<Image>(sharedBitmaps().share(canvas_->makeBitmap()), scale_);
+    return std::make_shared<Image>(currentContext().sharedBitmaps.share(canvas_->makeBitmap()),
+                                   scale_);
 }
 
 void beginImageContextWithOptions(Size size, bool opaque, double scale) {

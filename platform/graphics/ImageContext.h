@@ -11,9 +11,9 @@
 
 namespace graphics {
 
-// The scale of the main screen (pixels per point); what scale 0 stands for.
+// The scale of the main screen (pixels per point) of the graphics context
+// in force (Context.h); what scale 0 stands for.
 double mainScreenScale();
-void setMainScreenScale(double scale);
 
 class ImageContext {
 public:

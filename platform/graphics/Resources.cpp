@@ -4,11 +4,11 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <map>
 #include <string>
 
 #include "platform/Files.h"
 #include "platform/graphics/Backend.h"
+#include "platform/graphics/Context.h"
 #include "platform/graphics/ImageContext.h"
 
 #ifndef SCRAWLET_SOURCE_RESOURCES
@@ -34,8 +34,8 @@ std::filesystem::path resourceDirectory() {
 
 std::shared_ptr<const Image> imageNamed(std::string_view name) {
     // Images are shared, as the platform's named images are: one decode per
-    // name and scale for the life of the process.
-    static std::map<std::string, std::shared_ptr<const Image>> cache;
+    // name and scale for the life of the application.
+    auto& cache = currentContext().namedImages;
     int wanted = static_cast<int>(std::lround(mainScreenScale()));
     std::string key = std::string(name) + "@" + std::to_string(wanted);
     if (auto it = cache.find(key); it != cache.end()) return it->second;

@@ -16,9 +16,11 @@ std::uint64_t nextNodeId() {
 }  // namespace
 
 namespace {
-// The observers of each observed node.
+// The observers of each observed node. A node is observed, changed and
+// destroyed on the thread that drives its application, so each thread keeps
+// its own table: two applications on two threads never share one.
 std::unordered_map<const Node*, std::vector<SceneObserver*>>& observerLists() {
-    static std::unordered_map<const Node*, std::vector<SceneObserver*>> lists;
+    static thread_local std::unordered_map<const Node*, std::vector<SceneObserver*>> lists;
     return lists;
 }
 }  // namespace
@@ -88,8 +90,9 @@ const std::vector<std::shared_ptr<Constraint>>& Node::constraints() const {
 }
 
 void Node::setConstraints(std::vector<std::shared_ptr<Constraint>> constraints) {
-    // The list last given out, kept to share with the next equal one.
-    static std::weak_ptr<const Constraints> last;
+    // The list last given out on this thread, kept to share with the next
+    // equal one: the sprites of a stroke are placed one after another.
+    static thread_local std::weak_ptr<const Constraints> last;
     if (constraints.empty()) {
         constraints_.reset();
     } else if (auto known = last.lock(); known && *known == constraints) {

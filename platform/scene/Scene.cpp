@@ -3,29 +3,25 @@
 namespace scene {
 
 namespace {
-std::shared_ptr<SceneFileFormat>& installedFormat() {
-    static std::shared_ptr<SceneFileFormat> format;
-    return format;
+SceneFileFormat& format(const char* operation) {
+    platform::require(hasSceneFileFormat(), operation, "no scene-file format in force");
+    return *SceneFilesScope::get()->format;
 }
 }  // namespace
 
-void installSceneFileFormat(std::shared_ptr<SceneFileFormat> format) {
-    installedFormat() = std::move(format);
+bool hasSceneFileFormat() {
+    SceneFiles* files = SceneFilesScope::get();
+    return files != nullptr && files->format != nullptr;
 }
-
-bool hasSceneFileFormat() { return installedFormat() != nullptr; }
 
 Scene::Scene() : rootNode_(Node::make()) {}
 
 platform::Result<void> Scene::writeToUrl(const std::filesystem::path& url) const {
-    platform::require(hasSceneFileFormat(), "Scene::writeToUrl", "no scene-file format installed");
-    return installedFormat()->write(*this, url);
+    return format("Scene::writeToUrl").write(*this, url);
 }
 
 platform::Result<std::shared_ptr<Scene>> Scene::sceneWithUrl(const std::filesystem::path& url) {
-    platform::require(hasSceneFileFormat(), "Scene::sceneWithUrl",
-                      "no scene-file format installed");
-    return installedFormat()->read(url);
+    return format("Scene::sceneWithUrl").read(url);
 }
 
 }  // namespace scene

@@ -1,10 +1,11 @@
 // A 3-D scene: a root node and everything below it, which can be written to
-// and read from a scene file through the installed scene-file format.
+// and read from a scene file through the scene-file format in force.
 #pragma once
 
 #include <filesystem>
 #include <memory>
 
+#include "platform/Current.h"
 #include "platform/Result.h"
 #include "platform/scene/Node.h"
 
@@ -25,8 +26,8 @@ private:
     std::shared_ptr<Node> rootNode_;
 };
 
-// How scenes are stored on disk. The launch description in force decides
-// which (ui::LaunchScope).
+// How scenes are stored on disk. The application's launch description
+// decides which.
 class SceneFileFormat {
 public:
     virtual ~SceneFileFormat() = default;
@@ -34,7 +35,15 @@ public:
     virtual platform::Result<std::shared_ptr<Scene>> read(const std::filesystem::path& url) = 0;
 };
 
-void installSceneFileFormat(std::shared_ptr<SceneFileFormat> format);
+// The scene files of one application: its environment owns them and puts
+// them in force on the thread that drives it (SceneFilesScope), as this
+// level cannot ask `ui`.
+struct SceneFiles {
+    std::shared_ptr<SceneFileFormat> format;
+};
+using SceneFilesScope = platform::Current<SceneFiles>;
+
+// Whether the scene files in force have a format.
 bool hasSceneFileFormat();
 
 }  // namespace scene

@@ -13,11 +13,6 @@ std::map<std::string, DelegateFactory>& classes() {
     return registry;
 }
 
-Application*& current() {
-    static Application* application = nullptr;
-    return application;
-}
-
 std::optional<InterfaceDescription>& registeredInterface() {
     static std::optional<InterfaceDescription> interface;
     return interface;
@@ -44,24 +39,24 @@ DelegateFactory classNamed(const std::string& name) {
 }
 
 Application& Application::sharedApplication() {
-    platform::require(current() != nullptr, "sharedApplication", "there is no application yet");
-    return *current();
+    Application* application = current();
+    platform::require(application != nullptr, "sharedApplication",
+                      "no application is driven on this thread");
+    return *application;
 }
 
-bool Application::exists() { return current() != nullptr; }
+Application* Application::current() { return platform::Current<Application>::get(); }
+
+ApplicationScope::ApplicationScope(Application& application)
+    : application_(application), environment_(application.environment()) {}
 
 Application::Application(DelegateFactory delegateFactory)
     : delegateFactory_(std::move(delegateFactory)) {
-    platform::require(current() == nullptr, "Application", "there can be only one application");
     platform::require(delegateFactory_ != nullptr, "Application", "no delegate class given");
-    current() = this;
-    // A screen presented over the root takes the touches in flight.
-    ViewController::setPresentationObserver([this](ViewController& presenter) {
-        if (&presenter == rootViewController().get()) cancelHeldTouches();
-    });
 }
 
 Application::~Application() {
+    ApplicationScope driven(*this);
     // What is still presented goes first: its action handlers may hold the
     // controller that presented it.
     if (auto root = rootViewController()) root->dismissViewControllerAnimated(false, nullptr);
@@ -69,8 +64,11 @@ Application::~Application() {
     // the first window.
     windows_.clear();
     delegate_.reset();
-    ViewController::setPresentationObserver(nullptr);
-    current() = nullptr;
+}
+
+void Application::didPresent(ViewController& presenter) {
+    // A screen presented over the root takes the touches in flight.
+    if (&presenter == rootViewController().get()) cancelHeldTouches();
 }
 
 void Application::launch(LaunchDescription description) {
@@ -78,7 +76,8 @@ void Application::launch(LaunchDescription description) {
     launched_ = true;
     const graphics::Size screenSize = description.screenSize;
     const graphics::EdgeInsets safeAreaInsets = description.safeAreaInsets;
-    launchScope_ = std::make_unique<LaunchScope>(std::move(description));
+    environment_.apply(std::move(description));
+    ApplicationScope driven(*this);
     delegate_ = delegateFactory_();
 
     // The main interface: one window, its root controller made through the
@@ -106,18 +105,19 @@ void Application::launch(LaunchDescription description) {
 }
 
 void Application::setHasCamera(bool hasCamera) {
-    platform::require(launchScope_ != nullptr, "Application::setHasCamera",
-                      "the application has not launched");
-    launchScope_->setHasCamera(hasCamera);
+    platform::require(launched_, "Application::setHasCamera", "the application has not launched");
+    environment_.setHasCamera(hasCamera);
 }
 
 void Application::resignActive() {
+    ApplicationScope driven(*this);
     if (state_ != ApplicationState::active) return;
     state_ = ApplicationState::inactive;
     delegate_->applicationWillResignActive(*this);
 }
 
 void Application::enterBackground() {
+    ApplicationScope driven(*this);
     resignActive();
     if (state_ == ApplicationState::background) return;
     state_ = ApplicationState::background;
@@ -125,12 +125,14 @@ void Application::enterBackground() {
 }
 
 void Application::enterForeground() {
+    ApplicationScope driven(*this);
     if (state_ != ApplicationState::background) return;
     state_ = ApplicationState::inactive;
     delegate_->applicationWillEnterForeground(*this);
 }
 
 void Application::becomeActive() {
+    ApplicationScope driven(*this);
     if (state_ == ApplicationState::active) return;
     if (state_ == ApplicationState::background) enterForeground();
     state_ = ApplicationState::active;
@@ -138,6 +140,7 @@ void Application::becomeActive() {
 }
 
 void Application::terminate() {
+    ApplicationScope driven(*this);
     if (terminated_ || !launched_) return;
     terminated_ = true;
     delegate_->applicationWillTerminate(*this);
@@ -160,6 +163,7 @@ std::shared_ptr<SceneView> Application::sceneView() const {
 }
 
 void Application::transitionToSize(graphics::Size size) {
+    ApplicationScope driven(*this);
     auto root = rootViewController();
     if (!root) return;
     TransitionCoordinator coordinator;
@@ -201,6 +205,7 @@ void Application::cancelHeldTouches() {
 }
 
 void Application::sendTouchesBegan(const TouchSet& touches) {
+    ApplicationScope driven(*this);
     auto* target = touchTarget();
     if (target == nullptr) return;
     heldTouches_.insert(heldTouches_.end(), touches.begin(), touches.end());
@@ -209,6 +214,7 @@ void Application::sendTouchesBegan(const TouchSet& touches) {
 }
 
 void Application::sendTouchesMoved(const TouchSet& touches) {
+    ApplicationScope driven(*this);
     auto* target = touchTarget();
     TouchSet mine = held(touches);
     if (target == nullptr || mine.empty()) return;
@@ -217,6 +223,7 @@ void Application::sendTouchesMoved(const TouchSet& touches) {
 }
 
 void Application::sendTouchesEnded(const TouchSet& touches) {
+    ApplicationScope driven(*this);
     auto* target = touchTarget();
     TouchSet mine = held(touches);
     if (target == nullptr || mine.empty()) return;
@@ -226,6 +233,7 @@ void Application::sendTouchesEnded(const TouchSet& touches) {
 }
 
 void Application::sendTouchesCancelled(const TouchSet& touches) {
+    ApplicationScope driven(*this);
     auto* target = touchTarget();
     TouchSet mine = held(touches);
     if (target == nullptr || mine.empty()) return;
@@ -235,11 +243,13 @@ void Application::sendTouchesCancelled(const TouchSet& touches) {
 }
 
 void Application::sendMotionEnded(EventSubtype motion) {
+    ApplicationScope driven(*this);
     Event event{EventType::motion, motion};
     if (auto* target = touchTarget()) target->motionEnded(motion, &event);
 }
 
 bool Application::sendKeyCommand(std::string_view input, bool control) {
+    ApplicationScope driven(*this);
     auto* target = touchTarget();
     if (target == nullptr) return false;
     for (auto& command : target->keyCommands()) {
@@ -251,6 +261,7 @@ bool Application::sendKeyCommand(std::string_view input, bool control) {
 }
 
 void Application::sendMemoryWarning() {
+    ApplicationScope driven(*this);
     for (auto controller = rootViewController(); controller;
          controller = controller->presentedViewController())
         controller->didReceiveMemoryWarning();

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Current.h"
+#include "platform/ui/Environment.h"
 #include "platform/ui/LaunchDescription.h"
 #include "platform/ui/SceneView.h"
 #include "platform/ui/ViewController.h"
@@ -71,22 +73,28 @@ enum class ApplicationState { active = 0, inactive = 1, background = 2 };
 
 class Application {
 public:
-    // The one application of the process; a broken precondition before
-    // the loop entry made it.
+    // The application driven on this thread (ApplicationScope); a broken
+    // precondition when there is none.
     static Application& sharedApplication();
-    static bool exists();
+    // That application, or none.
+    static Application* current();
 
     explicit Application(DelegateFactory delegateFactory);
     ~Application();
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
 
+    // What the application runs with: its launch description, back ends,
+    // screen, random source and files.
+    Environment& environment() { return environment_; }
+
     ApplicationDelegate* delegate() const { return delegate_.get(); }
     const std::vector<std::shared_ptr<Window>>& windows() const { return windows_; }
     ApplicationState applicationState() const { return state_; }
 
     // For the hosts: the life cycle, in the order the platform drives it.
-    // `launch` puts `description` in force for the application's life, makes
+    // Each makes the application the one driven on this thread while it
+    // runs. `launch` puts `description` in force for the application's life, makes
     // the delegate, loads the main interface into a window that fills the
     // screen, tells the delegate, and shows the window, which loads the root
     // controller's view and makes it appear.
@@ -128,6 +136,10 @@ public:
     // nothing is presented over it. True when one ran.
     bool sendKeyCommand(std::string_view input, bool control);
 
+    // A controller presented another: when it is the root, the touches it
+    // holds are cancelled.
+    void didPresent(ViewController& presenter);
+
 private:
     // Touches reach the root controller only while it presents nothing.
     ViewController* touchTarget() const;
@@ -140,13 +152,27 @@ private:
     TouchSet heldTouches_;
 
     // Destroyed last: the windows' controllers may still draw as they go.
-    std::unique_ptr<LaunchScope> launchScope_;
+    Environment environment_;
     DelegateFactory delegateFactory_;
     std::unique_ptr<ApplicationDelegate> delegate_;
     std::vector<std::shared_ptr<Window>> windows_;
     ApplicationState state_ = ApplicationState::inactive;
     bool launched_ = false;
     bool terminated_ = false;
+};
+
+// Makes `application` the one driven on the calling thread, with its
+// environment in force, for as long as it lives; the one before comes back
+// afterwards. A host holds one while it drives its application, so that
+// everything it calls reaches that application's screen, back ends and
+// random source; each thread has its own.
+class ApplicationScope {
+public:
+    explicit ApplicationScope(Application& application);
+
+private:
+    platform::Current<Application> application_;
+    EnvironmentScope environment_;
 };
 
 // A host: it fills the launch description, launches the application, runs

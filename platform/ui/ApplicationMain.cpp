@@ -14,11 +14,11 @@ int applicationMain(int argc, char** argv, std::optional<std::string>,
     auto application = std::make_unique<Application>(factory);
     int status = host->run(*application);
     if (host->runsOnAfterReturning()) {
-        // Kept for the callbacks that drive it from now on.
-        static std::unique_ptr<Host> keptHost;
-        static std::unique_ptr<Application> keptApplication;
-        keptHost = std::move(host);
-        keptApplication = std::move(application);
+        // The host's callbacks drive the application from now on, for as
+        // long as the program lives (a page's program never ends): both are
+        // let go of here and never destroyed.
+        static_cast<void>(host.release());
+        static_cast<void>(application.release());
     }
     return status;
 }

@@ -1,16 +1,20 @@
 #include "platform/ui/Device.h"
 
-#include "platform/graphics/ImageContext.h"
+#include <cmath>
+
+#include "platform/Precondition.h"
+#include "platform/ui/Environment.h"
 
 namespace ui {
 
-Screen& Screen::main() {
-    static Screen screen;
-    return screen;
-}
+Screen& Screen::main() { return environment("Screen::main").screen(); }
 
-// The image contexts read the same value when given scale 0.
-double Screen::scale() const { return graphics::mainScreenScale(); }
-void Screen::setScale(double scale) { graphics::setMainScreenScale(scale); }
+double Screen::scale() const { return graphics_.screenScale; }
+
+void Screen::setScale(double scale) {
+    platform::require(scale > 0 && std::isfinite(scale), "Screen::setScale",
+                      "the scale must be positive");
+    graphics_.screenScale = scale;
+}
 
 }  // namespace ui

@@ -5,13 +5,21 @@
 
 #include "platform/graphics/Geometry.h"
 
+namespace graphics {
+struct Context;
+}
+
 namespace ui {
 
 enum class UserInterfaceIdiom { phone = 0, pad = 1 };
 
 class Screen {
 public:
+    // The main screen of the application environment in force on this
+    // thread (Environment.h).
     static Screen& main();
+
+    explicit Screen(graphics::Context& graphics) : graphics_(graphics) {}
     // Pixels per point.
     double scale() const;
     // A window moved to a screen of another density changes it.
@@ -20,6 +28,8 @@ public:
     void setBounds(graphics::Rect bounds) { bounds_ = bounds; }
 
 private:
+    // The image contexts read the same scale when given scale 0.
+    graphics::Context& graphics_;
     graphics::Rect bounds_{{0, 0}, {390, 844}};
 };
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "platform/Precondition.h"
-#include "platform/ui/LaunchDescription.h"
+#include "platform/ui/Environment.h"
 
 namespace ui {
 
@@ -45,8 +45,7 @@ std::filesystem::path xdgUserDirectory(const char* kind) {
 }
 
 FileManager& FileManager::defaultManager() {
-    static FileManager manager;
-    return manager;
+    return environment("FileManager::defaultManager").fileManager();
 }
 
 std::vector<std::filesystem::path> FileManager::urlsForDirectory(SearchPathDirectory directory,

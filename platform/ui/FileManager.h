@@ -12,6 +12,8 @@ enum class SearchPathDomainMask { userDomain = 1 };
 
 class FileManager {
 public:
+    // The file manager of the application environment in force on this
+    // thread (Environment.h).
     static FileManager& defaultManager();
 
     // The directory's locations, possibly none. The documents directory is

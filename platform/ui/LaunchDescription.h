@@ -60,28 +60,8 @@ struct LaunchDescription {
     RenderOptions renderOptions;
 };
 
-// The description in force: the launched application's, or the one a test
-// put in force, or the defaults.
+// The description of the application environment in force on this thread
+// (Environment.h); a broken precondition without one.
 const LaunchDescription& currentLaunchDescription();
-
-// Puts a description in force for as long as it lives, and the one before
-// back afterwards. The application holds one from launch on; tests that
-// need the platform without an application make their own.
-class LaunchScope {
-public:
-    explicit LaunchScope(LaunchDescription description);
-    ~LaunchScope();
-    LaunchScope(const LaunchScope&) = delete;
-    LaunchScope& operator=(const LaunchScope&) = delete;
-
-    const LaunchDescription& description() const { return description_; }
-    // Whether the device has a camera to take photos with, which a
-    // browser learns only after launch, and again when cameras come or go.
-    void setHasCamera(bool hasCamera) { description_.hasCamera = hasCamera; }
-
-private:
-    LaunchDescription description_;
-    LaunchScope* previous_;
-};
 
 }  // namespace ui

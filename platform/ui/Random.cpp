@@ -3,6 +3,7 @@
 #include <random>
 
 #include "platform/Precondition.h"
+#include "platform/ui/Environment.h"
 
 namespace ui {
 
@@ -10,10 +11,7 @@ namespace {
 std::uint64_t rotl(std::uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
 }  // namespace
 
-SystemRandom& SystemRandom::shared() {
-    static SystemRandom random;
-    return random;
-}
+SystemRandom& SystemRandom::shared() { return environment("SystemRandom::shared").random(); }
 
 SystemRandom::SystemRandom() {
     std::random_device entropy;

@@ -8,6 +8,8 @@ namespace ui {
 
 class SystemRandom {
 public:
+    // The random source of the application environment in force on this
+    // thread (Environment.h).
     static SystemRandom& shared();
 
     // Seeded from the operating system's entropy.

@@ -4,21 +4,11 @@
 
 #include "platform/Log.h"
 #include "platform/Precondition.h"
+#include "platform/ui/Application.h"
 #include "platform/ui/LaunchDescription.h"
 #include "platform/ui/Presentation.h"
 
 namespace ui {
-
-namespace {
-std::function<void(ViewController&)>& presentationObserver() {
-    static std::function<void(ViewController&)> observer;
-    return observer;
-}
-}  // namespace
-
-void ViewController::setPresentationObserver(std::function<void(ViewController&)> observer) {
-    presentationObserver() = std::move(observer);
-}
 
 void Responder::touchesBegan(const TouchSet&, const Event*) {}
 void Responder::touchesMoved(const TouchSet&, const Event*) {}
@@ -86,7 +76,8 @@ void ViewController::presentViewController(std::shared_ptr<ViewController> contr
     }
     presented_ = std::move(controller);
     presented_->presenting_ = this;
-    if (auto& observer = presentationObserver()) observer(*this);
+    // The application driven on this thread watches every presentation.
+    if (Application* application = Application::current()) application->didPresent(*this);
     if (completion) completion();
 }
 

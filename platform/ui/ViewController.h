@@ -122,9 +122,6 @@ public:
     // this controller itself.
     void dismissViewControllerAnimated(bool animated, std::function<void()> completion);
     const std::shared_ptr<ViewController>& presentedViewController() const { return presented_; }
-    // Told of every presentation, with the presenting controller, once the
-    // presented one has the screen. The application watches this way.
-    static void setPresentationObserver(std::function<void(ViewController&)> observer);
     ViewController* presentingViewController() const { return presenting_; }
 
     // The style asked for, or the controller's own default.

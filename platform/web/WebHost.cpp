@@ -131,6 +131,7 @@ WebHost* WebHost::current() { return currentHost; }
 
 int WebHost::run(ui::Application& application) {
     application_ = &application;
+    driven_.emplace(application);
     setenv("SCRAWLET_RESOURCES", resourcesFolder, 1);
     scrawlet_storage_mount(documentsFolder.c_str());
     scrawlet_page_prepare();

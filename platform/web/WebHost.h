@@ -23,6 +23,7 @@
 #include "platform/automation/Runner.h"
 #include "platform/render/Renderer.h"
 #include "platform/ui/Accessibility.h"
+#include "platform/ui/Application.h"
 #include "platform/ui/HostChoice.h"
 #include "platform/ui/KeyboardInput.h"
 #include "platform/ui/PointerInput.h"
@@ -161,6 +162,9 @@ private:
 
     ui::LaunchDescription backEnds_;
     ui::Application* application_ = nullptr;
+    // The page's callbacks drive this one application on the browser's one
+    // thread for the rest of the page's life.
+    std::optional<ui::ApplicationScope> driven_;
     std::unique_ptr<render::Renderer> renderer_;
     std::shared_ptr<WebPictures> pictures_ = std::make_shared<WebPictures>();
     std::unique_ptr<automation::ScriptRunner> runner_;

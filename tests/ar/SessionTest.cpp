@@ -39,16 +39,24 @@ TEST(Session, DeliversFramesOnlyWhileRunningAndKeepsThemUntilAReset) {
 }
 
 TEST(Configuration, SupportsSegmentationWithDepthOnlyWhereTheDeviceCan) {
-    ar::setDeviceCapabilities({.personSegmentationWithDepth = false});
+    const ar::DeviceCapabilities without{.personSegmentationWithDepth = false};
+    const ar::DeviceCapabilities with{.personSegmentationWithDepth = true};
+    {
+        ar::DeviceCapabilitiesScope plain(without);
+        EXPECT_FALSE(ar::WorldTrackingConfiguration::supportsFrameSemantics(
+            ar::FrameSemantics::personSegmentationWithDepth));
+        EXPECT_TRUE(
+            ar::WorldTrackingConfiguration::supportsFrameSemantics(ar::FrameSemantics::none));
+        ar::DeviceCapabilitiesScope depth(with);
+        EXPECT_TRUE(ar::WorldTrackingConfiguration::supportsFrameSemantics(
+            ar::FrameSemantics::personSegmentationWithDepth));
+        EXPECT_FALSE(ar::WorldTrackingConfiguration::supportsFrameSemantics(
+            ar::FrameSemantics::bodyDetection));
+    }
+    // Without capabilities in force the device can do nothing extra.
+    ar::DeviceCapabilitiesScope none(nullptr);
     EXPECT_FALSE(ar::WorldTrackingConfiguration::supportsFrameSemantics(
         ar::FrameSemantics::personSegmentationWithDepth));
-    EXPECT_TRUE(ar::WorldTrackingConfiguration::supportsFrameSemantics(ar::FrameSemantics::none));
-    ar::setDeviceCapabilities({.personSegmentationWithDepth = true});
-    EXPECT_TRUE(ar::WorldTrackingConfiguration::supportsFrameSemantics(
-        ar::FrameSemantics::personSegmentationWithDepth));
-    EXPECT_FALSE(
-        ar::WorldTrackingConfiguration::supportsFrameSemantics(ar::FrameSemantics::bodyDetection));
-    ar::setDeviceCapabilities({});
 }
 
 TEST(Poses, YawTurnsLeftAndPitchLooksUp) {

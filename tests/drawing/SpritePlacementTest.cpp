@@ -87,7 +87,7 @@ TEST_F(SpritePlacement, ASpriteIsATenthOfAMetreAndSamplesOfOneEmojiShareItsPlane
     EXPECT_EQ(a->constraints(), b->constraints());
     ASSERT_NE(c->geometry(), a->geometry());
     EXPECT_NE(c->geometry()->firstMaterial()->diffuse.contents->cgImage(), image->cgImage());
-    auto larger = ViewController::makeBillboardNode(image, 0.2, 0.25);
+    auto larger = controller->makeBillboardNode(image, 0.2, 0.25);
     EXPECT_NE(larger->geometry(), a->geometry());
     EXPECT_EQ(larger->parentNode(), nullptr);
     EXPECT_EQ(larger->position(), (scene::Vector3{0, 0, 0}));

@@ -80,7 +80,7 @@ TEST(SpriteImages, EveryEmojiIsAColourPictureOnATransparentSquareAtTheScreensSca
         "\U0001F43C", polarBear, "\U0001F428", "\u26C4\uFE0F", "\U0001F9B4", "\u26BD\uFE0F"};
     for (const auto& emoji : scrawlet::emojiTable()) {
         SCOPED_TRACE(emoji);
-        auto image = ViewController::renderEmojiImage(emoji, 30.0);
+        auto image = ViewController(ui::Coder{}).renderEmojiImage(emoji, 30.0);
         ASSERT_TRUE(image);
         EXPECT_EQ(image->size(), (graphics::Size{30, 30}));
         EXPECT_EQ(image->scale(), 3.0);
@@ -98,8 +98,8 @@ TEST(SpriteImages, EveryEmojiIsAColourPictureOnATransparentSquareAtTheScreensSca
                                           << " inked pixels are clearly coloured";
         }
     }
-    ui::LaunchScope scaleTwo(testsupport::changed([](auto& d) { d.scale = 2; }));
-    auto image = ViewController::renderEmojiImage(polarBear, 30);
+    testsupport::PlatformScope scaleTwo(testsupport::changed([](auto& d) { d.scale = 2; }));
+    auto image = ViewController(ui::Coder{}).renderEmojiImage(polarBear, 30);
     EXPECT_EQ(image->size(), (graphics::Size{30, 30}));
     EXPECT_EQ(image->cgImage()->width(), 60);
 }
@@ -111,7 +111,7 @@ TEST(SpriteImages, ThePolarBearIsOneGlyph) {
     double bear = graphics::backend().measureText("\U0001F43B", font, 0).width;
     double polar = graphics::backend().measureText(polarBear, font, 0).width;
     EXPECT_NEAR(polar, bear, 0.5);
-    auto image = ViewController::renderEmojiImage(polarBear, 30.0);
+    auto image = ViewController(ui::Coder{}).renderEmojiImage(polarBear, 30.0);
     auto runs = inkedColumnRuns(*image->cgImage());
     ASSERT_EQ(runs.size(), 1u) << "the ink falls apart into " << runs.size() << " pieces";
     // One glyph about as wide as the square; a snowflake beside a bear

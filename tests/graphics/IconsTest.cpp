@@ -90,7 +90,7 @@ TEST(Icons, TheUndoArrowPointsLeft) {
 
 TEST(Icons, AreFoundByNameAtTheScreensScale) {
     for (int scale : {2, 3, 1}) {
-        ui::LaunchScope screen(testsupport::changed([&](auto& d) { d.scale = scale; }));
+        testsupport::PlatformScope screen(testsupport::changed([&](auto& d) { d.scale = scale; }));
         for (const char* name : {"menu", "undo", "delete"}) {
             auto image = graphics::imageNamed(name);
             ASSERT_TRUE(image) << name;

@@ -20,9 +20,11 @@ std::shared_ptr<graphics::Image> filledSquare(graphics::Color color, bool opaque
 }
 
 TEST(SharedBitmaps, TheSamplesOfAStrokeShareOneBitmap) {
+    // Each sample by a controller of its own, so that only the bitmaps'
+    // sharing can make them one.
     std::vector<std::shared_ptr<graphics::Image>> images;
     for (int i = 0; i < 100; ++i)
-        images.push_back(ViewController::renderEmojiImage("\U0001F436", 30));
+        images.push_back(ViewController(ui::Coder{}).renderEmojiImage("\U0001F436", 30));
     for (const auto& image : images) {
         EXPECT_EQ(image->cgImage(), images.front()->cgImage());
         EXPECT_EQ(image->scale(), 3.0);

@@ -41,10 +41,11 @@ protected:
         documents = testsupport::freshDirectory("kept-saves");
         auto store = std::make_shared<HeldStore>();
         this->store = store.get();
-        scope = std::make_unique<ui::LaunchScope>(testsupport::changed([&](auto& description) {
-            description.documents = documents;
-            description.documentStore = store;
-        }));
+        scope = std::make_unique<testsupport::PlatformScope>(
+            testsupport::changed([&](auto& description) {
+                description.documents = documents;
+                description.documentStore = store;
+            }));
         application = std::make_unique<ui::Application>(
             [] { return std::make_unique<scrawlet::AppDelegate>(); });
         application->launch(ui::currentLaunchDescription());
@@ -68,7 +69,7 @@ protected:
 
     std::filesystem::path documents;
     HeldStore* store = nullptr;
-    std::unique_ptr<ui::LaunchScope> scope;
+    std::unique_ptr<testsupport::PlatformScope> scope;
     std::unique_ptr<ui::Application> application;
 };
 

@@ -139,7 +139,8 @@ TEST(PresentedPickers, ShowAThumbnailOfEachPicture) {
     for (std::size_t i = 0; i < colours.size(); ++i)
         testsupport::writePicture(library / ("picture" + std::to_string(i) + ".png"), colours[i],
                                   60, 40);
-    ui::LaunchScope withPictures(testsupport::changed([&](auto& d) { d.photoLibrary = library; }));
+    testsupport::PlatformScope withPictures(
+        testsupport::changed([&](auto& d) { d.photoLibrary = library; }));
     Shot shot = shoot(std::make_shared<ui::ImagePickerController>());
     ASSERT_TRUE(shot.picture);
     std::size_t picked = 0;

@@ -163,7 +163,7 @@ TEST(SceneRendering, PlanesShowWhereAndHowTheViewSeesThem) {
     const auto behind = ar::poseAt({0, 0, -2.5f}, 180, 0);
     const Vector3 at{0, 0, -1};
     // An emoji's own middle pixel over the room, magnified a little.
-    auto apple = scrawlet::ViewController::renderEmojiImage("🍎", 30);
+    auto apple = scrawlet::ViewController(ui::Coder{}).renderEmojiImage("🍎", 30);
     ASSERT_TRUE(apple);
     const auto& stored = *apple->cgImage();
     const Rgba middle = stored.pixel(stored.width() / 2, stored.height() / 2);
@@ -531,8 +531,8 @@ TEST(SceneRendering, PlanesAddedAreDrawnWhereTheyLieAsAFreshFrameDrawsThem) {
     auto view = rendertest::makeView();
     // The last, a large picture, has a texture of its own.
     const std::shared_ptr<graphics::Image> pictures[] = {
-        softSquare(green), scrawlet::ViewController::renderEmojiImage("🍎", 30), solid(blue),
-        ring(white), softSquare(red, 300)};
+        softSquare(green), scrawlet::ViewController(ui::Coder{}).renderEmojiImage("🍎", 30),
+        solid(blue), ring(white), softSquare(red, 300)};
     Scribble scribble(*view, 5);
     auto& sprites = scribble.sprites;
     auto place = [&](int count, int picture) { scribble.place(count, pictures[picture % 5]); };
@@ -645,8 +645,12 @@ TEST(SceneRendering, WhatNearerSpritesHideIsLeftOutAndThePictureStaysTheSame) {
     // Squares, rings with a hole that hides nothing, and emoji, whose
     // transparent corners are left out too.
     const std::shared_ptr<graphics::Image> pictures[] = {
-        softSquare(green), ring(red),   scrawlet::ViewController::renderEmojiImage("🍎", 30),
-        solid(blue),       ring(white), scrawlet::ViewController::renderEmojiImage("🐳", 30)};
+        softSquare(green),
+        ring(red),
+        scrawlet::ViewController(ui::Coder{}).renderEmojiImage("🍎", 30),
+        solid(blue),
+        ring(white),
+        scrawlet::ViewController(ui::Coder{}).renderEmojiImage("🐳", 30)};
     Scribble scribble(*view, 11);
     for (int stroke = 0; stroke < 12; ++stroke) {
         scribble.start();

@@ -4,7 +4,7 @@
 
 #include "app/Registration.h"
 #include "platform/graphics/NullBackend.h"
-#include "platform/ui/LaunchDescription.h"
+#include "support/Fixtures.h"
 
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
@@ -12,6 +12,6 @@ int main(int argc, char** argv) {
     scrawlet::registerStateDump();
     ui::LaunchDescription description;
     description.graphics = graphics::makeNullBackend();
-    ui::LaunchScope platform(std::move(description));
+    testsupport::PlatformScope platform(std::move(description));
     return RUN_ALL_TESTS();
 }

@@ -8,10 +8,24 @@
 #include <utility>
 #include <vector>
 
+#include "platform/ui/Environment.h"
 #include "platform/ui/LaunchDescription.h"
 #include "platform/ui/Presentation.h"
 
 namespace testsupport {
+
+// An environment of its own, with `description` in force on this thread
+// while it lives: the platform as a test without an application wants it.
+class PlatformScope {
+public:
+    explicit PlatformScope(ui::LaunchDescription description)
+        : environment_(std::move(description)), scope_(environment_) {}
+    ui::Environment& environment() { return environment_; }
+
+private:
+    ui::Environment environment_;
+    ui::EnvironmentScope scope_;
+};
 
 // The description in force, changed by `change`.
 inline ui::LaunchDescription changed(const std::function<void(ui::LaunchDescription&)>& change) {
@@ -30,7 +44,7 @@ public:
     }
 
 private:
-    ui::LaunchScope scope_;
+    PlatformScope scope_;
 };
 
 // An alert or action sheet, its actions given by title and style, none

@@ -8,7 +8,7 @@
 #include "app/Registration.h"
 #include "platform/graphics/cairo/CairoBackend.h"
 #include "platform/scene/gltf/GltfSceneFile.h"
-#include "platform/ui/LaunchDescription.h"
+#include "support/Fixtures.h"
 
 int main(int argc, char** argv) {
     // A script run that ends early closes its pipe; that is a result to
@@ -20,6 +20,6 @@ int main(int argc, char** argv) {
     ui::LaunchDescription description;
     description.graphics = graphics::makeCairoBackend();
     description.sceneFiles = scene::makeGltfSceneFileFormat();
-    ui::LaunchScope platform(std::move(description));
+    testsupport::PlatformScope platform(std::move(description));
     return RUN_ALL_TESTS();
 }

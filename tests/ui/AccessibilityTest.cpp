@@ -151,7 +151,7 @@ TEST_F(Mirrored, ThePickerNamesItsPhotos) {
     std::ofstream(folder / "beach.png") << "\x89PNG\r\n\x1a\n";
     std::ofstream(folder / "notes.txt") << "not a picture";
     {
-        ui::LaunchScope library(
+        testsupport::PlatformScope library(
             testsupport::changed([&](auto& description) { description.photoLibrary = folder; }));
         auto picker = std::make_shared<ui::ImagePickerController>();
         application.rootViewController()->presentViewController(picker, false, nullptr);

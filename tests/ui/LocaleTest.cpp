@@ -117,7 +117,7 @@ TEST(PreferredLanguages, FollowTheUsualPrecedence) {
 
 TEST(PreferredLanguages, TheLaunchDescriptionsReplaceTheEnvironments) {
     {
-        ui::LaunchScope chosen(testsupport::changed([](auto& d) {
+        testsupport::PlatformScope chosen(testsupport::changed([](auto& d) {
             d.languages = {"zh-Hant-TW", "en-US"};
         }));
         EXPECT_EQ(ui::Locale::preferredLanguages(),

@@ -283,7 +283,8 @@ TEST(Panels, SpeakTheUsersLanguage) {
     };
     auto picture = std::make_shared<graphics::Image>(std::make_shared<graphics::Bitmap>(4, 4));
     for (const auto& [language, photos, save, cancel] : languages) {
-        ui::LaunchScope speaking(testsupport::changed([&](auto& d) { d.languages = {language}; }));
+        testsupport::PlatformScope speaking(
+            testsupport::changed([&](auto& d) { d.languages = {language}; }));
         auto picker = ui::layoutPresented(*std::make_shared<ui::ImagePickerController>(),
                                           screen(phone, "/nonexistent"));
         auto share = ui::layoutPresented(*testsupport::shareSheet(picture), screen(phone));
@@ -326,7 +327,7 @@ TEST(Panels, FitEveryScreenFromTheSmallestWindowUp) {
     };
     const graphics::Size sizes[] = {{320, 480}, {480, 320}, phone, {844, 390}, {1024, 768}};
     for (auto idiom : {ui::UserInterfaceIdiom::phone, ui::UserInterfaceIdiom::pad}) {
-        ui::LaunchScope device(testsupport::changed([&](auto& d) { d.idiom = idiom; }));
+        testsupport::PlatformScope device(testsupport::changed([&](auto& d) { d.idiom = idiom; }));
         for (auto size : sizes) {
             for (std::string name : {"menu", "help", "quit", "picker", "camera", "share"}) {
                 auto controller = make(name);

@@ -174,15 +174,16 @@ TEST(ImagePicker, TheCameraIsThereOnlyOnDevicesWithOne) {
         ui::ImagePickerController::isSourceTypeAvailable(ui::ImagePickerSourceType::camera));
     EXPECT_TRUE(
         ui::ImagePickerController::isSourceTypeAvailable(ui::ImagePickerSourceType::photoLibrary));
-    ui::LaunchScope withCamera(testsupport::changed([](auto& d) { d.hasCamera = true; }));
+    testsupport::PlatformScope withCamera(
+        testsupport::changed([](auto& d) { d.hasCamera = true; }));
     EXPECT_TRUE(
         ui::ImagePickerController::isSourceTypeAvailable(ui::ImagePickerSourceType::camera));
     // A browser learns of its cameras after launch, and again as they come
     // and go.
-    withCamera.setHasCamera(false);
+    withCamera.environment().setHasCamera(false);
     EXPECT_FALSE(
         ui::ImagePickerController::isSourceTypeAvailable(ui::ImagePickerSourceType::camera));
-    withCamera.setHasCamera(true);
+    withCamera.environment().setHasCamera(true);
     EXPECT_TRUE(
         ui::ImagePickerController::isSourceTypeAvailable(ui::ImagePickerSourceType::camera));
 }
