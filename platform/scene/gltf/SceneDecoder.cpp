@@ -55,7 +55,7 @@ const char* nameOf(Kind kind) {
         case Kind::camera: return "camera";
         case Kind::skin: return "skin";
     }
-    return "part";
+    platform::unreachable("nameOf");
 }
 
 // An index found while reading, checked once every array's length is known.
@@ -336,7 +336,7 @@ private:
             case Kind::camera:
             case Kind::skin: return limits_.maxOtherEntries;
         }
-        return 0;
+        platform::unreachable("limitOf");
     }
 
     bool reference(Kind target, Kind owner, std::size_t ownerIndex, const std::string& ownerName,
@@ -974,7 +974,7 @@ private:
             case Kind::camera: return d_.cameras;
             case Kind::skin: return d_.skins;
         }
-        return 0;
+        platform::unreachable("countOf");
     }
 
     Result<void> outOfRange(const std::string& owner, Kind target, std::size_t index) const {
