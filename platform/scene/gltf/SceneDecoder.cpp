@@ -15,6 +15,7 @@
 namespace scene::gltf {
 
 namespace {
+using platform::fail;
 using platform::Result;
 using Token = JsonReader::Token;
 
@@ -164,7 +165,7 @@ public:
     std::size_t samplers = 0, cameras = 0, skins = 0;
     std::vector<Reference> references;
 
-    bool read() {
+    Result<void> read() {
         bool sawAsset = false;
         // A second list of nodes (or of anything read) would add to the
         // first beyond its limit.
@@ -173,7 +174,7 @@ public:
             "meshes",  "materials",          "textures",   "images", "accessors", "bufferViews",
             "buffers", "samplers",           "cameras",    "skins",  "animations"};
         std::uint32_t seen = 0;
-        bool ok = object("its JSON is not an object", [&](std::string_view key) {
+        auto ok = object("its JSON is not an object", [&](std::string_view key) -> Result<void> {
             auto known = std::find(std::begin(readKeys), std::end(readKeys), key);
             if (known != std::end(readKeys)) {
                 auto bit = std::uint32_t{1} << (known - std::begin(readKeys));
@@ -189,33 +190,37 @@ public:
             if (key == "extensions") return readRootExtensions();
             if (key == "scene") {
                 std::uint32_t index;
-                if (!readIndex(index, limits_.maxScenes, "the file", Kind::scene)) return false;
+                TRY(readIndex(index, limits_.maxScenes, "the file", Kind::scene));
                 defaultScene = index;
-                return true;
+                return {};
             }
             if (key == "scenes")
-                return entries(key, limits_.maxScenes, [&](std::size_t i) { return readScene(i); });
+                return entries(key, limits_.maxScenes,
+                               [&](std::size_t i) -> Result<void> { return readScene(i); });
             if (key == "nodes")
-                return entries(key, limits_.maxNodes, [&](std::size_t i) { return readNode(i); });
+                return entries(key, limits_.maxNodes,
+                               [&](std::size_t i) -> Result<void> { return readNode(i); });
             if (key == "meshes")
-                return entries(key, limits_.maxMeshes, [&](std::size_t i) { return readMesh(i); });
+                return entries(key, limits_.maxMeshes,
+                               [&](std::size_t i) -> Result<void> { return readMesh(i); });
             if (key == "materials")
                 return entries(key, limits_.maxMaterials,
-                               [&](std::size_t i) { return readMaterial(i); });
+                               [&](std::size_t i) -> Result<void> { return readMaterial(i); });
             if (key == "textures")
                 return entries(key, limits_.maxTextures,
-                               [&](std::size_t i) { return readTexture(i); });
+                               [&](std::size_t i) -> Result<void> { return readTexture(i); });
             if (key == "images")
-                return entries(key, limits_.maxImages, [&](std::size_t i) { return readImage(i); });
+                return entries(key, limits_.maxImages,
+                               [&](std::size_t i) -> Result<void> { return readImage(i); });
             if (key == "accessors")
                 return entries(key, limits_.maxAccessors,
-                               [&](std::size_t i) { return readAccessor(i); });
+                               [&](std::size_t i) -> Result<void> { return readAccessor(i); });
             if (key == "bufferViews")
                 return entries(key, limits_.maxBufferViews,
-                               [&](std::size_t i) { return readBufferView(i); });
+                               [&](std::size_t i) -> Result<void> { return readBufferView(i); });
             if (key == "buffers")
                 return entries(key, limits_.maxBuffers,
-                               [&](std::size_t i) { return readBuffer(i); });
+                               [&](std::size_t i) -> Result<void> { return readBuffer(i); });
             // Parts a drawing never has (animations) or only counts.
             struct Counted {
                 const char* name;
@@ -227,98 +232,98 @@ public:
                                     Counted{"skins", limits_.maxOtherEntries, &skins},
                                     Counted{"animations", limits_.maxOtherEntries, nullptr}})
                 if (key == counted.name)
-                    return entries(key, counted.limit, [&](std::size_t i) {
+                    return entries(key, counted.limit, [&](std::size_t i) -> Result<void> {
                         if (counted.count != nullptr) *counted.count = i + 1;
                         return skip();
                     });
             return skip();
         });
-        if (!ok) return false;
-        if (json_.next() != Token::end || json_.failed()) return false;
+        if (!ok) return ok;
+        TRY(json_.next());
         if (!sawAsset) return fail("it has no glTF asset description");
         if (layout == 0)
             return fail("it is a glTF file, but not a drawing saved by Scrawlet (it has no " +
                         std::string(extensionName) + " extension)");
-        return true;
-    }
-
-    bool fail(std::string reason) {
-        json_.fail(std::move(reason));
-        return false;
+        return {};
     }
 
 private:
     // Passes over a value the reader does not need.
-    bool skip() {
-        json_.skipValue();
-        return !json_.failed();
-    }
+    Result<void> skip() { return json_.skipValue(); }
 
-    // What a value of the wrong kind is called, unless the text itself is
-    // broken, which says so first.
-    bool wrongKind(const std::string& reason) { return json_.failed() ? false : fail(reason); }
+    // Reads a token that must be `token`; `wrong` says what anything else
+    // means (broken text says so first).
+    Result<void> expect(Token token, const std::string& wrong) {
+        TRY_LET(next, json_.next());
+        if (next != token) return fail(wrong);
+        return {};
+    }
 
     // Reads `{ key: value, … }`, handing each key to `member`, which reads
     // the value (skipping it when it is not wanted).
     template <class Member>
-    bool object(const std::string& wrong, Member&& member) {
-        if (json_.next() != Token::beginObject) return wrongKind(wrong);
+    Result<void> object(const std::string& wrong, Member&& member) {
+        TRY(expect(Token::beginObject, wrong));
         for (;;) {
-            Token token = json_.next();
-            if (token == Token::endObject) return true;
-            if (token != Token::key || !member(json_.string())) return false;
+            // Inside an object the reader gives keys and the object's end only.
+            TRY_LET(token, json_.next());
+            if (token == Token::endObject) return {};
+            TRY(member(json_.string()));
         }
     }
 
     // Reads `[ value, … ]` of at most `limit` values, handing each one's
     // position to `element`, which reads it.
     template <class Element>
-    bool array(const std::string& wrong, std::size_t limit, const std::string& tooMany,
-               Element&& element) {
-        if (json_.next() != Token::beginArray) return wrongKind(wrong);
+    Result<void> array(const std::string& wrong, std::size_t limit, const std::string& tooMany,
+                       Element&& element) {
+        TRY(expect(Token::beginArray, wrong));
         for (std::size_t i = 0;; ++i) {
-            Token token = json_.peek();
+            TRY_LET(token, json_.peek());
             if (token == Token::endArray) {
-                json_.next();
-                return true;
+                TRY(json_.next());
+                return {};
             }
-            if (token == Token::end) return false;
             if (i >= limit) return fail(tooMany);
-            if (!element(i)) return false;
+            TRY(element(i));
         }
     }
 
     // A top-level array of objects.
     template <class Entry>
-    bool entries(std::string_view key, std::size_t limit, Entry&& entry) {
+    Result<void> entries(std::string_view key, std::size_t limit, Entry&& entry) {
         std::string name(key);
         return array(
             "its " + name + " are not a list", limit,
             "it has more " + name + " than the " + std::to_string(limit) + " a drawing may have",
-            [&](std::size_t i) {
-                if (json_.peek() != Token::beginObject)
-                    return wrongKind("its " + name + " hold an entry of the wrong kind");
+            [&](std::size_t i) -> Result<void> {
+                TRY_LET(token, json_.peek());
+                if (token != Token::beginObject)
+                    return fail("its " + name + " hold an entry of the wrong kind");
                 return entry(i);
             });
     }
 
-    std::optional<std::uint64_t> wholeNumber() {
-        if (json_.next() != Token::number) return std::nullopt;
+    // A whole number, or none when the value is something else.
+    Result<std::optional<std::uint64_t>> wholeNumber() {
+        TRY_LET(token, json_.next());
+        if (token != Token::number) return std::optional<std::uint64_t>{};
         return json_.wholeNumber();
     }
 
     // An index into the array of `target`, checked against that array's
     // length once it is known.
-    bool readIndex(std::uint32_t& index, std::size_t limit, const std::string& owner, Kind target) {
-        auto n = wholeNumber();
+    Result<void> readIndex(std::uint32_t& index, std::size_t limit, const std::string& owner,
+                           Kind target) {
+        TRY_LET(n, wholeNumber());
         if (!n)
-            return wrongKind(owner + " refers to a " + nameOf(target) +
-                             " by something other than a number");
+            return fail(owner + " refers to a " + nameOf(target) +
+                        " by something other than a number");
         if (*n >= limit)
             return fail(owner + " refers to " + nameOf(target) + " " + std::to_string(*n) +
                         ", more than a drawing has");
         index = static_cast<std::uint32_t>(*n);
-        return true;
+        return {};
     }
 
     std::size_t limitOf(Kind kind) const {
@@ -339,101 +344,106 @@ private:
         platform::unreachable("limitOf");
     }
 
-    bool reference(Kind target, Kind owner, std::size_t ownerIndex, const std::string& ownerName,
-                   std::uint32_t* into = nullptr) {
+    Result<void> reference(Kind target, Kind owner, std::size_t ownerIndex,
+                           const std::string& ownerName, std::uint32_t* into = nullptr) {
         std::uint32_t index;
-        if (!readIndex(index, limitOf(target), ownerName, target)) return false;
+        TRY(readIndex(index, limitOf(target), ownerName, target));
         if (references.size() >= limits_.maxReferences)
             return fail("its parts refer to one another more often than a drawing's do");
         references.push_back({index, static_cast<std::uint32_t>(ownerIndex), target, owner});
         if (into != nullptr) *into = index;
-        return true;
+        return {};
     }
 
-    bool readNumbers(float* out, std::size_t size, const std::string& owner, const char* what) {
+    Result<void> readNumbers(float* out, std::size_t size, const std::string& owner,
+                             const char* what) {
         std::size_t count = 0;
-        bool ok = array(owner + " has a " + what + " of the wrong size", size,
-                        owner + " has a " + what + " of the wrong size", [&](std::size_t i) {
-                            if (json_.next() != Token::number)
-                                return wrongKind(owner + " has a " + what + " that is not numbers");
-                            auto value = json_.floatNumber();
-                            if (!value) return fail(owner + " has a " + what + " out of range");
-                            out[i] = *value;
-                            count = i + 1;
-                            return true;
-                        });
+        auto ok = array(
+            owner + " has a " + what + " of the wrong size", size,
+            owner + " has a " + what + " of the wrong size", [&](std::size_t i) -> Result<void> {
+                TRY(expect(Token::number, owner + " has a " + what + " that is not numbers"));
+                auto value = json_.floatNumber();
+                if (!value) return fail(owner + " has a " + what + " out of range");
+                out[i] = *value;
+                count = i + 1;
+                return {};
+            });
         if (ok && count != size) return fail(owner + " has a " + what + " of the wrong size");
         return ok;
     }
 
-    bool readAsset() {
-        return object("it has no glTF asset description", [&](std::string_view key) {
-            if (key != "version") {
-                return skip();
-            }
-            if (json_.next() != Token::string)
-                return wrongKind("it does not say which glTF version it is");
-            std::string version(json_.string().substr(0, 32));
-            if (version.rfind("2.", 0) != 0)
-                return fail("it is glTF version " + version + "; only 2.0 can be read");
-            return true;
-        });
+    Result<void> readAsset() {
+        return object(
+            "it has no glTF asset description", [&](std::string_view key) -> Result<void> {
+                if (key != "version") {
+                    return skip();
+                }
+                TRY(expect(Token::string, "it does not say which glTF version it is"));
+                std::string version(json_.string().substr(0, 32));
+                if (version.rfind("2.", 0) != 0)
+                    return fail("it is glTF version " + version + "; only 2.0 can be read");
+                return {};
+            });
     }
 
-    bool readRequiredExtensions() {
-        return array("its list of required extensions is not a list", limits_.maxOtherEntries,
-                     "it requires too many extensions", [&](std::size_t) {
-                         if (json_.next() != Token::string)
-                             return wrongKind("its list of required extensions holds a non-name");
-                         return fail("it needs the glTF extension " +
-                                     std::string(json_.string().substr(0, 64)) +
-                                     ", which Scrawlet cannot read");
-                     });
+    Result<void> readRequiredExtensions() {
+        return array(
+            "its list of required extensions is not a list", limits_.maxOtherEntries,
+            "it requires too many extensions", [&](std::size_t) -> Result<void> {
+                TRY(expect(Token::string, "its list of required extensions holds a non-name"));
+                return fail("it needs the glTF extension " +
+                            std::string(json_.string().substr(0, 64)) +
+                            ", which Scrawlet cannot read");
+            });
     }
 
-    bool readRootExtensions() {
-        return object("its extensions are not an object", [&](std::string_view key) {
-            if (key != extensionName) {
-                return skip();
-            }
-            std::optional<std::uint64_t> version;
-            bool ok = object("its " + std::string(extensionName) + " extension is not an object",
-                             [&](std::string_view field) {
-                                 if (field != field::version) {
-                                     return skip();
-                                 }
-                                 version = wholeNumber();
-                                 return !json_.failed();
-                             });
-            if (!ok) return false;
-            if (!version)
-                return fail("its " + std::string(extensionName) +
-                            " extension gives no layout version");
-            if (*version < oldestLayoutVersion || *version > layoutVersion)
-                return fail("it was saved in drawing layout " + std::to_string(*version) +
-                            ", but this Scrawlet reads layouts up to " +
-                            std::to_string(layoutVersion));
-            layout = static_cast<int>(*version);
-            return true;
-        });
+    Result<void> readRootExtensions() {
+        return object(
+            "its extensions are not an object", [&](std::string_view key) -> Result<void> {
+                if (key != extensionName) {
+                    return skip();
+                }
+                std::optional<std::uint64_t> version;
+                auto ok =
+                    object("its " + std::string(extensionName) + " extension is not an object",
+                           [&](std::string_view field) -> Result<void> {
+                               if (field != field::version) {
+                                   return skip();
+                               }
+                               TRY_LET(number, wholeNumber());
+                               version = number;
+                               return {};
+                           });
+                if (!ok) return ok;
+                if (!version)
+                    return fail("its " + std::string(extensionName) +
+                                " extension gives no layout version");
+                if (*version < oldestLayoutVersion || *version > layoutVersion)
+                    return fail("it was saved in drawing layout " + std::to_string(*version) +
+                                ", but this Scrawlet reads layouts up to " +
+                                std::to_string(layoutVersion));
+                layout = static_cast<int>(*version);
+                return {};
+            });
     }
 
-    bool readScene(std::size_t i) {
+    Result<void> readScene(std::size_t i) {
         std::string owner = describe("scene", i);
         std::uint32_t first = static_cast<std::uint32_t>(sceneRoots.size()), count = 0;
-        bool ok = object(owner + " is not an object", [&](std::string_view key) {
+        auto ok = object(owner + " is not an object", [&](std::string_view key) -> Result<void> {
             if (key != "nodes") {
                 return skip();
             }
             return array(owner + " has nodes of the wrong kind", limits_.maxNodes,
-                         owner + " lists more nodes than a drawing has", [&](std::size_t) {
+                         owner + " lists more nodes than a drawing has",
+                         [&](std::size_t) -> Result<void> {
                              std::uint32_t node;
                              if (sceneRoots.size() >= limits_.maxNodes)
                                  return fail("its scenes list more nodes than a drawing has");
-                             if (!reference(Kind::node, Kind::scene, i, owner, &node)) return false;
+                             TRY(reference(Kind::node, Kind::scene, i, owner, &node));
                              sceneRoots.push_back(node);
                              ++count;
-                             return true;
+                             return {};
                          });
         });
         scenes.emplace_back(first, count);
@@ -441,86 +451,94 @@ private:
     }
 
     // Our extension on a node: its exact rotation, opacity and constraints.
-    bool readNodeExtension(Node& node, const std::string& owner, bool& exactRotation) {
+    Result<void> readNodeExtension(Node& node, const std::string& owner, bool& exactRotation) {
         std::vector<std::shared_ptr<Constraint>> constraints;
-        auto billboard = [&](std::uint64_t axes) {
+        auto billboard = [&](std::uint64_t axes) -> Result<void> {
             if (axes < 1 || axes > 7)
                 return fail(owner + " has a billboard constraint with unknown free axes");
             auto constraint = std::make_shared<BillboardConstraint>();
             constraint->setFreeAxes(static_cast<BillboardConstraint::Axes>(axes));
             constraints.push_back(std::move(constraint));
-            return true;
+            return {};
         };
-        bool ok = object(owner + " has an extension of the wrong kind", [&](std::string_view key) {
-            if (key == field::rotation) {
-                float r[4];
-                if (!readNumbers(r, 4, owner, "exact rotation")) return false;
-                node.setRotation({r[0], r[1], r[2], r[3]});
-                exactRotation = true;
-                return true;
-            }
-            if (key == field::opacity) {
-                std::optional<float> opacity;
-                if (json_.next() == Token::number) opacity = json_.floatNumber();
-                if (!opacity) return wrongKind(owner + " has an opacity that is not a number");
-                node.setOpacity(*opacity);
-                return true;
-            }
-            if (key == field::billboards) return readBillboards(owner, billboard);
-            if (key == field::constraints)
-                return array(owner + " has constraints of the wrong kind", limits_.maxConstraints,
-                             owner + " has more constraints than a drawing has",
-                             [&](std::size_t) { return readOldConstraint(owner, billboard); });
-            return skip();
-        });
+        auto ok = object(owner + " has an extension of the wrong kind",
+                         [&](std::string_view key) -> Result<void> {
+                             if (key == field::rotation) {
+                                 float r[4];
+                                 TRY(readNumbers(r, 4, owner, "exact rotation"));
+                                 node.setRotation({r[0], r[1], r[2], r[3]});
+                                 exactRotation = true;
+                                 return {};
+                             }
+                             if (key == field::opacity) {
+                                 std::optional<float> opacity;
+                                 TRY_LET(token, json_.next());
+                                 if (token == Token::number) opacity = json_.floatNumber();
+                                 if (!opacity)
+                                     return fail(owner + " has an opacity that is not a number");
+                                 node.setOpacity(*opacity);
+                                 return {};
+                             }
+                             if (key == field::billboards) return readBillboards(owner, billboard);
+                             if (key == field::constraints)
+                                 return array(owner + " has constraints of the wrong kind",
+                                              limits_.maxConstraints,
+                                              owner + " has more constraints than a drawing has",
+                                              [&](std::size_t) -> Result<void> {
+                                                  return readOldConstraint(owner, billboard);
+                                              });
+                             return skip();
+                         });
         if (ok && !constraints.empty()) node.setConstraints(std::move(constraints));
         return ok;
     }
 
     template <class Add>
-    bool readBillboards(const std::string& owner, Add&& add) {
+    Result<void> readBillboards(const std::string& owner, Add&& add) {
         return array(
             owner + " has constraints of the wrong kind", limits_.maxConstraints,
-            owner + " has more constraints than a drawing has", [&](std::size_t) {
-                auto axes = wholeNumber();
+            owner + " has more constraints than a drawing has", [&](std::size_t) -> Result<void> {
+                TRY_LET(axes, wholeNumber());
                 if (!axes)
-                    return wrongKind(owner + " has a billboard constraint with unknown free axes");
+                    return fail(owner + " has a billboard constraint with unknown free axes");
                 return add(*axes);
             });
     }
 
     // A constraint as layout 1 writes it: {"type": "billboard", "freeAxes": N}.
     template <class Add>
-    bool readOldConstraint(const std::string& owner, Add&& add) {
+    Result<void> readOldConstraint(const std::string& owner, Add&& add) {
         bool billboard = false;
         std::uint64_t axes = 7;
-        bool ok = object(owner + " has a constraint of an unknown kind", [&](std::string_view key) {
-            if (key == field::type) {
-                billboard =
-                    json_.next() == Token::string && json_.string() == billboardConstraintType;
-                return !json_.failed();
-            }
-            if (key == field::freeAxes) {
-                auto n = wholeNumber();
-                if (!n)
-                    return wrongKind(owner + " has a billboard constraint with unknown free axes");
-                axes = *n;
-                return true;
-            }
-            return skip();
-        });
-        if (!ok) return false;
+        auto ok = object(
+            owner + " has a constraint of an unknown kind",
+            [&](std::string_view key) -> Result<void> {
+                if (key == field::type) {
+                    TRY_LET(token, json_.next());
+                    billboard = token == Token::string && json_.string() == billboardConstraintType;
+                    return {};
+                }
+                if (key == field::freeAxes) {
+                    TRY_LET(n, wholeNumber());
+                    if (!n)
+                        return fail(owner + " has a billboard constraint with unknown free axes");
+                    axes = *n;
+                    return {};
+                }
+                return skip();
+            });
+        if (!ok) return ok;
         if (!billboard) return fail(owner + " has a constraint of an unknown kind");
         return add(axes);
     }
 
-    bool readNode(std::size_t i) {
+    Result<void> readNode(std::size_t i) {
         std::string owner = describe("node", i);
         auto node = Node::make();
         NodeData data;
         bool exactRotation = false;
         std::optional<std::array<double, 4>> quaternion;
-        bool ok = object(owner + " is not an object", [&](std::string_view key) {
+        auto ok = object(owner + " is not an object", [&](std::string_view key) -> Result<void> {
             if (key == "mesh") return readIndex(data.mesh, limits_.maxMeshes, owner, Kind::mesh);
             if (key == "camera") return reference(Kind::camera, Kind::node, i, owner);
             if (key == "skin") return reference(Kind::skin, Kind::node, i, owner);
@@ -528,15 +546,15 @@ private:
                 return fail(owner + " is placed by a matrix, which a drawing never is");
             if (key == "translation") {
                 float t[3];
-                if (!readNumbers(t, 3, owner, "position")) return false;
+                TRY(readNumbers(t, 3, owner, "position"));
                 node->setPosition({t[0], t[1], t[2]});
-                return true;
+                return {};
             }
             if (key == "rotation") {
                 float q[4];
-                if (!readNumbers(q, 4, owner, "rotation")) return false;
+                TRY(readNumbers(q, 4, owner, "rotation"));
                 quaternion = {q[0], q[1], q[2], q[3]};
-                return true;
+                return {};
             }
             if (key == "scale") {
                 // Drawings never scale a node; the values are checked only.
@@ -548,10 +566,9 @@ private:
                 data.firstChild = static_cast<std::uint32_t>(children.size());
                 return array(owner + " has children of the wrong kind", limits_.maxNodes,
                              owner + " has more children than a drawing has nodes",
-                             [&](std::size_t) {
+                             [&](std::size_t) -> Result<void> {
                                  std::uint32_t child;
-                                 if (!readIndex(child, limits_.maxNodes, owner, Kind::node))
-                                     return false;
+                                 TRY(readIndex(child, limits_.maxNodes, owner, Kind::node));
                                  // Each node has one parent at most, so
                                  // no file lists more children than nodes.
                                  if (children.size() >= limits_.maxNodes)
@@ -560,19 +577,19 @@ private:
                                          "has nodes");
                                  children.push_back(child);
                                  ++data.childCount;
-                                 return true;
+                                 return {};
                              });
             }
             if (key == "extensions")
                 return object(owner + " has extensions of the wrong kind",
-                              [&](std::string_view name) {
+                              [&](std::string_view name) -> Result<void> {
                                   if (name == extensionName)
                                       return readNodeExtension(*node, owner, exactRotation);
                                   return skip();
                               });
             return skip();
         });
-        if (!ok) return false;
+        if (!ok) return ok;
         if (quaternion && !exactRotation) {
             double q[4] = {(*quaternion)[0], (*quaternion)[1], (*quaternion)[2], (*quaternion)[3]};
             auto rotation = rotationOfQuaternion(q);
@@ -581,84 +598,89 @@ private:
         }
         nodes.push_back(std::move(node));
         nodeData.push_back(data);
-        return true;
+        return {};
     }
 
-    bool readAttributes(std::size_t mesh, const std::string& owner) {
+    Result<void> readAttributes(std::size_t mesh, const std::string& owner) {
         std::size_t count = 0;
-        return object(owner + " has attributes of the wrong kind", [&](std::string_view) {
-            if (++count > limits_.maxAttributes)
-                return fail(owner + " has more attributes than a drawing has");
-            return reference(Kind::accessor, Kind::mesh, mesh, owner);
-        });
+        return object(owner + " has attributes of the wrong kind",
+                      [&](std::string_view) -> Result<void> {
+                          if (++count > limits_.maxAttributes)
+                              return fail(owner + " has more attributes than a drawing has");
+                          return reference(Kind::accessor, Kind::mesh, mesh, owner);
+                      });
     }
 
-    bool readPrimitive(std::size_t mesh, std::size_t p, MeshData& data) {
+    Result<void> readPrimitive(std::size_t mesh, std::size_t p, MeshData& data) {
         std::string owner = describe("mesh", mesh) + ", primitive " + std::to_string(p) + ",";
         bool sawAttributes = false;
         std::uint32_t material = none;
-        bool ok = object(owner + " is of the wrong kind", [&](std::string_view key) {
-            if (key == "attributes") {
-                sawAttributes = true;
-                return readAttributes(mesh, owner);
-            }
-            if (key == "indices") return reference(Kind::accessor, Kind::mesh, mesh, owner);
-            if (key == "material")
-                return reference(Kind::material, Kind::mesh, mesh, owner, &material);
-            if (key == "targets")
-                return array(owner + " has morph targets of the wrong kind", limits_.maxAttributes,
-                             owner + " has more morph targets than a drawing has",
-                             [&](std::size_t) { return readAttributes(mesh, owner); });
-            return skip();
-        });
-        if (!ok) return false;
+        auto ok =
+            object(owner + " is of the wrong kind", [&](std::string_view key) -> Result<void> {
+                if (key == "attributes") {
+                    sawAttributes = true;
+                    return readAttributes(mesh, owner);
+                }
+                if (key == "indices") return reference(Kind::accessor, Kind::mesh, mesh, owner);
+                if (key == "material")
+                    return reference(Kind::material, Kind::mesh, mesh, owner, &material);
+                if (key == "targets")
+                    return array(
+                        owner + " has morph targets of the wrong kind", limits_.maxAttributes,
+                        owner + " has more morph targets than a drawing has",
+                        [&](std::size_t) -> Result<void> { return readAttributes(mesh, owner); });
+                return skip();
+            });
+        if (!ok) return ok;
         if (!sawAttributes) return fail(owner + " has no attributes");
         if (p == 0) data.material = material;
         data.primitives = p + 1;
-        return true;
+        return {};
     }
 
-    bool readMesh(std::size_t i) {
+    Result<void> readMesh(std::size_t i) {
         std::string owner = describe("mesh", i);
         MeshData data;
         std::optional<double> width, height;
-        bool ok = object(owner + " is not an object", [&](std::string_view key) {
+        auto ok = object(owner + " is not an object", [&](std::string_view key) -> Result<void> {
             if (key == "primitives")
-                return array(owner + " has no primitives", limits_.maxPrimitivesPerMesh,
-                             owner + " has more primitives than a drawing ever has",
-                             [&](std::size_t p) { return readPrimitive(i, p, data); });
+                return array(
+                    owner + " has no primitives", limits_.maxPrimitivesPerMesh,
+                    owner + " has more primitives than a drawing ever has",
+                    [&](std::size_t p) -> Result<void> { return readPrimitive(i, p, data); });
             if (key == "extensions")
                 return object(
-                    owner + " has extensions of the wrong kind", [&](std::string_view name) {
+                    owner + " has extensions of the wrong kind",
+                    [&](std::string_view name) -> Result<void> {
                         if (name != extensionName) {
                             return skip();
                         }
                         return object(
                             owner + " has an extension of the wrong kind",
-                            [&](std::string_view field) {
+                            [&](std::string_view field) -> Result<void> {
                                 if (field == field::width || field == field::height) {
                                     auto& size = field == field::width ? width : height;
-                                    if (json_.next() != Token::number ||
-                                        !(size = json_.doubleNumber()))
-                                        return wrongKind(owner +
-                                                         " has a size that is not a number");
-                                    return true;
+                                    TRY_LET(token, json_.next());
+                                    if (token != Token::number || !(size = json_.doubleNumber()))
+                                        return fail(owner + " has a size that is not a number");
+                                    return {};
                                 }
                                 if (field == field::billboards)
-                                    return readBillboards(owner, [&](std::uint64_t axes) {
-                                        if (axes < 1 || axes > 7)
-                                            return fail(owner +
-                                                        " has a billboard constraint with "
-                                                        "unknown free axes");
-                                        data.billboards.push_back(static_cast<int>(axes));
-                                        return true;
-                                    });
+                                    return readBillboards(
+                                        owner, [&](std::uint64_t axes) -> Result<void> {
+                                            if (axes < 1 || axes > 7)
+                                                return fail(owner +
+                                                            " has a billboard constraint with "
+                                                            "unknown free axes");
+                                            data.billboards.push_back(static_cast<int>(axes));
+                                            return {};
+                                        });
                                 return skip();
                             });
                     });
             return skip();
         });
-        if (!ok) return false;
+        if (!ok) return ok;
         if (data.primitives == 0) return fail(owner + " has no primitives");
         if (width && height) {
             data.sized = true;
@@ -666,34 +688,36 @@ private:
             data.height = *height;
         }
         meshes.push_back(std::move(data));
-        return true;
+        return {};
     }
 
-    bool readTextureInfo(std::size_t material, const std::string& owner, std::uint32_t* into) {
+    Result<void> readTextureInfo(std::size_t material, const std::string& owner,
+                                 std::uint32_t* into) {
         bool sawIndex = false;
-        bool ok = object(owner + " has a texture of the wrong kind", [&](std::string_view key) {
-            if (key != "index") {
-                return skip();
-            }
-            sawIndex = true;
-            return reference(Kind::texture, Kind::material, material, owner, into);
-        });
+        auto ok = object(owner + " has a texture of the wrong kind",
+                         [&](std::string_view key) -> Result<void> {
+                             if (key != "index") {
+                                 return skip();
+                             }
+                             sawIndex = true;
+                             return reference(Kind::texture, Kind::material, material, owner, into);
+                         });
         if (ok && !sawIndex) return fail(owner + " has a texture without an index");
         return ok;
     }
 
-    bool readMaterial(std::size_t i) {
+    Result<void> readMaterial(std::size_t i) {
         std::string owner = describe("material", i);
         MaterialData data;
-        bool ok = object(owner + " is not an object", [&](std::string_view key) {
+        auto ok = object(owner + " is not an object", [&](std::string_view key) -> Result<void> {
             if (key == "doubleSided") {
-                if (json_.next() != Token::boolean) return wrongKind(owner + " is not a material");
+                TRY(expect(Token::boolean, owner + " is not a material"));
                 data.doubleSided = json_.boolean();
-                return true;
+                return {};
             }
             if (key == "pbrMetallicRoughness")
                 return object(owner + " has colour properties of the wrong kind",
-                              [&](std::string_view field) {
+                              [&](std::string_view field) -> Result<void> {
                                   if (field == "baseColorTexture")
                                       return readTextureInfo(i, owner, &data.texture);
                                   if (field == "metallicRoughnessTexture")
@@ -708,43 +732,47 @@ private:
         return ok;
     }
 
-    bool readTextureExtension(TextureData& data, const std::string& owner) {
-        return object(owner + " has an extension of the wrong kind", [&](std::string_view key) {
-            if (key == field::imageScale) {
-                std::optional<double> scale;
-                if (json_.next() == Token::number) scale = json_.doubleNumber();
-                if (!scale || !(*scale > 0))
-                    return wrongKind(owner +
-                                     " gives its picture a scale that is not a positive number");
-                data.scale = *scale;
-                return true;
-            }
-            if (key == field::imageOrientation) {
-                std::optional<graphics::ImageOrientation> named;
-                if (json_.next() == Token::string) named = orientationNamed(json_.string());
-                if (!named) return wrongKind(owner + " gives its picture an unknown orientation");
-                data.orientation = *named;
-                return true;
-            }
-            if (key == field::imageOpaque) {
-                Token token = json_.next();
-                data.opaque = token == Token::boolean && json_.boolean();
-                return !json_.failed();
-            }
-            return skip();
-        });
+    Result<void> readTextureExtension(TextureData& data, const std::string& owner) {
+        return object(
+            owner + " has an extension of the wrong kind",
+            [&](std::string_view key) -> Result<void> {
+                if (key == field::imageScale) {
+                    std::optional<double> scale;
+                    TRY_LET(token, json_.next());
+                    if (token == Token::number) scale = json_.doubleNumber();
+                    if (!scale || !(*scale > 0))
+                        return fail(owner +
+                                    " gives its picture a scale that is not a positive number");
+                    data.scale = *scale;
+                    return {};
+                }
+                if (key == field::imageOrientation) {
+                    std::optional<graphics::ImageOrientation> named;
+                    TRY_LET(token, json_.next());
+                    if (token == Token::string) named = orientationNamed(json_.string());
+                    if (!named) return fail(owner + " gives its picture an unknown orientation");
+                    data.orientation = *named;
+                    return {};
+                }
+                if (key == field::imageOpaque) {
+                    TRY_LET(token, json_.next());
+                    data.opaque = token == Token::boolean && json_.boolean();
+                    return {};
+                }
+                return skip();
+            });
     }
 
-    bool readTexture(std::size_t i) {
+    Result<void> readTexture(std::size_t i) {
         std::string owner = describe("texture", i);
         TextureData data;
-        bool ok = object(owner + " is not an object", [&](std::string_view key) {
+        auto ok = object(owner + " is not an object", [&](std::string_view key) -> Result<void> {
             if (key == "source")
                 return reference(Kind::image, Kind::texture, i, owner, &data.source);
             if (key == "sampler") return reference(Kind::sampler, Kind::texture, i, owner);
             if (key == "extensions")
                 return object(owner + " has extensions of the wrong kind",
-                              [&](std::string_view name) {
+                              [&](std::string_view name) -> Result<void> {
                                   if (name == extensionName)
                                       return readTextureExtension(data, owner);
                                   return skip();
@@ -755,10 +783,10 @@ private:
         return ok;
     }
 
-    bool readImage(std::size_t i) {
+    Result<void> readImage(std::size_t i) {
         std::string owner = describe("image", i);
         std::uint32_t view = none;
-        bool ok = object(owner + " is not an object", [&](std::string_view key) {
+        auto ok = object(owner + " is not an object", [&](std::string_view key) -> Result<void> {
             if (key == "uri")
                 return fail(owner +
                             " is kept outside the file's binary chunk, which a drawing never does");
@@ -766,27 +794,27 @@ private:
                 return reference(Kind::bufferView, Kind::image, i, owner, &view);
             return skip();
         });
-        if (!ok) return false;
+        if (!ok) return ok;
         if (view == none) return fail(owner + " has no bufferView");
         images.push_back(view);
-        return true;
+        return {};
     }
 
     // A whole number field, failing with `reason` when it is anything else.
-    bool readWhole(std::uint64_t& into, const std::string& reason) {
-        auto n = wholeNumber();
-        if (!n) return wrongKind(reason);
+    Result<void> readWhole(std::uint64_t& into, const std::string& reason) {
+        TRY_LET(n, wholeNumber());
+        if (!n) return fail(reason);
         into = *n;
-        return true;
+        return {};
     }
 
-    bool readAccessor(std::size_t i) {
+    Result<void> readAccessor(std::size_t i) {
         std::string owner = describe("accessor", i);
         AccessorData data;
         std::uint64_t componentType = 0, count = 0;
         std::string_view type;
         std::uint64_t components = 0;
-        bool ok = object(owner + " is not an object", [&](std::string_view key) {
+        auto ok = object(owner + " is not an object", [&](std::string_view key) -> Result<void> {
             if (key == "sparse") return fail(owner + " is sparse, which a drawing never is");
             if (key == "bufferView")
                 return reference(Kind::bufferView, Kind::accessor, i, owner, &data.bufferView);
@@ -796,8 +824,7 @@ private:
                 return readWhole(componentType, owner + " has an unknown component type");
             if (key == "count") return readWhole(count, owner + " has an invalid element count");
             if (key == "type") {
-                if (json_.next() != Token::string)
-                    return wrongKind(owner + " has an unknown element type");
+                TRY(expect(Token::string, owner + " has an unknown element type"));
                 type = json_.string();
                 components = type == "SCALAR" ? 1
                              : type == "VEC2" ? 2
@@ -807,11 +834,11 @@ private:
                              : type == "MAT3" ? 9
                              : type == "MAT4" ? 16
                                               : 0;
-                return true;
+                return {};
             }
             return skip();
         });
-        if (!ok) return false;
+        if (!ok) return ok;
         std::uint64_t componentBytes = 0;
         switch (componentType) {
             case 5120:
@@ -828,13 +855,13 @@ private:
         data.count = count;
         data.elementBytes = components * componentBytes;
         accessors.push_back(data);
-        return true;
+        return {};
     }
 
-    bool readBufferView(std::size_t i) {
+    Result<void> readBufferView(std::size_t i) {
         std::string owner = describe("buffer view", i);
         BufferViewData data;
-        bool ok = object(owner + " is not an object", [&](std::string_view key) {
+        auto ok = object(owner + " is not an object", [&](std::string_view key) -> Result<void> {
             if (key == "buffer")
                 return reference(Kind::buffer, Kind::bufferView, i, owner, &data.buffer);
             if (key == "byteOffset")
@@ -842,34 +869,33 @@ private:
             if (key == "byteLength")
                 return readWhole(data.byteLength, owner + " has no valid byte length");
             if (key == "byteStride") {
-                if (!readWhole(data.byteStride, owner + " has an invalid byte stride"))
-                    return false;
+                TRY(readWhole(data.byteStride, owner + " has an invalid byte stride"));
                 if (data.byteStride < 4 || data.byteStride > 252 || data.byteStride % 4 != 0)
                     return fail(owner + " has an invalid byte stride");
-                return true;
+                return {};
             }
             return skip();
         });
-        if (!ok) return false;
+        if (!ok) return ok;
         if (data.buffer == none) return fail(owner + " has no buffer");
         if (data.byteLength == 0) return fail(owner + " has no valid byte length");
         bufferViews.push_back(data);
-        return true;
+        return {};
     }
 
-    bool readBuffer(std::size_t i) {
+    Result<void> readBuffer(std::size_t i) {
         std::string owner = describe("buffer", i);
         std::uint64_t length = 0;
-        bool ok = object(owner + " is not an object", [&](std::string_view key) {
+        auto ok = object(owner + " is not an object", [&](std::string_view key) -> Result<void> {
             if (key == "uri")
                 return fail(owner + " keeps its data outside the file, which a drawing never does");
             if (key == "byteLength") return readWhole(length, owner + " has no valid byte length");
             return skip();
         });
-        if (!ok) return false;
+        if (!ok) return ok;
         if (length == 0) return fail(owner + " has no valid byte length");
         buffers.push_back(length);
-        return true;
+        return {};
     }
 };
 
@@ -921,18 +947,16 @@ public:
         : d_(document), source_(source), chunks_(chunks), limits_(limits) {}
 
     Result<std::shared_ptr<Scene>> build() {
-        if (auto r = checkReferences(); !r) return platform::Error{r.error()};
-        if (auto r = checkByteRanges(); !r) return platform::Error{r.error()};
-        auto order = sceneOrder();
-        if (!order) return platform::Error{order.error()};
-        if (auto r = readPictures(order.value()); !r) return platform::Error{r.error()};
+        TRY(checkReferences());
+        TRY(checkByteRanges());
+        TRY_LET(order, sceneOrder());
+        TRY(readPictures(order));
 
         // Every node is made and checked before any is attached, so that a
         // refusal never leaves a deep chain behind.
-        for (std::uint32_t index : order.value())
-            if (auto r = fillNode(index); !r) return platform::Error{r.error()};
+        for (std::uint32_t index : order) TRY(fillNode(index));
         auto scene = std::make_shared<Scene>();
-        std::uint32_t root = order.value().front();
+        std::uint32_t root = order.front();
         const Node& fileRoot = *d_.nodes[root];
         Node& sceneRoot = *scene->rootNode();
         sceneRoot.setPosition(fileRoot.position());
@@ -941,7 +965,7 @@ public:
         sceneRoot.setConstraints(fileRoot.constraints());
         sceneRoot.setGeometry(fileRoot.geometry());
         d_.nodes[root] = scene->rootNode();
-        for (std::uint32_t index : order.value()) {
+        for (std::uint32_t index : order) {
             const NodeData& data = d_.nodeData[index];
             for (std::uint32_t k = 0; k < data.childCount; ++k)
                 d_.nodes[index]->addChildNode(d_.nodes[d_.children[data.firstChild + k]]);
@@ -978,8 +1002,8 @@ private:
     }
 
     Result<void> outOfRange(const std::string& owner, Kind target, std::size_t index) const {
-        return platform::fail(owner + " refers to " + nameOf(target) + " " + std::to_string(index) +
-                              ", but the file has " + std::to_string(countOf(target)));
+        return fail(owner + " refers to " + nameOf(target) + " " + std::to_string(index) +
+                    ", but the file has " + std::to_string(countOf(target)));
     }
 
     Result<void> checkReferences() const {
@@ -1001,7 +1025,6 @@ private:
     }
 
     Result<void> checkByteRanges() const {
-        using platform::fail;
         for (std::size_t i = 0; i < d_.buffers.size(); ++i) {
             std::string owner = describe("buffer", i);
             if (!chunks_.binOffset)
@@ -1036,7 +1059,6 @@ private:
     // hierarchy deeper than the limit. No recursion: a hostile file may nest
     // as deeply as it likes.
     Result<std::vector<std::uint32_t>> sceneOrder() const {
-        using platform::fail;
         std::size_t count = d_.nodes.size();
         std::uint32_t sceneIndex = d_.defaultScene.value_or(0);
         if (sceneIndex >= d_.scenes.size()) return fail("it holds no scene");
@@ -1103,13 +1125,12 @@ private:
         if (m == none) return nullptr;
         const MeshData& mesh = d_.meshes[m];
         std::string owner = describe("mesh", m);
-        if (!mesh.sized) return platform::fail(owner + " is not a plane of a drawing");
+        if (!mesh.sized) return fail(owner + " is not a plane of a drawing");
         // As the writer: the quad's corners must be floats.
         if (!std::isfinite(static_cast<float>(mesh.width / 2)) ||
             !std::isfinite(static_cast<float>(mesh.height / 2)))
-            return platform::fail(owner + " has a size that is not a number");
-        if (mesh.primitives != 1)
-            return platform::fail(owner + " does not have exactly one primitive");
+            return fail(owner + " has a size that is not a number");
+        if (mesh.primitives != 1) return fail(owner + " does not have exactly one primitive");
         return &mesh;
     }
 
@@ -1127,13 +1148,11 @@ private:
     // size its header claims, each alone and all together, before any of
     // them is decoded.
     Result<void> readPictures(const std::vector<std::uint32_t>& order) {
-        using platform::fail;
         std::vector<bool> used(d_.images.size(), false);
         for (std::uint32_t node : order) {
-            auto mesh = meshOf(node);
-            if (!mesh) return platform::Error{mesh.error()};
-            if (mesh.value() == nullptr) continue;
-            std::uint32_t texture = textureOf(*mesh.value());
+            TRY_LET(mesh, meshOf(node));
+            if (mesh == nullptr) continue;
+            std::uint32_t texture = textureOf(*mesh);
             if (texture == none) continue;
             std::uint32_t source = d_.textures[texture].source;
             if (source == none) return fail(describe("texture", texture) + " has no picture");
@@ -1146,15 +1165,17 @@ private:
             if (!used[i]) continue;
             std::string owner = describe("image", i);
             auto [offset, length] = pictureRange(i);
-            auto head = source_.read(
-                offset, static_cast<std::size_t>(std::min<std::uint64_t>(length, 24)), scratch_);
-            if (head && graphics::pictures::hasJpegSignature(head.value()))
-                head = source_.read(
-                    offset,
-                    static_cast<std::size_t>(std::min<std::uint64_t>(length, pictureHeadBytes)),
-                    scratch_);
-            if (!head) return platform::Error{head.error()};
-            auto claimed = claimedSize(head.value());
+            TRY_LET(head, source_.read(
+                              offset, static_cast<std::size_t>(std::min<std::uint64_t>(length, 24)),
+                              scratch_));
+            if (graphics::pictures::hasJpegSignature(head)) {
+                TRY_LET(jpegHead, source_.read(offset,
+                                               static_cast<std::size_t>(std::min<std::uint64_t>(
+                                                   length, pictureHeadBytes)),
+                                               scratch_));
+                head = jpegHead;
+            }
+            auto claimed = claimedSize(head);
             if (!claimed) return fail(owner + " is not a PNG or JPEG picture");
             if (claimed->width == 0 || claimed->height == 0) return fail(owner + " has no pixels");
             std::uint64_t pixels = std::uint64_t{claimed->width} * claimed->height;
@@ -1172,21 +1193,20 @@ private:
             if (!used[i]) continue;
             std::string owner = describe("image", i);
             auto [offset, length] = pictureRange(i);
-            auto bytes = source_.read(offset, static_cast<std::size_t>(length), scratch_);
-            if (!bytes) return platform::Error{bytes.error()};
-            auto claimed = claimedSize(bytes.value()).value();
+            TRY_LET(bytes, source_.read(offset, static_cast<std::size_t>(length), scratch_));
+            auto claimed = claimedSize(bytes).value();
             graphics::DecodeLimits decodeLimits;
             decodeLimits.maxSide = limits_.maxImageSide;
             decodeLimits.maxStoredSide = limits_.maxImageSide;
-            auto decoded = graphics::backend().decodeImage(bytes.value(), decodeLimits);
+            auto decoded = graphics::backend().decodeImage(bytes, decodeLimits);
             if (!decoded) return fail(owner + " cannot be decoded: " + decoded.error());
             std::shared_ptr<const graphics::Bitmap> bitmap = decoded.value()->cgImage();
             if (static_cast<std::uint32_t>(bitmap->width()) != claimed.width ||
                 static_cast<std::uint32_t>(bitmap->height()) != claimed.height)
                 return fail(owner + " decoded to a size other than it claims");
             // Saved again, the picture is these same bytes, not encoded anew.
-            bitmap->keepStoredAs(std::make_shared<graphics::PictureFile>(graphics::PictureFile{
-                mimeTypeOf(bytes.value()), {bytes.value().begin(), bytes.value().end()}}));
+            bitmap->keepStoredAs(std::make_shared<graphics::PictureFile>(
+                graphics::PictureFile{mimeTypeOf(bytes), {bytes.begin(), bytes.end()}}));
             bitmaps_[i] = std::move(bitmap);
         }
         scratch_ = {};
@@ -1230,10 +1250,9 @@ private:
     // the pictures, which never change, are shared. A mesh's billboards are
     // the constraints of the nodes that show it.
     Result<void> fillNode(std::uint32_t index) {
-        auto mesh = meshOf(index);
-        if (!mesh) return platform::Error{mesh.error()};
-        if (mesh.value() == nullptr) return {};
-        const MeshData& data = *mesh.value();
+        TRY_LET(mesh, meshOf(index));
+        if (mesh == nullptr) return {};
+        const MeshData& data = *mesh;
         Node& node = *d_.nodes[index];
         auto plane = Plane::planeWithWidth(data.width, data.height);
         if (data.material == none) {
@@ -1260,15 +1279,13 @@ private:
 }  // namespace
 
 Result<std::shared_ptr<Scene>> decodeScene(const GlbSource& source, const Limits& limits) {
-    auto chunks = findGlbChunks(source, limits);
-    if (!chunks) return platform::Error{chunks.error()};
+    TRY_LET(chunks, findGlbChunks(source, limits));
     std::vector<std::uint8_t> jsonBytes;
-    auto json = source.read(chunks.value().jsonOffset, chunks.value().jsonLength, jsonBytes);
-    if (!json) return platform::Error{json.error()};
-    DocumentReader document(json.value(), limits);
-    if (!document.read()) return platform::fail(document.json_.error());
+    TRY_LET(json, source.read(chunks.jsonOffset, chunks.jsonLength, jsonBytes));
+    DocumentReader document(json, limits);
+    TRY(document.read());
     jsonBytes = {};
-    return Builder(document, source, chunks.value(), limits).build();
+    return Builder(document, source, chunks, limits).build();
 }
 
 Result<std::shared_ptr<Scene>> decodeScene(std::span<const std::uint8_t> bytes,
