@@ -63,7 +63,7 @@ bool liesOnItsSide(ImageOrientation orientation) {
         case ImageOrientation::upMirrored:
         case ImageOrientation::downMirrored: return false;
     }
-    return false;
+    platform::unreachable("liesOnItsSide");
 }
 }  // namespace
 

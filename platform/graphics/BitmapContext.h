@@ -21,7 +21,6 @@ public:
 
     int width() const { return width_; }
     int height() const { return height_; }
-    const AffineTransform& currentTransform() const { return ctm_; }
 
     // Later drawing is mapped through `transform` first, then through the
     // transform so far.

@@ -25,7 +25,6 @@ public:
 
     // The colour later fills use; text keeps its own colour attribute.
     void setCurrentColor(const Color& color) { currentColor_ = color; }
-    const Color& currentColor() const { return currentColor_; }
 
     // A string drawn from the top-left corner of `rect`, clipped to it.
     void drawString(std::string_view text, const Rect& rect, const Font& font,

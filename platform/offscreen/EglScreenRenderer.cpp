@@ -11,7 +11,6 @@
 #include <string>
 #include <utility>
 
-#include "platform/Log.h"
 #include "platform/render/Gl.h"
 #include "platform/render/Offscreen.h"
 
@@ -60,16 +59,10 @@ public:
     ViewRendererLink(EglScreenRenderer& owner, std::weak_ptr<bool> alive)
         : owner_(owner), alive_(std::move(alive)) {}
 
-    std::shared_ptr<const graphics::Bitmap> renderView(const ui::SceneView& view,
-                                                       double scale) override {
-        if (alive_.expired()) return nullptr;
-        auto picture = owner_.renderView(view, scale);
-        if (!picture) {
-            // The view then draws nothing; the user is told why.
-            platform::log("the view could not be drawn: " + picture.error());
-            return nullptr;
-        }
-        return std::move(picture).value();
+    platform::Result<std::shared_ptr<const graphics::Bitmap>> renderView(const ui::SceneView& view,
+                                                                         double scale) override {
+        if (alive_.expired()) return platform::fail("the screen renderer has been shut down");
+        return owner_.renderView(view, scale);
     }
 
 private:

@@ -15,8 +15,8 @@ class OffscreenViewRenderer : public ui::ViewRenderer {
 public:
     explicit OffscreenViewRenderer(render::Renderer& renderer) : renderer_(&renderer) {}
 
-    std::shared_ptr<const graphics::Bitmap> renderView(const ui::SceneView& view,
-                                                       double scale) override;
+    platform::Result<std::shared_ptr<const graphics::Bitmap>> renderView(const ui::SceneView& view,
+                                                                         double scale) override;
     // The renderer and its context are going away; draw nothing from now on.
     void detach() {
         renderer_ = nullptr;

@@ -1,7 +1,5 @@
 #include "platform/overlay/Node.h"
 
-#include <algorithm>
-
 #include "platform/Precondition.h"
 #include "platform/graphics/Resources.h"
 
@@ -12,17 +10,6 @@ void Node::addChild(std::shared_ptr<Node> child) {
     platform::require(child->parent_ == nullptr, "addChild", "the node already has a parent");
     child->parent_ = this;
     children_.push_back(std::move(child));
-}
-
-void Node::removeFromParent() {
-    if (parent_ == nullptr) return;
-    auto& siblings = parent_->children_;
-    auto it = std::find_if(siblings.begin(), siblings.end(),
-                           [this](const auto& sibling) { return sibling.get() == this; });
-    parent_ = nullptr;
-    // Erasing may release the last reference to this node; nothing of it is
-    // touched afterwards.
-    siblings.erase(it);
 }
 
 Scene::Scene(graphics::Size size) : size_(size) { setUserInteractionEnabled(true); }

@@ -55,7 +55,6 @@ public:
     // Appends `child`; a node that already has a parent is a broken
     // precondition, as in the platform this mirrors.
     void addChild(std::shared_ptr<Node> child);
-    void removeFromParent();
 
     virtual Shown shown() const { return this; }
 

@@ -1,5 +1,7 @@
 #include "platform/render/ImageMapping.h"
 
+#include "platform/Precondition.h"
+
 namespace render {
 
 using graphics::ImageOrientation;
@@ -18,7 +20,7 @@ StoredMapping storedMapping(ImageOrientation orientation) {
         case ImageOrientation::leftMirrored: return {{0, 0}, {0, 1}, {1, 0}};
         case ImageOrientation::rightMirrored: return {{1, 1}, {0, -1}, {-1, 0}};
     }
-    return {{0, 0}, {1, 0}, {0, 1}};
+    platform::unreachable("storedMapping");
 }
 
 graphics::AffineTransform storedToRect(ImageOrientation orientation, double storedWidth,

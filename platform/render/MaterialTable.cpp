@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "platform/Precondition.h"
 #include "platform/render/ImageMapping.h"
 #include "platform/render/SceneShader.h"
 
@@ -16,7 +17,7 @@ float facingCode(Look::Facing facing) {
         case Look::Facing::camera: return 1;
         case Look::Facing::upright: return 2;
     }
-    return 0;
+    platform::unreachable("facingCode");
 }
 
 bool samePlace(const TextureSlot& a, const TextureSlot& b) {

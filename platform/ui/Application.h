@@ -90,7 +90,6 @@ public:
 
     ApplicationDelegate* delegate() const { return delegate_.get(); }
     const std::vector<std::shared_ptr<Window>>& windows() const { return windows_; }
-    ApplicationState applicationState() const { return state_; }
 
     // For the hosts: the life cycle, in the order the platform drives it.
     // Each makes the application the one driven on this thread while it

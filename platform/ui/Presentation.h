@@ -52,7 +52,6 @@ public:
 
     const std::optional<std::string>& title() const { return title_; }
     AlertActionStyle style() const { return style_; }
-    bool hasHandler() const { return static_cast<bool>(handler_); }
 
     // Runs the handler, at most once in the action's life.
     void perform();

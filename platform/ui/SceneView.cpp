@@ -5,6 +5,7 @@
 #include <numbers>
 #include <optional>
 
+#include "platform/Log.h"
 #include "platform/graphics/ImageContext.h"
 #include "platform/ui/LaunchDescription.h"
 
@@ -180,8 +181,12 @@ bool SceneView::drawViewHierarchyInRect(graphics::Rect rect, bool) const {
     const auto& renderer = currentLaunchDescription().viewRenderer;
     if (context == nullptr || renderer == nullptr) return false;
     auto bitmap = renderer->renderView(*this, context->scale());
-    if (bitmap == nullptr) return false;
-    context->drawBitmap(*bitmap, rect);
+    if (!bitmap) {
+        // The view then draws nothing; the reason goes to the log.
+        platform::log("the view could not be drawn: " + bitmap.error());
+        return false;
+    }
+    context->drawBitmap(*bitmap.value(), rect);
     return true;
 }
 

@@ -9,6 +9,7 @@
 
 #include <memory>
 
+#include "platform/Result.h"
 #include "platform/ar/Session.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/overlay/Node.h"
@@ -31,9 +32,10 @@ class SceneView;
 class ViewRenderer {
 public:
     virtual ~ViewRenderer() = default;
-    // The view's bounds at `scale` pixels per point, or none.
-    virtual std::shared_ptr<const graphics::Bitmap> renderView(const SceneView& view,
-                                                               double scale) = 0;
+    // The view's bounds at `scale` pixels per point, or why they cannot be
+    // drawn.
+    virtual platform::Result<std::shared_ptr<const graphics::Bitmap>> renderView(
+        const SceneView& view, double scale) = 0;
 };
 
 class SceneView : public View {

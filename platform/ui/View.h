@@ -33,7 +33,6 @@ public:
     }
     void setRootViewController(std::shared_ptr<ViewController> controller);
 
-    bool isKeyWindow() const { return key_; }
     // Shows the window; its root controller's view loads and appears.
     void makeKeyAndVisible();
 

@@ -1,7 +1,5 @@
 #include "platform/web/WebPictures.h"
 
-#include "platform/Log.h"
-
 namespace web {
 
 void WebPictures::attach(render::Renderer& renderer, void (*makeCurrent)()) {
@@ -26,17 +24,10 @@ platform::Result<std::shared_ptr<const graphics::Bitmap>> WebPictures::renderFra
                    [&](int width, int height) { renderer_->drawFrame(frame, width, height); });
 }
 
-std::shared_ptr<const graphics::Bitmap> WebPictures::renderView(const ui::SceneView& view,
-                                                                double scale) {
-    auto picture = capture(view.bounds().size, scale, [&](int width, int height) {
-        renderer_->drawSceneView(view, width, height);
-    });
-    if (!picture) {
-        // The view then draws nothing; the reason goes to the console.
-        platform::log("the view could not be drawn: " + picture.error());
-        return nullptr;
-    }
-    return std::move(picture).value();
+platform::Result<std::shared_ptr<const graphics::Bitmap>> WebPictures::renderView(
+    const ui::SceneView& view, double scale) {
+    return capture(view.bounds().size, scale,
+                   [&](int width, int height) { renderer_->drawSceneView(view, width, height); });
 }
 
 }  // namespace web

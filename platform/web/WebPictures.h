@@ -20,8 +20,8 @@ public:
 
     platform::Result<std::shared_ptr<const graphics::Bitmap>> renderFrame(
         const ui::FrameDescription& frame, double scale) override;
-    std::shared_ptr<const graphics::Bitmap> renderView(const ui::SceneView& view,
-                                                       double scale) override;
+    platform::Result<std::shared_ptr<const graphics::Bitmap>> renderView(const ui::SceneView& view,
+                                                                         double scale) override;
 
 private:
     template <class Draw>

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "controller/ViewController.h"
+#include "platform/Precondition.h"
 #include "support/Scripts.h"
 
 namespace {
@@ -47,7 +48,7 @@ Place uprightPlace(ImageOrientation tag, int i, int j, int W, int H) {
         case ImageOrientation::leftMirrored: return {j, i};
         case ImageOrientation::rightMirrored: return {W - 1 - j, H - 1 - i};
     }
-    return {i, j};
+    platform::unreachable("uprightPlace");
 }
 
 bool liesOnItsSide(ImageOrientation tag) {

@@ -140,13 +140,20 @@ TEST(HostileFiles, MalformedJsonIsRefusedWherever) {
         std::string_view view(text);
         scene::gltf::JsonReader reader(
             {reinterpret_cast<const std::uint8_t*>(view.data()), view.size()}, 16);
-        reader.skipValue();
-        reader.next();
+        auto read = [&]() -> platform::Result<void> {
+            TRY(reader.skipValue());
+            TRY(reader.next());
+            return {};
+        }();
         if (*reason == '\0') {
-            EXPECT_FALSE(reader.failed()) << text << ": " << reader.error();
+            EXPECT_TRUE(read.ok()) << text << ": " << read.error();
         } else {
-            ASSERT_TRUE(reader.failed()) << text;
-            EXPECT_NE(reader.error().find(reason), std::string::npos) << reader.error();
+            ASSERT_FALSE(read.ok()) << text;
+            EXPECT_NE(read.error().find(reason), std::string::npos) << read.error();
+            // The error stays: the reader reads nothing more.
+            auto again = reader.next();
+            ASSERT_FALSE(again.ok()) << text;
+            EXPECT_EQ(again.error(), read.error());
         }
     }
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -448,6 +449,54 @@ TEST(ShortestNumbers, ReadBackExactlyInTheFewestDigits) {
         char fewer[32];
         std::snprintf(fewer, sizeof fewer, "%.*e", digits - 2, static_cast<double>(value));
         ASSERT_NE(std::strtof(fewer, nullptr), value) << text << " could be " << fewer;
+    }
+}
+
+// The digits std::to_chars gives for `value` (the fewest that read back,
+// the nearest of those, ties to even), without the ones at the end.
+template <class T>
+std::string toCharsDigits(T value) {
+    char text[64];
+    auto end = std::to_chars(text, text + sizeof text, value, std::chars_format::scientific).ptr;
+    std::string digits;
+    for (const char* at = text; at != end && *at != 'e'; ++at)
+        if (std::isdigit(static_cast<unsigned char>(*at))) digits += *at;
+    while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+    return digits;
+}
+
+// The significant digits of the writer's text.
+std::string writtenDigits(const std::string& text) {
+    std::string digits;
+    for (char c : text.substr(0, text.find('e')))
+        if (std::isdigit(static_cast<unsigned char>(c)) && (c != '0' || !digits.empty()))
+            digits += c;
+    while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+    return digits;
+}
+
+TEST(ShortestNumbers, AreTheNearestOfTheFewestDigitsAsToCharsGivesThem) {
+    using scene::gltf::shortestText;
+    // Exactly between two texts of as many digits that both read back: the
+    // even one.
+    EXPECT_EQ(shortestText(7.89453125f), "7.8945312");
+    EXPECT_EQ(shortestText(-4.09765625f), "-4.0976562");
+    EXPECT_EQ(shortestText(3818658.25f), "3818658.2");
+    EXPECT_EQ(shortestText(0x1.703072a1f06a3p+50), "1619313442668968.8");
+
+    std::mt19937_64 random(29);
+    for (int i = 0; i < 100000; ++i) {
+        std::uint64_t bits = random();
+        auto single = platform::bitCast<float>(static_cast<std::uint32_t>(bits));
+        if (std::isfinite(single) && single != 0) {
+            ASSERT_EQ(writtenDigits(shortestText(single)), toCharsDigits(single))
+                << shortestText(single);
+        }
+        auto twice = platform::bitCast<double>(bits);
+        if (std::isfinite(twice) && twice != 0) {
+            ASSERT_EQ(writtenDigits(shortestText(twice)), toCharsDigits(twice))
+                << shortestText(twice);
+        }
     }
 }
 

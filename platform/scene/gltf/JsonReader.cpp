@@ -15,18 +15,18 @@ JsonReader::JsonReader(std::span<const std::uint8_t> text, int maxDepth)
                       "the nesting limit must be between 1 and 64");
 }
 
-void JsonReader::fail(std::string reason) {
-    if (error_.empty()) error_ = std::move(reason);
+platform::Error JsonReader::broken(std::string reason) {
+    error_ = std::move(reason);
     expect_ = Expect::done;
     peeked_.reset();
+    return platform::fail(error_);
 }
 
-JsonReader::Token JsonReader::fault(const std::string& what) {
-    fail("its JSON is not well formed (" + what + " at byte " + std::to_string(at_) + ")");
-    return Token::end;
+platform::Error JsonReader::fault(const std::string& what) {
+    return broken("its JSON is not well formed (" + what + " at byte " + std::to_string(at_) + ")");
 }
 
-JsonReader::Token JsonReader::next() {
+platform::Result<JsonReader::Token> JsonReader::next() {
     if (peeked_) {
         Token token = *peeked_;
         peeked_.reset();
@@ -35,8 +35,11 @@ JsonReader::Token JsonReader::next() {
     return read();
 }
 
-JsonReader::Token JsonReader::peek() {
-    if (!peeked_) peeked_ = read();
+platform::Result<JsonReader::Token> JsonReader::peek() {
+    if (!peeked_) {
+        TRY_LET(token, read());
+        peeked_ = token;
+    }
     return *peeked_;
 }
 
@@ -50,12 +53,10 @@ void JsonReader::skipSpace() {
 
 void JsonReader::afterValue() { expect_ = depth_ == 0 ? Expect::done : Expect::commaOrEnd; }
 
-JsonReader::Token JsonReader::open(bool object) {
-    if (depth_ >= maxDepth_) {
-        fail("its JSON nests arrays and objects more than " + std::to_string(maxDepth_) +
-             " levels deep");
-        return Token::end;
-    }
+platform::Result<JsonReader::Token> JsonReader::open(bool object) {
+    if (depth_ >= maxDepth_)
+        return broken("its JSON nests arrays and objects more than " + std::to_string(maxDepth_) +
+                      " levels deep");
     std::uint64_t bit = std::uint64_t{1} << depth_;
     objects_ = object ? objects_ | bit : objects_ & ~bit;
     ++depth_;
@@ -64,7 +65,7 @@ JsonReader::Token JsonReader::open(bool object) {
     return object ? Token::beginObject : Token::beginArray;
 }
 
-JsonReader::Token JsonReader::close(bool object) {
+platform::Result<JsonReader::Token> JsonReader::close(bool object) {
     bool inObject = depth_ > 0 && (objects_ >> (depth_ - 1) & 1) != 0;
     if (depth_ == 0 || inObject != object) return fault("a bracket that closes nothing open");
     --depth_;
@@ -73,9 +74,9 @@ JsonReader::Token JsonReader::close(bool object) {
     return object ? Token::endObject : Token::endArray;
 }
 
-JsonReader::Token JsonReader::read() {
+platform::Result<JsonReader::Token> JsonReader::read() {
+    if (!error_.empty()) return platform::fail(error_);
     if (expect_ == Expect::done) {
-        if (failed()) return Token::end;
         skipSpace();
         if (at_ != text_.size()) return fault("text after the end");
         return Token::end;
@@ -99,7 +100,7 @@ JsonReader::Token JsonReader::read() {
 
     if (expect_ == Expect::key || expect_ == Expect::firstKeyOrEnd) {
         if (c != '"') return fault("a key that is not a string");
-        if (!scanString()) return Token::end;
+        TRY(scanString());
         skipSpace();
         if (at_ >= text_.size() || text_[at_] != ':') return fault("a key without a colon");
         ++at_;
@@ -111,37 +112,35 @@ JsonReader::Token JsonReader::read() {
         case '{': return open(true);
         case '[': return open(false);
         case '"':
-            if (!scanString()) return Token::end;
+            TRY(scanString());
             afterValue();
             return Token::string;
         case 't':
         case 'f':
-            if (!scanLiteral(c == 't' ? "true" : "false")) return Token::end;
+            TRY(scanLiteral(c == 't' ? "true" : "false"));
             boolean_ = c == 't';
             afterValue();
             return Token::boolean;
         case 'n':
-            if (!scanLiteral("null")) return Token::end;
+            TRY(scanLiteral("null"));
             afterValue();
             return Token::null;
         default:
-            if (!scanNumber()) return Token::end;
+            TRY(scanNumber());
             afterValue();
             return Token::number;
     }
 }
 
-bool JsonReader::scanLiteral(std::string_view word) {
+platform::Result<void> JsonReader::scanLiteral(std::string_view word) {
     if (text_.size() - at_ < word.size() ||
-        std::string_view(reinterpret_cast<const char*>(text_.data() + at_), word.size()) != word) {
-        fault("an unknown word");
-        return false;
-    }
+        std::string_view(reinterpret_cast<const char*>(text_.data() + at_), word.size()) != word)
+        return fault("an unknown word");
     at_ += word.size();
-    return true;
+    return {};
 }
 
-bool JsonReader::scanNumber() {
+platform::Result<void> JsonReader::scanNumber() {
     std::size_t start = at_;
     auto digits = [&] {
         std::size_t from = at_;
@@ -152,66 +151,45 @@ bool JsonReader::scanNumber() {
     if (at_ < text_.size() && text_[at_] == '0') {
         ++at_;
     } else if (!digits()) {
-        fault("a value that is none of JSON's");
-        return false;
+        return fault("a value that is none of JSON's");
     }
     if (at_ < text_.size() && text_[at_] == '.') {
         ++at_;
-        if (!digits()) {
-            fault("a number without digits after its point");
-            return false;
-        }
+        if (!digits()) return fault("a number without digits after its point");
     }
     if (at_ < text_.size() && (text_[at_] == 'e' || text_[at_] == 'E')) {
         ++at_;
         if (at_ < text_.size() && (text_[at_] == '+' || text_[at_] == '-')) ++at_;
-        if (!digits()) {
-            fault("a number without digits in its exponent");
-            return false;
-        }
+        if (!digits()) return fault("a number without digits in its exponent");
     }
     number_ = std::string_view(reinterpret_cast<const char*>(text_.data() + start), at_ - start);
-    return true;
+    return {};
 }
 
 // Scans a string from its opening quote. Strings without escapes, which
 // are all the reader ever needs, are seen in place; short ones with
 // escapes are decoded.
-bool JsonReader::scanString() {
+platform::Result<void> JsonReader::scanString() {
     std::size_t start = ++at_;
     bool escaped = false;
     for (;;) {
-        if (at_ >= text_.size()) {
-            fault("a string without its closing quote");
-            return false;
-        }
+        if (at_ >= text_.size()) return fault("a string without its closing quote");
         std::uint8_t c = text_[at_];
         if (c == '"') break;
-        if (c < 0x20) {
-            fault("a control character in a string");
-            return false;
-        }
+        if (c < 0x20) return fault("a control character in a string");
         if (c == '\\') {
             escaped = true;
-            if (at_ + 1 >= text_.size()) {
-                fault("a string without its closing quote");
-                return false;
-            }
+            if (at_ + 1 >= text_.size()) return fault("a string without its closing quote");
             std::uint8_t e = text_[at_ + 1];
             if (e == 'u') {
                 for (int k = 2; k < 6; ++k)
-                    if (at_ + k >= text_.size() || !std::isxdigit(text_[at_ + k])) {
-                        fault("a broken \\u escape");
-                        return false;
-                    }
+                    if (at_ + k >= text_.size() || !std::isxdigit(text_[at_ + k]))
+                        return fault("a broken \\u escape");
                 at_ += 6;
                 continue;
             }
-            if (std::string_view("\"\\/bfnrt").find(static_cast<char>(e)) ==
-                std::string_view::npos) {
-                fault("an unknown escape");
-                return false;
-            }
+            if (std::string_view("\"\\/bfnrt").find(static_cast<char>(e)) == std::string_view::npos)
+                return fault("an unknown escape");
             at_ += 2;
             continue;
         }
@@ -220,7 +198,7 @@ bool JsonReader::scanString() {
     std::string_view raw(reinterpret_cast<const char*>(text_.data() + start), at_ - start);
     ++at_;
     string_ = raw;
-    if (!escaped || raw.size() > maxDecodedString) return true;
+    if (!escaped || raw.size() > maxDecodedString) return {};
 
     decoded_.clear();
     for (std::size_t i = 0; i < raw.size(); ++i) {
@@ -248,25 +226,27 @@ bool JsonReader::scanString() {
         }
     }
     string_ = decoded_;
-    return true;
+    return {};
 }
 
-void JsonReader::skipValue() {
+platform::Result<void> JsonReader::skipValue() {
     int depth = 0;
     do {
-        switch (next()) {
+        TRY_LET(token, next());
+        switch (token) {
             case Token::beginObject:
             case Token::beginArray: ++depth; break;
             case Token::endObject:
             case Token::endArray: --depth; break;
             case Token::key: break;
-            case Token::end: return;
+            case Token::end: return {};
             case Token::string:
             case Token::number:
             case Token::boolean:
             case Token::null: break;
         }
     } while (depth > 0);
+    return {};
 }
 
 std::optional<std::uint64_t> JsonReader::wholeNumber() const {

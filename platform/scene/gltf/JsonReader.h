@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Result.h"
+
 namespace scene::gltf {
 
 class JsonReader {
@@ -30,17 +32,12 @@ public:
 
     JsonReader(std::span<const std::uint8_t> text, int maxDepth);
 
-    // The next token. Malformed text, or nesting beyond the limit, fails the
-    // reader for good: every later call returns `end`.
-    Token next();
+    // The next token. Malformed text, or nesting beyond the limit, is an
+    // error that says what is wrong and where; it stays, every later call
+    // returns it again.
+    platform::Result<Token> next();
     // The token after the current one, without moving past it.
-    Token peek();
-
-    bool failed() const { return !error_.empty(); }
-    // What is wrong with the text, and where.
-    const std::string& error() const { return error_; }
-    // Fails the reader with a reason of the caller's; the first reason stays.
-    void fail(std::string reason);
+    platform::Result<Token> peek();
 
     // The text of the last key or string, with escapes undone (a string of
     // more than `maxDecodedString` bytes with escapes comes back as it is
@@ -57,7 +54,7 @@ public:
     std::optional<float> floatNumber() const;
 
     // Skips the value that starts at the next token, however it nests.
-    void skipValue();
+    platform::Result<void> skipValue();
 
     static constexpr std::size_t maxDecodedString = 256;
 
@@ -79,14 +76,15 @@ private:
     std::string_view number_;
     bool boolean_ = false;
 
-    Token read();
-    Token fault(const std::string& what);
+    platform::Result<Token> read();
+    platform::Error broken(std::string reason);
+    platform::Error fault(const std::string& what);
     void skipSpace();
-    bool scanString();
-    bool scanNumber();
-    bool scanLiteral(std::string_view word);
-    Token open(bool object);
-    Token close(bool object);
+    platform::Result<void> scanString();
+    platform::Result<void> scanNumber();
+    platform::Result<void> scanLiteral(std::string_view word);
+    platform::Result<Token> open(bool object);
+    platform::Result<Token> close(bool object);
     void afterValue();
 };
 

@@ -3,9 +3,10 @@
 #include <charconv>
 #include <clocale>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <nlohmann/json.hpp>
+#include <limits>
 #include <type_traits>
 
 #include "platform/Precondition.h"
@@ -114,53 +115,57 @@ T readBack(const Decimal& decimal) {
         return std::strtod(text, nullptr);
 }
 
-// The digits one shorter, rounded down or up.
-Decimal shorter(const Decimal& decimal, bool up) {
+// `value` rounded to `precision` significant digits, nearest (ties to
+// even) as the C library's printf rounds, which is exact.
+Decimal rounded(double value, int precision) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%.*e", precision - 1, value);
+    Decimal decimal;
+    const char* at = text;
+    // The digits before the exponent, past the point of the program's
+    // locale, whatever it is.
+    for (; *at != 'e'; ++at)
+        if (*at >= '0' && *at <= '9') decimal.digits[decimal.length++] = *at;
+    decimal.exponent = std::atoi(at + 1) - (decimal.length - 1);
+    return decimal;
+}
+
+// The next number of as many digits above or below: 1000 below is 9999,
+// one power of ten down, and 9999 above is 1000, one up.
+Decimal neighbour(const Decimal& decimal, bool up) {
     Decimal result = decimal;
-    result.length = decimal.length - 1;
-    result.exponent = decimal.exponent + 1;
-    if (up) {
-        int i = result.length - 1;
-        while (i >= 0 && result.digits[i] == '9') result.digits[i--] = '0';
-        if (i >= 0) {
-            ++result.digits[i];
-        } else {
-            // 99…9 rounds up to 100…0: one digit, one more power of ten.
-            result.digits[0] = '1';
-            result.exponent += result.length;
-            result.length = 1;
-        }
-    }
-    while (result.length > 1 && result.digits[result.length - 1] == '0') {
-        --result.length;
+    int i = result.length - 1;
+    char wraps = up ? '9' : '0';
+    while (i >= 0 && result.digits[i] == wraps) result.digits[i--] = up ? '0' : '9';
+    if (i < 0) {
+        // 99…9 + 1: 10…0, which is 100…0 with one digit less.
+        result.digits[0] = '1';
         ++result.exponent;
+        return result;
+    }
+    result.digits[i] = static_cast<char>(result.digits[i] + (up ? 1 : -1));
+    if (result.digits[0] == '0') {
+        // 10…0 − 1: 99…9 on the finer grid one power of ten down.
+        std::memset(result.digits, '9', static_cast<std::size_t>(result.length));
+        --result.exponent;
     }
     return result;
 }
 
-// Grisu2 (the algorithm nlohmann-json prints numbers with) gives digits that
-// always read back exactly and are almost always the fewest; where a
-// shorter form also reads back, it is found by dropping digits.
+// The fewest significant digits that read back as exactly `value`, and of
+// those the ones nearest to it: what std::to_chars gives, which the page's
+// C++ library lacks for floating point. At each number of digits the only
+// candidates are the two that enclose the value, the nearest one and its
+// neighbour on the value's other side.
 template <class T>
 Decimal shortestDecimal(T value) {
-    Decimal decimal;
-    nlohmann::detail::dtoa_impl::grisu2(decimal.digits, decimal.length, decimal.exponent, value);
-    while (decimal.length > 1) {
-        // Try the nearer of the two roundings first.
-        bool upFirst = decimal.digits[decimal.length - 1] >= '5';
-        Decimal first = shorter(decimal, upFirst);
-        if (readBack<T>(first) == value) {
-            decimal = first;
-            continue;
-        }
-        Decimal second = shorter(decimal, !upFirst);
-        if (readBack<T>(second) == value) {
-            decimal = second;
-            continue;
-        }
-        break;
+    for (int precision = 1; precision < std::numeric_limits<T>::max_digits10; ++precision) {
+        Decimal nearest = rounded(value, precision);
+        if (readBack<T>(nearest) == value) return nearest;
+        for (bool up : {false, true})
+            if (Decimal other = neighbour(nearest, up); readBack<T>(other) == value) return other;
     }
-    return decimal;
+    return rounded(value, std::numeric_limits<T>::max_digits10);
 }
 
 // Digits and exponent as the shorter of plain and scientific notation.
@@ -207,7 +212,12 @@ template <class T>
 std::string shortest(T value) {
     platform::require(std::isfinite(value), "shortestText", "JSON has no words for infinities");
     if (value == 0) return std::signbit(value) ? "-0" : "0";
-    return format(std::signbit(value), shortestDecimal(std::fabs(value)));
+    Decimal decimal = shortestDecimal(std::fabs(value));
+    while (decimal.length > 1 && decimal.digits[decimal.length - 1] == '0') {
+        --decimal.length;
+        ++decimal.exponent;
+    }
+    return format(std::signbit(value), decimal);
 }
 }  // namespace
 

@@ -77,7 +77,7 @@ std::array<float, 8> textureCoordinates(graphics::ImageOrientation orientation) 
         case ImageOrientation::leftMirrored: return {1, 0, 1, 1, 0, 1, 0, 0};
         case ImageOrientation::rightMirrored: return {0, 1, 0, 0, 1, 0, 1, 1};
     }
-    return {0, 1, 1, 1, 1, 0, 0, 0};
+    platform::unreachable("textureCoordinates");
 }
 
 // The unit quaternion (x, y, z, w) that viewers need, for the rotation the

@@ -1,3 +1,4 @@
+#include "platform/Precondition.h"
 #include "platform/graphics/Backend.h"
 #include "platform/ui/panels/Panels.h"
 
@@ -76,7 +77,7 @@ Placement placePopover(Size content, ViewController& controller,
                 return {std::max(0.0, source.origin.x - popoverArrowHeight - minX), roomY};
             case PopoverArrowDirection::any: return {room, roomY};
         }
-        return {};
+        platform::unreachable("placePopover");
     };
     const PopoverArrowDirection order[] = {PopoverArrowDirection::up, PopoverArrowDirection::down,
                                            PopoverArrowDirection::right,
