@@ -98,6 +98,26 @@ struct Decimal {
     int exponent = 0;
 };
 
+#if defined(__cpp_lib_to_chars)
+// The fewest significant digits that read back as exactly `value`, and of
+// those the ones nearest to it, from the C++ library.
+template <class T>
+Decimal shortestDecimal(T value) {
+    char text[48];
+    char* end =
+        std::to_chars(text, text + sizeof text - 1, value, std::chars_format::scientific).ptr;
+    *end = '\0';
+    Decimal decimal;
+    const char* at = text;
+    for (; *at != 'e'; ++at)
+        if (*at >= '0' && *at <= '9') decimal.digits[decimal.length++] = *at;
+    decimal.exponent = std::atoi(at + 1) - (decimal.length - 1);
+    return decimal;
+}
+#else
+// The page's C++ library has no floating-point std::to_chars: the same
+// digits are found with the C library's exact printf and strtod.
+
 // The C library reads numbers in the program's locale; ours are written
 // with '.', so they are checked in the same spelling as they are read back.
 template <class T>
@@ -167,6 +187,7 @@ Decimal shortestDecimal(T value) {
     }
     return rounded(value, std::numeric_limits<T>::max_digits10);
 }
+#endif
 
 // Digits and exponent as the shorter of plain and scientific notation.
 std::string format(bool negative, const Decimal& d) {
