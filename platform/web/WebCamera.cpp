@@ -40,9 +40,10 @@ int WebHost::xrFrame(unsigned framebuffer, int width, int height, const float* c
     pointers_->deliverMoves();
     makeCurrent();
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-    renderer_->drawFrame(pointers_->describe(), width, height);
+    const ui::FrameDescription frame = pointers_->describe();
+    renderer_->drawFrame(frame, width, height);
     dirty_ = false;
-    mirror();
+    mirror(frame);
     return static_cast<int>(renderer_->lastFrame().planes);
 }
 

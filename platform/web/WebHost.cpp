@@ -284,14 +284,16 @@ void WebHost::draw() {
     int width = 0, height = 0;
     emscripten_get_canvas_element_size("#canvas", &width, &height);
     double start = emscripten_get_now();
-    renderer_->drawFrame(pointers_->describe(), width, height);
+    const ui::FrameDescription frame = pointers_->describe();
+    renderer_->drawFrame(frame, width, height);
     scrawlet_page_frame_drawn(static_cast<int>(renderer_->lastFrame().planes),
                               emscripten_get_now() - start);
-    mirror();
+    mirror(frame);
 }
 
-void WebHost::mirror() {
-    auto screen = ui::describeAccessible(pointers_->describe());
+// The frame just drawn, described once for the renderer and the mirror.
+void WebHost::mirror(const ui::FrameDescription& frame) {
+    auto screen = ui::describeAccessible(frame);
     if (mirrored_ == screen) return;
     auto size = ui::Screen::main().bounds().size;
     std::string json = mirrorJson(screen, size.width > 0 ? pageSize_.width / size.width : 1,

@@ -157,7 +157,7 @@ private:
     void answerPresented(bool tapped);
     ui::ImagePickerController* choosingPicker() const;
     // The page's accessible copy of the screen follows what was drawn.
-    void mirror();
+    void mirror(const ui::FrameDescription& frame);
     void tapMirrored(graphics::Point point);
 
     ui::LaunchDescription backEnds_;
