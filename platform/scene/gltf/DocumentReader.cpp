@@ -80,33 +80,28 @@ Result<void> DocumentReader::read() {
             defaultScene = index;
             return {};
         }
-        if (key == "scenes")
-            return entries(key, limits_.maxScenes,
-                           [&](std::size_t i) -> Result<void> { return readScene(i); });
-        if (key == "nodes")
-            return entries(key, limits_.maxNodes,
-                           [&](std::size_t i) -> Result<void> { return readNode(i); });
-        if (key == "meshes")
-            return entries(key, limits_.maxMeshes,
-                           [&](std::size_t i) -> Result<void> { return readMesh(i); });
-        if (key == "materials")
-            return entries(key, limits_.maxMaterials,
-                           [&](std::size_t i) -> Result<void> { return readMaterial(i); });
-        if (key == "textures")
-            return entries(key, limits_.maxTextures,
-                           [&](std::size_t i) -> Result<void> { return readTexture(i); });
-        if (key == "images")
-            return entries(key, limits_.maxImages,
-                           [&](std::size_t i) -> Result<void> { return readImage(i); });
-        if (key == "accessors")
-            return entries(key, limits_.maxAccessors,
-                           [&](std::size_t i) -> Result<void> { return readAccessor(i); });
-        if (key == "bufferViews")
-            return entries(key, limits_.maxBufferViews,
-                           [&](std::size_t i) -> Result<void> { return readBufferView(i); });
-        if (key == "buffers")
-            return entries(key, limits_.maxBuffers,
-                           [&](std::size_t i) -> Result<void> { return readBuffer(i); });
+        // The lists a drawing is made of, each read entry by entry within
+        // its kind's limit.
+        struct Listed {
+            std::string_view key;
+            Kind kind;
+            Result<void> (DocumentReader::*read)(std::size_t);
+        };
+        static constexpr Listed listed[] = {
+            {"scenes", Kind::scene, &DocumentReader::readScene},
+            {"nodes", Kind::node, &DocumentReader::readNode},
+            {"meshes", Kind::mesh, &DocumentReader::readMesh},
+            {"materials", Kind::material, &DocumentReader::readMaterial},
+            {"textures", Kind::texture, &DocumentReader::readTexture},
+            {"images", Kind::image, &DocumentReader::readImage},
+            {"accessors", Kind::accessor, &DocumentReader::readAccessor},
+            {"bufferViews", Kind::bufferView, &DocumentReader::readBufferView},
+            {"buffers", Kind::buffer, &DocumentReader::readBuffer}};
+        for (const Listed& part : listed)
+            if (key == part.key)
+                return entries(key, limitOf(part.kind), [&](std::size_t i) -> Result<void> {
+                    return (this->*part.read)(i);
+                });
         // Parts a drawing never has (animations) or only counts.
         struct Counted {
             const char* name;

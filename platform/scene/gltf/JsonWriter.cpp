@@ -98,6 +98,18 @@ struct Decimal {
     int exponent = 0;
 };
 
+// A positive number written in scientific notation ("7.8945312e+00") as
+// digits and a power of ten. Whatever stands between the digits, such as
+// the point of the program's locale, is passed over.
+Decimal fromScientific(const char* text) {
+    Decimal decimal;
+    const char* at = text;
+    for (; *at != 'e'; ++at)
+        if (*at >= '0' && *at <= '9') decimal.digits[decimal.length++] = *at;
+    decimal.exponent = std::atoi(at + 1) - (decimal.length - 1);
+    return decimal;
+}
+
 #if defined(__cpp_lib_to_chars)
 // The fewest significant digits that read back as exactly `value`, and of
 // those the ones nearest to it, from the C++ library.
@@ -107,12 +119,7 @@ Decimal shortestDecimal(T value) {
     char* end =
         std::to_chars(text, text + sizeof text - 1, value, std::chars_format::scientific).ptr;
     *end = '\0';
-    Decimal decimal;
-    const char* at = text;
-    for (; *at != 'e'; ++at)
-        if (*at >= '0' && *at <= '9') decimal.digits[decimal.length++] = *at;
-    decimal.exponent = std::atoi(at + 1) - (decimal.length - 1);
-    return decimal;
+    return fromScientific(text);
 }
 #else
 // The page's C++ library has no floating-point std::to_chars: the same
@@ -140,14 +147,7 @@ T readBack(const Decimal& decimal) {
 Decimal rounded(double value, int precision) {
     char text[40];
     std::snprintf(text, sizeof text, "%.*e", precision - 1, value);
-    Decimal decimal;
-    const char* at = text;
-    // The digits before the exponent, past the point of the program's
-    // locale, whatever it is.
-    for (; *at != 'e'; ++at)
-        if (*at >= '0' && *at <= '9') decimal.digits[decimal.length++] = *at;
-    decimal.exponent = std::atoi(at + 1) - (decimal.length - 1);
-    return decimal;
+    return fromScientific(text);
 }
 
 // The next number of as many digits above or below: 1000 below is 9999,
