@@ -38,7 +38,7 @@ try {
       const run = await window.scrawlet.run(lines.join('\n'));
       if (run.status !== 0) throw new Error(run.errors.join('\n'));
     }, count);
-    const frames = count >= 100000 ? 6 : count >= 10000 ? 12 : 40;
+    const frames = count >= 100000 ? 6 : count >= 10000 ? 20 : 40;
     for (const moving of [false, true]) {
       const measured = await page.evaluate(async ({ frames, moving }) => {
         const phone = window.emulatedPhone;

@@ -8,7 +8,7 @@
 namespace render {
 
 namespace {
-constexpr std::size_t instanceSize = sizeof(Instance);
+constexpr std::size_t instanceSize = sizeof(std::uint32_t);
 }
 
 DrawList DrawList::make() {
@@ -20,11 +20,18 @@ DrawList DrawList::make() {
 
 // The runs before `from` kept (the one it falls in cut there), the rest
 // made again.
-void DrawList::runsFrom(std::size_t from, const std::vector<MaterialFacts>& facts) {
+void DrawList::runsFrom(std::size_t from, const std::vector<SceneCache::Entry>& entries,
+                        const std::vector<MaterialFacts>& facts) {
+    // Most drawings' sprites lie in one atlas page: one run holds them all.
+    if (const TextureId only = onlyTexture(facts); only != 0) {
+        runs_.clear();
+        if (!slots_.empty()) runs_.push_back({only, 0, slots_.size()});
+        return;
+    }
     while (!runs_.empty() && runs_.back().first >= from) runs_.pop_back();
     if (!runs_.empty()) runs_.back().count = from - runs_.back().first;
-    for (std::size_t i = from; i < instances_.size(); ++i) {
-        const TextureId texture = facts[instances_[i].material].texture;
+    for (std::size_t i = from; i < slots_.size(); ++i) {
+        const TextureId texture = facts[entries[slots_[i]].look].texture;
         if (runs_.empty() || runs_.back().texture != texture) runs_.push_back({texture, i, 0});
         ++runs_.back().count;
     }
@@ -36,18 +43,18 @@ void DrawList::runsFrom(std::size_t from, const std::vector<MaterialFacts>& fact
 void DrawList::upload(std::size_t from, std::size_t to) {
     glBindBuffer(GL_ARRAY_BUFFER, buffer_.get());
     const std::size_t least = 1024;
-    if (instances_.size() > capacity_ ||
-        (from == 0 && capacity_ > least && instances_.size() < capacity_ / 4)) {
-        capacity_ = std::max(least, instances_.size() * 2);
+    if (slots_.size() > capacity_ ||
+        (from == 0 && capacity_ > least && slots_.size() < capacity_ / 4)) {
+        capacity_ = std::max(least, slots_.size() * 2);
         glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(capacity_ * instanceSize), nullptr,
                      GL_DYNAMIC_DRAW);
         from = 0;
-        to = instances_.size();
+        to = slots_.size();
     }
     if (from < to)
         glBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(from * instanceSize),
                         static_cast<GLsizeiptr>((to - from) * instanceSize),
-                        instances_.data() + from);
+                        slots_.data() + from);
     if (withParts_) {
         glBindBuffer(GL_ARRAY_BUFFER, partsBuffer_.get());
         glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(parts_.size() * sizeof(Part)),
@@ -74,11 +81,8 @@ std::size_t DrawList::execute(std::size_t firstRun, std::size_t endRun) const {
                                   reinterpret_cast<const void*>(run.first * sizeof(Part)));
         }
         glBindBuffer(GL_ARRAY_BUFFER, buffer_.get());
-        const std::size_t base = run.first * instanceSize;
-        glVertexAttribPointer(centreAttribute, 3, GL_FLOAT, GL_FALSE, instanceSize,
-                              reinterpret_cast<const void*>(base + offsetof(Instance, centre)));
-        glVertexAttribIPointer(materialAttribute, 1, GL_UNSIGNED_INT, instanceSize,
-                               reinterpret_cast<const void*>(base + offsetof(Instance, material)));
+        glVertexAttribIPointer(slotAttribute, 1, GL_UNSIGNED_INT, instanceSize,
+                               reinterpret_cast<const void*>(run.first * instanceSize));
         glBindTexture(GL_TEXTURE_2D, run.texture);
         glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, withParts_ ? 8 : 4,
                               static_cast<GLsizei>(run.count));

@@ -1,6 +1,6 @@
-// One pass's planes ready for the GPU: their instances, in runs of one
-// texture, in a buffer of their own, and optionally the part of each quad
-// drawn. One type serves whole frames, region redraws and frames whose
+// One pass's planes ready for the GPU: their instances (each a plane's slot
+// in the plane table), in runs of one texture, in a buffer of their own,
+// and optionally the part of each quad drawn. One type serves whole frames, region redraws and frames whose
 // sprites are cut to what nearer ones leave showing.
 #pragma once
 
@@ -31,7 +31,7 @@ public:
     template <typename Order>
     void buildParts(const DrawList& whole, const Order& order, const std::vector<Part>& slotParts);
 
-    std::size_t size() const { return instances_.size(); }
+    std::size_t size() const { return slots_.size(); }
     const std::vector<Run>& runs() const { return runs_; }
     bool hasParts() const { return withParts_; }
 
@@ -42,7 +42,8 @@ public:
                         std::size_t endRun = std::numeric_limits<std::size_t>::max()) const;
 
 private:
-    void runsFrom(std::size_t from, const std::vector<MaterialFacts>& facts);
+    void runsFrom(std::size_t from, const std::vector<SceneCache::Entry>& entries,
+                  const std::vector<MaterialFacts>& facts);
     void upload(std::size_t from, std::size_t to);
 
     static std::uint32_t slotIn(std::uint32_t slot) { return slot; }
@@ -50,7 +51,7 @@ private:
 
     Buffer buffer_, partsBuffer_;
     std::size_t capacity_ = 0;
-    std::vector<Instance> instances_;
+    std::vector<std::uint32_t> slots_;
     std::vector<Run> runs_;
     std::vector<Part> parts_;
     bool withParts_ = false;
@@ -59,43 +60,42 @@ private:
 template <typename Order>
 void DrawList::build(const Order& order, std::size_t from, std::size_t to, const SceneCache& cache,
                      const std::vector<MaterialFacts>& facts) {
-    const bool resized = instances_.size() != order.size();
+    const bool resized = slots_.size() != order.size();
     if (resized) {
-        from = std::min(from, std::min(instances_.size(), order.size()));
+        from = std::min(from, std::min(slots_.size(), order.size()));
         to = order.size();
-        instances_.resize(order.size());
+        slots_.resize(order.size());
     }
     to = std::min(to, order.size());
     withParts_ = false;
     parts_.clear();
     if (from >= to) return;
-    const auto& entries = cache.entries();
-    for (std::size_t i = from; i < to; ++i) instances_[i] = instanceOf(entries[slotIn(order[i])]);
-    runsFrom(from, facts);
+    for (std::size_t i = from; i < to; ++i) slots_[i] = slotIn(order[i]);
+    runsFrom(from, cache.entries(), facts);
     upload(from, to);
 }
 
 template <typename Order>
 void DrawList::buildParts(const DrawList& whole, const Order& order,
                           const std::vector<Part>& slotParts) {
-    instances_.clear();
+    slots_.clear();
     runs_.clear();
     parts_.clear();
     withParts_ = true;
     for (const Run& run : whole.runs_) {
-        Run piece{run.texture, instances_.size(), 0};
+        Run piece{run.texture, slots_.size(), 0};
         for (std::size_t i = run.first; i < run.first + run.count; ++i) {
-            const std::size_t slot = slotIn(order[i]);
-            for (std::size_t k = slot * 2; k < slot * 2 + 2; ++k) {
+            const std::uint32_t slot = slotIn(order[i]);
+            for (std::size_t k = std::size_t{slot} * 2; k < std::size_t{slot} * 2 + 2; ++k) {
                 if (slotParts[k] == 0) continue;
-                instances_.push_back(whole.instances_[i]);
+                slots_.push_back(slot);
                 parts_.push_back(slotParts[k]);
             }
         }
-        piece.count = instances_.size() - piece.first;
+        piece.count = slots_.size() - piece.first;
         if (piece.count > 0) runs_.push_back(piece);
     }
-    upload(0, instances_.size());
+    upload(0, slots_.size());
 }
 
 }  // namespace render

@@ -1,12 +1,13 @@
-// What the scene pass's stages hand one another: a plane as the vertex
-// shader reads it (an instance), consecutive instances that share a
-// texture (a run, one draw call), what ordering needs to know of a
-// material, and the part of a sprite's quad that is drawn. Nothing here
+// What the scene pass's stages hand one another: consecutive instances
+// (planes, by their slots) that share a texture (a run, one draw call),
+// what ordering needs to know of a material, and the part of a sprite's
+// quad that is drawn. Nothing here
 // touches GL: the stages that work on these run without it.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "platform/render/SceneCache.h"
 
@@ -14,18 +15,6 @@ namespace render {
 
 // A GL texture's name; 0 is none.
 using TextureId = std::uint32_t;
-
-// One plane as the vertex shader reads it: its centre in the world and its
-// material, an index into the material table.
-struct Instance {
-    float centre[3];
-    std::uint32_t material;
-};
-static_assert(sizeof(Instance) == 16, "an instance is a centre and a material");
-
-inline Instance instanceOf(const SceneCache::Entry& entry) {
-    return Instance{{entry.centre.x, entry.centre.y, entry.centre.z}, entry.look};
-}
 
 // Consecutive instances of one pass that share a texture: one draw call.
 struct Run {
@@ -63,6 +52,18 @@ struct MaterialFacts {
                 material.up.y};
     }
 };
+
+// The one texture that every material in use lies in (materials no plane
+// uses have none), or 0 where they lie in several.
+inline TextureId onlyTexture(const std::vector<MaterialFacts>& facts) {
+    TextureId only = 0;
+    for (const MaterialFacts& material : facts) {
+        if (material.texture == 0 || material.texture == only) continue;
+        if (only != 0) return 0;
+        only = material.texture;
+    }
+    return only;
+}
 
 // The part of a sprite's quad that is drawn: s0, t0, s1, t1 in 65535ths,
 // two bytes each, t downwards from the quad's top. Fine enough that where

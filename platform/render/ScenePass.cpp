@@ -24,6 +24,7 @@ platform::Result<std::unique_ptr<ScenePass>> ScenePass::make() {
     std::unique_ptr<ScenePass> pass(new ScenePass());
     pass->shader_ = std::move(shader).value();
     pass->materials_ = MaterialTable::make();
+    pass->planes_ = PlaneTable::make();
     for (DrawList* list : {&pass->wholeOpaque_, &pass->wholeBlended_, &pass->regionOpaque_,
                            &pass->regionBlended_, &pass->trimmedOpaque_, &pass->trimmedBlended_})
         *list = DrawList::make();
@@ -37,7 +38,7 @@ platform::Result<std::unique_ptr<ScenePass>> ScenePass::make() {
     glBufferData(GL_ARRAY_BUFFER, sizeof corners, corners, GL_STATIC_DRAW);
     glEnableVertexAttribArray(cornerAttribute);
     glVertexAttribPointer(cornerAttribute, 2, GL_FLOAT, GL_FALSE, 0, nullptr);
-    for (GLuint location : {centreAttribute, materialAttribute, partAttribute}) {
+    for (GLuint location : {slotAttribute, partAttribute}) {
         glEnableVertexAttribArray(location);
         glVertexAttribDivisor(location, 1);
     }
@@ -67,6 +68,7 @@ ScenePassStats ScenePass::prepare(const scene::Node& root, const scene::Matrix4&
     if (runsBroken) order_.markStale();
     const bool onlyAdded = order_.onlyAddedSince(cache_, eye, forward);
     bool changed = materials_.upload(cache_, materialsMoved);
+    changed = planes_.upload(cache_) || changed;
     SceneChange change = SceneChange::everything();
     if (!order_.current(cache_, eye, forward)) {
         materials_.readFacts(cache_);
@@ -207,6 +209,8 @@ void ScenePass::execute(const DrawList& opaque, const DrawList& blended, int wid
                     normalizedColumn(cameraToWorld, 1), static_cast<float>(width));
     glActiveTexture(GL_TEXTURE0 + materialUnit);
     glBindTexture(GL_TEXTURE_2D, materials_.texture());
+    glActiveTexture(GL_TEXTURE0 + planeUnit);
+    glBindTexture(GL_TEXTURE_2D, planes_.texture());
     usePremultipliedBlending();
     glBindVertexArray(vertexArray_.get());
     glEnable(GL_DEPTH_TEST);

@@ -4,8 +4,9 @@
 // record of what it was made from:
 //
 //   prepare      SceneCache (the scene's notifications), MaterialTable (the
-//                materials, their pictures' PictureCoverage), PlaneOrder
-//                (both passes' orders by SortKey)
+//                materials, their pictures' PictureCoverage), PlaneTable
+//                (each plane's centre and material), PlaneOrder (both
+//                passes' orders by SortKey)
 //   build lists  DrawList for whole frames; for a region redraw, the planes
 //                that ScreenGrid finds there; for a frame drawn whole on a
 //                software rasteriser, the sprites cut to what CoveredTiles
@@ -33,6 +34,7 @@
 #include "platform/render/Gl.h"
 #include "platform/render/MaterialTable.h"
 #include "platform/render/PlaneOrder.h"
+#include "platform/render/PlaneTable.h"
 #include "platform/render/SceneCache.h"
 #include "platform/render/SceneChange.h"
 #include "platform/render/SceneShader.h"
@@ -93,6 +95,7 @@ private:
 
     SceneShader shader_;
     MaterialTable materials_;
+    PlaneTable planes_;
     VertexArray vertexArray_;
     Buffer corners_;
     ui::RenderOptions options_;

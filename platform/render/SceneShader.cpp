@@ -9,8 +9,7 @@ namespace {
 // Billboards are turned to the viewer here, from the material table.
 const char* vertexBody = R"(
 layout(location = CORNER_ATTRIBUTE) in vec2 corner;
-layout(location = CENTRE_ATTRIBUTE) in vec3 centre;
-layout(location = MATERIAL_ATTRIBUTE) in uint material;
+layout(location = SLOT_ATTRIBUTE) in uint slot;
 layout(location = PART_ATTRIBUTE) in vec4 part;
 uniform mat4 viewProjection;
 uniform vec3 eye;
@@ -18,6 +17,7 @@ uniform vec3 cameraRight;
 uniform vec3 cameraUp;
 uniform float viewportWidth;
 uniform highp sampler2D materials;
+uniform highp usampler2D planes;
 uniform bool outline;
 out vec2 uv;
 flat out float opacity;
@@ -33,6 +33,9 @@ const vec2 outlineSteps[8] = vec2[8](vec2(0.0, 1.0), vec2(1.0, 0.0), vec2(-1.0, 
                                      vec2(0.0, 1.0), vec2(0.0, -1.0), vec2(-1.0, 0.0),
                                      vec2(1.0, 0.0), vec2(0.0, -1.0));
 void main() {
+    uvec4 plane = texelFetch(planes, ivec2(int(slot % PLANES_PER_ROW), int(slot / PLANES_PER_ROW)), 0);
+    vec3 centre = uintBitsToFloat(plane.xyz);
+    uint material = plane.w;
     ivec2 at = ivec2(int(material % MATERIALS_PER_ROW) * TEXELS_PER_MATERIAL,
                      int(material / MATERIALS_PER_ROW));
     vec4 a = texelFetch(materials, at, 0);
@@ -135,9 +138,9 @@ void main() {
 std::string withLayout(const char* body) {
     return "#version 300 es\n#define MATERIALS_PER_ROW " + std::to_string(materialsPerRow) +
            "u\n#define TEXELS_PER_MATERIAL " + std::to_string(texelsPerMaterial) +
-           "\n#define CORNER_ATTRIBUTE " + std::to_string(cornerAttribute) +
-           "\n#define CENTRE_ATTRIBUTE " + std::to_string(centreAttribute) +
-           "\n#define MATERIAL_ATTRIBUTE " + std::to_string(materialAttribute) +
+           "\n#define PLANES_PER_ROW " + std::to_string(PlaneTable::perRow) +
+           "u\n#define CORNER_ATTRIBUTE " + std::to_string(cornerAttribute) +
+           "\n#define SLOT_ATTRIBUTE " + std::to_string(slotAttribute) +
            "\n#define PART_ATTRIBUTE " + std::to_string(partAttribute) + body;
 }
 
@@ -161,6 +164,7 @@ platform::Result<SceneShader> SceneShader::make() {
     glUseProgram(p);
     glUniform1i(glGetUniformLocation(p, "picture"), pictureUnit);
     glUniform1i(glGetUniformLocation(p, "materials"), materialUnit);
+    glUniform1i(glGetUniformLocation(p, "planes"), planeUnit);
     return shader;
 }
 

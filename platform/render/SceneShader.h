@@ -6,6 +6,7 @@
 
 #include "platform/Result.h"
 #include "platform/render/Gl.h"
+#include "platform/render/PlaneTable.h"
 #include "platform/scene/Math.h"
 
 namespace render {
@@ -23,16 +24,20 @@ namespace render {
 constexpr int materialsPerRow = 256;
 constexpr int texelsPerMaterial = 6;
 
-// The vertex attributes: a quad's corner (per vertex); an instance's
-// centre, material index and the part of its quad drawn (per instance).
-constexpr GLuint cornerAttribute = 0;
-constexpr GLuint centreAttribute = 1;
-constexpr GLuint materialAttribute = 2;
-constexpr GLuint partAttribute = 3;
+// The plane table (PlaneTable.h): a plane is one unsigned RGBA texel, its
+// centre's x, y and z (a float's bits each) and its material's index.
 
-// The texture units: the pictures, and the material table.
+// The vertex attributes: a quad's corner (per vertex); an instance's
+// plane (its slot in the plane table) and the part of its quad drawn (per
+// instance).
+constexpr GLuint cornerAttribute = 0;
+constexpr GLuint slotAttribute = 1;
+constexpr GLuint partAttribute = 2;
+
+// The texture units: the pictures, the material table and the plane table.
 constexpr GLint pictureUnit = 0;
 constexpr GLint materialUnit = 1;
+constexpr GLint planeUnit = 2;
 
 class SceneShader {
 public:

@@ -418,6 +418,14 @@ TEST(SceneRendering, FramesThatKeepTheOrderDrawWhatOrderingAfreshDraws) {
         rendertest::render(*view);
     }
     expectAsAfresh("strokes added frame after frame");
+    // Past the first rows of the table that holds each plane for the GPU,
+    // which grows as it goes.
+    for (int frame = 0; frame < 3; ++frame) {
+        stroke(300);
+        rendertest::render(*view);
+    }
+    stroke(30);
+    expectAsAfresh("strokes past a thousand planes");
     sprites[10]->removeFromParentNode();
     expectAsAfresh("a sprite taken out");
     rendertest::addPlane(*view, rendertest::solidImage(40, 30, blue), 0.3, 0.4, {0, 0, -1.3f}, {},
