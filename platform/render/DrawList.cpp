@@ -53,8 +53,7 @@ void DrawList::upload(std::size_t from, std::size_t to) {
     }
     if (from < to)
         glBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(from * instanceSize),
-                        static_cast<GLsizeiptr>((to - from) * instanceSize),
-                        slots_.data() + from);
+                        static_cast<GLsizeiptr>((to - from) * instanceSize), slots_.data() + from);
     if (withParts_) {
         glBindBuffer(GL_ARRAY_BUFFER, partsBuffer_.get());
         glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(parts_.size() * sizeof(Part)),

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstddef>
 
-
 namespace render {
 
 static_assert(sizeof(SceneCache::Entry) == 4 * sizeof(std::uint32_t) &&
