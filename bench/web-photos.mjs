@@ -43,9 +43,9 @@ try {
     window.longestFrameMs = 0;
     const page = window.scrawlet.module.page;
     const frameDrawn = page.frameDrawn;
-    page.frameDrawn = (planes, milliseconds) => {
+    page.frameDrawn = (planes, milliseconds, ...rest) => {
       window.longestFrameMs = Math.max(window.longestFrameMs, milliseconds);
-      frameDrawn.call(page, planes, milliseconds);
+      frameDrawn.call(page, planes, milliseconds, ...rest);
     };
   });
   // A trace of the page's main thread meanwhile: its longest task, by the
@@ -84,6 +84,8 @@ try {
   // Waits for two more frames, so that the one drawing the new picture is
   // counted, then takes the figures.
   const figures = async () => ({ ...(await page.evaluate(async () => {
+    // A page that uploads a picture a band a frame draws until it is whole.
+    while (window.scrawlet.stats.uploading) await new Promise((resolve) => requestAnimationFrame(resolve));
     for (let i = 0; i < 2; ++i) await new Promise((resolve) => requestAnimationFrame(resolve));
     const steps = {};
     for (const entry of performance.getEntriesByType('measure'))
