@@ -36,8 +36,12 @@ try {
   await launched(page, log);
   await page.evaluate(() => {
     window.longestTaskMs = 0;
+    window.longTasks = [];
     new PerformanceObserver((list) => {
-      for (const entry of list.getEntries()) window.longestTaskMs = Math.max(window.longestTaskMs, entry.duration);
+      for (const entry of list.getEntries()) {
+        window.longestTaskMs = Math.max(window.longestTaskMs, entry.duration);
+        window.longTasks.push(entry);
+      }
     }).observe({ type: 'longtask' });
     // The longest frame drawn since the figures were last taken.
     window.longestFrameMs = 0;
@@ -77,6 +81,7 @@ try {
     categories: 'toplevel,devtools.timeline,disabled-by-default-devtools.timeline', transferMode: 'ReportEvents',
   }).then(() => page.evaluate(() => {
     window.longestTaskMs = 0;
+    window.longTasks = [];
     window.longestFrameMs = 0;
     performance.clearMeasures();
     window.startedAt = performance.now();
@@ -90,9 +95,16 @@ try {
     const steps = {};
     for (const entry of performance.getEntriesByType('measure'))
       if (entry.name.startsWith('photo ')) steps[entry.name.slice(6)] = Math.round(entry.duration);
+    // The long tasks (over 100 ms): when each began, from when the pixels
+    // were handed to the program (negative: while the photo was decoded),
+    // and how long it took.
+    const handed = performance.getEntriesByName('photo into the program')[0];
+    const from = handed ? handed.startTime + handed.duration : window.startedAt;
     return {
       ms: Math.round(performance.now() - window.startedAt),
       longestTaskMs: Math.round(window.longestTaskMs),
+      longTasks: window.longTasks.filter((task) => task.duration > 100)
+        .map((task) => `${Math.round(task.startTime - from)}+${Math.round(task.duration)}`).join(' '),
       longestFrameMs: Math.round(window.longestFrameMs),
       heapMB: Math.round(window.scrawlet.module.HEAPU8.length / 1048576),
       steps,

@@ -272,6 +272,9 @@ std::shared_ptr<TextureCache::Entry> TextureCache::upload(
             entry->width = width;
             entry->height = height;
             entry->staged = std::move(pixels);
+            // The storage takes this frame; the first band waits for the
+            // next.
+            entry->steppedIn = frame_;
             byContent_.emplace(hash, entry);
             return entry;
         }

@@ -50,7 +50,7 @@ public:
     // Starts a frame: what is asked for until `endFrame` counts as drawn.
     void beginFrame();
     // With a budget, a new picture too large for the atlas is uploaded
-    // over several frames: its storage made at once, then at most about
+    // over several frames: its storage in the first, then at most about
     // `bytesPerFrame` of its rows each frame it is asked for, its levels of
     // detail in a frame of their own. Until then `slotFor` gives a texture
     // that is wholly transparent, so its plane leaves nothing on the
