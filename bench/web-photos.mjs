@@ -5,9 +5,14 @@
 // the wasm heap's size, each step the page measures (performance.measure
 // entries named "photo …": the file's first bytes read, the browser's
 // decode, its pixels read, the pixels handed to the program) and the
-// longest frame drawn after it (which uploads the picture), and from a trace
+// longest frame drawn after it (which uploads the picture; a page that
+// uploads it a band a frame is waited for until it is whole), each long
+// task (over 100 ms) as its start from when the pixels were handed to the
+// program (negative while the photo was decoded) + its length, and from a trace
 // the main thread's longest task and its busiest (by its own CPU time);
-// then the same for the save, which stores the photos as JPEG files.
+// then the same for the save, which stores the photos as JPEG files (those
+// the page has not stored while idle yet). BUILD_DIR picks another browser
+// build, as for bench/web-ar.mjs.
 //   scripts/web-build && node bench/web-photos.mjs [--main-thread] [FOLDER]
 // Making the photos takes minutes: given a FOLDER, they are made there once
 // and kept for the next run. --main-thread takes Worker away from the page,
