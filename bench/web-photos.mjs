@@ -5,9 +5,14 @@
 // the wasm heap's size, each step the page measures (performance.measure
 // entries named "photo …": the file's first bytes read, the browser's
 // decode, its pixels read, the pixels handed to the program) and the
-// longest frame drawn after it (which uploads the picture), and from a trace
+// longest frame drawn after it (which uploads the picture; a page that
+// uploads it a band a frame is waited for until it is whole), each long
+// task (over 100 ms) as its start from when the pixels were handed to the
+// program (negative while the photo was decoded) + its length, and from a trace
 // the main thread's longest task and its busiest (by its own CPU time);
-// then the same for the save, which stores the photos as JPEG files.
+// then the same for the save, which stores the photos as JPEG files (those
+// the page has not stored while idle yet). BUILD_DIR picks another browser
+// build, as for bench/web-ar.mjs.
 //   scripts/web-build && node bench/web-photos.mjs [--main-thread] [FOLDER]
 // Making the photos takes minutes: given a FOLDER, they are made there once
 // and kept for the next run. --main-thread takes Worker away from the page,
@@ -36,16 +41,20 @@ try {
   await launched(page, log);
   await page.evaluate(() => {
     window.longestTaskMs = 0;
+    window.longTasks = [];
     new PerformanceObserver((list) => {
-      for (const entry of list.getEntries()) window.longestTaskMs = Math.max(window.longestTaskMs, entry.duration);
+      for (const entry of list.getEntries()) {
+        window.longestTaskMs = Math.max(window.longestTaskMs, entry.duration);
+        window.longTasks.push(entry);
+      }
     }).observe({ type: 'longtask' });
     // The longest frame drawn since the figures were last taken.
     window.longestFrameMs = 0;
     const page = window.scrawlet.module.page;
     const frameDrawn = page.frameDrawn;
-    page.frameDrawn = (planes, milliseconds) => {
+    page.frameDrawn = (planes, milliseconds, ...rest) => {
       window.longestFrameMs = Math.max(window.longestFrameMs, milliseconds);
-      frameDrawn.call(page, planes, milliseconds);
+      frameDrawn.call(page, planes, milliseconds, ...rest);
     };
   });
   // A trace of the page's main thread meanwhile: its longest task, by the
@@ -77,6 +86,7 @@ try {
     categories: 'toplevel,devtools.timeline,disabled-by-default-devtools.timeline', transferMode: 'ReportEvents',
   }).then(() => page.evaluate(() => {
     window.longestTaskMs = 0;
+    window.longTasks = [];
     window.longestFrameMs = 0;
     performance.clearMeasures();
     window.startedAt = performance.now();
@@ -84,13 +94,22 @@ try {
   // Waits for two more frames, so that the one drawing the new picture is
   // counted, then takes the figures.
   const figures = async () => ({ ...(await page.evaluate(async () => {
+    // A page that uploads a picture a band a frame draws until it is whole.
+    while (window.scrawlet.stats.uploading) await new Promise((resolve) => requestAnimationFrame(resolve));
     for (let i = 0; i < 2; ++i) await new Promise((resolve) => requestAnimationFrame(resolve));
     const steps = {};
     for (const entry of performance.getEntriesByType('measure'))
       if (entry.name.startsWith('photo ')) steps[entry.name.slice(6)] = Math.round(entry.duration);
+    // The long tasks (over 100 ms): when each began, from when the pixels
+    // were handed to the program (negative: while the photo was decoded),
+    // and how long it took.
+    const handed = performance.getEntriesByName('photo into the program')[0];
+    const from = handed ? handed.startTime + handed.duration : window.startedAt;
     return {
       ms: Math.round(performance.now() - window.startedAt),
       longestTaskMs: Math.round(window.longestTaskMs),
+      longTasks: window.longTasks.filter((task) => task.duration > 100)
+        .map((task) => `${Math.round(task.startTime - from)}+${Math.round(task.duration)}`).join(' '),
       longestFrameMs: Math.round(window.longestFrameMs),
       heapMB: Math.round(window.scrawlet.module.HEAPU8.length / 1048576),
       steps,

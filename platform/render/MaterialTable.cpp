@@ -60,8 +60,8 @@ bool MaterialTable::resolve(const SceneCache& cache, TextureCache& textures, boo
         known = {slot, nullptr};
         // A picture square to the screen and upright is drawn only where it
         // is not transparent, and occludes what lies behind where it is
-        // opaque.
-        if (look.bitmap && look.facing == Look::Facing::camera &&
+        // opaque; one still uploading hides nothing.
+        if (look.bitmap && !textures.uploading(slot) && look.facing == Look::Facing::camera &&
             look.orientation == graphics::ImageOrientation::up && look.bitmap->width() > 0 &&
             look.bitmap->height() > 0)
             known.coverage = coverageOf(look.bitmap);

@@ -17,6 +17,10 @@ namespace render {
 
 namespace {
 
+// With `RenderOptions::uploadInBands`, the bytes of a picture uploaded in
+// one frame: 256 rows of a photo kept 2048 pixels wide.
+constexpr std::size_t bandBytesPerFrame = 2 << 20;
+
 // A presented screen's layout painted into a texture of the whole target,
 // kept while the frame description hands over the same layout.
 struct PaintedPanel {
@@ -95,6 +99,7 @@ struct Renderer::Parts {
         stats.textureBytes = t.bytes;
         stats.uploads = t.uploads;
         stats.releases = t.releases;
+        stats.uploading = t.uploading;
     }
 
     // The scene view over `area` (pixels, origin top-left) of a target of
@@ -317,8 +322,11 @@ void Renderer::setBackdrop(std::unique_ptr<Backdrop> backdrop) {
 void Renderer::setOptions(const ui::RenderOptions& options) {
     parts_->options = options;
     parts_->scene->setOptions(options);
+    parts_->textures.setBandBudget(options.uploadInBands ? bandBytesPerFrame : 0);
     parts_->kept.valid = false;
 }
+
+void Renderer::setUploadWhole(bool whole) { parts_->textures.setUploadWhole(whole); }
 
 const ui::RenderOptions& Renderer::options() const { return parts_->options; }
 

@@ -46,6 +46,9 @@ struct FrameStats {
     // Since the renderer was made: pictures uploaded and released.
     std::size_t uploads = 0;
     std::size_t releases = 0;
+    // Pictures whose upload in bands is under way: the host draws another
+    // frame while there are any (with `RenderOptions::uploadInBands`).
+    std::size_t uploading = 0;
 };
 
 class Renderer {
@@ -68,6 +71,11 @@ public:
     // What spares the rasteriser work from now on.
     void setOptions(const ui::RenderOptions& options);
     const ui::RenderOptions& options() const;
+
+    // While set, every picture drawn is uploaded whole, and those under way
+    // finished: for pictures taken of the screen, with
+    // `RenderOptions::uploadInBands`.
+    void setUploadWhole(bool whole);
 
     // What the scene is drawn over from now on.
     void setBackdrop(std::unique_ptr<Backdrop> backdrop);

@@ -26,6 +26,15 @@ struct TextureCache::Entry {
     std::size_t ownBytes = 0;
     std::uint64_t lastUsed = 0;
     bool live = true;
+    // An upload in bands under way: the picture's size at level 0, the rows
+    // uploaded so far (the levels of detail follow them), the pixels when
+    // they were halved to fit, and the frame of the last step.
+    bool complete = true;
+    int width = 0;
+    int height = 0;
+    int rowsDone = 0;
+    std::vector<std::uint8_t> staged;
+    std::uint64_t steppedIn = 0;
 };
 
 namespace {
@@ -107,14 +116,58 @@ TextureCache::TextureCache() = default;
 
 TextureCache::~TextureCache() { clear(); }
 
-void TextureCache::beginFrame() { ++frame_; }
+void TextureCache::beginFrame() {
+    ++frame_;
+    budgetLeft_ = bandBudget_;
+}
+
+void TextureCache::setBandBudget(std::size_t bytesPerFrame) { bandBudget_ = bytesPerFrame; }
+
+void TextureCache::setUploadWhole(bool whole) { whole_ = whole; }
+
+void TextureCache::advance(Entry& entry) {
+    if (entry.complete || entry.steppedIn == frame_) return;
+    entry.steppedIn = frame_;
+    const std::size_t rowBytes = static_cast<std::size_t>(entry.width) * 4;
+    const std::uint8_t* pixels = entry.staged.empty() ? entry.pixels->data() : entry.staged.data();
+    glBindTexture(GL_TEXTURE_2D, entry.own.get());
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    while (!entry.complete && (whole_ || budgetLeft_ > 0)) {
+        if (entry.rowsDone < entry.height) {
+            // At least one row, however wide.
+            const int rows = whole_ ? entry.height - entry.rowsDone
+                                    : std::clamp(static_cast<int>(budgetLeft_ / rowBytes), 1,
+                                                 entry.height - entry.rowsDone);
+            glTexSubImage2D(GL_TEXTURE_2D, 0, 0, entry.rowsDone, entry.width, rows, GL_RGBA,
+                            GL_UNSIGNED_BYTE,
+                            pixels + static_cast<std::size_t>(entry.rowsDone) * rowBytes);
+            entry.rowsDone += rows;
+            const std::size_t bytes = static_cast<std::size_t>(rows) * rowBytes;
+            budgetLeft_ = budgetLeft_ > bytes ? budgetLeft_ - bytes : 0;
+        } else {
+            // The levels of detail take a frame of their own.
+            if (!whole_ && budgetLeft_ < bandBudget_) break;
+            glGenerateMipmap(GL_TEXTURE_2D);
+            budgetLeft_ = 0;
+            entry.complete = true;
+            entry.staged = {};
+            ++stats_.uploads;
+        }
+    }
+}
+
+TextureSlot TextureCache::shown(Entry& entry) {
+    advance(entry);
+    if (entry.complete) return entry.slot;
+    return {transparent(), 0, 0, 1, 1};
+}
 
 TextureSlot TextureCache::slotFor(const std::shared_ptr<const graphics::Bitmap>& bitmap) {
     if (!bitmap || bitmap->width() == 0 || bitmap->height() == 0) return {};
     if (auto known = byObject_.find(bitmap.get()); known != byObject_.end()) {
         if (known->second.entry->live && sameBitmap(known->second.bitmap, bitmap)) {
             known->second.entry->lastUsed = frame_;
-            return known->second.entry->slot;
+            return shown(*known->second.entry);
         }
         byObject_.erase(known);
     }
@@ -130,7 +183,7 @@ TextureSlot TextureCache::slotFor(const std::shared_ptr<const graphics::Bitmap>&
     if (!entry) entry = upload(bitmap, hash);
     entry->lastUsed = frame_;
     byObject_[bitmap.get()] = {bitmap, entry};
-    return entry->slot;
+    return shown(*entry);
 }
 
 TextureCache::Page* TextureCache::pageWithRoom(int cellWidth, int cellHeight) {
@@ -207,11 +260,26 @@ std::shared_ptr<TextureCache::Entry> TextureCache::upload(
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, data);
-        glGenerateMipmap(GL_TEXTURE_2D);
         entry->ownBytes =
             static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4 * 4 / 3;
         entry->slot = {entry->own.get(), 0, 0, 1, 1};
+        if (bandBudget_ > 0 && !whole_) {
+            // Every level's storage now, the pixels band by band.
+            GLsizei levels = 1;
+            for (int side = std::max(width, height); side > 1; side /= 2) ++levels;
+            glTexStorage2D(GL_TEXTURE_2D, levels, GL_RGBA8, width, height);
+            entry->complete = false;
+            entry->width = width;
+            entry->height = height;
+            entry->staged = std::move(pixels);
+            // The storage takes this frame; the first band waits for the
+            // next.
+            entry->steppedIn = frame_;
+            byContent_.emplace(hash, entry);
+            return entry;
+        }
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, data);
+        glGenerateMipmap(GL_TEXTURE_2D);
     }
     ++stats_.uploads;
     byContent_.emplace(hash, entry);
@@ -229,6 +297,7 @@ void TextureCache::release(Entry& entry) {
     entry.page = nullptr;
     entry.own.reset();
     entry.pixels.reset();
+    entry.staged = {};
     entry.live = false;
     ++stats_.releases;
 }
@@ -260,6 +329,7 @@ void TextureCache::clear() {
     byObject_.clear();
     pages_.clear();
     white_.reset();
+    transparent_.reset();
     objectsAtLastSweep_ = 0;
 }
 
@@ -272,6 +342,15 @@ GLuint TextureCache::white() {
     return white_.get();
 }
 
+GLuint TextureCache::transparent() {
+    if (!transparent_) {
+        transparent_ = makeSamplingTexture();
+        const std::uint8_t pixel[4] = {0, 0, 0, 0};
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+    }
+    return transparent_.get();
+}
+
 TextureStats TextureCache::stats() const {
     TextureStats stats = stats_;
     stats.pictures = byContent_.size();
@@ -282,6 +361,7 @@ TextureStats TextureCache::stats() const {
         if (entry->own) {
             ++stats.ownTextures;
             stats.bytes += entry->ownBytes;
+            if (!entry->complete) ++stats.uploading;
         }
     return stats;
 }

@@ -31,6 +31,8 @@ struct TextureStats {
     // Since the cache was made: uploads and pictures released.
     std::size_t uploads = 0;
     std::size_t releases = 0;
+    // Pictures whose upload in bands is under way (not drawn yet).
+    std::size_t uploading = 0;
 };
 
 class TextureCache {
@@ -47,6 +49,17 @@ public:
 
     // Starts a frame: what is asked for until `endFrame` counts as drawn.
     void beginFrame();
+    // With a budget, a new picture too large for the atlas is uploaded
+    // over several frames: its storage in the first, then at most about
+    // `bytesPerFrame` of its rows each frame it is asked for, its levels of
+    // detail in a frame of their own. Until then `slotFor` gives a texture
+    // that is wholly transparent, so its plane leaves nothing on the
+    // screen. Zero (the default) uploads every picture whole.
+    void setBandBudget(std::size_t bytesPerFrame);
+    // While set, pictures are uploaded whole and those under way finished
+    // when asked for: for a picture taken of the screen, which must show
+    // every picture.
+    void setUploadWhole(bool whole);
     // The texture that holds `bitmap`'s pixels, uploaded on first use. An
     // empty bitmap has none (texture 0).
     TextureSlot slotFor(const std::shared_ptr<const graphics::Bitmap>& bitmap);
@@ -57,6 +70,12 @@ public:
 
     // A 1 × 1 opaque white texture, for planes without a picture.
     GLuint white();
+    // A 1 × 1 wholly transparent texture, for pictures still uploading.
+    GLuint transparent();
+    // Whether `slot` stands for a picture still uploading.
+    bool uploading(const TextureSlot& slot) const {
+        return transparent_ && slot.texture == transparent_.get();
+    }
 
     TextureStats stats() const;
 
@@ -71,6 +90,11 @@ private:
     std::shared_ptr<Entry> upload(const std::shared_ptr<const graphics::Bitmap>& bitmap,
                                   std::uint64_t hash);
     void release(Entry& entry);
+    // The next step of `entry`'s upload in bands, once a frame, while the
+    // frame's budget lasts (everything left, when uploading whole).
+    void advance(Entry& entry);
+    // Where `entry`'s picture is drawn from this frame.
+    TextureSlot shown(Entry& entry);
     Page* pageWithRoom(int cellWidth, int cellHeight);
 
     std::uint64_t frame_ = 0;
@@ -82,6 +106,10 @@ private:
     std::unordered_multimap<std::uint64_t, std::shared_ptr<Entry>> byContent_;
     std::vector<std::unique_ptr<Page>> pages_;
     Texture white_;
+    Texture transparent_;
+    std::size_t bandBudget_ = 0;
+    std::size_t budgetLeft_ = 0;
+    bool whole_ = false;
     TextureStats stats_;
     std::size_t objectsAtLastSweep_ = 0;
     // The largest texture side the context takes, once asked.

@@ -9,6 +9,10 @@
 #include "platform/Result.h"
 #include "platform/scene/Node.h"
 
+namespace graphics {
+class Bitmap;
+}
+
 namespace scene {
 
 class Scene {
@@ -33,6 +37,11 @@ public:
     virtual ~SceneFileFormat() = default;
     virtual platform::Result<void> write(const Scene& scene, const std::filesystem::path& url) = 0;
     virtual platform::Result<std::shared_ptr<Scene>> read(const std::filesystem::path& url) = 0;
+    // Stores a picture ahead of a save, as every save will then write it,
+    // where the format keeps pictures as files it cannot make again the
+    // same (a photo as a JPEG): a host may do this while idle, so that the
+    // save only writes bytes. Does nothing where there is nothing to keep.
+    virtual platform::Result<void> storeAhead(const graphics::Bitmap&) { return {}; }
 };
 
 // The scene files of one application: its environment owns them and puts

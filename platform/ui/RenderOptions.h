@@ -23,11 +23,22 @@ struct RenderOptions {
     // A stencil test that passes everything and writes nothing, without
     // which llvmpipe shades blocks of pixels that fail the depth test.
     bool stencilBlockTrick = false;
+    // A large new picture's texture is uploaded a band of rows per frame,
+    // its levels of detail last, and its plane left out until it is whole:
+    // where the upload is copied to another process, which the compositor
+    // waits for (a browser's GPU process).
+    bool uploadInBands = false;
 
     // Every trick on: where Mesa's software rasteriser draws.
-    static constexpr RenderOptions softwareRasterizer() { return {true, true, true, true}; }
+    static constexpr RenderOptions softwareRasterizer() { return {true, true, true, true, false}; }
     // None: where a GPU draws, until a measurement there says one pays.
     static constexpr RenderOptions gpu() { return {}; }
+    // A browser's WebGL: no tricks, and pictures uploaded in bands.
+    static constexpr RenderOptions page() {
+        RenderOptions options;
+        options.uploadInBands = true;
+        return options;
+    }
     // As suits the rasteriser that GL names `renderer` (GL_RENDERER): Mesa's
     // software ones get the tricks, anything else none.
     static constexpr RenderOptions forRenderer(std::string_view renderer) {

@@ -563,8 +563,21 @@ mergeInto(LibraryManager.library, {
     ScrawletPage.watchCameras();
   },
 
-  scrawlet_page_frame_drawn: function(planes, milliseconds) {
-    Module.page.frameDrawn(planes, milliseconds);
+  scrawlet_page_frame_drawn: function(planes, milliseconds, uploading) {
+    Module.page.frameDrawn(planes, milliseconds, uploading);
+  },
+
+  // Calls the program back once the page is idle, to store a photo placed
+  // ahead of a save: the program's own JPEG encoder on the main thread (a
+  // worker has no copy of the program, and the browser's encoder would
+  // write other bytes than a save does), where no frame or touch waits for
+  // it. A browser without idle callbacks gets a pause instead.
+  scrawlet_page_when_idle: function() {
+    const run = () => {
+      if (Module['_scrawlet_idle']()) Module.page.photoStored();
+    };
+    if (typeof requestIdleCallback === 'function') requestIdleCallback(run, { timeout: 2000 });
+    else setTimeout(run, 250);
   },
 
   // The image picker is answered by the browser's file chooser: pictures,

@@ -115,8 +115,24 @@ void WebHost::pickedPixels() {
         graphics::pictures::premultiply(bitmap->data(), bitmap->byteCount());
     choosing_.reset();
     auto self = picker->shared_from_this();
+    if (bitmap->format().alphaInfo == graphics::AlphaInfo::noneSkipLast) {
+        toStore_.push_back(bitmap);
+        scrawlet_page_when_idle();
+    }
     picker->pick(std::make_shared<graphics::Image>(std::move(bitmap)));
     afterUserInput();
+}
+
+bool WebHost::idle() {
+    // Photos no longer in the drawing (undone, or cleared) are let go.
+    while (!toStore_.empty() && toStore_.front().expired()) toStore_.pop_front();
+    if (toStore_.empty()) return false;
+    auto bitmap = toStore_.front().lock();
+    toStore_.pop_front();
+    if (!toStore_.empty()) scrawlet_page_when_idle();
+    // Failing here, the save encodes it and says why.
+    return backEnds_.sceneFiles && bitmap->storedAs() == nullptr &&
+           backEnds_.sceneFiles->storeAhead(*bitmap) && bitmap->storedAs() != nullptr;
 }
 
 void WebHost::camerasListed(bool found) {
@@ -222,6 +238,11 @@ EMSCRIPTEN_KEEPALIVE std::uint8_t* scrawlet_picture_pixels(int width, int height
 
 EMSCRIPTEN_KEEPALIVE void scrawlet_picked_pixels() {
     if (auto* host = web::WebHost::current()) host->pickedPixels();
+}
+
+EMSCRIPTEN_KEEPALIVE int scrawlet_idle() {
+    auto* host = web::WebHost::current();
+    return host && host->idle() ? 1 : 0;
 }
 
 EMSCRIPTEN_KEEPALIVE void scrawlet_pick_refused(const char* name, const char* reason) {

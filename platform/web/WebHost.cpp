@@ -173,7 +173,10 @@ void WebHost::pageReady(std::string_view factsText) {
     // The browser hands the drawing to a GPU (or its own rasteriser in a
     // GPU process), where early-Z rejects hidden fragments for nothing and
     // the software rasteriser's tricks only cost the main thread.
-    const ui::RenderOptions renderOptions = ui::RenderOptions::gpu();
+    // Large pictures are uploaded a band a frame: the compositor waits for
+    // the GPU process to take each upload in, and a whole photo at once
+    // held the page's main thread for seconds.
+    const ui::RenderOptions renderOptions = ui::RenderOptions::page();
     auto renderer = render::Renderer::make(renderOptions);
     if (!renderer) {
         fail("webGlCannotDraw", renderer.error());
@@ -286,8 +289,11 @@ void WebHost::draw() {
     double start = emscripten_get_now();
     const ui::FrameDescription frame = pointers_->describe();
     renderer_->drawFrame(frame, width, height);
+    const std::size_t uploading = renderer_->lastFrame().uploading;
     scrawlet_page_frame_drawn(static_cast<int>(renderer_->lastFrame().planes),
-                              emscripten_get_now() - start);
+                              emscripten_get_now() - start, static_cast<int>(uploading));
+    // A picture's upload under way goes on in the next frame.
+    if (uploading > 0) dirty_ = true;
     mirror(frame);
 }
 

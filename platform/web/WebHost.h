@@ -12,6 +12,7 @@
 #include <emscripten/html5.h>
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -39,7 +40,8 @@ void scrawlet_page_prepare();
 void scrawlet_page_failed(const char* text, const char* detail);
 void scrawlet_page_speak(const char* language);
 void scrawlet_page_launched(EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context, const char* language);
-void scrawlet_page_frame_drawn(int planes, double milliseconds);
+void scrawlet_page_frame_drawn(int planes, double milliseconds, int uploading);
+void scrawlet_page_when_idle();
 void scrawlet_page_choose_picture(int camera);
 void scrawlet_page_share(const std::uint8_t* rgba, int width, int height, const char* text);
 void scrawlet_page_mirror(const char* mirror);
@@ -108,6 +110,9 @@ public:
     // nothing is being picked or the size is beyond the kept one.
     std::uint8_t* pictureRoom(int width, int height, bool opaque);
     void pickedPixels();
+    // The page is idle: the next photo placed is stored ahead of a save.
+    // Whether one was.
+    bool idle();
     void pickRefused(std::string_view name, std::string_view reason);
     void pickCancelled();
     // The browser listed its devices: whether one is a camera.
@@ -193,6 +198,10 @@ private:
     // The presented screens the browser is answering.
     std::weak_ptr<ui::ViewController> choosing_;
     std::shared_ptr<graphics::Bitmap> pictureRoom_;
+    // Photos placed and not stored yet (as JPEG files, as a save stores
+    // them): one is stored each time the page is idle, so that a save only
+    // writes their bytes.
+    std::deque<std::weak_ptr<const graphics::Bitmap>> toStore_;
     std::weak_ptr<ui::ViewController> sharing_;
     std::shared_ptr<WebDocumentStore> documents_;
     bool dirty_ = true;

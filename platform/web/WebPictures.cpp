@@ -14,8 +14,12 @@ platform::Result<std::shared_ptr<const graphics::Bitmap>> WebPictures::capture(
         return platform::fail("pictures cannot be drawn: this browser offers no WebGL 2");
     TRY_LET(size, render::pictureSize(points, scale));
     makeCurrent_();
-    TRY_LET(picture, target_.capture(size, draw));
-    return std::shared_ptr<const graphics::Bitmap>(std::move(picture));
+    // A picture of the screen shows every picture, uploaded or not yet.
+    renderer_->setUploadWhole(true);
+    auto picture = target_.capture(size, draw);
+    renderer_->setUploadWhole(false);
+    if (!picture) return platform::fail(picture.error());
+    return std::shared_ptr<const graphics::Bitmap>(std::move(picture).value());
 }
 
 platform::Result<std::shared_ptr<const graphics::Bitmap>> WebPictures::renderFrame(

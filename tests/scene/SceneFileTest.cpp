@@ -346,6 +346,31 @@ TEST(SceneFilePhotos, AreKeptAsJpegFilesEncodedOnlyOnce) {
     EXPECT_EQ(bitmapOfChild(*loaded, 0).format().alphaInfo, graphics::AlphaInfo::noneSkipLast);
 }
 
+// A photo stored ahead of a save (as the page does while idle) is written
+// as the very bytes a save would have encoded; a picture with alpha is not
+// stored ahead, and a photo stored already is left as it is.
+TEST(SceneFilePhotos, PhotosStoredAheadAreSavedAsTheSaveWouldHaveStoredThem) {
+    scene::Scene ahead, inSave;
+    auto early = photoBitmap(300, 200), late = photoBitmap(300, 200);
+    ASSERT_TRUE(scene::gltf::storePhotoAhead(*early).ok());
+    ASSERT_NE(early->storedAs(), nullptr);
+    EXPECT_EQ(early->storedAs()->mimeType, "image/jpeg");
+    const auto kept = early->storedAs();
+    ASSERT_TRUE(scene::gltf::storePhotoAhead(*early).ok());
+    EXPECT_EQ(early->storedAs(), kept) << "stored once";
+    ahead.rootNode()->addChildNode(photo(std::make_shared<graphics::Image>(early)));
+    inSave.rootNode()->addChildNode(photo(std::make_shared<graphics::Image>(late)));
+    EXPECT_EQ(late->storedAs(), nullptr);
+    auto saved = encoded(inSave);
+    ASSERT_NE(late->storedAs(), nullptr);
+    EXPECT_EQ(early->storedAs()->bytes, late->storedAs()->bytes);
+    EXPECT_EQ(encoded(ahead), saved);
+
+    auto emoji = patternBitmap(64, 64, 3);
+    ASSERT_TRUE(scene::gltf::storePhotoAhead(*emoji).ok());
+    EXPECT_EQ(emoji->storedAs(), nullptr);
+}
+
 // Drawings saved before photos were kept as JPEG files hold them as PNG
 // files: they load with their pixels exactly and are saved as they were.
 TEST(SceneFilePhotos, PngPhotosOfEarlierDrawingsKeepLoading) {

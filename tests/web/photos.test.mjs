@@ -2,10 +2,13 @@
 // the browser lists a camera, as cameras come and go, and the page launches
 // without waiting for the list; a JPEG file cut short is refused as it is
 // natively, not shown half grey; four phone photos of 48 MP leave the
-// program's memory small.
+// program's memory small; a photo placed shows once its texture is whole
+// (uploaded a band a frame), and is stored as a JPEG file while the page is
+// idle, a save before that storing it as it always did, with the same bytes.
 import { test, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { join } from 'node:path';
+import { PNG } from './png.mjs';
 import {
   buttons, dump, dumpWhen, fileChoosers, launched, openPage, presented, root, startBrowser,
   startCameraBrowser, tap, tapTarget,
@@ -139,4 +142,121 @@ test('four 48 MP photos placed leave the program\'s memory under 256 MB', async 
   const heap = await page.evaluate(() => window.scrawlet.module.HEAPU8.length);
   assert.ok(heap < 256 * 1048576, `the program's memory is ${Math.round(heap / 1048576)} MB`);
   await page.close();
+});
+
+// A photo larger than the atlas takes, 3000 × 2000, orange, made by the
+// browser's own encoder: its JPEG file's bytes.
+async function orangePhoto(page) {
+  return Buffer.from(await page.evaluate(async () => {
+    const canvas = new OffscreenCanvas(3000, 2000);
+    const context = canvas.getContext('2d');
+    context.fillStyle = '#e07820';
+    context.fillRect(0, 0, 3000, 2000);
+    const blob = await canvas.convertToBlob({ type: 'image/jpeg', quality: 0.9 });
+    const bytes = new Uint8Array(await blob.arrayBuffer());
+    let text = '';
+    for (let i = 0; i < bytes.length; i += 0x8000) text += String.fromCharCode(...bytes.subarray(i, i + 0x8000));
+    return btoa(text);
+  }), 'base64');
+}
+
+// The page's idle callbacks held back until `window.runIdle()`, so that a
+// test says when the page is idle; and, once launched, the most pictures
+// any frame drawn was still uploading.
+const idleHeld = () => {
+  window.heldIdle = [];
+  window.requestIdleCallback = (callback) => window.heldIdle.push(callback);
+  window.runIdle = () => {
+    const held = window.heldIdle.splice(0);
+    for (const callback of held) callback({ didTimeout: false, timeRemaining: () => 50 });
+    return held.length;
+  };
+};
+const watchUploads = (page) => page.evaluate(() => {
+  window.mostUploading = 0;
+  const shown = window.scrawlet.module.page;
+  const frameDrawn = shown.frameDrawn;
+  shown.frameDrawn = (planes, milliseconds, uploading) => {
+    window.mostUploading = Math.max(window.mostUploading, uploading);
+    frameDrawn.call(shown, planes, milliseconds, uploading);
+  };
+});
+
+// Places `jpeg` through "Add Photo…" and waits until its texture is whole.
+async function placePhoto(page, choosers, jpeg) {
+  await tap(page, buttons.menu);
+  await tapTarget(page, 'Add Photo…');
+  await (await choosers.next()).setFiles({ name: 'orange.jpg', mimeType: 'image/jpeg', buffer: jpeg });
+  const state = await dumpWhen(page, (s) => s.lines.length === 1, 'the photo placed');
+  await page.waitForFunction(() => window.mostUploading > 0 && window.scrawlet.stats.uploading === 0,
+                             null, { timeout: 60000 });
+  return state;
+}
+
+// Saves with "Save Scrawlet" and waits for the write: the saved file's bytes.
+async function saved(page) {
+  await tap(page, buttons.menu);
+  const writes = await page.evaluate(() => window.scrawlet.module.storageWrites.kept);
+  await tapTarget(page, 'Save Scrawlet');
+  await page.waitForFunction((before) => window.scrawlet.module.storageWrites.kept > before, writes,
+                             { timeout: 60000 });
+  return Buffer.from(await page.evaluate(() =>
+    Array.from(window.scrawlet.module.FS.readFile('/home/web_user/Documents/scrawlet.scn'))));
+}
+
+// The bytes of the first picture a saved drawing (a GLB file) holds.
+function firstPicture(glb) {
+  assert.equal(glb.toString('ascii', 0, 4), 'glTF');
+  const jsonLength = glb.readUInt32LE(12);
+  const json = JSON.parse(glb.toString('utf8', 20, 20 + jsonLength));
+  const bin = 20 + jsonLength + 8;
+  const view = json.bufferViews[json.images[0].bufferView];
+  assert.equal(json.images[0].mimeType, 'image/jpeg');
+  return glb.subarray(bin + (view.byteOffset ?? 0), bin + (view.byteOffset ?? 0) + view.byteLength);
+}
+
+test('a photo placed shows once its texture is uploaded, and saves the same before and after it is stored while idle', async () => {
+  const browser = await started(startBrowser);
+  const pictures = [];
+  for (const storedFirst of [false, true]) {
+    const { page, log } = await openPage(browser, { before: idleHeld });
+    await launched(page, log);
+    await watchUploads(page);
+    const choosers = fileChoosers(page);
+    const jpeg = await orangePhoto(page);
+    const middle = [195, 422];
+    const before = PNG.read(await page.screenshot()).pixel(...middle);
+    const placed = await placePhoto(page, choosers, jpeg);
+    const image = placed.scene.rootNode.children[0].geometry.material.image;
+    assert.equal(image.width, 2048, 'kept at 2048 across');
+    // Drawn a band a frame, then whole: orange where the room was.
+    await page.evaluate(() => new Promise((resolve) => requestAnimationFrame(() => requestAnimationFrame(resolve))));
+    const after = PNG.read(await page.screenshot()).pixel(...middle);
+    assert.notDeepEqual(after, before, 'the photo shows');
+    const orange = [0xe0, 0x78, 0x20];
+    assert.ok(orange.every((c, i) => Math.abs(after[i] - c) <= 40), `orange in the middle, not ${after}`);
+    assert.equal(await page.evaluate(() => window.heldIdle.length), 1, 'the page asked to be called when idle');
+    if (storedFirst) {
+      assert.equal(await page.evaluate(() => window.runIdle()), 1);
+      assert.equal(await page.evaluate(() => window.scrawlet.stats.photosStored), 1);
+    }
+    const file = await saved(page);
+    pictures.push(firstPicture(file));
+    // Stored by the save or before it, once: the page has nothing left to store.
+    await page.evaluate(() => window.runIdle());
+    assert.equal(await page.evaluate(() => window.scrawlet.stats.photosStored), storedFirst ? 1 : 0);
+    await page.close();
+    // The drawing reads back with its photo, in a page of its own.
+    const reader = await openPage(browser);
+    await launched(reader.page, reader.log);
+    await tap(reader.page, buttons.menu);
+    await tapTarget(reader.page, 'Load Scrawlet');
+    const planes = (node) => (node.geometry ? [node] : node.children.flatMap(planes));
+    const loaded = await dumpWhen(reader.page, (s) => planes(s.scene.rootNode).length === 1, 'the drawing loaded');
+    const back = planes(loaded.scene.rootNode)[0].geometry.material.image;
+    assert.deepEqual([back.width, back.height], [image.width, image.height]);
+    await reader.page.close();
+  }
+  assert.ok(pictures[0].length > 1000);
+  assert.ok(pictures[0].equals(pictures[1]), 'the photo is stored as the same bytes, idle or in the save');
 });

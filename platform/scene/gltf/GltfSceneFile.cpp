@@ -34,6 +34,10 @@ public:
         return scene;
     }
 
+    platform::Result<void> storeAhead(const graphics::Bitmap& bitmap) override {
+        return gltf::storePhotoAhead(bitmap);
+    }
+
 private:
     gltf::Limits limits_;
 };

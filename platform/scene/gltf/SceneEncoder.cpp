@@ -51,6 +51,11 @@ constexpr int wrapClampToEdge = 33071;
 // under a megabyte, and on a plane a metre wide no loss shows.
 constexpr int photoQuality = 85;
 
+// The one way a photo is stored, in a save or ahead of one.
+Result<std::vector<std::uint8_t>> encodePhoto(const graphics::Bitmap& bitmap) {
+    return graphics::backend().encodeJpeg(bitmap, photoQuality);
+}
+
 std::uint32_t bitsOf(float value) { return platform::bitCast<std::uint32_t>(value); }
 std::uint64_t bitsOf(double value) { return platform::bitCast<std::uint64_t>(value); }
 bool allBitsZero(Vector3 v) { return bitsOf(v.x) == 0 && bitsOf(v.y) == 0 && bitsOf(v.z) == 0; }
@@ -352,8 +357,7 @@ private:
         std::shared_ptr<const graphics::PictureFile> file = bitmap.storedAs();
         if (!file) {
             bool opaque = bitmap.format().alphaInfo == graphics::AlphaInfo::noneSkipLast;
-            auto encoded = opaque ? graphics::backend().encodeJpeg(bitmap, photoQuality)
-                                  : graphics::backend().encodePng(bitmap);
+            auto encoded = opaque ? encodePhoto(bitmap) : graphics::backend().encodePng(bitmap);
             if (!encoded) return fail("a picture could not be stored: " + encoded.error());
             file = std::make_shared<graphics::PictureFile>(graphics::PictureFile{
                 opaque ? "image/jpeg" : "image/png", std::move(encoded).value()});
@@ -635,6 +639,16 @@ private:
 
 Result<EncodedScene> encodeScene(const Scene& scene, const Limits& limits) {
     return Encoder(limits).encode(scene);
+}
+
+Result<void> storePhotoAhead(const graphics::Bitmap& bitmap) {
+    if (bitmap.storedAs() || bitmap.format().alphaInfo != graphics::AlphaInfo::noneSkipLast)
+        return {};
+    auto encoded = encodePhoto(bitmap);
+    if (!encoded) return fail("a picture could not be stored: " + encoded.error());
+    bitmap.keepStoredAs(std::make_shared<graphics::PictureFile>(
+        graphics::PictureFile{"image/jpeg", std::move(encoded).value()}));
+    return {};
 }
 
 }  // namespace scene::gltf

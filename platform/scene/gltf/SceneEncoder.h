@@ -34,4 +34,11 @@ struct EncodedScene {
 // picture larger than the reader accepts.
 platform::Result<EncodedScene> encodeScene(const Scene& scene, const Limits& limits = {});
 
+// Stores an opaque picture (a photo) ahead of a save, as the save would: as
+// a JPEG file the bitmap keeps, which every save then writes as it is. A
+// picture with alpha, or one stored already, is left alone. This encodes
+// the whole picture (tens of milliseconds for a photo): a host may do it
+// while idle, so that a save after it only writes bytes.
+platform::Result<void> storePhotoAhead(const graphics::Bitmap& bitmap);
+
 }  // namespace scene::gltf

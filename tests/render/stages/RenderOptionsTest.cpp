@@ -27,7 +27,18 @@ TEST(RenderOptions, MesasSoftwareRasterisersGetTheTricksAndGpusNone) {
         EXPECT_EQ(options.redrawRegions, c.software);
         EXPECT_EQ(options.hideCoveredTiles, c.software);
         EXPECT_EQ(options.stencilBlockTrick, c.software);
+        EXPECT_FALSE(options.uploadInBands);
     }
+}
+
+TEST(RenderOptions, OnlyThePageUploadsPicturesInBands) {
+    EXPECT_TRUE(ui::RenderOptions::page().uploadInBands);
+    EXPECT_FALSE(ui::RenderOptions::gpu().uploadInBands);
+    EXPECT_FALSE(ui::RenderOptions::softwareRasterizer().uploadInBands);
+    // Otherwise the page draws as a GPU does.
+    ui::RenderOptions page = ui::RenderOptions::page();
+    page.uploadInBands = false;
+    EXPECT_EQ(page, ui::RenderOptions::gpu());
 }
 
 }  // namespace
