@@ -563,6 +563,31 @@ mergeInto(LibraryManager.library, {
     ScrawletPage.watchCameras();
   },
 
+  // The overlay's size in CSS pixels (our points) into `size`. Asking the
+  // layout forces one, a tenth of a millisecond in every frame: a
+  // ResizeObserver follows the size instead, and the layout is asked only
+  // before its first answer or where there is no such observer.
+  scrawlet_page_overlay_size__deps: ['$ScrawletPage'],
+  scrawlet_page_overlay_size: function(size) {
+    const page = ScrawletPage;
+    const overlay = page.overlay();
+    if (!page.overlaySize) {
+      const box = overlay.getBoundingClientRect();
+      if (typeof ResizeObserver === 'function' && !page.overlayObserved) {
+        page.overlayObserved = true;
+        new ResizeObserver(() => {
+          const seen = overlay.getBoundingClientRect();
+          page.overlaySize = [seen.width, seen.height];
+        }).observe(overlay);
+      }
+      HEAPF64[size >> 3] = box.width;
+      HEAPF64[(size >> 3) + 1] = box.height;
+      return;
+    }
+    HEAPF64[size >> 3] = page.overlaySize[0];
+    HEAPF64[(size >> 3) + 1] = page.overlaySize[1];
+  },
+
   scrawlet_page_frame_drawn: function(planes, milliseconds, uploading) {
     Module.page.frameDrawn(planes, milliseconds, uploading);
   },

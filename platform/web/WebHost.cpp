@@ -233,8 +233,9 @@ void WebHost::pageReady(std::string_view factsText) {
 }
 
 void WebHost::syncSize() {
-    double width = 0, height = 0;
-    emscripten_get_element_css_size("#overlay", &width, &height);
+    double size[2] = {0, 0};
+    scrawlet_page_overlay_size(size);
+    const double width = size[0], height = size[1];
     if (width <= 0 || height <= 0) return;
     double ratio = emscripten_get_device_pixel_ratio();
     if (graphics::Size{width, height} != pageSize_ || ratio != pixelRatio_) dirty_ = true;

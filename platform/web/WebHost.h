@@ -41,6 +41,7 @@ void scrawlet_page_failed(const char* text, const char* detail);
 void scrawlet_page_speak(const char* language);
 void scrawlet_page_launched(EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context, const char* language);
 void scrawlet_page_frame_drawn(int planes, double milliseconds, int uploading);
+void scrawlet_page_overlay_size(double* size);
 void scrawlet_page_when_idle();
 void scrawlet_page_choose_picture(int camera);
 void scrawlet_page_share(const std::uint8_t* rgba, int width, int height, const char* text);
