@@ -122,6 +122,14 @@ void setMatrixUniform(GLint location, const scene::Matrix4& matrix) {
     glUniformMatrix4fv(location, 1, GL_FALSE, values.data());
 }
 
+Texture makeTableTexture() {
+    Texture texture = makeTexture();
+    glBindTexture(GL_TEXTURE_2D, texture.get());
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    return texture;
+}
+
 Texture makeSamplingTexture() {
     Texture texture = makeTexture();
     glBindTexture(GL_TEXTURE_2D, texture.get());

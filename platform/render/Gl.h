@@ -87,5 +87,8 @@ void usePremultipliedBlending();
 
 // A texture set up for sampling with linear filtering and clamped edges.
 Texture makeSamplingTexture();
+// A texture bound, read texel by texel (nearest filtering, which an integer
+// texture needs to be complete): a table the shaders fetch from.
+Texture makeTableTexture();
 
 }  // namespace render

@@ -28,10 +28,7 @@ bool samePlace(const TextureSlot& a, const TextureSlot& b) {
 
 MaterialTable MaterialTable::make() {
     MaterialTable table;
-    table.texture_ = makeTexture();
-    glBindTexture(GL_TEXTURE_2D, table.texture_.get());
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    table.texture_ = makeTableTexture();
     return table;
 }
 

@@ -11,11 +11,7 @@ static_assert(sizeof(SceneCache::Entry) == 4 * sizeof(std::uint32_t) &&
 
 PlaneTable PlaneTable::make() {
     PlaneTable table;
-    table.texture_ = makeTexture();
-    glBindTexture(GL_TEXTURE_2D, table.texture_.get());
-    // An integer texture is complete only with nearest filtering.
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    table.texture_ = makeTableTexture();
     return table;
 }
 

@@ -333,23 +333,21 @@ void TextureCache::clear() {
     objectsAtLastSweep_ = 0;
 }
 
-GLuint TextureCache::white() {
-    if (!white_) {
-        white_ = makeSamplingTexture();
-        const std::uint8_t pixel[4] = {255, 255, 255, 255};
+namespace {
+// `texture`, made on first use as one pixel of `rgba`.
+GLuint onePixel(Texture& texture, std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t a) {
+    if (!texture) {
+        texture = makeSamplingTexture();
+        const std::uint8_t pixel[4] = {r, g, b, a};
         glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
     }
-    return white_.get();
+    return texture.get();
 }
+}  // namespace
 
-GLuint TextureCache::transparent() {
-    if (!transparent_) {
-        transparent_ = makeSamplingTexture();
-        const std::uint8_t pixel[4] = {0, 0, 0, 0};
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
-    }
-    return transparent_.get();
-}
+GLuint TextureCache::white() { return onePixel(white_, 255, 255, 255, 255); }
+
+GLuint TextureCache::transparent() { return onePixel(transparent_, 0, 0, 0, 0); }
 
 TextureStats TextureCache::stats() const {
     TextureStats stats = stats_;

@@ -114,22 +114,8 @@ test('four 48 MP photos placed leave the program\'s memory under 256 MB', async 
   const browser = await started(startBrowser);
   const { page, log } = await openPage(browser);
   await launched(page, log);
-  // A phone's photo, 8064 × 6048, made by the browser's own encoder.
-  const jpeg = Buffer.from(await page.evaluate(async () => {
-    const canvas = new OffscreenCanvas(8064, 6048);
-    const context = canvas.getContext('2d');
-    const light = context.createLinearGradient(0, 0, 8064, 6048);
-    light.addColorStop(0, '#d82020');
-    light.addColorStop(0.5, '#20a040');
-    light.addColorStop(1, '#2040d8');
-    context.fillStyle = light;
-    context.fillRect(0, 0, 8064, 6048);
-    const blob = await canvas.convertToBlob({ type: 'image/jpeg', quality: 0.9 });
-    const bytes = new Uint8Array(await blob.arrayBuffer());
-    let text = '';
-    for (let i = 0; i < bytes.length; i += 0x8000) text += String.fromCharCode(...bytes.subarray(i, i + 0x8000));
-    return btoa(text);
-  }), 'base64');
+  // A phone's photo, 8064 × 6048, a gradient from red through green to blue.
+  const jpeg = await browserJpeg(page, 8064, 6048, ['#d82020', '#20a040', '#2040d8']);
   const choosers = fileChoosers(page);
   for (let i = 0; i < 4; ++i) {
     await tap(page, buttons.menu);
@@ -144,20 +130,28 @@ test('four 48 MP photos placed leave the program\'s memory under 256 MB', async 
   await page.close();
 });
 
-// A photo larger than the atlas takes, 3000 × 2000, orange, made by the
-// browser's own encoder: its JPEG file's bytes.
-async function orangePhoto(page) {
-  return Buffer.from(await page.evaluate(async () => {
-    const canvas = new OffscreenCanvas(3000, 2000);
+// A photo `width` by `height` made by the browser's own encoder, as a
+// camera's JPEG file: one colour, or a gradient from corner to corner
+// through `colours`.
+async function browserJpeg(page, width, height, colours) {
+  return Buffer.from(await page.evaluate(async ({ width, height, colours }) => {
+    const canvas = new OffscreenCanvas(width, height);
     const context = canvas.getContext('2d');
-    context.fillStyle = '#e07820';
-    context.fillRect(0, 0, 3000, 2000);
+    const fill = context.createLinearGradient(0, 0, width, height);
+    colours.forEach((colour, i) => fill.addColorStop(colours.length > 1 ? i / (colours.length - 1) : 0, colour));
+    context.fillStyle = fill;
+    context.fillRect(0, 0, width, height);
     const blob = await canvas.convertToBlob({ type: 'image/jpeg', quality: 0.9 });
     const bytes = new Uint8Array(await blob.arrayBuffer());
     let text = '';
     for (let i = 0; i < bytes.length; i += 0x8000) text += String.fromCharCode(...bytes.subarray(i, i + 0x8000));
     return btoa(text);
-  }), 'base64');
+  }, { width, height, colours }), 'base64');
+}
+
+// A photo larger than the atlas takes, 3000 × 2000, orange.
+function orangePhoto(page) {
+  return browserJpeg(page, 3000, 2000, ['#e07820']);
 }
 
 // The page's idle callbacks held back until `window.runIdle()`, so that a
