@@ -38,6 +38,19 @@ void expectSameOrders(const render::PlaneOrder& order, stagetest::StageScene& st
     kept.mergeWaiting();
     render::PlaneOrder afresh = fresh(stage, pose);
     EXPECT_EQ(kept.blended(), afresh.blended());
+    // Without a photo dividing it, the blended order is every plane's sort
+    // key, sorted.
+    if (!afresh.hasDividers()) {
+        std::vector<render::SortItem> keys;
+        const auto& entries = stage.cache.entries();
+        for (std::size_t slot = 0; slot < entries.size(); ++slot)
+            if (entries[slot].look != render::SceneCache::none)
+                keys.push_back(
+                    render::sortItem(scene::dot(entries[slot].centre - pose.eye, pose.forward),
+                                     static_cast<std::uint32_t>(slot)));
+        std::sort(keys.begin(), keys.end());
+        EXPECT_EQ(afresh.blended(), keys);
+    }
     EXPECT_EQ(kept.depthNear(), afresh.depthNear());
     EXPECT_EQ(kept.depthFar(), afresh.depthFar());
     // The opaque order is kept while the camera stays near where it was
