@@ -40,26 +40,46 @@ try {
     }, count);
     const frames = count >= 100000 ? 6 : count >= 10000 ? 20 : 40;
     for (const moving of [false, true]) {
+      // A trace of the page's marks, which carry the main thread's own CPU
+      // time as well as the clock's.
+      const cdp = await page.context().newCDPSession(page);
+      const events = [];
+      cdp.on('Tracing.dataCollected', (data) => events.push(...data.value));
+      await cdp.send('Tracing.start', { categories: 'blink.user_timing', transferMode: 'ReportEvents' });
       const measured = await page.evaluate(async ({ frames, moving }) => {
         const phone = window.emulatedPhone;
         const stats = window.scrawlet.stats;
+        const module = window.scrawlet.module;
         const start = [phone.position.x, phone.position.y, phone.position.z];
-        const next = async (seen) => {
-          while (stats.xr.framesSeen <= seen) await new Promise((resolve) => setTimeout(resolve, 1));
-        };
-        const draws = [], intervals = [];
-        let seen = stats.xr.framesSeen;
-        await next(seen);
-        seen = stats.xr.framesSeen;
-        let last = stats.xr.frames.at(-1).time;
-        for (let i = 1; i <= frames; ++i) {
+        // Each frame's call into the program between two marks; the phone
+        // moved after it, so that the next frame starts from a new pose.
+        let step = 0;
+        const frame = module._scrawlet_xr_frame;
+        module._scrawlet_xr_frame = (...args) => {
+          performance.mark('xr frame');
+          const planes = frame(...args);
+          performance.mark('xr frame drawn');
           if (moving) {
-            const t = i / 10;
+            const t = ++step / 10;
             phone.position.set(start[0] + 0.01 * Math.sin(t), start[1] + 0.005 * Math.cos(t), start[2]);
             const yaw = 0.005 * Math.sin(t), pitch = 0.003 * Math.cos(t);
             phone.quaternion.set(Math.sin(pitch / 2), Math.sin(yaw / 2), 0,
                                  Math.cos(yaw / 2) * Math.cos(pitch / 2));
           }
+          return planes;
+        };
+        const next = async (seen) => {
+          while (stats.xr.framesSeen <= seen) await new Promise((resolve) => setTimeout(resolve, 1));
+        };
+        const draws = [], intervals = [];
+        let seen = stats.xr.framesSeen;
+        // The first frame may have begun before the phone moved.
+        await next(seen);
+        seen = stats.xr.framesSeen;
+        await next(seen);
+        seen = stats.xr.framesSeen;
+        let last = stats.xr.frames.at(-1).time;
+        for (let i = 1; i <= frames; ++i) {
           await next(seen);
           seen = stats.xr.framesSeen;
           const frame = stats.xr.frames.at(-1);
@@ -67,25 +87,42 @@ try {
           intervals.push(frame.time - last);
           last = frame.time;
         }
+        module._scrawlet_xr_frame = frame;
         phone.position.set(...start);
         phone.quaternion.set(0, 0, 0, 1);
         return { draws, intervals, planes: stats.xr.frames.at(-1).planes };
       }, { frames, moving });
+      const complete = new Promise((resolve) => cdp.once('Tracing.tracingComplete', resolve));
+      await cdp.send('Tracing.end');
+      await complete;
+      await cdp.detach();
+      // The program's CPU time in each frame measured above: the last
+      // `frames` pairs of marks.
+      const marks = events.filter((e) => e.name === 'xr frame' || e.name === 'xr frame drawn')
+        .sort((a, b) => a.ts - b.ts);
+      const cpu = [];
+      for (let i = 0; i + 1 < marks.length; ++i)
+        if (marks[i].name === 'xr frame' && marks[i + 1].name === 'xr frame drawn')
+          cpu.push((marks[i + 1].tts - marks[i].tts) / 1000);
+      measured.cpu = cpu.slice(-frames);
       rows.push({ count, moving, ...measured });
       console.log(`${count} sprites (${measured.planes} drawn), phone ${moving ? 'moving' : 'still'}: ` +
                   `the page's own time ${mean(measured.draws).toFixed(2)} ms a frame (mean of ` +
                   `${measured.draws.length}; median ${median(measured.draws).toFixed(1)} ms), ` +
+                  `the program's CPU time ${mean(measured.cpu).toFixed(2)} ms (mean; median ` +
+                  `${median(measured.cpu).toFixed(2)} ms), ` +
                   `${median(measured.intervals).toFixed(1)} ms from frame to frame (median)`);
     }
     await page.close();
   }
-  console.log('\n| sprites | still: own time (mean) | still: frame to frame (median) | ' +
-              'moving: own time (mean) | moving: frame to frame (median) |');
-  console.log('|---|---|---|---|---|');
+  console.log('\n| sprites | still: own time (mean) | still: CPU (mean) | still: frame to frame (median) | ' +
+              'moving: own time (mean) | moving: CPU (mean) | moving: frame to frame (median) |');
+  console.log('|---|---|---|---|---|---|---|');
   for (const count of counts) {
     const [still, moving] = [false, true].map((m) => rows.find((r) => r.count === count && r.moving === m));
     console.log(`| ${count.toLocaleString('en')} | ${mean(still.draws).toFixed(2)} ms | ` +
-                `${median(still.intervals).toFixed(1)} ms | ${mean(moving.draws).toFixed(2)} ms | ` +
+                `${mean(still.cpu).toFixed(2)} ms | ${median(still.intervals).toFixed(1)} ms | ` +
+                `${mean(moving.draws).toFixed(2)} ms | ${mean(moving.cpu).toFixed(2)} ms | ` +
                 `${median(moving.intervals).toFixed(1)} ms |`);
   }
 } finally {
