@@ -9,7 +9,8 @@
 // uploads it a band a frame is waited for until it is whole), each long
 // task (over 100 ms) as its start from when the pixels were handed to the
 // program (negative while the photo was decoded) + its length, and from a trace
-// the main thread's longest task and its busiest (by its own CPU time);
+// the main thread's longest task (and its own CPU time) and its busiest (by
+// its own CPU time);
 // then the same for the save, which stores the photos as JPEG files (those
 // the page has not stored while idle yet). BUILD_DIR picks another browser
 // build, as for bench/web-ar.mjs.
@@ -86,6 +87,7 @@ try {
     events = [];
     return {
       longestTaskMs: Math.round((longest?.dur ?? 0) / 1000), longestIs: longest ? within(longest) : '',
+      longestTaskCpuMs: Math.round((longest?.tdur ?? 0) / 1000),
       busiestTaskCpuMs: Math.round((busiest?.tdur ?? 0) / 1000), busiestIs: busiest ? within(busiest) : '',
     };
   };
