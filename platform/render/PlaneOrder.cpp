@@ -20,25 +20,18 @@ bool PlaneOrder::onlyAddedSince(const SceneCache& cache, Vector3 eye, Vector3 fo
 }
 
 // Keys of the planes from `firstSlot` on, into `keyed_`, widening the depth
-// range, and counted into `counts` where given; without `dividers`, false
-// at the first divider.
+// range; without `dividers`, false at the first divider.
 bool PlaneOrder::keyPlanes(const SceneCache& cache, const std::vector<MaterialFacts>& facts,
                            std::size_t firstSlot, Vector3 eye, Vector3 forward,
-                           std::vector<Divider>* dividers, DigitCounts* counts) {
+                           std::vector<Divider>* dividers) {
     const auto& entries = cache.entries();
-    keyed_.reserve(keyed_.size() + (entries.size() - std::min(firstSlot, entries.size())));
-    float nearest = nearest_, farthest = farthest_;
-    bool whole = true;
     for (std::size_t slot = firstSlot; slot < entries.size(); ++slot) {
         const SceneCache::Entry& entry = entries[slot];
         if (entry.look == SceneCache::none) continue;
         const MaterialFacts& material = facts[entry.look];
         if (material.texture == 0) continue;
         if (material.divider) {
-            if (!dividers) {
-                whole = false;
-                break;
-            }
+            if (!dividers) return false;
             const Look& plane = cache.looks()[entry.look].look;
             Vector3 normal = scene::cross(plane.right, plane.up);
             float side = scene::dot(normal, eye - entry.centre);
@@ -48,15 +41,12 @@ bool PlaneOrder::keyPlanes(const SceneCache& cache, const std::vector<MaterialFa
         }
         const float depth = scene::dot(entry.centre - eye, forward);
         if (depth + material.reach > 0) {
-            nearest = std::min(nearest, depth - material.reach);
-            farthest = std::max(farthest, depth + material.reach);
+            nearest_ = std::min(nearest_, depth - material.reach);
+            farthest_ = std::max(farthest_, depth + material.reach);
         }
-        const std::uint32_t key = farthestFirst(depth);
-        if (counts) counts->add(key);
-        keyed_.push_back(static_cast<SortItem>(key) << 32 | slot);
+        keyed_.push_back(sortItem(depth, static_cast<std::uint32_t>(slot)));
     }
-    nearest_ = nearest, farthest_ = farthest;
-    return whole;
+    return true;
 }
 
 void PlaneOrder::blendedChanged(std::size_t from, std::size_t to) {
@@ -128,9 +118,8 @@ void PlaneOrder::orderAll(const SceneCache& cache, const std::vector<MaterialFac
     keyed_.clear();
     nearest_ = 1e30f, farthest_ = 0;
     std::vector<Divider> dividers;
-    counts_.clear();
-    keyPlanes(cache, facts, 0, eye, forward, &dividers, &counts_);
-    radixSort(keyed_, scratch_, counts_);
+    keyPlanes(cache, facts, 0, eye, forward, &dividers);
+    radixSort(keyed_, scratch_);
     hasDividers_ = !dividers.empty();
     layerByDividers(keyed_, dividers, cache.entries(), scratch_);
     blended_.swap(keyed_);
@@ -149,8 +138,7 @@ bool PlaneOrder::resortFromLast(const SceneCache& cache, const std::vector<Mater
         entries.size() != orderedSlots_)
         return false;
     // A camera that turns keeps turning: after a sort from the last order
-    // cost too much, the next 7 frames sort afresh at once, and twice as
-    // many after each such sort in a row, up to 63.
+    // cost too much, the next few frames sort afresh at once.
     if (resortsSkipped_ > 0) {
         --resortsSkipped_;
         return false;
@@ -171,11 +159,9 @@ bool PlaneOrder::resortFromLast(const SceneCache& cache, const std::vector<Mater
     }
     std::size_t from = 0, to = 0;
     if (!resort(keyed_, keyed_.size() * 2 + 64, from, to)) {
-        resortsSkipped_ = (8 << resortFailures_) - 1;
-        resortFailures_ = std::min(resortFailures_ + 1, 3);
+        resortsSkipped_ = 7;
         return false;
     }
-    resortFailures_ = 0;
     nearest_ = nearest, farthest_ = farthest;
     blended_.swap(keyed_);
     if (from < to) blendedChanged(from, to);

@@ -70,7 +70,7 @@ public:
 private:
     bool keyPlanes(const SceneCache& cache, const std::vector<MaterialFacts>& facts,
                    std::size_t firstSlot, scene::Vector3 eye, scene::Vector3 forward,
-                   std::vector<Divider>* dividers, DigitCounts* counts = nullptr);
+                   std::vector<Divider>* dividers);
     void orderAll(const SceneCache& cache, const std::vector<MaterialFacts>& facts,
                   scene::Vector3 eye, scene::Vector3 forward);
     bool resortFromLast(const SceneCache& cache, const std::vector<MaterialFacts>& facts,
@@ -102,7 +102,7 @@ private:
     std::vector<std::uint32_t> slotKeys_, opaqueRanks_;
     bool slotKeysStale_ = true;
     // Frames still to sort afresh without trying the last order first.
-    int resortsSkipped_ = 0, resortFailures_ = 0;
+    int resortsSkipped_ = 0;
 
     std::vector<std::uint32_t> opaque_;
     std::size_t opaqueFrom_ = 0;
@@ -115,7 +115,6 @@ private:
 
     // Kept from frame to frame so that ordering allocates little.
     std::vector<SortItem> keyed_, scratch_;
-    DigitCounts counts_;
 };
 
 }  // namespace render

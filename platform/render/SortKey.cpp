@@ -4,45 +4,35 @@
 #include <array>
 #include <utility>
 
+#include "platform/Bits.h"
+
 namespace render {
 
-namespace {
-
-// One stable pass of a radix sort: `items` by the digit at `shift`, whose
-// values `count` counts, into `scratch`, then swapped. Nothing moves when
-// every item has the same digit.
-void sortByDigit(std::vector<SortItem>& items, std::vector<SortItem>& scratch,
-                 std::array<std::uint32_t, DigitCounts::buckets>& count, int shift) {
-    constexpr std::size_t mask = DigitCounts::buckets - 1;
-    if (items.empty() || count[(items[0] >> shift) & mask] == items.size()) return;
-    std::uint32_t place = 0;
-    for (std::uint32_t& c : count) place += std::exchange(c, place);
-    scratch.resize(items.size());
-    const SortItem* from = items.data();
-    SortItem* to = scratch.data();
-    for (std::size_t i = 0, n = items.size(); i < n; ++i) {
-        const SortItem item = from[i];
-        to[count[(item >> shift) & mask]++] = item;
-    }
-    items.swap(scratch);
-}
-
-}  // namespace
-
-void radixSort(std::vector<SortItem>& items, std::vector<SortItem>& scratch, DigitCounts& counts) {
-    constexpr int bits = DigitCounts::bits;
-    sortByDigit(items, scratch, counts.digit(0), 32);
-    sortByDigit(items, scratch, counts.digit(1), 32 + bits);
-    if (counts.highestShared()) return;
-    std::array<std::uint32_t, DigitCounts::buckets> highest{};
-    for (SortItem item : items) ++highest[item >> (32 + 2 * bits)];
-    sortByDigit(items, scratch, highest, 32 + 2 * bits);
+std::uint32_t farthestFirst(float depth) {
+    std::uint32_t bits = platform::bitCast<std::uint32_t>(depth);
+    bits ^= (bits >> 31) != 0 ? 0xFFFFFFFFu : 0x80000000u;
+    return ~bits;
 }
 
 void radixSort(std::vector<SortItem>& items, std::vector<SortItem>& scratch) {
-    DigitCounts counts;
-    for (SortItem item : items) counts.add(depthKeyOf(item));
-    radixSort(items, scratch, counts);
+    // Three digits of eleven bits, counted in one pass over the items.
+    constexpr int digits = 3, bits = 11;
+    constexpr std::size_t buckets = std::size_t{1} << bits;
+    std::array<std::array<std::uint32_t, buckets>, digits> counts{};
+    for (SortItem item : items)
+        for (int d = 0; d < digits; ++d) ++counts[d][(item >> (32 + bits * d)) & (buckets - 1)];
+    scratch.resize(items.size());
+    for (int d = 0; d < digits; ++d) {
+        const int shift = 32 + bits * d;
+        auto& count = counts[d];
+        // A digit that all the items share leaves their order as it is
+        // (depths within one power of two share their highest bits).
+        if (items.empty() || count[(items[0] >> shift) & (buckets - 1)] == items.size()) continue;
+        std::uint32_t place = 0;
+        for (std::uint32_t& c : count) place += std::exchange(c, place);
+        for (SortItem item : items) scratch[count[(item >> shift) & (buckets - 1)]++] = item;
+        items.swap(scratch);
+    }
 }
 
 bool resort(std::vector<SortItem>& items, std::size_t budget, std::size_t& firstMoved,

@@ -12,13 +12,10 @@
 // one is drawn after it, whatever the depths of centres say.
 #pragma once
 
-#include <algorithm>
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
-#include "platform/Bits.h"
 #include "platform/render/SceneCache.h"
 #include "platform/scene/Math.h"
 
@@ -27,11 +24,7 @@ namespace render {
 using SortItem = std::uint64_t;
 
 // The upper half of a key: unsigned order is `depth`'s order, reversed.
-inline std::uint32_t farthestFirst(float depth) {
-    std::uint32_t bits = platform::bitCast<std::uint32_t>(depth);
-    bits ^= (bits >> 31) != 0 ? 0xFFFFFFFFu : 0x80000000u;
-    return ~bits;
-}
+std::uint32_t farthestFirst(float depth);
 
 inline SortItem sortItem(float depth, std::uint32_t slot) {
     return static_cast<SortItem>(farthestFirst(depth)) << 32 | slot;
@@ -39,41 +32,8 @@ inline SortItem sortItem(float depth, std::uint32_t slot) {
 inline std::uint32_t slotOf(SortItem item) { return static_cast<std::uint32_t>(item); }
 inline std::uint32_t depthKeyOf(SortItem item) { return static_cast<std::uint32_t>(item >> 32); }
 
-// How many depth keys have each value of the radix sort's two lower digits
-// (of eleven bits each), and the least and greatest key, which tells
-// whether the highest digit is one that all the keys share (as it is for
-// depths within one power of two). Whoever makes the keys can count them
-// as it goes, which spares the sort a pass over them.
-class DigitCounts {
-public:
-    static constexpr int bits = 11;
-    static constexpr std::size_t buckets = std::size_t{1} << bits;
-
-    void clear() {
-        counts_ = {};
-        least_ = ~0u;
-        greatest_ = 0;
-    }
-    void add(std::uint32_t depthKey) {
-        ++counts_[0][depthKey & (buckets - 1)];
-        ++counts_[1][(depthKey >> bits) & (buckets - 1)];
-        least_ = std::min(least_, depthKey);
-        greatest_ = std::max(greatest_, depthKey);
-    }
-    std::array<std::uint32_t, buckets>& digit(int d) { return counts_[d]; }
-    bool highestShared() const { return (least_ >> 2 * bits) == (greatest_ >> 2 * bits); }
-
-private:
-    std::array<std::array<std::uint32_t, buckets>, 2> counts_{};
-    std::uint32_t least_ = ~0u, greatest_ = 0;
-};
-
 // Sorts `items` by their depth keys, keeping the order of equal keys: three
-// passes of eleven bits, linear in the planes, a digit that all of them
-// share left out. `counts` holds the items' counts, and is used up.
-// `scratch` is working room.
-void radixSort(std::vector<SortItem>& items, std::vector<SortItem>& scratch, DigitCounts& counts);
-// The same, counting the items first.
+// passes of eleven bits, linear in the planes. `scratch` is working room.
 void radixSort(std::vector<SortItem>& items, std::vector<SortItem>& scratch);
 
 // Sorts `items`, which were in order until their keys changed a little (a
