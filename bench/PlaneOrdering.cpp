@@ -25,9 +25,10 @@ void stroke(stagetest::StageScene& stage, int count) {
     for (int i = 0; i < count; ++i) {
         const float a = (static_cast<float>((i * 7) % 270) - 135) / 390 * 0.9f;
         const float b = (static_cast<float>((i * 13) % 500) - 250) / 844 * 1.6f;
-        stage.add(picture,
-                  {1.234f * std::sin(a), -1.234f * std::sin(b), -1.234f * std::cos(a) * std::cos(b)},
-                  0.03, 0.03);
+        stage.add(
+            picture,
+            {1.234f * std::sin(a), -1.234f * std::sin(b), -1.234f * std::cos(a) * std::cos(b)},
+            0.03, 0.03);
     }
     stage.refresh();
 }
