@@ -1,7 +1,8 @@
 // One pass's planes ready for the GPU: their instances (each a plane's slot
 // in the plane table), in runs of one texture, in a buffer of their own,
-// and optionally the part of each quad drawn. One type serves whole frames, region redraws and
-// frames whose sprites are cut to what nearer ones leave showing.
+// and optionally the part of each quad drawn. One type serves whole
+// frames, region redraws and frames whose sprites are cut to what nearer
+// ones leave showing.
 #pragma once
 
 #include <cstddef>

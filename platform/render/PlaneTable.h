@@ -1,6 +1,6 @@
 // The scene's planes as the GPU reads them: one unsigned-integer RGBA texel
 // per slot of the scene cache (its centre's three floats, bit for bit, and
-// its material's index), `planesPerRow` to a row, which the vertex shader
+// its material's index), `perRow` to a row, which the vertex shader
 // fetches by the slot an instance names. Draw lists then hold slots alone:
 // a new order uploads four bytes a plane, and a plane's own data goes up
 // once, when it comes into the scene or changes.

@@ -1,8 +1,8 @@
 // What the scene pass's stages hand one another: consecutive instances
 // (planes, by their slots) that share a texture (a run, one draw call),
 // what ordering needs to know of a material, and the part of a sprite's
-// quad that is drawn. Nothing here
-// touches GL: the stages that work on these run without it.
+// quad that is drawn. Nothing here touches GL: the stages that work on
+// these run without it.
 #pragma once
 
 #include <cstddef>
