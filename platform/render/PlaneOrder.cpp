@@ -19,17 +19,25 @@ bool PlaneOrder::onlyAddedSince(const SceneCache& cache, Vector3 eye, Vector3 fo
            forward == orderedForward_;
 }
 
-// Keys of the planes from `firstSlot` on, into `keyed_`, widening the depth
-// range; without `dividers`, false at the first divider.
+void PlaneOrder::setCoverage(bool coverage) {
+    if (coverage == coverage_) return;
+    coverage_ = coverage;
+    stale_ = true;
+}
+
+// Keys of the planes from `firstSlot` on that are `keyed`: those of the
+// blended order, or the fully opaque ones, into `keyed_`, widening the
+// depth range; without `dividers`, false at the first divider.
 bool PlaneOrder::keyPlanes(const SceneCache& cache, const std::vector<MaterialFacts>& facts,
                            std::size_t firstSlot, Vector3 eye, Vector3 forward,
-                           std::vector<Divider>* dividers) {
+                           std::vector<Divider>* dividers, Keyed keyed) {
     const auto& entries = cache.entries();
     for (std::size_t slot = firstSlot; slot < entries.size(); ++slot) {
         const SceneCache::Entry& entry = entries[slot];
         if (entry.look == SceneCache::none) continue;
         const MaterialFacts& material = facts[entry.look];
         if (material.texture == 0) continue;
+        if (keyed == Keyed::blended ? !inBlendedOrder(material) : !material.opaque) continue;
         if (material.divider) {
             if (!dividers) return false;
             const Look& plane = cache.looks()[entry.look].look;
@@ -100,6 +108,12 @@ void PlaneOrder::update(const SceneCache& cache, const std::vector<MaterialFacts
     else
         orderOpaque(cache, facts, eye, forward);
 
+    if (coverage_) {
+        // Only the see-through planes were keyed: the depth range spans
+        // the box around every plane instead.
+        boundPlanes(cache, facts);
+        depthRangeFromBounds(eye, forward);
+    }
     orderedEye_ = eye;
     orderedForward_ = forward;
     orderedSlots_ = slots;
@@ -111,6 +125,50 @@ void PlaneOrder::update(const SceneCache& cache, const std::vector<MaterialFacts
     depthFar_ = std::max(farthest_ * 1.1f, depthNear_ * 2);
     entriesOrdered_ = cache.entriesGeneration();
     stale_ = false;
+}
+
+// Widens the box around the planes' centres by the planes added since, or
+// makes it again when planes went or changed.
+void PlaneOrder::boundPlanes(const SceneCache& cache, const std::vector<MaterialFacts>& facts) {
+    const auto& entries = cache.entries();
+    if (boundedReshaped_ != cache.reshapedGeneration() || entries.size() < boundedSlots_) {
+        boundsLow_ = {1e30f, 1e30f, 1e30f};
+        boundsHigh_ = {-1e30f, -1e30f, -1e30f};
+        boundedSlots_ = 0;
+    }
+    for (std::size_t slot = boundedSlots_; slot < entries.size(); ++slot) {
+        const SceneCache::Entry& entry = entries[slot];
+        if (entry.look == SceneCache::none || facts[entry.look].texture == 0) continue;
+        const Vector3 c = entry.centre;
+        boundsLow_ = {std::min(boundsLow_.x, c.x), std::min(boundsLow_.y, c.y),
+                      std::min(boundsLow_.z, c.z)};
+        boundsHigh_ = {std::max(boundsHigh_.x, c.x), std::max(boundsHigh_.y, c.y),
+                       std::max(boundsHigh_.z, c.z)};
+    }
+    boundedSlots_ = entries.size();
+    boundedReshaped_ = cache.reshapedGeneration();
+    // The materials are few; one no plane uses any more only widens it.
+    boundsReach_ = 0;
+    for (const MaterialFacts& material : facts)
+        boundsReach_ = std::max(boundsReach_, material.reach);
+}
+
+// The depth range from the box's corners, as wide as the planes' own or
+// wider: only the depth buffer's precision depends on it.
+void PlaneOrder::depthRangeFromBounds(Vector3 eye, Vector3 forward) {
+    nearest_ = 1e30f, farthest_ = 0;
+    if (boundsLow_.x > boundsHigh_.x) return;
+    float low = 1e30f, high = -1e30f;
+    for (int corner = 0; corner < 8; ++corner) {
+        const Vector3 at{(corner & 1) != 0 ? boundsHigh_.x : boundsLow_.x,
+                         (corner & 2) != 0 ? boundsHigh_.y : boundsLow_.y,
+                         (corner & 4) != 0 ? boundsHigh_.z : boundsLow_.z};
+        const float depth = scene::dot(at - eye, forward);
+        low = std::min(low, depth);
+        high = std::max(high, depth);
+    }
+    // As for each plane: only what reaches in front of the eye counts.
+    if (high + boundsReach_ > 0) nearest_ = low - boundsReach_, farthest_ = high + boundsReach_;
 }
 
 void PlaneOrder::orderAll(const SceneCache& cache, const std::vector<MaterialFacts>& facts,
@@ -127,15 +185,15 @@ void PlaneOrder::orderAll(const SceneCache& cache, const std::vector<MaterialFac
     blendedChanged(0, blended_.size());
 }
 
-// The same planes as the last order, seen from elsewhere: their keys made
-// again in that order and sorted from there, which moves few of them when
-// the point of view moved a little. False, nothing changed, when that
-// cannot be done or would cost more than sorting afresh.
+// The planes of the last order, seen from elsewhere: their keys made again
+// in that order and sorted from there, which moves few of them when the
+// point of view moved a little; the planes added since merged in. False,
+// to be ordered afresh, when that cannot be done or would cost more.
 bool PlaneOrder::resortFromLast(const SceneCache& cache, const std::vector<MaterialFacts>& facts,
                                 Vector3 eye, Vector3 forward) {
     const auto& entries = cache.entries();
     if (stale_ || hasDividers_ || orderedReshaped_ != cache.reshapedGeneration() ||
-        entries.size() != orderedSlots_)
+        entries.size() < orderedSlots_)
         return false;
     // A camera that turns keeps turning: after a sort from the last order
     // cost too much, the next few frames sort afresh at once.
@@ -165,6 +223,12 @@ bool PlaneOrder::resortFromLast(const SceneCache& cache, const std::vector<Mater
     nearest_ = nearest, farthest_ = farthest;
     blended_.swap(keyed_);
     if (from < to) blendedChanged(from, to);
+    if (entries.size() > orderedSlots_) {
+        keyed_.clear();
+        // A see-through photo among them divides the order.
+        if (!keyPlanes(cache, facts, orderedSlots_, eye, forward, nullptr)) return false;
+        blendedChanged(mergeAdded(blended_, keyed_), blended_.size());
+    }
     return true;
 }
 
@@ -178,12 +242,22 @@ void PlaneOrder::mergeWaiting() {
 
 void PlaneOrder::orderOpaque(const SceneCache& cache, const std::vector<MaterialFacts>& facts,
                              Vector3 eye, Vector3 forward) {
-    // Made from the blended order, whole.
-    mergeWaiting();
     const auto& entries = cache.entries();
     opaque_.clear();
     opaqueRuns_ = 0;
-    appendOpaqueFrom(blended_, facts, entries);
+    if (coverage_) {
+        // Made on its own, the blended order holding none of its planes.
+        const float nearest = nearest_, farthest = farthest_;
+        keyed_.clear();
+        keyPlanes(cache, facts, 0, eye, forward, nullptr, Keyed::opaque);
+        nearest_ = nearest, farthest_ = farthest;
+        radixSort(keyed_, scratch_);
+        appendOpaqueFrom(keyed_, facts, entries);
+    } else {
+        // Made from the blended order, whole.
+        mergeWaiting();
+        appendOpaqueFrom(blended_, facts, entries);
+    }
     // Grouped by texture, keeping each group nearest first.
     std::vector<std::pair<TextureId, std::size_t>> groups;
     std::vector<std::size_t> groupOf(opaque_.size());
@@ -242,7 +316,8 @@ void PlaneOrder::appendOpaque(const SceneCache& cache, const std::vector<Materia
     if (slots == opaqueSlots_) return;
     keyed_.clear();
     const float nearest = nearest_, farthest = farthest_;
-    const bool keyed = keyPlanes(cache, facts, opaqueSlots_, eye, forward, nullptr);
+    const bool keyed = keyPlanes(cache, facts, opaqueSlots_, eye, forward, nullptr,
+                                 coverage_ ? Keyed::opaque : Keyed::blended);
     nearest_ = nearest, farthest_ = farthest;
     if (!keyed) {
         // A see-through photo among them: the keys stop there.
@@ -271,8 +346,10 @@ void PlaneOrder::orderOf(const std::vector<std::uint32_t>& slots, bool sorted,
     blended.clear();
     opaque.clear();
     for (std::uint32_t slot : slots) {
-        blended.push_back(static_cast<SortItem>(slotKeys_[slot]) << 32 | slot);
-        if (facts[cache.entries()[slot].look].opaque)
+        const MaterialFacts& material = facts[cache.entries()[slot].look];
+        if (inBlendedOrder(material))
+            blended.push_back(static_cast<SortItem>(slotKeys_[slot]) << 32 | slot);
+        if (material.opaque)
             opaque.push_back(static_cast<SortItem>(opaqueRanks_[slot]) << 32 | slot);
     }
     if (!sorted) std::sort(blended.begin(), blended.end());

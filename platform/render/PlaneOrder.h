@@ -5,6 +5,11 @@
 // moved sorts again from the last order, and the opaque order, which only
 // saves work, is kept until the point of view has moved far enough for
 // another order to reject more.
+//
+// The blended pass draws every plane's soft edges, so every plane is in its
+// order; where the opaque pass draws opaque planes' edges by sample
+// coverage, only the see-through planes are, and a moving camera orders
+// those alone.
 #pragma once
 
 #include <cstddef>
@@ -31,6 +36,11 @@ public:
     // Makes the orders again from scratch at the next update: the runs a
     // material's texture was in are broken.
     void markStale() { stale_ = true; }
+    // Whether the opaque pass draws opaque planes whole, their soft edges by
+    // sample coverage: then the blended order holds only the see-through
+    // planes, and the opaque order is made on its own.
+    void setCoverage(bool coverage);
+    bool coverage() const { return coverage_; }
 
     // Orders the planes of `cache` seen from (`eye`, `forward`).
     void update(const SceneCache& cache, const std::vector<MaterialFacts>& facts,
@@ -51,8 +61,11 @@ public:
     // The draw lists were made from the orders as they are.
     void listsBuilt();
 
-    // Planes in the blended order and waiting to join it.
-    std::size_t planes() const { return blended_.size() + waiting_.size(); }
+    // Planes ordered: in the blended order and waiting to join it, and with
+    // coverage the opaque ones too.
+    std::size_t planes() const {
+        return blended_.size() + waiting_.size() + (coverage_ ? opaque_.size() : 0);
+    }
     bool hasDividers() const { return hasDividers_; }
     // The depth buffer's range, spanning what the planes reach; the nearest
     // depth a plane reaches.
@@ -68,9 +81,16 @@ public:
                  std::vector<SortItem>& opaque);
 
 private:
+    // Which planes `keyPlanes` keys.
+    enum class Keyed { blended, opaque };
     bool keyPlanes(const SceneCache& cache, const std::vector<MaterialFacts>& facts,
                    std::size_t firstSlot, scene::Vector3 eye, scene::Vector3 forward,
-                   std::vector<Divider>* dividers);
+                   std::vector<Divider>* dividers, Keyed keyed = Keyed::blended);
+    bool inBlendedOrder(const MaterialFacts& material) const {
+        return !coverage_ || !material.opaque;
+    }
+    void boundPlanes(const SceneCache& cache, const std::vector<MaterialFacts>& facts);
+    void depthRangeFromBounds(scene::Vector3 eye, scene::Vector3 forward);
     void orderAll(const SceneCache& cache, const std::vector<MaterialFacts>& facts,
                   scene::Vector3 eye, scene::Vector3 forward);
     bool resortFromLast(const SceneCache& cache, const std::vector<MaterialFacts>& facts,
@@ -85,6 +105,7 @@ private:
                       scene::Vector3 eye, scene::Vector3 forward);
 
     bool stale_ = true;
+    bool coverage_ = false;
     std::uint64_t entriesOrdered_ = ~0ull;
     scene::Vector3 orderedEye_, orderedForward_;
     std::size_t orderedSlots_ = 0;
@@ -112,6 +133,14 @@ private:
     std::uint64_t opaqueReshaped_ = ~0ull;
     std::size_t opaqueSlots_ = 0, opaqueRuns_ = 0, opaqueTextures_ = 0;
     TextureId lastOpaqueTexture_ = 0;
+
+    // With coverage, a box around every plane's centre and the farthest any
+    // reaches from it, of the slots before `boundedSlots_`: the depth range
+    // without a look at every plane each frame.
+    scene::Vector3 boundsLow_, boundsHigh_;
+    float boundsReach_ = 0;
+    std::size_t boundedSlots_ = 0;
+    std::uint64_t boundedReshaped_ = ~0ull;
 
     // Kept from frame to frame so that ordering allocates little.
     std::vector<SortItem> keyed_, scratch_;

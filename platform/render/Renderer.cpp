@@ -76,6 +76,8 @@ struct Renderer::Parts {
     std::vector<PaintedPanel> panels;
     KeptPicture kept;
     ui::RenderOptions options;
+    // How many samples a pixel the target of the frame drawn has.
+    int targetSamples = 0;
     FrameStats stats;
 
     void beginFrame(int width, int height) {
@@ -83,6 +85,7 @@ struct Renderer::Parts {
         overlay->beginFrame({static_cast<double>(width), static_cast<double>(height)});
         stats.planes = stats.sceneDrawCalls = 0;
         stats.sceneReordered = false;
+        stats.sceneByCoverage = false;
         stats.sceneKept = false;
         stats.scenePlanesDrawn = 0;
         stats.sceneTrimmed = 0;
@@ -128,8 +131,10 @@ struct Renderer::Parts {
             const scene::Node* root = world && !cameraOnly ? world->rootNode().get() : nullptr;
             ScenePassStats prepared;
             if (root) {
-                prepared = scene->prepare(*root, cameraToWorld, viewProjection, textures);
+                const bool coverage = options.alphaToCoverage && targetSamples > 1;
+                prepared = scene->prepare(*root, cameraToWorld, viewProjection, textures, coverage);
                 stats.planes += prepared.planes;
+                stats.sceneByCoverage = stats.sceneByCoverage || coverage;
                 stats.sceneReordered = stats.sceneReordered || prepared.reordered;
             }
             auto draw = [&](const Extent* region) {
@@ -147,8 +152,9 @@ struct Renderer::Parts {
             // A target with several samples a pixel cannot take a copy. The
             // picture is kept only where Mesa draws, where asking GL what
             // is bound costs no wait for a GPU process.
-            GLint samples = 0;
-            if (options.keepPicture && !cameraOnly) glGetIntegerv(GL_SAMPLES, &samples);
+            GLint samples = targetSamples;
+            if (options.keepPicture && !cameraOnly && samples == 0)
+                glGetIntegerv(GL_SAMPLES, &samples);
             if (samples > 0 && kept.target.framebuffer) kept = {};
             if (!options.keepPicture || cameraOnly || samples > 0)
                 draw(nullptr);
@@ -283,14 +289,16 @@ platform::Result<std::unique_ptr<Renderer>> Renderer::make(const ui::RenderOptio
     return renderer;
 }
 
-void Renderer::drawSceneView(const ui::SceneView& view, int width, int height) {
+void Renderer::drawSceneView(const ui::SceneView& view, int width, int height, int samples) {
+    parts_->targetSamples = samples;
     parts_->beginFrame(width, height);
     parts_->drawView(view, {{0, 0}, {static_cast<double>(width), static_cast<double>(height)}},
                      width, height);
     parts_->endFrame();
 }
 
-void Renderer::drawFrame(const ui::FrameDescription& frame, int width, int height) {
+void Renderer::drawFrame(const ui::FrameDescription& frame, int width, int height, int samples) {
+    parts_->targetSamples = samples;
     parts_->beginFrame(width, height);
     glViewport(0, 0, width, height);
     glClearColor(0, 0, 0, 1);

@@ -28,6 +28,9 @@ struct FrameStats {
     // view changed), and the main thread's time in the scene pass before
     // its draw calls.
     bool sceneReordered = false;
+    // Whether fully opaque planes' soft edges were drawn by sample coverage
+    // (`RenderOptions::alphaToCoverage`, into a multisampled target).
+    bool sceneByCoverage = false;
     // Whether the scene view's picture was copied from the last frame's,
     // nothing it shows having changed; the planes handed to the GPU (fewer
     // than all when only planes were added and the picture was drawn again
@@ -62,11 +65,12 @@ public:
     Renderer& operator=(const Renderer&) = delete;
 
     // The scene view alone (camera image, scene and overlay), filling a
-    // target of `width` by `height` pixels.
-    void drawSceneView(const ui::SceneView& view, int width, int height);
-    // The whole screen as `frame` describes it, filling a target of `width`
-    // by `height` pixels.
-    void drawFrame(const ui::FrameDescription& frame, int width, int height);
+    // target of `width` by `height` pixels with `samples` a pixel (0 where
+    // the host does not know). The host knows its targets: asking GL would
+    // wait for a browser's GPU process.
+    void drawSceneView(const ui::SceneView& view, int width, int height, int samples = 0);
+    // The whole screen as `frame` describes it, filling a target as above.
+    void drawFrame(const ui::FrameDescription& frame, int width, int height, int samples = 0);
 
     // What spares the rasteriser work from now on.
     void setOptions(const ui::RenderOptions& options);

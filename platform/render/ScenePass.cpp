@@ -52,7 +52,8 @@ void ScenePass::setOptions(const ui::RenderOptions& options) {
 }
 
 ScenePassStats ScenePass::prepare(const scene::Node& root, const scene::Matrix4& cameraToWorld,
-                                  const scene::Matrix4& viewProjection, TextureCache& textures) {
+                                  const scene::Matrix4& viewProjection, TextureCache& textures,
+                                  bool coverage) {
     const auto start = Clock::now();
     ScenePassStats stats;
     view_ = ScreenView::of(cameraToWorld, viewProjection);
@@ -66,6 +67,7 @@ ScenePassStats ScenePass::prepare(const scene::Node& root, const scene::Matrix4&
     bool runsBroken = false;
     const bool materialsMoved = materials_.resolve(cache_, textures, runsBroken);
     if (runsBroken) order_.markStale();
+    order_.setCoverage(coverage);
     const bool onlyAdded = order_.onlyAddedSince(cache_, eye, forward);
     bool changed = materials_.upload(cache_, materialsMoved);
     changed = planes_.upload(cache_) || changed;
@@ -166,7 +168,7 @@ void ScenePass::draw(ScenePassStats& stats, int width, int height, const Extent*
     const DrawList* blended = &wholeBlended_;
     if (!region) {
         buildWholeLists();
-        stats.drawn = wholeBlended_.size();
+        stats.drawn = order_.planes();
         if (options_.hideCoveredTiles) {
             if (culledRevision_ != revision_ || culledWidth_ != width || culledHeight_ != height) {
                 culled_ = cullCoveredTiles(width, height);
@@ -184,7 +186,7 @@ void ScenePass::draw(ScenePassStats& stats, int width, int height, const Extent*
         buildRegionLists(*region);
         opaque = &regionOpaque_;
         blended = &regionBlended_;
-        stats.drawn = regionBlended_.size();
+        stats.drawn = regionBlended_.size() + (order_.coverage() ? regionOpaque_.size() : 0);
     }
     stats.preparation += Clock::now() - start;
     if (stats.drawn == 0) return;
@@ -224,13 +226,23 @@ void ScenePass::execute(const DrawList& opaque, const DrawList& blended, int wid
     glDisable(GL_BLEND);
     glDepthMask(GL_TRUE);
     glDepthFunc(GL_LEQUAL);
-    shader_.setBlendPass(false);
+    const bool coverage = order_.coverage();
+    if (coverage) glEnable(GL_SAMPLE_ALPHA_TO_COVERAGE);
+    shader_.setPass(coverage ? SceneShader::Pass::coverage : SceneShader::Pass::opaqueTexels);
     stats.drawCalls += opaque.execute();
+    if (coverage) {
+        glDisable(GL_SAMPLE_ALPHA_TO_COVERAGE);
+        if (opaque.size() > 0) {
+            shader_.makeCoveredSamplesOpaque();
+            shader_.use();
+            glBindVertexArray(vertexArray_.get());
+        }
+    }
 
     glEnable(GL_BLEND);
     glDepthMask(GL_FALSE);
     glDepthFunc(GL_LESS);
-    shader_.setBlendPass(true);
+    shader_.setPass(SceneShader::Pass::blended);
     stats.drawCalls += blended.execute();
 
     if (options_.stencilBlockTrick) {

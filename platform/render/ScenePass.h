@@ -15,7 +15,10 @@
 //                opaque plane first, front-to-back, writing depth, so that
 //                early-Z rejects what they occlude; then soft edges and
 //                see-through planes, back-to-front, blended and tested
-//                against that depth
+//                against that depth. Into a multisampled target, where the
+//                host asks for it, the first pass draws fully opaque planes
+//                whole, their soft edges by alpha to coverage, and the
+//                second only the see-through planes
 //
 // What is drawn lives in GPU buffers that change only when the scene or the
 // point of view does: a frame with nothing new uploads nothing.
@@ -72,8 +75,12 @@ public:
     // Makes ready to draw everything under `root` (the root itself
     // included) seen by a camera at `cameraToWorld`, with `viewProjection`
     // from world to clip space: follows what changed, orders and uploads.
+    // With `coverage` (a target with several samples a pixel) the opaque
+    // pass draws fully opaque planes whole, their soft edges by alpha to
+    // coverage, and the blended pass only the see-through planes.
     ScenePassStats prepare(const scene::Node& root, const scene::Matrix4& cameraToWorld,
-                           const scene::Matrix4& viewProjection, TextureCache& textures);
+                           const scene::Matrix4& viewProjection, TextureCache& textures,
+                           bool coverage = false);
     // What the pass draws now, as a stamp for `changeSince`.
     std::uint64_t revision() const { return revision_; }
     // What changed in what the pass draws since it drew at `revision`.

@@ -114,19 +114,25 @@ void main() {
 // Pictures are premultiplied, so opacity scales all four components. The
 // opaque pass keeps the texels that hide what lies behind them, the blended
 // pass everything else that shows; fully transparent texels leave nothing.
+// The coverage pass keeps every texel that shows: its alpha says how many
+// of the pixel's samples it covers, and each covered sample takes the
+// colour un-premultiplied, as a whole texel's.
 const char* fragmentBody = R"(
 precision mediump float;
 uniform sampler2D picture;
-uniform int blendPass;
+uniform int drawnPass;
 in vec2 uv;
 flat in float opacity;
 out vec4 fragmentColor;
 const float opaqueAlpha = 254.5 / 255.0;
 void main() {
     vec4 color = texture(picture, uv) * opacity;
-    if (blendPass == 0) {
+    if (drawnPass == OPAQUE_TEXELS_PASS) {
         if (color.a < opaqueAlpha) discard;
         fragmentColor = vec4(color.rgb, 1.0);
+    } else if (drawnPass == COVERAGE_PASS) {
+        if (color.a < 0.002) discard;
+        fragmentColor = vec4(min(color.rgb / color.a, 1.0), color.a);
     } else {
         if (color.a < 0.002 || (opacity == 1.0 && color.a >= opaqueAlpha)) discard;
         fragmentColor = color;
@@ -134,14 +140,32 @@ void main() {
 }
 )";
 
+const char* coveredSamplesVertex = R"(
+void main() {
+    vec2 corner = vec2(float((gl_VertexID & 1) * 4 - 1), float((gl_VertexID & 2) * 2 - 1));
+    gl_Position = vec4(corner, 1.0, 1.0);
+}
+)";
+
+const char* coveredSamplesFragment = R"(
+precision mediump float;
+out vec4 fragmentColor;
+void main() { fragmentColor = vec4(0.0, 0.0, 0.0, 1.0); }
+)";
+
+std::string passNumber(SceneShader::Pass pass) { return std::to_string(static_cast<GLint>(pass)); }
+
 // The layout shared with the C++, as the shaders' macros.
 std::string withLayout(const char* body) {
-    return "#version 300 es\n#define MATERIALS_PER_ROW " + std::to_string(materialsPerRow) +
-           "u\n#define TEXELS_PER_MATERIAL " + std::to_string(texelsPerMaterial) +
-           "\n#define PLANES_PER_ROW " + std::to_string(PlaneTable::perRow) +
-           "u\n#define CORNER_ATTRIBUTE " + std::to_string(cornerAttribute) +
-           "\n#define SLOT_ATTRIBUTE " + std::to_string(slotAttribute) +
-           "\n#define PART_ATTRIBUTE " + std::to_string(partAttribute) + body;
+    return "#version 300 es\n#define OPAQUE_TEXELS_PASS " +
+           passNumber(SceneShader::Pass::opaqueTexels) + "\n#define COVERAGE_PASS " +
+           passNumber(SceneShader::Pass::coverage) + "\n#define MATERIALS_PER_ROW " +
+           std::to_string(materialsPerRow) + "u\n#define TEXELS_PER_MATERIAL " +
+           std::to_string(texelsPerMaterial) + "\n#define PLANES_PER_ROW " +
+           std::to_string(PlaneTable::perRow) + "u\n#define CORNER_ATTRIBUTE " +
+           std::to_string(cornerAttribute) + "\n#define SLOT_ATTRIBUTE " +
+           std::to_string(slotAttribute) + "\n#define PART_ATTRIBUTE " +
+           std::to_string(partAttribute) + body;
 }
 
 }  // namespace
@@ -151,15 +175,20 @@ platform::Result<SceneShader> SceneShader::make() {
     const std::string fragmentSource = withLayout(fragmentBody);
     auto program = buildProgram("scene", vertexSource.c_str(), fragmentSource.c_str());
     if (!program) return platform::fail(program.error());
+    const std::string coveredVertex = withLayout(coveredSamplesVertex);
+    const std::string coveredFragment = withLayout(coveredSamplesFragment);
+    auto covered = buildProgram("covered samples", coveredVertex.c_str(), coveredFragment.c_str());
+    if (!covered) return platform::fail(covered.error());
     SceneShader shader;
     shader.program_ = std::move(program).value();
+    shader.coveredSamples_ = std::move(covered).value();
     const GLuint p = shader.program_.get();
     shader.viewProjection_ = glGetUniformLocation(p, "viewProjection");
     shader.eye_ = glGetUniformLocation(p, "eye");
     shader.cameraRight_ = glGetUniformLocation(p, "cameraRight");
     shader.cameraUp_ = glGetUniformLocation(p, "cameraUp");
     shader.viewportWidth_ = glGetUniformLocation(p, "viewportWidth");
-    shader.blendPass_ = glGetUniformLocation(p, "blendPass");
+    shader.pass_ = glGetUniformLocation(p, "drawnPass");
     shader.outline_ = glGetUniformLocation(p, "outline");
     glUseProgram(p);
     glUniform1i(glGetUniformLocation(p, "picture"), pictureUnit);
@@ -180,8 +209,18 @@ void SceneShader::setView(const scene::Matrix4& viewProjection, const scene::Vec
     glUniform1f(viewportWidth_, viewportWidth);
 }
 
-void SceneShader::setBlendPass(bool blended) const { glUniform1i(blendPass_, blended ? 1 : 0); }
+void SceneShader::setPass(Pass pass) const { glUniform1i(pass_, static_cast<GLint>(pass)); }
 
 void SceneShader::setOutline(bool outline) const { glUniform1i(outline_, outline ? 1 : 0); }
+
+void SceneShader::makeCoveredSamplesOpaque() const {
+    glUseProgram(coveredSamples_.get());
+    glBindVertexArray(0);
+    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE);
+    glDepthMask(GL_FALSE);
+    glDepthFunc(GL_GREATER);
+    glDrawArrays(GL_TRIANGLES, 0, 3);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+}
 
 }  // namespace render

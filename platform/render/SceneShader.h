@@ -41,6 +41,17 @@ constexpr GLint planeUnit = 2;
 
 class SceneShader {
 public:
+    // What a draw call draws of its planes.
+    enum class Pass : GLint {
+        // The texels that hide what lies behind them, writing depth.
+        opaqueTexels = 0,
+        // Everything else that shows, blended over what is drawn.
+        blended = 1,
+        // Every texel of fully opaque planes, writing depth, its alpha the
+        // share of a pixel's samples it covers (with alpha to coverage on).
+        coverage = 2,
+    };
+
     static platform::Result<SceneShader> make();
 
     // Makes the program current.
@@ -49,19 +60,26 @@ public:
     // camera's axes in the world, and the viewport's width in pixels.
     void setView(const scene::Matrix4& viewProjection, const scene::Vector3& eye,
                  const scene::Vector3& right, const scene::Vector3& up, float viewportWidth) const;
-    // Which pass is drawn: the opaque texels, or the rest blended.
-    void setBlendPass(bool blended) const;
+    void setPass(Pass pass) const;
     // Whether each quad is drawn as an octagon over its instance's part.
     void setOutline(bool outline) const;
 
+    // After the coverage pass: every sample it drew made opaque. Alpha to
+    // coverage leaves the fragment's alpha in each sample it covers, and
+    // the target is composited by its alpha (over the camera's picture, or
+    // the page). A triangle over the viewport at the far plane passes the
+    // depth test only where a plane wrote depth, and writes alpha alone.
+    // Leaves its own program and no vertex array bound.
+    void makeCoveredSamplesOpaque() const;
+
 private:
-    Program program_;
+    Program program_, coveredSamples_;
     GLint viewProjection_ = -1;
     GLint eye_ = -1;
     GLint cameraRight_ = -1;
     GLint cameraUp_ = -1;
     GLint viewportWidth_ = -1;
-    GLint blendPass_ = -1;
+    GLint pass_ = -1;
     GLint outline_ = -1;
 };
 

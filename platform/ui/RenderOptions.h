@@ -28,15 +28,26 @@ struct RenderOptions {
     // where the upload is copied to another process, which the compositor
     // waits for (a browser's GPU process).
     bool uploadInBands = false;
+    // Where the target has several samples a pixel, fully opaque sprites
+    // are drawn whole in the opaque pass, their soft edges turned into
+    // sample coverage (alpha to coverage), instead of blended over what lies
+    // behind: only see-through planes then need the back-to-front order,
+    // which a moving camera otherwise makes again for every plane every
+    // frame. An edge shows as many steps as a pixel has samples.
+    bool alphaToCoverage = false;
 
     // Every trick on: where Mesa's software rasteriser draws.
-    static constexpr RenderOptions softwareRasterizer() { return {true, true, true, true, false}; }
+    static constexpr RenderOptions softwareRasterizer() {
+        return {true, true, true, true, false, false};
+    }
     // None: where a GPU draws, until a measurement there says one pays.
     static constexpr RenderOptions gpu() { return {}; }
-    // A browser's WebGL: no tricks, and pictures uploaded in bands.
+    // A browser's WebGL: no tricks, pictures uploaded in bands, and soft
+    // edges by coverage where the canvas or the XR layer is multisampled.
     static constexpr RenderOptions page() {
         RenderOptions options;
         options.uploadInBands = true;
+        options.alphaToCoverage = true;
         return options;
     }
     // As suits the rasteriser that GL names `renderer` (GL_RENDERER): Mesa's

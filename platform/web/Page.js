@@ -306,6 +306,7 @@ mergeInto(LibraryManager.library, {
           framebuffer: layer.framebuffer === null ? 'canvas' : 'layer',
           planes: planes,
           drawMs: drawMs,
+          byCoverage: Module['_scrawlet_frame_by_coverage']() === 1,
         });
       };
       session.requestAnimationFrame(onFrame);

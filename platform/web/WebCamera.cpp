@@ -40,11 +40,19 @@ int WebHost::xrFrame(unsigned framebuffer, int width, int height, const float* c
     pointers_->deliverMoves();
     makeCurrent();
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    if (framebuffer != xrFramebuffer_) {
+        xrFramebuffer_ = framebuffer;
+        glGetIntegerv(GL_SAMPLES, &xrSamples_);
+    }
     const ui::FrameDescription frame = pointers_->describe();
-    renderer_->drawFrame(frame, width, height);
+    renderer_->drawFrame(frame, width, height, xrSamples_);
     dirty_ = false;
     mirror(frame);
     return static_cast<int>(renderer_->lastFrame().planes);
+}
+
+bool WebHost::lastFrameByCoverage() const {
+    return renderer_ && renderer_->lastFrame().sceneByCoverage;
 }
 
 void WebHost::enterTracked(ar::TrackingMode mode) {
@@ -101,6 +109,13 @@ EMSCRIPTEN_KEEPALIVE int scrawlet_xr_frame(int framebuffer, int width, int heigh
     if (!host) return 0;
     return host->xrFrame(static_cast<unsigned>(framebuffer), width, height, matrices,
                          matrices + 16);
+}
+
+// Whether the last frame drew fully opaque planes' soft edges by sample
+// coverage: 1 where the target is multisampled.
+EMSCRIPTEN_KEEPALIVE int scrawlet_frame_by_coverage() {
+    auto* host = web::WebHost::current();
+    return host && host->lastFrameByCoverage() ? 1 : 0;
 }
 
 }  // extern "C"

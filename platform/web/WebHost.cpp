@@ -170,6 +170,7 @@ void WebHost::pageReady(std::string_view factsText) {
         return;
     }
     makeCurrent();
+    glGetIntegerv(GL_SAMPLES, &canvasSamples_);
     // The browser hands the drawing to a GPU (or its own rasteriser in a
     // GPU process), where early-Z rejects hidden fragments for nothing and
     // the software rasteriser's tricks only cost the main thread.
@@ -289,7 +290,7 @@ void WebHost::draw() {
     emscripten_get_canvas_element_size("#canvas", &width, &height);
     double start = emscripten_get_now();
     const ui::FrameDescription frame = pointers_->describe();
-    renderer_->drawFrame(frame, width, height);
+    renderer_->drawFrame(frame, width, height, canvasSamples_);
     const std::size_t uploading = renderer_->lastFrame().uploading;
     scrawlet_page_frame_drawn(static_cast<int>(renderer_->lastFrame().planes),
                               emscripten_get_now() - start, static_cast<int>(uploading));

@@ -97,6 +97,8 @@ public:
     // Augmented reality and the camera.
     int xrFrame(unsigned framebuffer, int width, int height, const float* cameraToWorld,
                 const float* projection);
+    // Whether the last frame drew soft edges by sample coverage.
+    bool lastFrameByCoverage() const;
     void xrStarted() { enterTracked(ar::TrackingMode::ar); }
     void xrEnded();
 
@@ -191,6 +193,12 @@ private:
     // the browser's list of devices.
     bool fixedCamera_ = false;
     std::optional<scene::Matrix4> lastXrPose_;
+    // Samples a pixel of the canvas, and of the XR layer's framebuffer
+    // (by its name, none yet): asked of GL once for each, not every frame,
+    // since every question waits for the GPU process.
+    int canvasSamples_ = 0;
+    int xrSamples_ = 0;
+    unsigned xrFramebuffer_ = ~0u;
     // In the simulated room the tracker delivers the walking camera's pose
     // with every frame drawn, except while the frames are a script's: a page
     // opened with set-up commands, or after a script's own `frame`, until

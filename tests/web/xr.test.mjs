@@ -90,6 +90,9 @@ test('taps in AR land along the tapped ray of the phone\'s projection and stay a
   const p = frame.projection;
   assert.ok(p[11] === -1 && p[15] === 0 && Math.abs(p[5] - Math.sqrt(3)) > 0.1, `its own perspective: ${p}`);
   assert.ok(frame.viewport[2] > 0 && frame.viewport[3] > 0);
+  // The layer is multisampled: sprites' soft edges are drawn by coverage,
+  // and a moving phone orders only see-through planes.
+  assert.equal(frame.byCoverage, true, 'soft edges by sample coverage');
   let state = await dump(page);
   close(state.session.projection, p, 1e-6, 'the session\'s frame carries the projection');
 

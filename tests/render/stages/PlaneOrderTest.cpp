@@ -91,6 +91,7 @@ TEST(PlaneOrder, OrdersThatFollowChangesAreTheOrdersMadeAfresh) {
         {"planes added", 50, poseOf(0, 0), true},
         {"moved a centimetre", 0, {{0.01f, 0, -0.01f}, {0, 0, -1}}, true},
         {"turned a little", 0, poseOf(0.01f, 0.002f), true},
+        {"planes added while turning", 20, poseOf(0.01f, 0.003f), true},
         {"turned and moved far", 0, poseOf(0.5f, 0.4f), true},
         {"planes added there", 30, poseOf(0.5f, 0.4f), true},
         {"nothing changed", 0, poseOf(0.5f, 0.4f), false},
@@ -160,6 +161,95 @@ TEST(PlaneOrder, ASeeThroughPhotoOrdersEverythingAfresh) {
     stage.refresh();
     order.update(stage.cache, stage.facts, poseOf(0.01f, 0.3f).eye, poseOf(0.01f, 0.3f).forward);
     expectSameOrders(order, stage, poseOf(0.01f, 0.3f));
+}
+
+// Where the opaque pass draws opaque planes' soft edges by sample coverage,
+// the blended order is that of the see-through planes alone, the opaque
+// order is what it is without coverage, and the depth range still spans
+// every plane.
+TEST(PlaneOrder, WithCoverageOnlySeeThroughPlanesAreInTheBlendedOrder) {
+    struct Step {
+        const char* name;
+        int added;
+        Pose pose;
+    };
+    const Step steps[] = {
+        {"the first order", 400, poseOf(0, 0)},
+        {"planes added", 50, poseOf(0, 0)},
+        {"moved a centimetre", 0, {{0.01f, 0, -0.01f}, {0, 0, -1}}},
+        {"turned a little", 0, poseOf(0.01f, 0.002f)},
+        {"turned and moved far", 0, poseOf(0.5f, 0.4f)},
+        {"planes added there", 30, poseOf(0.5f, 0.4f)},
+        {"planes added while turning", 20, poseOf(0.5f, 0.41f)},
+    };
+    stagetest::StageScene stage;
+    render::PlaneOrder order;
+    order.setCoverage(true);
+    unsigned seed = 21;
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        scribble(stage, step.added, seed++);
+        // And some faded sprites among them.
+        for (int i = 0; i < step.added / 10; ++i)
+            stage.add(stagetest::disc(16, 8), {0.01f * static_cast<float>(i), 0.02f, -1.234f}, 0.05,
+                      0.05, true, 0.6f);
+        stage.refresh();
+        order.update(stage.cache, stage.facts, step.pose.eye, step.pose.forward);
+        EXPECT_EQ(order.planes(), stage.cache.planes());
+        render::PlaneOrder kept = order;
+        kept.mergeWaiting();
+        const render::PlaneOrder whole = fresh(stage, step.pose);
+        std::vector<render::SortItem> seeThrough;
+        for (render::SortItem item : whole.blended())
+            if (!stage.facts[stage.cache.entries()[render::slotOf(item)].look].opaque)
+                seeThrough.push_back(item);
+        ASSERT_FALSE(seeThrough.empty());
+        EXPECT_EQ(kept.blended(), seeThrough);
+        std::vector<std::uint32_t> a = kept.opaque(), b = whole.opaque();
+        EXPECT_EQ(a.size() + seeThrough.size(), stage.cache.planes());
+        std::sort(a.begin(), a.end());
+        std::sort(b.begin(), b.end());
+        EXPECT_EQ(a, b);
+        // The depth buffer spans every plane.
+        for (const auto& entry : stage.cache.entries()) {
+            if (entry.look == render::SceneCache::none) continue;
+            const float depth = scene::dot(entry.centre - step.pose.eye, step.pose.forward);
+            const float reach = stage.facts[entry.look].reach;
+            EXPECT_LE(kept.depthNear(), depth - reach);
+            EXPECT_GE(kept.depthFar(), depth + reach);
+        }
+    }
+    // Made afresh with coverage, the opaque order is the one made without.
+    render::PlaneOrder afresh;
+    afresh.setCoverage(true);
+    const Pose pose = steps[6].pose;
+    afresh.update(stage.cache, stage.facts, pose.eye, pose.forward);
+    EXPECT_EQ(afresh.opaque(), fresh(stage, pose).opaque());
+}
+
+TEST(PlaneOrder, WithCoverageACameraThatMovesALittleKeepsTheOpaqueOrder) {
+    stagetest::StageScene stage;
+    const auto disc = stagetest::disc(16, 8);
+    for (int i = 0; i < 300; ++i)
+        stage.add(disc, {0.002f * static_cast<float>(i) - 0.3f, 0, -1.2f - 0.001f * i}, 0.05, 0.05);
+    stage.refresh();
+    render::PlaneOrder order;
+    order.setCoverage(true);
+    order.update(stage.cache, stage.facts, {0, 0, 0}, {0, 0, -1});
+    ASSERT_EQ(order.opaque().size(), 300u);
+    EXPECT_TRUE(order.blended().empty());
+    order.listsBuilt();
+    const std::vector<std::uint32_t> before = order.opaque();
+    const Pose moved = poseOf(0.01f, 0.003f);
+    order.update(stage.cache, stage.facts, moved.eye, moved.forward);
+    EXPECT_EQ(order.opaque(), before);
+    EXPECT_EQ(order.opaqueChangedFrom(), before.size());
+    EXPECT_EQ(order.planes(), 300u);
+    // Turned far, it is made again, nearest first.
+    const Pose turned = poseOf(0, 0.5f);
+    order.update(stage.cache, stage.facts, turned.eye, turned.forward);
+    EXPECT_EQ(order.opaque(), fresh(stage, turned).opaque());
+    EXPECT_NE(order.opaque(), before);
 }
 
 }  // namespace

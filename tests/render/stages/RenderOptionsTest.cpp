@@ -28,16 +28,20 @@ TEST(RenderOptions, MesasSoftwareRasterisersGetTheTricksAndGpusNone) {
         EXPECT_EQ(options.hideCoveredTiles, c.software);
         EXPECT_EQ(options.stencilBlockTrick, c.software);
         EXPECT_FALSE(options.uploadInBands);
+        EXPECT_FALSE(options.alphaToCoverage);
     }
 }
 
-TEST(RenderOptions, OnlyThePageUploadsPicturesInBands) {
+TEST(RenderOptions, OnlyThePageUploadsPicturesInBandsAndDrawsSoftEdgesByCoverage) {
     EXPECT_TRUE(ui::RenderOptions::page().uploadInBands);
     EXPECT_FALSE(ui::RenderOptions::gpu().uploadInBands);
     EXPECT_FALSE(ui::RenderOptions::softwareRasterizer().uploadInBands);
+    EXPECT_TRUE(ui::RenderOptions::page().alphaToCoverage);
+    EXPECT_FALSE(ui::RenderOptions::gpu().alphaToCoverage);
     // Otherwise the page draws as a GPU does.
     ui::RenderOptions page = ui::RenderOptions::page();
     page.uploadInBands = false;
+    page.alphaToCoverage = false;
     EXPECT_EQ(page, ui::RenderOptions::gpu());
 }
 
