@@ -140,6 +140,9 @@ void main() {
 }
 )";
 
+// One triangle over the whole viewport ((-1, -1), (3, -1), (-1, 3)) at the
+// far plane, opaque black where it passes the depth test: only the alpha
+// is written (SceneShader::makeCoveredSamplesOpaque).
 const char* coveredSamplesVertex = R"(
 void main() {
     vec2 corner = vec2(float((gl_VertexID & 1) * 4 - 1), float((gl_VertexID & 2) * 2 - 1));
