@@ -44,12 +44,12 @@ Renderbuffer makeRenderbuffer() {
     return Renderbuffer(name);
 }
 
-RenderTarget makeRenderTarget(int width, int height) {
+RenderTarget makeRenderTarget(int width, int height, int samples) {
     RenderTarget target{makeFramebuffer(), makeRenderbuffer(), makeRenderbuffer()};
     glBindRenderbuffer(GL_RENDERBUFFER, target.color.get());
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
+    glRenderbufferStorageMultisample(GL_RENDERBUFFER, samples, GL_RGBA8, width, height);
     glBindRenderbuffer(GL_RENDERBUFFER, target.depth.get());
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width, height);
+    glRenderbufferStorageMultisample(GL_RENDERBUFFER, samples, GL_DEPTH24_STENCIL8, width, height);
     glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer.get());
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
                               target.color.get());

@@ -69,8 +69,9 @@ struct RenderTarget {
     Renderbuffer color;
     Renderbuffer depth;
 };
-// A render target of `width` by `height` pixels, left bound.
-RenderTarget makeRenderTarget(int width, int height);
+// A render target of `width` by `height` pixels, with `samples` a pixel
+// (0: one), left bound.
+RenderTarget makeRenderTarget(int width, int height, int samples = 0);
 
 // Compiles and links a program from GLSL ES 3.00 sources. A failure names
 // the program and carries the driver's log: a context that cannot run our

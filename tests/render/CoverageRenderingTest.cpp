@@ -23,33 +23,18 @@ constexpr int width = 240, height = 240, samples = 4;
 // A multisampled target and one to resolve it into, read back top row
 // first.
 struct MultisampledTarget {
-    render::Framebuffer framebuffer = render::makeFramebuffer();
-    render::Renderbuffer color = render::makeRenderbuffer();
-    render::Renderbuffer depth = render::makeRenderbuffer();
+    render::RenderTarget multisampled = render::makeRenderTarget(width, height, samples);
     render::RenderTarget resolved = render::makeRenderTarget(width, height);
 
-    MultisampledTarget() {
-        glBindRenderbuffer(GL_RENDERBUFFER, color.get());
-        glRenderbufferStorageMultisample(GL_RENDERBUFFER, samples, GL_RGBA8, width, height);
-        glBindRenderbuffer(GL_RENDERBUFFER, depth.get());
-        glRenderbufferStorageMultisample(GL_RENDERBUFFER, samples, GL_DEPTH24_STENCIL8, width,
-                                         height);
-        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer.get());
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
-                                  color.get());
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
-                                  depth.get());
-    }
-
     bool complete() const {
-        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer.get());
+        glBindFramebuffer(GL_FRAMEBUFFER, multisampled.framebuffer.get());
         return glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
     }
 
     std::vector<graphics::Rgba> draw(const ui::SceneView& view) {
-        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer.get());
+        glBindFramebuffer(GL_FRAMEBUFFER, multisampled.framebuffer.get());
         renderer().drawSceneView(view, width, height, samples);
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer.get());
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, multisampled.framebuffer.get());
         glBindFramebuffer(GL_DRAW_FRAMEBUFFER, resolved.framebuffer.get());
         glBlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT,
                           GL_NEAREST);
